@@ -1,0 +1,185 @@
+#include "core/setupdata/block.h"
+
+#include <zlib.h>
+
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/bytes.h"
+#include "core/errors.h"
+
+namespace qv {
+
+std::uint32_t Adler32(std::uint32_t adler, const void* data, std::size_t size) {
+    const auto* p = static_cast<const Bytef*>(data);
+    // zlib takes uInt lengths: feed large spans in pieces.
+    while (size > 0) {
+        const uInt n = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        adler = static_cast<std::uint32_t>(adler32(adler, p, n));
+        p += n;
+        size -= n;
+    }
+    return adler;
+}
+
+namespace {
+
+// zlib allocates through the program's allocator and gets null, not an
+// exception, when memory is short.
+voidpf ZAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
+void ZFree(voidpf, voidpf block) { std::free(block); }
+
+void CheckZlib(int result) {
+    if (result == Z_OK) return;
+    if (result == Z_MEM_ERROR) throw std::bad_alloc();
+    throw EZlibInternalError(result);
+}
+
+// One inflate stream, ended on every path.
+class Inflater {
+public:
+    Inflater() {
+        stream_.zalloc = ZAlloc;
+        stream_.zfree = ZFree;
+        stream_.opaque = nullptr;
+        CheckZlib(inflateInit(&stream_));
+    }
+    ~Inflater() {
+        if (!ended_) inflateEnd(&stream_);
+    }
+    Inflater(const Inflater&) = delete;
+    Inflater& operator=(const Inflater&) = delete;
+
+    z_stream& Stream() { return stream_; }
+    void End() {
+        ended_ = true;
+        CheckZlib(inflateEnd(&stream_));
+    }
+
+private:
+    z_stream stream_{};
+    bool ended_ = false;
+};
+
+}  // namespace
+
+bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc& write,
+                      std::uint32_t& adler) {
+    const auto input = std::make_unique<std::uint8_t[]>(kDecompressBufferSize);
+    const auto output = std::make_unique<std::uint8_t[]>(kDecompressBufferSize);
+    Inflater inflater;
+    z_stream& z = inflater.Stream();
+
+    std::uint32_t sum = 1;
+    bool streamEnded = false;
+    bool inputDone = false;
+    for (;;) {
+        if (z.avail_in == 0 && !inputDone) {
+            z.next_in = input.get();
+            z.avail_in = static_cast<uInt>(read(input.get(), kDecompressBufferSize));
+            if (z.avail_in == 0) inputDone = true;
+        }
+        // After the stream's end no input may follow.
+        if (streamEnded) {
+            if (z.avail_in != 0) throw EZlibDataError();
+            break;
+        }
+        if (inputDone && z.avail_in == 0 && z.total_in == 0) break;  // no input at all
+
+        z.next_out = output.get();
+        z.avail_out = kDecompressBufferSize;
+        const int result = inflate(&z, Z_PARTIAL_FLUSH);
+        if (result == Z_DATA_ERROR || result == Z_NEED_DICT) throw EZlibDataError();
+        if (result == Z_MEM_ERROR) throw std::bad_alloc();
+        // With no input left, "no progress possible" just means done.
+        if (result == Z_BUF_ERROR && inputDone) break;
+        if (result != Z_OK && result != Z_STREAM_END) throw EZlibInternalError(result);
+        if (result == Z_STREAM_END) streamEnded = true;
+
+        const std::size_t produced = kDecompressBufferSize - z.avail_out;
+        if (write(output.get(), produced) < produced) {
+            inflater.End();
+            return false;
+        }
+        sum = Adler32(sum, output.get(), produced);
+        // Input is used up: stop once inflate holds nothing more back.
+        if (inputDone && produced == 0 && !streamEnded) break;
+    }
+    inflater.End();
+    adler = sum;
+    return true;
+}
+
+bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
+                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced) {
+    if (produced) *produced = 0;
+    std::int32_t inRemaining = compressedSize;
+    std::int32_t outRemaining = maxOut;
+    const auto read = [&](std::uint8_t* buffer, std::size_t count) -> std::size_t {
+        const std::size_t n = std::min<std::size_t>(count, inRemaining > 0 ? inRemaining : 0);
+        source.ReadExact(buffer, n);
+        inRemaining -= static_cast<std::int32_t>(n);
+        return n;
+    };
+    const auto write = [&](const std::uint8_t* buffer, std::size_t count) -> std::size_t {
+        std::size_t n = count;
+        if (outRemaining != -1) {
+            n = std::min<std::size_t>(count, static_cast<std::size_t>(outRemaining));
+            outRemaining -= static_cast<std::int32_t>(n);
+        }
+        std::copy(buffer, buffer + n, dest);
+        dest += n;
+        if (produced) *produced += static_cast<std::int64_t>(n);
+        return n;
+    };
+    return DecompressStream(read, write, adler);
+}
+
+void ReadBlock(InStream& file, void* buffer, std::size_t size) {
+    std::uint8_t header[kBlockHeaderSize];
+    file.ReadExact(header, sizeof header);
+    const std::uint32_t headerCheck = GetUi32(header);
+    const std::int32_t compressedSize = GetI32(header + 4);
+    const std::int32_t uncompressedSize = GetI32(header + 8);
+    const std::uint32_t dataCheck = GetUi32(header + 12);
+    if (uncompressedSize < 0 || static_cast<std::size_t>(uncompressedSize) != size ||
+        Adler32(header + 4, 12) != headerCheck)
+        throw EZlibDataError();
+
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    if (compressedSize == kStoredBlock) {
+        file.ReadExact(out, size);
+        if (Adler32(out, size) != dataCheck) throw EZlibDataError();
+        return;
+    }
+    // Other negative sizes name no valid block.
+    if (compressedSize < 0) throw EZlibDataError();
+    std::uint32_t adler = 0;
+    std::int64_t produced = 0;
+    // The size is checked too: an empty stream has the checksum 1 and would
+    // otherwise pass with nothing read into the buffer.
+    if (!DecompressBlock(file, compressedSize, adler, out, static_cast<std::int32_t>(size), &produced) ||
+        adler != dataCheck || produced != static_cast<std::int64_t>(size))
+        throw EZlibDataError();
+}
+
+void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
+    std::vector<std::uint8_t> compressed(compressBound(static_cast<uLong>(size)));
+    uLongf compressedSize = static_cast<uLongf>(compressed.size());
+    CheckZlib(compress2(compressed.data(), &compressedSize, static_cast<const Bytef*>(data),
+                        static_cast<uLong>(size), level));
+    const bool stored = compressedSize >= size;
+
+    std::uint8_t header[kBlockHeaderSize];
+    SetI32(header + 4, stored ? kStoredBlock : static_cast<std::int32_t>(compressedSize));
+    SetI32(header + 8, static_cast<std::int32_t>(size));
+    SetUi32(header + 12, Adler32(data, size));
+    SetUi32(header, Adler32(header + 4, 12));
+    file.Write(header, sizeof header);
+    if (stored) file.Write(data, size);
+    else file.Write(compressed.data(), compressedSize);
+}
+
+}  // namespace qv

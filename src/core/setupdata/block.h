@@ -1,0 +1,54 @@
+// Framed blocks of the setup data, and the inflate loop shared with file
+// extraction.
+//
+// Block layout (little-endian):
+//   0  uint32  Adler-32 of the 12 bytes at offsets 4..15
+//   4  int32   compressed size; -1 = the data follows stored
+//   8  int32   uncompressed size (must equal the size asked for)
+//  12  uint32  Adler-32 of the uncompressed data
+//  16  ...     a complete zlib stream, or the stored bytes
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "core/io/streams.h"
+
+namespace qv {
+
+constexpr std::size_t kBlockHeaderSize = 16;
+constexpr std::int32_t kStoredBlock = -1;
+// Both buffers of one decompression run have this size.
+constexpr std::size_t kDecompressBufferSize = 32000;
+
+std::uint32_t Adler32(std::uint32_t adler, const void* data, std::size_t size);
+inline std::uint32_t Adler32(const void* data, std::size_t size) { return Adler32(1, data, size); }
+
+// Delivers up to `count` bytes into `buffer`; 0 means no more input.
+using DecompressReadProc = std::function<std::size_t(std::uint8_t* buffer, std::size_t count)>;
+// Accepts up to `count` bytes; fewer than `count` stops the decompression.
+using DecompressWriteProc = std::function<std::size_t(const std::uint8_t* buffer, std::size_t count)>;
+
+// Inflates what `read` delivers into `write`. True when the input was used
+// up (then `adler` is the Adler-32 of everything written); false when
+// `write` accepted fewer bytes than offered. Raises EZlibDataError for
+// corrupt data, including input left over after the end of the stream, and
+// EZlibInternalError for unexpected zlib results.
+bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc& write,
+                      std::uint32_t& adler);
+
+// DecompressStream from `compressedSize` bytes of `source` into at most
+// `maxOut` bytes of `dest` (-1: no limit); `produced` receives the bytes written.
+bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
+                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced = nullptr);
+
+// Reads one block of exactly `size` bytes into `buffer`. Raises
+// EZlibDataError when a check fails; I/O errors pass as EInOutError.
+void ReadBlock(InStream& file, void* buffer, std::size_t size);
+
+// Writes one block: compressed at `level` (0-9), or stored when that is not
+// larger than the compressed form.
+void WriteBlock(OutStream& file, const void* data, std::size_t size, int level);
+
+}  // namespace qv

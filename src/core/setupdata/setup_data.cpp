@@ -1,0 +1,128 @@
+#include "core/setupdata/setup_data.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "core/setupdata/block.h"
+#include "core/text/cp936.h"
+
+namespace qv {
+
+std::int64_t TotalFileSize(const std::vector<TFileRec>& files) {
+    std::int64_t total = 0;
+    for (const auto& f : files) total += f.OriginalSize;
+    return total;
+}
+
+void ReadSetupSignature(InStream& stream) {
+    Signature signature;
+    stream.ReadExact(signature.data(), signature.size());
+    if (signature != kSetupDataSignature) throw ESetupSignatureError();
+}
+
+TSetupHeaderRec ReadSetupHeader(InStream& stream) {
+    std::uint8_t bytes[TSetupHeaderRec::kSize];
+    ReadBlock(stream, bytes, sizeof bytes);
+    TSetupHeaderRec header = TSetupHeaderRec::Decode(bytes);
+    if (header.LicenseTextSize < 0 || header.InfoBeforeTextSize < 0 || header.InfoAfterTextSize < 0)
+        throw EZlibDataError();
+    return header;
+}
+
+namespace {
+
+std::string ReadText(InStream& stream, std::int32_t size) {
+    if (size <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    ReadBlock(stream, bytes.data(), bytes.size());
+    return cp936::ToUtf8(bytes);
+}
+
+template <typename Rec>
+void ReadRecords(InStream& stream, std::int32_t count, std::vector<Rec>& out) {
+    out.clear();
+    // A damaged count ends at the end of the data, not in a huge allocation.
+    out.reserve(static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, 4096)));
+    std::uint8_t bytes[Rec::kSize];
+    for (std::int32_t i = 0; i < count; ++i) {
+        ReadBlock(stream, bytes, sizeof bytes);
+        out.push_back(Rec::Decode(bytes));
+    }
+}
+
+template <typename Rec>
+void WriteRecords(OutStream& out, const std::vector<Rec>& records, int level) {
+    std::uint8_t bytes[Rec::kSize];
+    for (const auto& r : records) {
+        r.Encode(bytes);
+        WriteBlock(out, bytes, sizeof bytes, level);
+    }
+}
+
+std::string TextBytes(const std::string& utf8, const char* name) {
+    return ToFileText(utf8, name, 0x7FFFFFFF);
+}
+
+}  // namespace
+
+void ReadSetupEntries(InStream& stream, SetupData& data) {
+    const TSetupHeaderRec& h = data.Header;
+    data.LicenseText = ReadText(stream, h.LicenseTextSize);
+    data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize);
+    data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize);
+    ReadRecords(stream, h.DirCount, data.Dirs);
+    ReadRecords(stream, h.FileCount, data.Files);
+    ReadRecords(stream, h.FileCount, data.FileLocations);
+    ReadRecords(stream, h.IconCount, data.Icons);
+    ReadRecords(stream, h.IniCount, data.Inis);
+    ReadRecords(stream, h.RegistryCount, data.Registry);
+    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeletes);
+    ReadRecords(stream, h.RunCount, data.Runs);
+}
+
+SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {
+    stream.Seek(offset);
+    ReadSetupSignature(stream);
+    SetupData data;
+    data.Header = ReadSetupHeader(stream);
+    ReadSetupEntries(stream, data);
+    return data;
+}
+
+void WriteSetupData(OutStream& out, const SetupData& data, int level) {
+    if (data.FileLocations.size() != data.Files.size())
+        throw Exception("every file record needs exactly one location record");
+    const std::string license = TextBytes(data.LicenseText, "LicenseText");
+    const std::string infoBefore = TextBytes(data.InfoBeforeText, "InfoBeforeText");
+    const std::string infoAfter = TextBytes(data.InfoAfterText, "InfoAfterText");
+
+    TSetupHeaderRec h = data.Header;
+    const auto count = [](const auto& list) { return static_cast<std::int32_t>(list.size()); };
+    h.DirCount = count(data.Dirs);
+    h.FileCount = count(data.Files);
+    h.IconCount = count(data.Icons);
+    h.IniCount = count(data.Inis);
+    h.RegistryCount = count(data.Registry);
+    h.UninstallDeleteCount = count(data.UninstallDeletes);
+    h.RunCount = count(data.Runs);
+    h.LicenseTextSize = count(license);
+    h.InfoBeforeTextSize = count(infoBefore);
+    h.InfoAfterTextSize = count(infoAfter);
+
+    out.Write(kSetupDataSignature.data(), kSetupDataSignature.size());
+    std::uint8_t header[TSetupHeaderRec::kSize];
+    h.Encode(header);
+    WriteBlock(out, header, sizeof header, level);
+    for (const std::string* text : {&license, &infoBefore, &infoAfter})
+        if (!text->empty()) WriteBlock(out, text->data(), text->size(), level);
+    WriteRecords(out, data.Dirs, level);
+    WriteRecords(out, data.Files, level);
+    WriteRecords(out, data.FileLocations, level);
+    WriteRecords(out, data.Icons, level);
+    WriteRecords(out, data.Inis, level);
+    WriteRecords(out, data.Registry, level);
+    WriteRecords(out, data.UninstallDeletes, level);
+    WriteRecords(out, data.Runs, level);
+}
+
+}  // namespace qv

@@ -1,0 +1,48 @@
+// Reading and writing the setup data stream: the signature, the header
+// block, the three texts and the entry records, in this order.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/io/streams.h"
+#include "core/setupdata/records.h"
+
+namespace qv {
+
+struct SetupData {
+    TSetupHeaderRec Header;
+    // UTF-8; empty when the header's size is 0.
+    std::string LicenseText;
+    std::string InfoBeforeText;
+    std::string InfoAfterText;
+    std::vector<TDirRec> Dirs;
+    std::vector<TFileRec> Files;
+    std::vector<TFileLocationRec> FileLocations;  // item i belongs to Files[i]
+    std::vector<TIconRec> Icons;
+    std::vector<TIniRec> Inis;
+    std::vector<TRegistryRec> Registry;
+    std::vector<TUninstallDeleteRec> UninstallDeletes;
+    std::vector<TRunRec> Runs;
+};
+
+// Sum of the files' OriginalSize, in 64 bits so that sizes past 2 GiB add up.
+std::int64_t TotalFileSize(const std::vector<TFileRec>& files);
+
+// Reads the 8-byte signature at the stream's position; ESetupSignatureError
+// when it differs.
+void ReadSetupSignature(InStream& stream);
+// Reads the header block. Negative text sizes are damaged data (EZlibDataError).
+TSetupHeaderRec ReadSetupHeader(InStream& stream);
+// Reads the texts and records that `data.Header` announces.
+void ReadSetupEntries(InStream& stream, SetupData& data);
+// All of the above from `offset`. Raises ESetupSignatureError, EZlibDataError
+// (damaged block or value) or EInOutError.
+SetupData LoadSetupData(InStream& stream, std::uint64_t offset = 0);
+
+// Writes the whole stream. The header's counts and text sizes are taken
+// from the lists and texts, not from `data.Header`. Raises EFieldTooLong.
+void WriteSetupData(OutStream& out, const SetupData& data, int level);
+
+}  // namespace qv

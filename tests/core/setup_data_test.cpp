@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include "core/bytes.h"
+#include "core/setupdata/block.h"
+#include "core/setupdata/setup_data.h"
+
+namespace qv {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+SetupData FullSetupData() {
+    SetupData d;
+    d.Header.AppName = "你好";
+    d.Header.AppNameVersion = "你好 1.0";
+    d.Header.AppFooterText = "QV";
+    d.Header.DefaultFolderName = "Hello";
+    d.Header.DefaultGroup = "你好";
+    d.Header.MinWinVersionMajor = 4;
+    d.Header.MinNTVersionMajor = 4;
+    d.Header.BackgroundColor = 0xFF0000;
+    d.Header.Options = 0x7FE;  // every named option
+    d.LicenseText = "许可协议\r\nLicence";
+    d.InfoAfterText = "after";
+    d.Dirs = {{"{app}\\data", dfNoUninstall | dfRemoveAtEnd}};
+    for (int i = 0; i < 3; ++i) {
+        TFileRec f;
+        f.DestPath = "{app}\\f" + std::to_string(i);
+        f.OriginalSize = 100 + i;
+        f.FileFlags = static_cast<std::uint8_t>(1 << i);
+        d.Files.push_back(f);
+        d.FileLocations.push_back({1, 1, 12 + 100 * i});
+    }
+    d.Icons = {{"{group}\\你好", "{app}\\hello.exe", "/x", "{app}", "", 1}};
+    d.Inis = {{"{win}\\x.ini", "S", "K", "V", ifUninstDeleteKey}};
+    TRegistryRec r;
+    r.SubKey = "Software\\QV";
+    r.ValueName = "Dir";
+    r.ValueType = rtString;
+    r.ValueString = "{app}";
+    r.Flags = rfUninstDeleteValue;
+    d.Registry = {r};
+    d.UninstallDeletes = {{"{app}\\*.log"}};
+    d.Runs = {{"{app}\\hello.exe", "", rnNoWait}};
+    return d;
+}
+
+Bytes Written(const SetupData& d) {
+    MemoryOutStream out;
+    WriteSetupData(out, d, 9);
+    return out.Bytes();
+}
+
+TEST(SetupData, RoundTripOfEveryRecordKind) {
+    const SetupData d = FullSetupData();
+    MemoryInStream in(Written(d));
+    const SetupData back = LoadSetupData(in);
+    EXPECT_EQ(back.Header.AppName, "你好");
+    EXPECT_EQ(back.Header.FileCount, 3);
+    EXPECT_EQ(back.Header.LicenseTextSize, 17);  // code page 936 bytes: 8 + 2 + 7
+    EXPECT_EQ(back.Header.InfoBeforeTextSize, 0);
+    EXPECT_EQ(back.Header.Options, 0x7FE);
+    EXPECT_EQ(back.LicenseText, d.LicenseText);
+    EXPECT_EQ(back.InfoBeforeText, "");
+    EXPECT_EQ(back.InfoAfterText, "after");
+    ASSERT_EQ(back.Files.size(), 3u);
+    EXPECT_EQ(back.Files[2].DestPath, "{app}\\f2");
+    EXPECT_EQ(back.FileLocations[2].StartOffset, 212);
+    EXPECT_EQ(back.Dirs[0].Flags, dfNoUninstall | dfRemoveAtEnd);
+    EXPECT_EQ(back.Icons[0].IconPath, "{group}\\你好");
+    EXPECT_EQ(back.Inis[0].Value, "V");
+    EXPECT_EQ(back.Registry[0].ValueString, "{app}");
+    EXPECT_EQ(back.UninstallDeletes[0].Name, "{app}\\*.log");
+    EXPECT_EQ(back.Runs[0].Flags, rnNoWait);
+    EXPECT_EQ(in.Position(), in.Size());  // nothing left over
+}
+
+TEST(SetupData, EmptySetupDataIsSignatureAndOneHeaderBlock) {
+    MemoryOutStream out;
+    WriteSetupData(out, SetupData{}, 9);
+    MemoryInStream in(out.Bytes());
+    ReadSetupSignature(in);
+    ReadSetupHeader(in);
+    EXPECT_EQ(in.Position(), in.Size());
+    MemoryInStream again(out.Bytes());
+    const SetupData back = LoadSetupData(again);
+    EXPECT_TRUE(back.Files.empty());
+    EXPECT_TRUE(back.LicenseText.empty());
+}
+
+TEST(SetupData, FileRecordsComeBeforeTheirLocations) {
+    const Bytes bytes = Written(FullSetupData());
+    MemoryInStream in(bytes);
+    ReadSetupSignature(in);
+    ReadSetupHeader(in);
+    Bytes buffer(100);
+    ReadBlock(in, buffer.data(), 17);  // licence
+    ReadBlock(in, buffer.data(), 5);   // info after
+    ReadBlock(in, buffer.data(), TDirRec::kSize);
+    for (int i = 0; i < 3; ++i) ReadBlock(in, buffer.data(), TFileRec::kSize);
+    for (int i = 0; i < 3; ++i) ReadBlock(in, buffer.data(), TFileLocationRec::kSize);
+    EXPECT_THROW(ReadBlock(in, buffer.data(), 1), EZlibDataError);  // the icon record follows
+}
+
+TEST(SetupData, DamageIsReportedByKind) {
+    Bytes bytes = Written(FullSetupData());
+    Bytes wrongSignature = bytes;
+    wrongSignature[7] = 0;
+    MemoryInStream a(wrongSignature);
+    EXPECT_THROW(LoadSetupData(a), ESetupSignatureError);
+
+    Bytes damagedHeader = bytes;
+    damagedHeader[8 + 5] ^= 0x40;  // inside the header block's sizes
+    MemoryInStream b(damagedHeader);
+    EXPECT_THROW(LoadSetupData(b), EZlibDataError);
+
+    Bytes damagedRecord = bytes;
+    damagedRecord[bytes.size() - 3] ^= 0xFF;  // inside the last record block
+    MemoryInStream c(damagedRecord);
+    EXPECT_THROW(LoadSetupData(c), EZlibDataError);
+
+    Bytes truncated(bytes.begin(), bytes.end() - 1);
+    MemoryInStream e(truncated);
+    EXPECT_THROW(LoadSetupData(e), EInOutError);
+}
+
+TEST(SetupData, NegativeTextSizeAndHugeCountsAreDamage) {
+    SetupData d;
+    d.Header.AppName = "x";
+    MemoryOutStream out;
+    out.Write(kSetupDataSignature.data(), 8);
+    std::uint8_t header[TSetupHeaderRec::kSize];
+    TSetupHeaderRec h;
+    h.InfoBeforeTextSize = -5;
+    h.Encode(header);
+    WriteBlock(out, header, sizeof header, 9);
+    MemoryInStream in(out.Bytes());
+    EXPECT_THROW(LoadSetupData(in), EZlibDataError);
+
+    // A count far past the data ends at the end of the data.
+    MemoryOutStream out2;
+    out2.Write(kSetupDataSignature.data(), 8);
+    h = TSetupHeaderRec{};
+    h.FileCount = 0x7FFFFFFF;
+    h.Encode(header);
+    WriteBlock(out2, header, sizeof header, 9);
+    MemoryInStream in2(out2.Bytes());
+    EXPECT_THROW(LoadSetupData(in2), EInOutError);
+}
+
+TEST(SetupData, LoadsAtAnOffsetAndSumsSizesIn64Bits) {
+    Bytes bytes(1000, 0xAA);
+    const Bytes data = Written(FullSetupData());
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    MemoryInStream in(bytes);
+    EXPECT_EQ(LoadSetupData(in, 1000).Files.size(), 3u);
+
+    std::vector<TFileRec> files(2);
+    files[0].OriginalSize = 0x7FFFFFFF;
+    files[1].OriginalSize = 0x7FFFFFFF;
+    EXPECT_EQ(TotalFileSize(files), 2 * std::int64_t{0x7FFFFFFF});
+}
+
+}  // namespace
+}  // namespace qv
