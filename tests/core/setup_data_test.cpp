@@ -148,6 +148,35 @@ TEST(SetupData, NegativeTextSizeAndHugeCountsAreDamage) {
     EXPECT_THROW(LoadSetupData(in2), EInOutError);
 }
 
+TEST(SetupData, ObserverNamesEachItemBeforeReadingIt) {
+    const Bytes bytes = Written(FullSetupData());
+    MemoryInStream in(bytes);
+    ReadSetupSignature(in);
+    SetupData back;
+    back.Header = ReadSetupHeader(in);
+    std::vector<std::string> seen;
+    ReadSetupEntries(in, back, [&](const char* kind, std::int32_t index) {
+        seen.push_back(std::string(kind) + "#" + std::to_string(index));
+    });
+    const std::vector<std::string> expected = {
+        "LicenseText#0", "InfoAfterText#0", "TDirRec#0", "TFileRec#0", "TFileRec#1", "TFileRec#2",
+        "TFileLocationRec#0", "TFileLocationRec#1", "TFileLocationRec#2", "TIconRec#0", "TIniRec#0",
+        "TRegistryRec#0", "TUninstallDeleteRec#0", "TRunRec#0"};
+    EXPECT_EQ(seen, expected);
+
+    // The last item named before a failure is the damaged one.
+    Bytes damaged = bytes;
+    damaged[damaged.size() - 3] ^= 0xFF;
+    MemoryInStream d(damaged);
+    ReadSetupSignature(d);
+    SetupData partial;
+    partial.Header = ReadSetupHeader(d);
+    std::string last;
+    EXPECT_THROW(ReadSetupEntries(d, partial, [&](const char* kind, std::int32_t) { last = kind; }),
+                 EZlibDataError);
+    EXPECT_EQ(last, "TRunRec");
+}
+
 TEST(SetupData, LoadsAtAnOffsetAndSumsSizesIn64Bits) {
     Bytes bytes(1000, 0xAA);
     const Bytes data = Written(FullSetupData());

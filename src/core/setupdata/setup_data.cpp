@@ -31,20 +31,24 @@ TSetupHeaderRec ReadSetupHeader(InStream& stream) {
 
 namespace {
 
-std::string ReadText(InStream& stream, std::int32_t size) {
+std::string ReadText(InStream& stream, std::int32_t size, const char* kind,
+                     const SetupItemObserver& onItem) {
     if (size <= 0) return {};
+    if (onItem) onItem(kind, 0);
     std::string bytes(static_cast<std::size_t>(size), '\0');
     ReadBlock(stream, bytes.data(), bytes.size());
     return cp936::ToUtf8(bytes);
 }
 
 template <typename Rec>
-void ReadRecords(InStream& stream, std::int32_t count, std::vector<Rec>& out) {
+void ReadRecords(InStream& stream, std::int32_t count, std::vector<Rec>& out, const char* kind,
+                 const SetupItemObserver& onItem) {
     out.clear();
     // A damaged count ends at the end of the data, not in a huge allocation.
     out.reserve(static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, 4096)));
     std::uint8_t bytes[Rec::kSize];
     for (std::int32_t i = 0; i < count; ++i) {
+        if (onItem) onItem(kind, i);
         ReadBlock(stream, bytes, sizeof bytes);
         out.push_back(Rec::Decode(bytes));
     }
@@ -65,19 +69,19 @@ std::string TextBytes(const std::string& utf8, const char* name) {
 
 }  // namespace
 
-void ReadSetupEntries(InStream& stream, SetupData& data) {
+void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver& onItem) {
     const TSetupHeaderRec& h = data.Header;
-    data.LicenseText = ReadText(stream, h.LicenseTextSize);
-    data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize);
-    data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize);
-    ReadRecords(stream, h.DirCount, data.Dirs);
-    ReadRecords(stream, h.FileCount, data.Files);
-    ReadRecords(stream, h.FileCount, data.FileLocations);
-    ReadRecords(stream, h.IconCount, data.Icons);
-    ReadRecords(stream, h.IniCount, data.Inis);
-    ReadRecords(stream, h.RegistryCount, data.Registry);
-    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeletes);
-    ReadRecords(stream, h.RunCount, data.Runs);
+    data.LicenseText = ReadText(stream, h.LicenseTextSize, "LicenseText", onItem);
+    data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize, "InfoBeforeText", onItem);
+    data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize, "InfoAfterText", onItem);
+    ReadRecords(stream, h.DirCount, data.Dirs, "TDirRec", onItem);
+    ReadRecords(stream, h.FileCount, data.Files, "TFileRec", onItem);
+    ReadRecords(stream, h.FileCount, data.FileLocations, "TFileLocationRec", onItem);
+    ReadRecords(stream, h.IconCount, data.Icons, "TIconRec", onItem);
+    ReadRecords(stream, h.IniCount, data.Inis, "TIniRec", onItem);
+    ReadRecords(stream, h.RegistryCount, data.Registry, "TRegistryRec", onItem);
+    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeletes, "TUninstallDeleteRec", onItem);
+    ReadRecords(stream, h.RunCount, data.Runs, "TRunRec", onItem);
 }
 
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {

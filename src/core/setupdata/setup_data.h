@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,8 +36,13 @@ std::int64_t TotalFileSize(const std::vector<TFileRec>& files);
 void ReadSetupSignature(InStream& stream);
 // Reads the header block. Negative text sizes are damaged data (EZlibDataError).
 TSetupHeaderRec ReadSetupHeader(InStream& stream);
+// Told of each item just before it is read: the name of its kind (a text
+// such as "LicenseText" or a record type such as "TFileRec") and its index
+// within that kind. Lets a caller name the item that turned out damaged.
+using SetupItemObserver = std::function<void(const char* kind, std::int32_t index)>;
+
 // Reads the texts and records that `data.Header` announces.
-void ReadSetupEntries(InStream& stream, SetupData& data);
+void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver& onItem = {});
 // All of the above from `offset`. Raises ESetupSignatureError, EZlibDataError
 // (damaged block or value) or EInOutError.
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset = 0);
