@@ -1,0 +1,199 @@
+#include "tool/build_command.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/io/streams.h"
+#include "core/setupdata/data_files.h"
+#include "core/setupdata/setup_data.h"
+#include "core/text/cp936.h"
+#include "tool/identical_contents.h"
+#include "tool/platform.h"
+#include "tool/progress_bar.h"
+#include "tool/script.h"
+#include "tool/staged_output.h"
+#include "tool/tool_errors.h"
+
+namespace qv::tool {
+
+namespace {
+
+struct BuildResult {
+    std::vector<fs::path> OutputFiles;
+    std::int64_t FileDataOffset = 0;  // single-file layout only
+    std::size_t StoredContents = 0;
+    std::uint64_t BytesIn = 0;
+};
+
+// Compresses every distinct content into `writer` and fills in the file
+// records' sizes, checksums and locations.
+void StoreContents(BuildScript& script, FileDataWriter& writer, BuildResult& result, ProgressBar& bar) {
+    std::vector<fs::path> paths;
+    for (const auto& source : script.Sources) paths.push_back(source.Path);
+    const std::vector<std::size_t> first = FindIdenticalContents(paths);
+
+    std::vector<StoredStream> stored(paths.size());
+    std::uint64_t before = 0;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (first[i] == i) {
+            const std::string name = script.Sources[i].AsWritten;
+            try {
+                FileInStream in(PathToUtf8(paths[i]));
+                stored[i] = writer.AddStream(in, [&](std::size_t soFar) { bar.Set(before + soFar); });
+            } catch (const EInOutError& error) {
+                throw IoFailure("cannot store '" + name + "': " + error.what());
+            } catch (const EZlibError&) {
+                throw;
+            } catch (const Exception& error) {
+                throw UsageError("cannot store '" + name + "': " + error.what());
+            }
+            before += static_cast<std::uint64_t>(stored[i].OriginalSize);
+            ++result.StoredContents;
+        } else {
+            stored[i] = stored[first[i]];
+        }
+        TFileRec& f = script.Data.Files[i];
+        f.OriginalSize = stored[i].OriginalSize;
+        f.CompressedSize = stored[i].CompressedSize;
+        f.Adler32 = stored[i].Adler32;
+        script.Data.FileLocations[i] = stored[i].Location;
+    }
+    result.BytesIn = before;
+}
+
+std::uint64_t TotalSourceBytes(const BuildScript& script) {
+    std::uint64_t total = 0;
+    for (const auto& source : script.Sources) {
+        std::error_code ignored;
+        const auto size = fs::file_size(source.Path, ignored);
+        if (!ignored) total += size;
+    }
+    return total;
+}
+
+void WriteSetupDataFile(OutStream& out, const BuildScript& script, int level) {
+    try {
+        WriteSetupData(out, script.Data, level);
+    } catch (const EFieldTooLong& error) {
+        // The script reader checks every limit; reaching this is a fault of the tool.
+        throw UsageError(std::string("a value does not fit its field: ") + error.what());
+    }
+}
+
+BuildResult BuildDataFiles(BuildScript& script, const fs::path& folder, std::uint64_t diskSize, int level,
+                           ProgressBar& bar) {
+    BuildResult result;
+    StagedFolder staged(folder);
+    int dataFiles = 0;
+    try {
+        FileDataWriter writer(PathToUtf8(staged.Staging()), diskSize, level);
+        StoreContents(script, writer, result, bar);
+        dataFiles = writer.Finish();
+        FileOutStream setup(PathToUtf8(staged.Staging() / "SETUP.0"));
+        WriteSetupDataFile(setup, script, level);
+        setup.Close();
+    } catch (const EInOutError& error) {
+        throw IoFailure("cannot write into '" + PathToUtf8(folder) + "': " + error.what());
+    }
+    std::vector<std::string> names;
+    for (int n = 0; n <= dataFiles; ++n) {
+        names.push_back("SETUP." + std::to_string(n));
+        result.OutputFiles.push_back(folder / names.back());
+    }
+    staged.Commit(names);
+    return result;
+}
+
+void CopyFile(InStream& from, OutStream& to) {
+    std::vector<std::uint8_t> buffer(1 << 16);
+    while (const std::size_t got = from.Read(buffer.data(), buffer.size())) to.Write(buffer.data(), got);
+}
+
+BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level, ProgressBar& bar) {
+    BuildResult result;
+    StagedFile staged(file);
+    // The setup data comes first but needs the streams' sizes: the streams
+    // go to a scratch file that is then copied in after it.
+    StagedFile scratch(file);  // never committed: removed at the end
+    try {
+        {
+            FileOutStream streams(PathToUtf8(scratch.Temporary()));
+            FileDataWriter writer(streams, level);
+            StoreContents(script, writer, result, bar);
+            writer.Finish();
+            streams.Close();
+        }
+        FileOutStream out(PathToUtf8(staged.Temporary()));
+        WriteSetupDataFile(out, script, level);
+        result.FileDataOffset = static_cast<std::int64_t>(out.Position());
+        FileInStream streams(PathToUtf8(scratch.Temporary()));
+        CopyFile(streams, out);
+        out.Close();
+    } catch (const EInOutError& error) {
+        throw IoFailure("cannot write '" + PathToUtf8(file) + "': " + error.what());
+    }
+    if (result.FileDataOffset > 0x7FFFFFFF) throw UsageError("the setup data is larger than 2 GiB");
+    staged.Commit();
+    result.OutputFiles.push_back(file);
+    return result;
+}
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResult& result) {
+    const SetupData& d = script.Data;
+    std::uint64_t bytesOut = 0;
+    for (const auto& file : result.OutputFiles) {
+        std::error_code ignored;
+        bytesOut += fs::file_size(file, ignored);
+    }
+    out << "records: " << Plural(d.Dirs.size(), "dir", "dirs") << ", " << Plural(d.Files.size(), "file", "files")
+        << ", " << Plural(d.Icons.size(), "icon", "icons") << ", " << Plural(d.Inis.size(), "ini entry", "ini entries")
+        << ", " << Plural(d.Registry.size(), "registry entry", "registry entries") << ", "
+        << Plural(d.UninstallDeletes.size(), "uninstall delete", "uninstall deletes") << ", "
+        << Plural(d.Runs.size(), "run", "runs") << "\n";
+    const auto fileBytes = [](const std::string& text) { return cp936::FromUtf8Lossy(text).size(); };
+    out << "texts: licence " << fileBytes(d.LicenseText) << " bytes, info before " << fileBytes(d.InfoBeforeText)
+        << " bytes, info after " << fileBytes(d.InfoAfterText) << " bytes\n";
+    out << "files: " << Plural(d.Files.size(), "file record", "file records") << ", "
+        << Plural(result.StoredContents, "stored content", "stored contents") << "\n";
+    char ratio[32];
+    std::snprintf(ratio, sizeof ratio, "%.1f%%",
+                  result.BytesIn ? 100.0 * static_cast<double>(bytesOut) / static_cast<double>(result.BytesIn) : 0.0);
+    out << "bytes: " << result.BytesIn << " in, " << bytesOut << " out (" << ratio << ")\n";
+    out << "wrote:";
+    for (const auto& file : result.OutputFiles) out << " " << PathToUtf8(file);
+    out << "\n";
+}
+
+}  // namespace
+
+void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err, bool progress) {
+    if (options.SingleFile && options.DiskSize)
+        throw UsageError("--single-file keeps all file data in one file; it cannot be combined with --disk-size");
+    BuildScript script = ReadScript(options.Script);
+
+    ProgressBar bar(err, progress, "build", TotalSourceBytes(script));
+    BuildResult result;
+    if (options.SingleFile) {
+        result = BuildSingleFile(script, *options.SingleFile, options.Level, bar);
+    } else {
+        const fs::path folder = options.OutputFolder ? *options.OutputFolder : script.Path.parent_path() / "output";
+        const std::uint64_t diskSize = options.DiskSize ? *options.DiskSize : script.DiskSize;
+        result = BuildDataFiles(script, folder, diskSize, options.Level, bar);
+    }
+    bar.Finish();
+    PrintSummary(out, script, result);
+    if (TotalFileSize(script.Data.Files) > 0x7FFFFFFF)
+        err << "warning: the files add up to 2 GiB or more; the engine sums their sizes in 32 bits\n";
+    if (options.SingleFile)
+        out << "run it with: Setup.exe /SL " << PathToUtf8(options.SingleFile->filename()) << " 0 "
+            << result.FileDataOffset << "\n";
+}
+
+}  // namespace qv::tool

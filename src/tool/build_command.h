@@ -1,0 +1,22 @@
+// `qvsetup build`: a script becomes setup data and data files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+
+namespace qv::tool {
+
+struct BuildOptions {
+    std::filesystem::path Script;
+    std::optional<std::filesystem::path> OutputFolder;  // default: "output" beside the script
+    std::optional<std::uint64_t> DiskSize;              // overrides [setup] disk_size
+    std::optional<std::filesystem::path> SingleFile;    // the /SL layout instead of data files
+    int Level = 6;                                      // zlib level of streams and blocks
+};
+
+// Builds, prints a summary on `out`; raises the tool's errors.
+void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err, bool progress);
+
+}  // namespace qv::tool

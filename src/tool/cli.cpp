@@ -1,0 +1,122 @@
+#include "tool/cli.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+#include <CLI/CLI.hpp>
+
+#include "core/errors.h"
+#include "tool/build_command.h"
+#include "tool/platform.h"
+#include "tool/read_commands.h"
+#include "tool/tool_errors.h"
+
+namespace qv::tool {
+
+namespace {
+
+constexpr const char* kVersion = "qvsetup 0.1.0";
+
+SlOffsets SlFrom(const std::vector<std::int64_t>& values) {
+    if (values.empty()) return std::nullopt;
+    return std::make_pair(values[0], values[1]);
+}
+
+void AddSlOption(CLI::App* command, std::vector<std::int64_t>& values) {
+    command->add_option("--sl", values, "the setup data lies in PATH at DATAOFFSET, the file data at FILEDATAOFFSET "
+                                        "(0: in data files SETUP.n beside it), as Setup.exe /SL takes them")
+        ->expected(2)
+        ->type_name("DATAOFFSET FILEDATAOFFSET");
+}
+
+}  // namespace
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
+    CLI::App app{"qvsetup: builds, lists, verifies and extracts QV Setup data.\n"
+                 "Exit status: 0 ok, 1 usage or script error, 2 damaged setup data, 3 I/O failure.",
+                 "qvsetup"};
+    app.set_version_flag("--version", kVersion);
+    app.require_subcommand(1);
+
+    BuildOptions build;
+    std::string script, output, singleFile;
+    std::uint64_t diskSize = 0;
+    auto* buildCommand = app.add_subcommand("build", "build setup data (SETUP.0, SETUP.1, ...) from a script");
+    buildCommand->add_option("SCRIPT", script, "the build script (TOML; see docs/script.md)")->required();
+    auto* outputOption = buildCommand->add_option("-o,--output", output, "the output folder (default: 'output' beside the script)");
+    auto* diskOption = buildCommand->add_option("--disk-size", diskSize, "at most this many bytes per data file (overrides disk_size)")
+                           ->check(CLI::Range(std::uint64_t{17}, std::uint64_t{0x7FFFFFFF}));
+    auto* singleOption = buildCommand->add_option("--single-file", singleFile,
+                                                  "write one file: the setup data at offset 0, the file data after it");
+    buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
+    singleOption->excludes(outputOption);
+    singleOption->excludes(diskOption);
+
+    std::string path, folder;
+    std::vector<std::int64_t> sl;
+    bool json = false;
+    auto* listCommand = app.add_subcommand("list", "print every field of setup data");
+    listCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    listCommand->add_flag("--json", json, "print JSON (UTF-8) instead of text");
+    AddSlOption(listCommand, sl);
+
+    auto* verifyCommand = app.add_subcommand("verify", "check every block and every file's stream");
+    verifyCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    AddSlOption(verifyCommand, sl);
+
+    auto* extractCommand = app.add_subcommand("extract", "write every file, checked, under a folder");
+    extractCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    extractCommand->add_option("-d,--directory", folder, "the folder to extract into")->required();
+    AddSlOption(extractCommand, sl);
+
+    try {
+        std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
+        app.parse(reversed);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error, out, err);
+        return status == 0 ? kExitOk : kExitUsage;
+    }
+
+    try {
+        if (*buildCommand) {
+            build.Script = PathFromUtf8(script);
+            if (*outputOption) build.OutputFolder = PathFromUtf8(output);
+            if (*diskOption) build.DiskSize = diskSize;
+            if (*singleOption) build.SingleFile = PathFromUtf8(singleFile);
+            RunBuild(build, out, err, progress);
+        } else if (*listCommand) {
+            RunList(path, SlFrom(sl), json, out);
+        } else if (*verifyCommand) {
+            RunVerify(path, SlFrom(sl), out, err, progress);
+        } else if (*extractCommand) {
+            RunExtract(path, SlFrom(sl), folder, out, err, progress);
+        }
+        return kExitOk;
+    } catch (const ScriptErrors& errors) {
+        for (const auto& message : errors.messages()) err << message << "\n";
+        err << errors.messages().size() << (errors.messages().size() == 1 ? " error" : " errors")
+            << " in the script; nothing was written\n";
+        return kExitUsage;
+    } catch (const UsageError& error) {
+        err << "qvsetup: " << error.what() << "\n";
+        return kExitUsage;
+    } catch (const DamagedData& error) {
+        err << "qvsetup: damaged: " << error.what() << "\n";
+        return kExitDamaged;
+    } catch (const IoFailure& error) {
+        err << "qvsetup: " << error.what() << "\n";
+        return kExitIo;
+    } catch (const EInOutError& error) {
+        err << "qvsetup: I/O failure: " << error.what() << "\n";
+        return kExitIo;
+    } catch (const std::bad_alloc&) {
+        err << "qvsetup: out of memory\n";
+        return kExitIo;
+    } catch (const std::exception& error) {
+        err << "qvsetup: " << error.what() << "\n";
+        return kExitIo;
+    }
+}
+
+}  // namespace qv::tool

@@ -1,0 +1,94 @@
+#include <system_error>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/io/streams.h"
+#include "core/setupdata/records.h"
+#include "tool/extract_paths.h"
+#include "tool/platform.h"
+#include "tool/progress_bar.h"
+#include "tool/read_commands.h"
+#include "tool/setup_reader.h"
+#include "tool/staged_output.h"
+#include "tool/tool_errors.h"
+
+namespace qv::tool {
+
+namespace {
+
+// Creates the folders of `parts` (all but the last) under `root`, refusing
+// to pass through a symbolic link, which could lead anywhere.
+fs::path PrepareFolders(const fs::path& root, const std::vector<std::string>& parts, const std::string& item) {
+    fs::path path = root;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        path /= PathFromUtf8(parts[i]);
+        std::error_code error;
+        const auto status = fs::symlink_status(path, error);
+        if (fs::is_symlink(status))
+            throw DamagedData("refused: " + item + " would be written through the symbolic link '" + PathToUtf8(path) + "'");
+        if (fs::exists(status)) {
+            if (!fs::is_directory(status))
+                throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(path) + "' is a file, not a folder");
+            continue;
+        }
+        fs::create_directory(path, error);
+        if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
+    }
+    return path / PathFromUtf8(parts.back());
+}
+
+}  // namespace
+
+void RunExtract(const std::string& path, const SlOffsets& sl, const std::string& folder, std::ostream& out,
+                std::ostream& err, bool progress) {
+    const LoadedSetup setup = LoadSetup(LocateSetup(path, sl));
+    const SetupData& d = setup.Data;
+
+    // Every path is checked before anything is written.
+    std::vector<std::vector<std::string>> places;
+    for (std::size_t i = 0; i < d.Files.size(); ++i) {
+        const bool uninstallData = d.Files[i].FileFlags & ffUninstallData;
+        const std::string dest = uninstallData ? kUninstallDataPath : d.Files[i].DestPath;
+        MappedPath mapped = MapDestination(dest);
+        if (!mapped.Refusal.empty())
+            throw DamagedData("refused: " + FileItemName(d, i) + ": the path \"" + dest + "\" would land outside '" +
+                              folder + "': " + mapped.Refusal);
+        places.push_back(std::move(mapped.Parts));
+    }
+
+    const fs::path root = PathFromUtf8(folder);
+    std::error_code error;
+    fs::create_directories(root, error);
+    if (error) throw IoFailure("cannot create the folder '" + folder + "': " + error.message());
+
+    DataFiles dataFiles(setup.Where);
+    std::uint64_t total = 0;
+    for (const auto& f : d.Files) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
+    ProgressBar bar(err, progress, "extract", total);
+    std::uint64_t bytes = 0;
+    int unsetTimes = 0;
+    for (std::size_t i = 0; i < d.Files.size(); ++i) {
+        const std::string item = FileItemName(d, i);
+        const fs::path target = PrepareFolders(root, places[i], item);
+        if (fs::is_symlink(fs::symlink_status(target, error)))
+            throw DamagedData("refused: " + item + " would replace the symbolic link '" + PathToUtf8(target) + "'");
+        // Written beside its place and moved in once checked: a damaged
+        // stream leaves no file behind.
+        StagedFile staged(target);
+        try {
+            FileOutStream sink(PathToUtf8(staged.Temporary()));
+            ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) { bar.Advance(n); });
+            sink.Close();
+        } catch (const EInOutError& failure) {
+            throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+        }
+        if (!SetLocalFileTime(staged.Temporary(), d.Files[i].FileTime)) ++unsetTimes;
+        staged.Commit();
+        bytes += static_cast<std::uint64_t>(d.Files[i].OriginalSize);
+    }
+    bar.Finish();
+    if (unsetTimes) err << "warning: the time stamps of " << unsetTimes << " files could not be set\n";
+    out << "extracted " << d.Files.size() << " files (" << bytes << " bytes) into " << folder << "\n";
+}
+
+}  // namespace qv::tool

@@ -1,0 +1,49 @@
+// qvsetup's entry: the arguments as UTF-8 (wide on Windows), then the CLI.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "tool/cli.h"
+#include "tool/platform.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#endif
+
+namespace {
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+#ifdef _WIN32
+    // The ANSI argv cannot hold every file name; the wide command line can.
+    (void)argc;
+    (void)argv;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> args;
+    for (int i = 1; wide && i < count; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string arg(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+        arg.resize(arg.size() - 1);
+        args.push_back(arg);
+    }
+    LocalFree(wide);
+    return args;
+#else
+    return std::vector<std::string>(argv + 1, argv + argc);
+#endif
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    SetConsoleOutputCP(CP_UTF8);  // messages and listings are UTF-8
+#endif
+    std::ios::sync_with_stdio(false);
+    const int status = qv::tool::RunCommandLine(Arguments(argc, argv), std::cout, std::cerr,
+                                                qv::tool::StandardErrorIsTerminal());
+    std::cout.flush();
+    return status;
+}

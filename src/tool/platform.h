@@ -1,0 +1,41 @@
+// What differs between Linux and Windows for the tool: UTF-8 paths, file
+// times, terminals and replacing files.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace qv::tool {
+
+namespace fs = std::filesystem;
+
+// Paths travel as UTF-8 strings through the core; these convert at the edge
+// (on Windows the native form is UTF-16).
+fs::path PathFromUtf8(const std::string& utf8);
+std::string PathToUtf8(const fs::path& path);
+
+// A Windows FILETIME (100-ns intervals since 1601-01-01) that holds the
+// wall-clock time of this machine's time zone, as TFileRec.FileTime does.
+// The last-write time of a file, as local time; IoFailure when unreadable.
+std::uint64_t LocalFileTimeOf(const fs::path& path);
+// Sets the last-write (and access) time of a file from a local FILETIME.
+// False when the time cannot be represented here or the call fails.
+bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime);
+
+// Converts between a local FILETIME and its calendar fields.
+struct CalendarTime {
+    int Year = 1601, Month = 1, Day = 1, Hour = 0, Minute = 0, Second = 0;
+    std::uint32_t HundredNanoseconds = 0;
+};
+CalendarTime CalendarFromFileTime(std::uint64_t fileTime);
+// False when the date lies before 1601 or past what a FILETIME holds.
+bool FileTimeFromCalendar(const CalendarTime& time, std::uint64_t& fileTime);
+
+// Moves `from` over `to`, replacing a file that is there.
+void ReplaceFile(const fs::path& from, const fs::path& to);
+
+// True when standard error is a terminal (where a progress bar belongs).
+bool StandardErrorIsTerminal();
+
+}  // namespace qv::tool

@@ -1,0 +1,34 @@
+// The build script: a TOML file that describes one installation. Reading it
+// checks every value before anything is written; the result holds the setup
+// data as far as the script alone decides it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/setupdata/setup_data.h"
+
+namespace qv::tool {
+
+struct ScriptSource {
+    std::filesystem::path Path;  // resolved against the script's folder
+    std::string AsWritten;       // as the script names it, for messages
+};
+
+struct BuildScript {
+    std::filesystem::path Path;
+    // Header, texts and every record. The files' sizes, checksums and
+    // locations are left for the build to fill in.
+    SetupData Data;
+    std::vector<ScriptSource> Sources;  // item i belongs to Data.Files[i]
+    std::uint64_t DiskSize = 0;         // [setup] disk_size; 0 = no limit
+};
+
+// Reads and checks a script. Raises ScriptErrors with every mistake found
+// (each naming the script, the line, the entry and the key), or UsageError
+// when the script itself cannot be read.
+BuildScript ReadScript(const std::filesystem::path& path);
+
+}  // namespace qv::tool

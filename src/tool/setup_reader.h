@@ -1,0 +1,61 @@
+// Reading existing setup data for list, verify and extract: where it lies,
+// loading it with damage reported by item, and reading each file's stream
+// with the engine's checks.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/setupdata/data_files.h"
+#include "core/setupdata/setup_data.h"
+
+namespace qv::tool {
+
+struct SetupLocation {
+    std::filesystem::path SetupFile;  // SETUP.0, or the /SL file
+    std::filesystem::path Folder;     // where data files SETUP.n are looked for
+    std::uint64_t DataOffset = 0;
+    // Not 0: the file data lies in SetupFile from this offset (the /SL form).
+    std::int32_t FileDataOffset = 0;
+};
+
+// PATH is a folder holding SETUP.0, or a setup data file; `sl` gives the
+// /SL offsets (data offset, file data offset) of a single file.
+SetupLocation LocateSetup(const std::string& path, const std::optional<std::pair<std::int64_t, std::int64_t>>& sl);
+
+struct LoadedSetup {
+    SetupLocation Where;
+    SetupData Data;
+    std::uint64_t EndOffset = 0;  // the first byte after the setup data
+};
+
+// Raises DamagedData naming the damaged item and its offset, IoFailure when
+// the file cannot be read.
+LoadedSetup LoadSetup(const SetupLocation& where);
+
+// The data files SETUP.n: beside the setup data, or in ..\DISKn as the
+// engine also looks. Each is checked (signature, size) when opened.
+class DataFiles : public DataFileOpener {
+public:
+    explicit DataFiles(const SetupLocation& where) : where_(where) {}
+    std::unique_ptr<InStream> OpenDataFile(int diskNumber) override;
+
+private:
+    SetupLocation where_;
+};
+
+// "file #3 ({app}\x.dll)": a file record for messages (index from 0).
+std::string FileItemName(const SetupData& data, std::size_t index);
+
+// Decompresses file `index` into `sink` with every check of the engine:
+// data file headers, the "zlb" marker, sizes and Adler-32. Raises
+// DamagedData naming the file and what is wrong.
+void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
+                    const std::function<void(std::size_t)>& onRead = {});
+
+}  // namespace qv::tool
