@@ -187,7 +187,7 @@ TEST(SetupData, LoadsAtAnOffsetAndSumsSizesIn64Bits) {
     std::vector<TFileRec> files(2);
     files[0].OriginalSize = 0x7FFFFFFF;
     files[1].OriginalSize = 0x7FFFFFFF;
-    EXPECT_EQ(TotalFileSize(files), 2 * std::int64_t{0x7FFFFFFF});
+    EXPECT_EQ(SumOfOriginalSizes(files), 2 * std::int64_t{0x7FFFFFFF});
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace qv {
 
-std::int64_t TotalFileSize(const std::vector<TFileRec>& files) {
+std::int64_t SumOfOriginalSizes(const std::vector<TFileRec>& files) {
     std::int64_t total = 0;
     for (const auto& f : files) total += f.OriginalSize;
     return total;

@@ -29,7 +29,7 @@ struct SetupData {
 };
 
 // Sum of the files' OriginalSize, in 64 bits so that sizes past 2 GiB add up.
-std::int64_t TotalFileSize(const std::vector<TFileRec>& files);
+std::int64_t SumOfOriginalSizes(const std::vector<TFileRec>& files);
 
 // Reads the 8-byte signature at the stream's position; ESetupSignatureError
 // when it differs.
