@@ -151,7 +151,7 @@ bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     return ok;
 }
 
-void ReplaceFile(const fs::path& from, const fs::path& to) {
+void MoveReplacing(const fs::path& from, const fs::path& to) {
     if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
         throw IoFailure("cannot move '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "': " +
                         std::system_category().message(static_cast<int>(GetLastError())));
@@ -187,7 +187,7 @@ bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 
-void ReplaceFile(const fs::path& from, const fs::path& to) {
+void MoveReplacing(const fs::path& from, const fs::path& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
         throw IoFailure("cannot move '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "': " +
                         InOutErrorText(InOutCodeFromErrno(errno)));

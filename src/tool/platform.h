@@ -33,7 +33,7 @@ CalendarTime CalendarFromFileTime(std::uint64_t fileTime);
 bool FileTimeFromCalendar(const CalendarTime& time, std::uint64_t& fileTime);
 
 // Moves `from` over `to`, replacing a file that is there.
-void ReplaceFile(const fs::path& from, const fs::path& to);
+void MoveReplacing(const fs::path& from, const fs::path& to);
 
 // True when standard error is a terminal (where a progress bar belongs).
 bool StandardErrorIsTerminal();

@@ -42,7 +42,7 @@ StagedFolder::~StagedFolder() {
 void StagedFolder::Commit(const std::vector<std::string>& names) {
     int lastDataFile = 0;
     for (const auto& name : names) {
-        ReplaceFile(staging_ / PathFromUtf8(name), target_ / PathFromUtf8(name));
+        MoveReplacing(staging_ / PathFromUtf8(name), target_ / PathFromUtf8(name));
         if (name.rfind("SETUP.", 0) == 0 && name != "SETUP.0") lastDataFile = std::max(lastDataFile, std::stoi(name.substr(6)));
     }
     committed_ = true;
@@ -64,7 +64,7 @@ StagedFile::~StagedFile() {
 }
 
 void StagedFile::Commit() {
-    ReplaceFile(temporary_, target_);
+    MoveReplacing(temporary_, target_);
     committed_ = true;
 }
 
