@@ -1,0 +1,319 @@
+#!/usr/bin/env python3
+"""Draws the engine's bitmap resources into src/engine/resources/bitmaps/.
+
+The pictures are ours: the folder and drive glyphs (16 x 16, 16 colours) in
+two looks (the plain names for Windows below 4, "95" for 4 and later), the
+wizard's picture WIZARDIMAGE (117 x 231) and the next-disk picture DISKIMAGE
+(48 x 48, 16 colours, on pure blue, which the dialog leaves transparent).
+The glyphs' background is fuchsia; the controls replace the colour of the
+bottom-left pixel, so every glyph keeps that pixel in the background.
+Run it again after changing a picture; the output is byte-for-byte stable.
+"""
+import math
+import os
+import struct
+import sys
+
+# The 16 colours of the standard VGA palette.
+VGA = [
+    (0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0),
+    (0, 0, 128), (128, 0, 128), (0, 128, 128), (192, 192, 192),
+    (128, 128, 128), (255, 0, 0), (0, 255, 0), (255, 255, 0),
+    (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255),
+]
+KEY = {
+    '.': 13,  # fuchsia: the transparent background of the glyphs
+    'K': 0, 'm': 1, 'n': 2, 'y': 3, 'b': 4, 'p': 5, 't': 6, 'g': 7,
+    'd': 8, 'R': 9, 'G': 10, 'Y': 11, 'B': 12, 'c': 14, 'W': 15,
+}
+
+
+def write_bmp(path, width, height, pixels, bits):
+    """pixels: rows top-down; palette indices (bits 4) or (r, g, b) (bits 24)."""
+    if bits == 4:
+        row_bytes = ((width + 1) // 2 + 3) & ~3
+        palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in VGA)
+    else:
+        row_bytes = (width * 3 + 3) & ~3
+        palette = b''
+    data = bytearray()
+    for row in reversed(pixels):  # BMP rows are stored bottom-up
+        line = bytearray()
+        if bits == 4:
+            for x in range(0, width, 2):
+                hi = row[x]
+                lo = row[x + 1] if x + 1 < width else 0
+                line.append((hi << 4) | lo)
+        else:
+            for (r, g, b) in row:
+                line += bytes((b, g, r))
+        line += b'\0' * (row_bytes - len(line))
+        data += line
+    offset = 14 + 40 + len(palette)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, 0, len(data), 3780, 3780,
+                       16 if bits == 4 else 0, 0)
+    with open(path, 'wb') as f:
+        f.write(header + info + palette + bytes(data))
+
+
+def art(rows):
+    assert len(rows) == 16 and all(len(r) == 16 for r in rows), rows
+    assert rows[15][0] == '.', 'the bottom-left pixel must be background'
+    return [[KEY[c] for c in r] for r in rows]
+
+
+# The look of Windows 4 and later: yellow folders, grey drives.
+GLYPHS_95 = {
+    'NFC_CLOSEDFOLDER': [
+        '................',
+        '................',
+        '..KKKKK.........',
+        '.KYWYWYK........',
+        '.KWYYYYYKKKKKKK.',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KYYYYYYYYYYYYyK',
+        '.KyyyyyyyyyyyyyK',
+        '..KKKKKKKKKKKKK.',
+        '................',
+        '................',
+    ],
+    'NFC_OPENFOLDER': [
+        '................',
+        '................',
+        '..KKKKK.........',
+        '.KYWYWYK........',
+        '.KWYYYYYKKKKKK..',
+        '.KYYYYYYYYYYYyK.',
+        '.KYYYKKKKKKKKKKK',
+        '.KYYKWYWYWYWYWYK',
+        '.KYKWYYYYYYYYYK.',
+        '.KYKYYYYYYYYYYK.',
+        '.KKYYYYYYYYYYK..',
+        '.KKYYYYYYYYYYK..',
+        '.KKKKKKKKKKKKK..',
+        '................',
+        '................',
+        '................',
+    ],
+    'NFC_CURRENTFOLDER': [
+        '................',
+        '................',
+        '..KKKKK.........',
+        '.KYWYWYK........',
+        '.KWYYYYYKKKKKK..',
+        '.KYYWWWWWWWWYyK.',
+        '.KYYWKKKKKKKKKKK',
+        '.KYYKWYWYWYWYWYK',
+        '.KYKWYYYYYYYYYK.',
+        '.KYKYYYYRRYYYYK.',
+        '.KKYYYYRRYYYYK..',
+        '.KKYYYYYYYYYYK..',
+        '.KKKKKKKKKKKKK..',
+        '................',
+        '................',
+        '................',
+    ],
+    'NFC_FLOPPY': [
+        '................',
+        '..KKKKKKKKKKKK..',
+        '..KbbggggggbbK..',
+        '..KbbgKKgggbbK..',
+        '..KbbgKKgggbbK..',
+        '..KbbggggggbbK..',
+        '..KbbbbbbbbbbK..',
+        '..KbbbbbbbbbbK..',
+        '..KbWWWWWWWWbK..',
+        '..KbWddddddWbK..',
+        '..KbWWWWWWWWbK..',
+        '..KbWddddddWbK..',
+        '..KbWWWWWWWWbK..',
+        '..KKKKKKKKKKKK..',
+        '................',
+        '................',
+    ],
+    'NFC_HARD': [
+        '................',
+        '................',
+        '................',
+        '................',
+        '................',
+        '..KKKKKKKKKKKK..',
+        '.KWWWWWWWWWWWgK.',
+        '.KWggggggggggdK.',
+        '.KWggggggggGgdK.',
+        '.KWggggggggggdK.',
+        '.KgddddddddddddK',
+        '..KKKKKKKKKKKK..',
+        '................',
+        '................',
+        '................',
+        '................',
+    ],
+    'NFC_NETWORK': [
+        '................',
+        '................',
+        '..KKKKKKKKKKKK..',
+        '.KWWWWWWWWWWWgK.',
+        '.KWggggggggggdK.',
+        '.KWggggggggGgdK.',
+        '.KWggggggggggdK.',
+        '.KgddddddddddddK',
+        '..KKKKKKKKKKKK..',
+        '.......KK.......',
+        '.......KK.......',
+        '.......KK.......',
+        'KKKKKKKKKKKKKKKK',
+        '................',
+        '................',
+        '................',
+    ],
+    'NFC_CDROM': [
+        '.....KKKKKK.....',
+        '...KKccWWccKK...',
+        '..KcccWWWWcccK..',
+        '..KccccKKccccK..',
+        '..KcccWKKWcccK..',
+        '...KKccWWccKK...',
+        '.....KKKKKK.....',
+        '................',
+        '..KKKKKKKKKKKK..',
+        '.KWWWWWWWWWWWgK.',
+        '.KWgggKKKKKggdK.',
+        '.KWggggggggGgdK.',
+        '.KgddddddddddddK',
+        '..KKKKKKKKKKKK..',
+        '................',
+        '................',
+    ],
+    'NFC_RAM': [
+        '................',
+        '................',
+        '................',
+        '..K.K.K.K.K.K...',
+        '.KKKKKKKKKKKKKK.',
+        '.KnnnnnnnnnnnnK.',
+        '.KnKKKnKKKnKKnK.',
+        '.KnKKKnKKKnKKnK.',
+        '.KnKKKnKKKnKKnK.',
+        '.KnnnnnnnnnnnnK.',
+        '.KKKKKKKKKKKKKK.',
+        '..Y.Y.Y.Y.Y.Y...',
+        '..Y.Y.Y.Y.Y.Y...',
+        '................',
+        '................',
+        '................',
+    ],
+}
+
+# The older look: the same shapes in black, white and grey.
+OLD_LOOK = {'Y': 'W', 'y': 'd', 'R': 'K', 'c': 'W', 'n': 'g', 'b': 'K', 'G': 'K'}
+
+
+def old_look(rows):
+    return [''.join(OLD_LOOK.get(c, c) for c in r) for r in rows]
+
+
+def disk_image():
+    """A 3.5-inch disk on pure blue, 48 x 48."""
+    blue, navy, black, silver, grey, white, teal = 12, 4, 0, 7, 8, 15, 6
+    px = [[blue] * 48 for _ in range(48)]
+
+    def rect(x0, y0, x1, y1, c):
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                px[y][x] = c
+
+    rect(6, 4, 42, 44, black)        # outline
+    rect(7, 5, 41, 43, navy)         # body
+    rect(38, 5, 41, 8, blue)         # the cut corner
+    rect(37, 5, 38, 8, black)
+    rect(38, 8, 41, 9, black)
+    rect(14, 5, 34, 18, silver)      # shutter
+    rect(14, 18, 34, 19, grey)
+    rect(26, 7, 31, 16, navy)        # shutter window
+    rect(11, 23, 37, 43, white)      # label
+    for y in (27, 31, 35, 39):
+        rect(14, y, 34, y + 1, teal)
+    rect(8, 39, 10, 41, black)       # write-protect hole
+    return px
+
+
+def wizard_image():
+    """The wizard's picture, 117 x 231: a boxed program above a disk, on a blue gradient."""
+    w, h = 117, 231
+    px = []
+    for y in range(h):
+        t = y / (h - 1)
+        base = (int(0 + 40 * t), int(64 + 100 * t), int(160 + 80 * t))
+        px.append([base] * w)
+
+    def rect(x0, y0, x1, y1, c):
+        for y in range(max(0, y0), min(h, y1)):
+            for x in range(max(0, x0), min(w, x1)):
+                px[y][x] = c
+
+    def poly(points, c):
+        # Scan-line fill of a convex polygon.
+        ys = [p[1] for p in points]
+        for y in range(max(0, int(min(ys))), min(h, int(max(ys)) + 1)):
+            xs = []
+            for i in range(len(points)):
+                (x0, y0), (x1, y1) = points[i], points[(i + 1) % len(points)]
+                if (y0 <= y < y1) or (y1 <= y < y0):
+                    xs.append(x0 + (y - y0) * (x1 - x0) / (y1 - y0))
+            if len(xs) >= 2:
+                for x in range(max(0, int(min(xs))), min(w, int(max(xs)) + 1)):
+                    px[y][x] = c
+
+    # The box: front, side and top faces.
+    poly([(18, 70), (78, 70), (78, 150), (18, 150)], (230, 200, 60))
+    poly([(78, 70), (100, 56), (100, 136), (78, 150)], (170, 140, 30))
+    poly([(18, 70), (40, 56), (100, 56), (78, 70)], (250, 230, 120))
+    rect(26, 82, 70, 100, (200, 40, 40))     # the label on the front
+    rect(26, 106, 70, 110, (120, 90, 20))
+    rect(26, 116, 62, 120, (120, 90, 20))
+    # A disk leaning against the box.
+    rect(20, 168, 64, 212, (20, 20, 20))
+    rect(21, 169, 63, 211, (30, 30, 110))
+    rect(30, 169, 54, 182, (192, 192, 192))
+    rect(46, 171, 51, 180, (30, 30, 110))
+    rect(26, 188, 58, 211, (245, 245, 245))
+    # A compact disc beside it.
+    cx, cy, r = 84, 190, 20
+    for y in range(cy - r, cy + r + 1):
+        for x in range(cx - r, cx + r + 1):
+            d = math.hypot(x - cx, y - cy)
+            if d <= r:
+                shade = 200 + int(50 * math.sin((x + y) / 6.0))
+                px[y][x] = (shade, shade, 255) if d > 5 else (0, 64, 160)
+                if d > r - 1:
+                    px[y][x] = (60, 60, 60)
+    # Sparkles over the box.
+    for (sx, sy) in ((30, 30), (88, 24), (60, 40)):
+        for d in range(-4, 5):
+            px[sy][sx + d] = (255, 255, 255)
+            px[sy + d][sx] = (255, 255, 255)
+    return w, h, px
+
+
+def main():
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
+    out = os.path.join(root, 'src', 'engine', 'resources', 'bitmaps')
+    os.makedirs(out, exist_ok=True)
+    for name, rows in sorted(GLYPHS_95.items()):
+        write_bmp(os.path.join(out, name.lower() + '95.bmp'), 16, 16, art(rows), 4)
+        write_bmp(os.path.join(out, name.lower() + '.bmp'), 16, 16, art(old_look(rows)), 4)
+    write_bmp(os.path.join(out, 'diskimage.bmp'), 48, 48, disk_image(), 4)
+    w, h, px = wizard_image()
+    write_bmp(os.path.join(out, 'wizardimage.bmp'), w, h, px, 24)
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

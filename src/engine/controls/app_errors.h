@@ -1,0 +1,24 @@
+// What happens to an exception that reaches a window procedure: it must
+// never unwind through user32, so every procedure catches it and hands it
+// here. The silent abort is dropped; anything else is shown in a stop box.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace qv {
+
+// The caption of the error box: the application's title, "设置" unless set.
+void SetExceptionBoxCaption(const std::string& caption);
+
+// Shows the exception currently being handled (call inside a catch block).
+void HandleCurrentException() noexcept;
+
+// The text of the error box: a full stop is appended unless the text is
+// empty or its last character compares at or below "." byte-wise.
+std::string ErrorBoxText(const std::string& message);
+
+// Tests replace the box by a recorder; an empty function restores the box.
+void SetExceptionDisplay(std::function<void(const std::string& text)> display);
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+#include "engine/controls/child_form.h"
+
+#include "engine/common/app_forms.h"
+#include "engine/controls/gdi.h"
+
+namespace qv {
+
+TSetupChildForm* TSetupChildForm::FromWindow(HWND window) {
+    return dynamic_cast<TSetupChildForm*>(TWindow::FromHandle(window));
+}
+
+HWND TSetupChildForm::OwnerWindow(const TFormParams& params) const {
+    if (HWND main = AppMainWindow()) return main;
+    return params.Owner;
+}
+
+LRESULT TSetupChildForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+        case WM_QUERYNEWPALETTE:
+        case WM_PALETTECHANGED: {
+            if (msg == WM_PALETTECHANGED && reinterpret_cast<HWND>(wParam) == Handle()) return 0;
+            HWND owner = GetWindow(Handle(), GW_OWNER);
+            auto palette = reinterpret_cast<HPALETTE>(owner ? SendMessageW(owner, QM_GETPALETTE, 0, 0) : 0);
+            if (!palette) break;
+            WindowDC dc(Handle());
+            PaletteIn sel(dc.get(), palette);
+            if (RealizePalette(dc.get()) != 0) InvalidateRect(Handle(), nullptr, TRUE);
+            return TRUE;
+        }
+        default:
+            break;
+    }
+    return TForm::WndProc(msg, wParam, lParam);
+}
+
+}  // namespace qv

@@ -1,0 +1,34 @@
+#include "engine/controls/fonts.h"
+
+#include <windows.h>
+
+#include "core/errors.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+Font CreateUiFont(const TFontSpec& spec) {
+    LOGFONTW lf{};
+    lf.lfHeight = spec.Height;
+    lf.lfWeight = spec.Bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = spec.Italic ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfOutPrecision = OUT_DEFAULT_PRECIS;
+    lf.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    const std::wstring face = Widen(spec.Face);
+    wcsncpy(lf.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+    HFONT f = CreateFontIndirectW(&lf);
+    if (!f) throw Exception("CreateFontIndirect failed for " + spec.Face);
+    return Font(f);
+}
+
+int PointsToHeight(int points) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return -MulDiv(points, dpi, 72);
+}
+
+}  // namespace qv

@@ -1,0 +1,22 @@
+// Fonts of the forms, made from a face name and a height in pixels
+// (negative: character height, as the layouts give it).
+#pragma once
+
+#include <string>
+
+#include "engine/controls/gdi.h"
+
+namespace qv {
+
+struct TFontSpec {
+    std::string Face = "宋体";
+    int Height = -12;
+    bool Bold = false;
+    bool Italic = false;
+};
+
+Font CreateUiFont(const TFontSpec& spec);
+// A height in points at the screen's resolution, as a negative pixel height.
+int PointsToHeight(int points);
+
+}  // namespace qv

@@ -1,0 +1,90 @@
+// A top-level form: a window with the forms' font, a default and a cancel
+// button driven by Enter and Esc, modeless or modal showing, and the close
+// protocol (CloseQuery decides, DoClose acts).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/controls/fonts.h"
+#include "engine/controls/window.h"
+
+namespace qv {
+
+// The result of a modal form.
+enum TModalResult : int {
+    mrNone = 0,
+    mrOk = IDOK,
+    mrCancel = IDCANCEL,
+    mrYes = IDYES,
+    mrNo = IDNO,
+};
+
+struct TFormParams {
+    std::string Caption;
+    int ClientWidth = 0;
+    int ClientHeight = 0;
+    int Left = CW_USEDEFAULT;  // with Top: the window's outer position, unless centred
+    int Top = CW_USEDEFAULT;
+    bool CenterOnScreen = false;
+    // 0: a fixed dialog frame with only a system menu. Otherwise the window
+    // styles to use as they are.
+    DWORD Style = 0;
+    DWORD ExStyle = 0;
+    HWND Owner = nullptr;
+    TFontSpec FontSpec;
+};
+
+class TForm : public TWindow {
+public:
+    TForm() = default;
+    ~TForm() override;
+
+    // Creates the (hidden) window. Controls are created after this.
+    void CreateForm(const TFormParams& params);
+
+    void Show();
+    void Hide();
+    // Shows the form modally and runs the modal loop; the result is the
+    // ModalResult that ended it. Other windows of the thread are disabled meanwhile.
+    int ShowModal();
+    // The user's close: CloseQuery, then DoClose; on a modal form only sets mrCancel.
+    void Close();
+
+    int ModalResult() const { return modalResult_; }
+    void SetModalResult(int result) { modalResult_ = result; }
+    bool InModalLoop() const { return modal_; }
+
+    // Enter clicks this button, Esc clicks the cancel button.
+    void SetDefaultButton(TWindow* button);
+    void SetCancelButton(TWindow* button);
+    TWindow* CancelButton() const { return cancelButton_; }
+
+    HFONT ChildFont() const override { return font_.get(); }
+    // Whether IsDialogMessage handles this form's keys.
+    virtual bool WantsDialogKeys() const { return true; }
+
+protected:
+    // FormCloseQuery: false keeps the form open.
+    virtual bool CloseQuery() { return true; }
+    // After a permitted close of a modeless form: hides it.
+    virtual void DoClose() { Hide(); }
+    // The owner window given to CreateWindowEx (the creation parameters).
+    virtual HWND OwnerWindow(const TFormParams& params) const { return params.Owner; }
+
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void HandleDestroyed() override;
+
+private:
+    Font font_;
+    TWindow* defaultButton_ = nullptr;
+    TWindow* cancelButton_ = nullptr;
+    int modalResult_ = mrNone;
+    bool modal_ = false;
+};
+
+// Clicks a button the way the user does (BN_CLICKED to its parent), when it
+// is visible and enabled.
+void ClickButton(TWindow* button);
+
+}  // namespace qv
