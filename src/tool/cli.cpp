@@ -38,6 +38,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
                  "qvsetup"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
+    // On Windows CLI11 would take "/path" for an option; paths win.
+    app.allow_windows_style_options(false);
 
     BuildOptions build;
     std::string script, output, singleFile;

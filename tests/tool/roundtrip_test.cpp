@@ -219,6 +219,23 @@ TEST(RoundTrip, SingleFileLayoutWithSlOffsets) {
     EXPECT_EQ(split["texts"], j["texts"]);
 }
 
+#ifdef QV_EXAMPLE_FOLDER
+// The bundled example, with hello.exe built by the project (Windows builds).
+TEST(RoundTrip, TheBundledExampleBuildsVerifiesAndExtracts) {
+    Workspace w;
+    const fs::path example(QV_EXAMPLE_FOLDER);
+    MustRun({"build", tool::PathToUtf8(example / "hello.toml"), "-o", w.Arg("out")});
+    const nlohmann::json j = ListJson({w.Arg("out")});
+    EXPECT_EQ(j["header"]["app_name"], "你好");
+    EXPECT_EQ(j["file"][0]["version"], "1.0.2.3");  // from hello.exe's version resource
+    for (const char* kind : {"dir", "file", "icon", "ini", "registry", "uninstall_delete", "run"})
+        EXPECT_FALSE(j[kind].empty()) << kind;
+    MustRun({"verify", w.Arg("out")});
+    MustRun({"extract", w.Arg("out"), "-d", w.Arg("x")});
+    EXPECT_EQ(w.Read("x/app/hello.exe"), ReadFileBytes(example / "hello.exe"));
+}
+#endif
+
 TEST(CommandLine, HelpUsageMistakesAndExitStatus) {
     EXPECT_EQ(RunQvsetup({"--help"}).Status, 0);
     const ToolRun help = RunQvsetup({"build", "--help"});
