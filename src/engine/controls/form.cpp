@@ -14,6 +14,11 @@ struct DisabledWindows {
     std::vector<HWND> list;
 };
 
+BOOL CALLBACK TellSysColorChange(HWND child, LPARAM) {
+    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+    return TRUE;
+}
+
 BOOL CALLBACK DisableOne(HWND w, LPARAM lp) {
     auto* d = reinterpret_cast<DisabledWindows*>(lp);
     if (w != d->except && IsWindowVisible(w) && IsWindowEnabled(w)) {
@@ -126,13 +131,7 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_SYSCOLORCHANGE:
             // Only top-level windows hear of it; the controls rebuild their pictures.
-            EnumChildWindows(
-                Handle(),
-                [](HWND child, LPARAM) -> BOOL {
-                    SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
-                    return TRUE;
-                },
-                0);
+            EnumChildWindows(Handle(), TellSysColorChange, 0);
             break;
         case DM_GETDEFID:
             if (defaultButton_ && defaultButton_->Handle() && defaultButton_->Visible() && defaultButton_->Enabled())

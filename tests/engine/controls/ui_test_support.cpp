@@ -92,50 +92,37 @@ void Pump(int milliseconds) {
     } while (static_cast<int>(end - GetTickCount()) > 0);
 }
 
+namespace {
+struct WindowSearch {
+    std::wstring text;
+    const wchar_t* cls;
+    bool visibleOnly;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND w, LPARAM lp) {
+    auto* s = reinterpret_cast<WindowSearch*>(lp);
+    if (s->visibleOnly && !IsWindowVisible(w)) return TRUE;
+    wchar_t text[256] = {}, cls[64] = {};
+    GetWindowTextW(w, text, 256);
+    GetClassNameW(w, cls, 64);
+    if ((s->text.empty() || s->text == text) && (!s->cls || _wcsicmp(s->cls, cls) == 0)) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
 HWND FindThreadWindow(const std::wstring& caption, const wchar_t* className) {
-    struct Search {
-        std::wstring caption;
-        const wchar_t* cls;
-        HWND found;
-    } s{caption, className, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            if (!IsWindowVisible(w)) return TRUE;
-            wchar_t text[256] = {}, cls[64] = {};
-            GetWindowTextW(w, text, 256);
-            GetClassNameW(w, cls, 64);
-            if ((s->caption.empty() || s->caption == text) && (!s->cls || wcscmp(s->cls, cls) == 0)) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    WindowSearch s{caption, className, true, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), MatchWindow, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
 HWND FindChild(HWND parent, const wchar_t* className, const std::wstring& text) {
-    struct Search {
-        const wchar_t* cls;
-        std::wstring text;
-        HWND found;
-    } s{className, text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            wchar_t text[256] = {}, cls[64] = {};
-            GetWindowTextW(w, text, 256);
-            GetClassNameW(w, cls, 64);
-            if (_wcsicmp(cls, s->cls) == 0 && (s->text.empty() || s->text == text)) {
-                s->found = w;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&s));
+    WindowSearch s{text, className, false, nullptr};
+    EnumChildWindows(parent, MatchWindow, reinterpret_cast<LPARAM>(&s));
     return s.found;
 }
 
