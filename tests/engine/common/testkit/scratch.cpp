@@ -1,0 +1,72 @@
+#include "testkit/scratch.h"
+
+#include <random>
+#include <stdexcept>
+
+#include "core/text/path_strings.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/instfunc/delete_folder_tree.h"
+
+namespace qv::test {
+
+ScratchFolder::ScratchFolder(const std::string& name) {
+    wchar_t temp[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, temp);
+    static std::mt19937 rng(GetTickCount() ^ GetCurrentProcessId());
+    for (;;) {
+        path_ = AppendBackslash(Narrow(temp)) + name + "-" + std::to_string(rng() % 1000000);
+        if (CreateDirectoryW(Widen(path_).c_str(), nullptr)) break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) throw std::runtime_error("cannot create " + path_);
+    }
+}
+
+ScratchFolder::~ScratchFolder() { DeleteFolderTree(path_); }
+
+ScopedEnvVar::ScopedEnvVar(const std::string& name, const std::optional<std::string>& value)
+    : name_(Widen(name)) {
+    wchar_t buffer[32768];
+    const DWORD n = GetEnvironmentVariableW(name_.c_str(), buffer, 32768);
+    if (n > 0 && n < 32768) old_ = std::wstring(buffer, n);
+    SetEnvironmentVariableW(name_.c_str(), value ? Widen(*value).c_str() : nullptr);
+}
+
+ScopedEnvVar::~ScopedEnvVar() { SetEnvironmentVariableW(name_.c_str(), old_ ? old_->c_str() : nullptr); }
+
+void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    UniqueHFile file(CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path) {
+    UniqueHFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) throw std::runtime_error("cannot read " + path);
+    std::vector<std::uint8_t> bytes(GetFileSize(file.get(), nullptr));
+    DWORD got = 0;
+    ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr);
+    bytes.resize(got);
+    return bytes;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    UniqueFindHandle find(FindFirstFileW(Widen(AppendBackslash(folder) + pattern).c_str(), &entry));
+    if (!find) return names;
+    do {
+        const std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..") names.push_back(Narrow(name));
+    } while (FindNextFileW(find.get(), &entry));
+    return names;
+}
+
+std::string ProgramFolder() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return StripBackslash(ExtractFileDir(Narrow(path, n)));
+}
+
+}  // namespace qv::test

@@ -1,0 +1,50 @@
+// Scratch folders, environment variables and files for engine tests, on
+// the real Win32 file system.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// A fresh folder in the system's temporary folder, removed with everything
+// in it at scope end. Paths are UTF-8 with backslashes.
+class ScratchFolder {
+public:
+    // `name` goes into the folder's name (spaces and Chinese welcome).
+    explicit ScratchFolder(const std::string& name = "qvtest");
+    ~ScratchFolder();
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "\\" + name; }
+
+private:
+    std::string path_;
+};
+
+// Sets (or with nullopt removes) an environment variable for a scope.
+class ScopedEnvVar {
+public:
+    ScopedEnvVar(const std::string& name, const std::optional<std::string>& value);
+    ~ScopedEnvVar();
+    ScopedEnvVar(const ScopedEnvVar&) = delete;
+    ScopedEnvVar& operator=(const ScopedEnvVar&) = delete;
+
+private:
+    std::wstring name_;
+    std::optional<std::wstring> old_;
+};
+
+void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
+// Names (not paths) of the entries of `folder` that match `pattern`.
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
+// The folder of this test program (where every built program lies).
+std::string ProgramFolder();
+
+}  // namespace qv::test

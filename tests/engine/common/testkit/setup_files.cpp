@@ -1,0 +1,51 @@
+#include "testkit/setup_files.h"
+
+#include "core/bytes.h"
+#include "core/setupdata/block.h"
+#include "testkit/scratch.h"
+
+namespace qv::test {
+
+SetupData SampleSetupData() {
+    SetupData d;
+    d.Header.AppName = "示例程序";
+    d.Header.AppNameVersion = "示例程序 1.0";
+    d.Header.DefaultFolderName = "{pf}\\示例";
+    d.Header.DefaultGroup = "示例";
+    d.Header.MinWinVersionMajor = 4;
+    d.Header.MinNTVersionMajor = 4;
+    d.Header.Options = optUninstallable;
+    d.LicenseText = "许可协议\r\n第二行";
+    for (int i = 0; i < 2; ++i) {
+        TFileRec f;
+        f.DestPath = "{app}\\file" + std::to_string(i) + ".txt";
+        f.OriginalSize = 1000 + i;
+        d.Files.push_back(f);
+        d.FileLocations.push_back({1, 1, 12});
+    }
+    d.Icons = {{"{group}\\示例", "{app}\\file0.txt", "", "{app}", "", 0}};
+    return d;
+}
+
+std::vector<std::uint8_t> SetupDataBytes(const SetupData& data) {
+    MemoryOutStream out;
+    WriteSetupData(out, data, 9);
+    return out.Bytes();
+}
+
+void WriteSetupDataFile(const std::string& path, const SetupData& data) { WriteFileBytes(path, SetupDataBytes(data)); }
+
+std::vector<std::size_t> BlockOffsets(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::size_t> offsets;
+    for (std::size_t at = 8; at + kBlockHeaderSize <= bytes.size();) {
+        offsets.push_back(at);
+        const std::int32_t compressed = GetI32(bytes.data() + at + 4);
+        const std::int32_t original = GetI32(bytes.data() + at + 8);
+        at += kBlockHeaderSize + static_cast<std::size_t>(compressed == kStoredBlock ? original : compressed);
+    }
+    return offsets;
+}
+
+void DamageBlock(std::vector<std::uint8_t>& bytes, std::size_t offset) { bytes.at(offset + kBlockHeaderSize + 2) ^= 0xFF; }
+
+}  // namespace qv::test

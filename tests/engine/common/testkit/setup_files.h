@@ -1,0 +1,27 @@
+// Setup data for engine tests, written by the core's writer: the same
+// bytes that the author's tool produces.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/setupdata/setup_data.h"
+
+namespace qv::test {
+
+// A small valid setup: two files, one icon, a licence text, minimum
+// versions 4.0 for both platforms.
+SetupData SampleSetupData();
+
+std::vector<std::uint8_t> SetupDataBytes(const SetupData& data);
+void WriteSetupDataFile(const std::string& path, const SetupData& data);
+
+// The offsets of the blocks in setup data bytes (the signature's 8 bytes
+// skipped): [0] is the header block, then the texts and records in order.
+std::vector<std::size_t> BlockOffsets(const std::vector<std::uint8_t>& bytes);
+// Inverts one byte of the data of the block at `offset`.
+void DamageBlock(std::vector<std::uint8_t>& bytes, std::size_t offset);
+
+}  // namespace qv::test
