@@ -1,0 +1,15 @@
+#include "engine/setup/app_title.h"
+
+namespace qv {
+
+namespace {
+std::string& Title() {
+    static std::string title = "Setup";
+    return title;
+}
+}  // namespace
+
+const std::string& ApplicationTitle() { return Title(); }
+void SetApplicationTitle(const std::string& title) { Title() = title; }
+
+}  // namespace qv

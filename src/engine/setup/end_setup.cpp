@@ -1,0 +1,21 @@
+#include "engine/setup/end_setup.h"
+
+#include <windows.h>
+
+#include "engine/common/win_text.h"
+#include "engine/instfunc/delete_folder_tree.h"
+#include "engine/setup/setup_state.h"
+
+namespace qv {
+
+void EndSetup() {
+    for (const std::string& file : FilesToDeleteAtEnd) DeleteFileW(Widen(file).c_str());
+    FilesToDeleteAtEnd.clear();
+    for (const std::string& folder : DirsToRemoveAtEnd) RemoveDirectoryW(Widen(folder).c_str());
+    DirsToRemoveAtEnd.clear();
+    if (!PrivateTempFolder.empty()) DeleteFolderTree(PrivateTempFolder);
+    // RestartChosen is set on the wizard's last page; the restart itself
+    // (RestartWindows) arrives with the background window.
+}
+
+}  // namespace qv

@@ -1,0 +1,82 @@
+#include "engine/setup/setup_folders.h"
+
+#include <windows.h>
+
+#include "core/errors.h"
+#include "core/text/path_strings.h"
+#include "engine/common/folders.h"
+#include "engine/common/format_text.h"
+#include "engine/common/platform.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/common/windows_version.h"
+#include "engine/setup/setup_state.h"
+#include "engine/setup/unique_name.h"
+
+namespace qv {
+
+std::string CommonOrUserFolder(int commonCsidl, int userCsidl) {
+    std::string folder;
+    if (UserIsAdmin) folder = ShellFolderPath(commonCsidl);
+    if (folder.empty()) folder = ShellFolderPath(userCsidl);
+    return folder;
+}
+
+namespace {
+// CREATE_NEW rather than truncating: a file that another program created
+// under the same name in the meantime must not be emptied and deleted.
+bool CanCreateFileIn(const std::string& folder) {
+    try {
+        const std::wstring probe = Widen(MakeUniqueName(folder, ".tmp"));
+        UniqueHFile file(CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        file.reset();
+        DeleteFileW(probe.c_str());
+        return true;
+    } catch (const Exception&) {  // no free name
+        return false;
+    }
+}
+}  // namespace
+
+std::string WritableSystemFolder(const std::string& win, const std::string& sys) {
+    if (sys.compare(0, win.size(), win) == 0) return sys;
+    return CanCreateFileIn(sys) ? sys : win;
+}
+
+void FixFolders() {
+    WinFolder = WindowsFolder();
+    SysFolder = WritableSystemFolder(WinFolder, SystemFolder());
+
+    SystemDrive = IsWinNT() ? ReadEnvVar("SystemDrive") : std::string();
+    if (SystemDrive.empty()) SystemDrive = ExtractFileDrive(WinFolder);
+    if (SystemDrive.empty()) SystemDrive = "C:";
+
+    ProgFilesFolder = ProgramFilesFromRegistry();
+    if (ProgFilesFolder.empty()) ProgFilesFolder = SystemDrive + "\\Program Files";
+    CommonFilesFolder = CommonFilesFromRegistry();
+    if (CommonFilesFolder.empty()) CommonFilesFolder = AppendBackslash(ProgFilesFolder) + "Common Files";
+
+    ShellFolderPaths = {};
+    if (GetWindowsVersion().Major() >= 4) {
+        ShellFolderPaths[0] = ShellFolderPath(csidl::DesktopDirectory);
+        ShellFolderPaths[1] = ShellFolderPath(csidl::StartMenu);
+        ShellFolderPaths[2] = ShellFolderPath(csidl::Programs);
+        ShellFolderPaths[3] = ShellFolderPath(csidl::Startup);
+        ShellFolderPaths[4] = CommonOrUserFolder(csidl::CommonDesktopDirectory, csidl::DesktopDirectory);
+        ShellFolderPaths[5] = CommonOrUserFolder(csidl::CommonStartMenu, csidl::StartMenu);
+        ShellFolderPaths[6] = CommonOrUserFolder(csidl::CommonPrograms, csidl::Programs);
+        ShellFolderPaths[7] = CommonOrUserFolder(csidl::CommonStartup, csidl::Startup);
+        for (std::string& folder : ShellFolderPaths) folder = StripBackslashKeepRoot(folder);
+    }
+}
+
+void CreatePrivateTempFolder() {
+    const std::string folder = MakeUniqueName(TempFolder(), ".tmp");
+    if (!CreateDirectoryW(Widen(folder).c_str(), nullptr))
+        throw Exception(FormatText("设置程序不能创建文件夹 \"%s\"", {folder}));
+    PrivateTempFolder = folder;
+}
+
+}  // namespace qv

@@ -1,0 +1,120 @@
+#include "engine/setup/start_setup.h"
+
+#include "core/errors.h"
+#include "core/setupdata/setup_data.h"
+#include "core/text/path_strings.h"
+#include "engine/common/format_text.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/platform.h"
+#include "engine/common/process_command_line.h"
+#include "engine/common/win_file_stream.h"
+#include "engine/common/windows_version.h"
+#include "engine/setup/setup_folders.h"
+#include "engine/setup/setup_state.h"
+#include "engine/setup/top_level_errors.h"
+#include "engine/setup/unique_name.h"
+
+namespace qv {
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && SameTextAscii(text.substr(0, prefix.size()), prefix);
+}
+
+}  // namespace
+
+void ReadCommandLine(const std::vector<std::string>& params) {
+    const auto param = [&](std::size_t i) { return i < params.size() ? params[i] : std::string(); };
+    std::size_t firstOption = 1;
+    // The /SL form needs its three values; "/sl" or "/SL" with fewer is an
+    // unknown option like any other.
+    if (params.size() >= 5 && params[1] == "/SL") {
+        SlMode = true;
+        SlDataFileName = params[2];
+        SetupSourceDir = ExtractFileDir(params[2]);
+        SlDataOffset = StrToInt(params[3]);
+        SlFileDataOffset = StrToInt(params[4]);
+        firstOption = 5;
+    } else {
+        SetupSourceDir = ExtractFileDir(param(0));
+    }
+    SetupSourceDir = StripBackslashKeepRoot(SetupSourceDir);
+    for (std::size_t i = firstOption; i < params.size(); ++i) {
+        if (StartsWithIgnoringCase(params[i], "/DIR=")) CmdLineDir = params[i].substr(5);
+        else if (StartsWithIgnoringCase(params[i], "/GROUP=")) CmdLineGroup = params[i].substr(7);
+    }
+}
+
+std::string FindSetupDataFile() {
+    if (SlMode) return SlDataFileName;
+    const std::string path = AppendBackslash(SetupSourceDir) + "SETUP.0";
+    if (!FileExists(path))
+        FailStart("在安装文件夹中未找到 SETUP.0 文件。请查找该文件或重新取得新版安装程序。");
+    return path;
+}
+
+void CheckWindowsVersion(const TSetupHeaderRec& header) {
+    const WindowsVersion version = GetWindowsVersion();
+    const bool nt = IsWinNT();
+    const int minMajor = nt ? header.MinNTVersionMajor : header.MinWinVersionMajor;
+    const int minMinor = nt ? header.MinNTVersionMinor : header.MinWinVersionMinor;
+    if (minMajor == 0) FailStart(nt ? "程序不能在Windows NT上运行." : "程序必须在Windows NT上运行.");
+    if (version.Major() < minMajor || (version.Major() == minMajor && version.Minor() < minMinor)) {
+        const std::string required = FormatText("%d.%s", {minMajor, MinorVersionText(minMinor)});
+        FailStart(FormatText(nt ? "这个程序需要 Windows NT %s 版或更高版本。" : "这个程序需要 Windows %s 版或更高版本。",
+                             {required}));
+    }
+}
+
+void LoadSetupDataFile(const std::string& path) {
+    // The file stays open, closed to writers, until everything is read.
+    WinFileInStream file(path);
+    // The offset is signed: a negative one fails in the seek as an I/O error.
+    file.Seek(static_cast<std::uint64_t>(static_cast<std::int64_t>(SlDataOffset)));
+    try {
+        ReadSetupSignature(file);
+    } catch (const ESetupSignatureError&) {
+        FailStart("设置程序文件已被损坏，或与设置程序版本不相容。请修正该错误或重新取得新版安装程序。");
+    }
+    SetupData data;
+    try {
+        data.Header = ReadSetupHeader(file);
+        CheckWindowsVersion(data.Header);
+        ReadSetupEntries(file, data);
+    } catch (const EZlibDataError&) {
+        FailStart("设置程序文件已被损坏，请重新取得新版安装程序。");
+    }
+    SetupInfo = data.Header;
+    RestartNeeded = SetupInfo.Has(optRestartAfter);
+    LicenseText = std::move(data.LicenseText);
+    InfoBeforeText = std::move(data.InfoBeforeText);
+    InfoAfterText = std::move(data.InfoAfterText);
+    DirRecords = std::move(data.Dirs);
+    FileRecords = std::move(data.Files);
+    FileLocationRecords = std::move(data.FileLocations);
+    IconRecords = std::move(data.Icons);
+    IniRecords = std::move(data.Inis);
+    RegistryRecords = std::move(data.Registry);
+    UninstallDeleteRecords = std::move(data.UninstallDeletes);
+    RunRecords = std::move(data.Runs);
+    HasIconsToCreate = !IconRecords.empty() ||
+                       (SetupInfo.Has(optUninstallable) &&
+                        (SetupInfo.Has(optUninstallIconAlways) || GetWindowsVersion().Major() < 4));
+}
+
+void StartSetup(const std::vector<std::string>& params) {
+    const std::uint32_t platform = GetWindowsVersion().PlatformId;
+    if (platform != kPlatformWin32NT && platform != kPlatformWin32Windows) FailStart("程序不能在Win32 上运行.");
+    UserIsAdmin = HasAdminRights();
+    SeedUniqueNames();
+    ReadCommandLine(params);
+    LoadSetupDataFile(FindSetupDataFile());
+    TotalFileSize = SumOfOriginalSizes(FileRecords);
+    FixFolders();
+    CreatePrivateTempFolder();
+}
+
+void StartSetup() { StartSetup(GetParams()); }
+
+}  // namespace qv
