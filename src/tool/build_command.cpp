@@ -42,7 +42,10 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, BuildResult& res
             const std::string name = script.Sources[i].AsWritten;
             try {
                 FileInStream in(PathToUtf8(paths[i]));
-                stored[i] = writer.AddStream(in, [&](std::size_t soFar) { bar.Set(before + soFar); });
+                stored[i] = writer.AddStream(in, [&](std::size_t soFar) {
+                    ThrowIfInterrupted();
+                    bar.Set(before + soFar);
+                });
             } catch (const EInOutError& error) {
                 throw IoFailure("cannot store '" + name + "': " + error.what());
             } catch (const EZlibError&) {

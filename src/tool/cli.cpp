@@ -106,6 +106,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     } catch (const DamagedData& error) {
         err << "qvsetup: damaged: " << error.what() << "\n";
         return kExitDamaged;
+    } catch (const Interrupted&) {
+        err << "qvsetup: interrupted; nothing half-written was left behind\n";
+        return kExitInterrupted;
     } catch (const IoFailure& error) {
         err << "qvsetup: " << error.what() << "\n";
         return kExitIo;

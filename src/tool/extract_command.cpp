@@ -61,7 +61,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     fs::create_directories(root, error);
     if (error) throw IoFailure("cannot create the folder '" + folder + "': " + error.message());
 
-    DataFiles dataFiles(setup.Where);
+    DataFiles dataFiles(setup);
     std::uint64_t total = 0;
     for (const auto& f : d.Files) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
     ProgressBar bar(err, progress, "extract", total);
@@ -77,7 +77,10 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         StagedFile staged(target);
         try {
             FileOutStream sink(PathToUtf8(staged.Temporary()));
-            ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) { bar.Advance(n); });
+            ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
+            ThrowIfInterrupted();
+            bar.Advance(n);
+        });
             sink.Close();
         } catch (const EInOutError& failure) {
             throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());

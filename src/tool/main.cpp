@@ -1,5 +1,6 @@
 // qvsetup's entry: the arguments as UTF-8 (wide on Windows), then the CLI.
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,8 @@ std::vector<std::string> Arguments(int argc, char** argv) {
     (void)argc;
     (void)argv;
     int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::unique_ptr<wchar_t*, decltype(&LocalFree)> owner(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
+    wchar_t** wide = owner.get();
     std::vector<std::string> args;
     for (int i = 1; wide && i < count; ++i) {
         const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
@@ -28,7 +30,6 @@ std::vector<std::string> Arguments(int argc, char** argv) {
         arg.resize(arg.size() - 1);
         args.push_back(arg);
     }
-    LocalFree(wide);
     return args;
 #else
     return std::vector<std::string>(argv + 1, argv + argc);
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     SetConsoleOutputCP(CP_UTF8);  // messages and listings are UTF-8
 #endif
     std::ios::sync_with_stdio(false);
+    qv::tool::CatchInterrupts();
     const int status = qv::tool::RunCommandLine(Arguments(argc, argv), std::cout, std::cerr,
                                                 qv::tool::StandardErrorIsTerminal());
     std::cout.flush();

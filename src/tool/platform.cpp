@@ -1,6 +1,7 @@
 #include "tool/platform.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <system_error>
@@ -75,7 +76,38 @@ std::uint64_t LocalFileTimeFromUtc(std::int64_t utcSeconds, std::uint32_t hundre
     return fileTime;
 }
 
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) { interrupted = 1; }
+
+#ifdef _WIN32
+// A file handle, closed by its owner.
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+#endif
+
 }  // namespace
+
+void CatchInterrupts() {
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+}
+
+void ThrowIfInterrupted() {
+    if (interrupted) throw Interrupted();
+}
 
 fs::path PathFromUtf8(const std::string& utf8) { return fs::u8path(utf8); }
 
@@ -142,13 +174,10 @@ bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     FILETIME time;
     time.dwLowDateTime = static_cast<DWORD>(utc);
     time.dwHighDateTime = static_cast<DWORD>(utc >> 32);
-    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     // The engine sets the creation and last-write times; extraction does the same.
-    const bool ok = SetFileTime(file, &time, nullptr, &time) != 0;
-    CloseHandle(file);
-    return ok;
+    return file && SetFileTime(file.get(), &time, nullptr, &time) != 0;
 }
 
 void MoveReplacing(const fs::path& from, const fs::path& to) {

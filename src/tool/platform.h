@@ -38,4 +38,10 @@ void MoveReplacing(const fs::path& from, const fs::path& to);
 // True when standard error is a terminal (where a progress bar belongs).
 bool StandardErrorIsTerminal();
 
+// Ctrl-C and termination requests only set a flag; long work calls
+// ThrowIfInterrupted often, so that the exception unwinds through the
+// owners of half-written output, which remove it.
+void CatchInterrupts();
+void ThrowIfInterrupted();  // raises Interrupted
+
 }  // namespace qv::tool

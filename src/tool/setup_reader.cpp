@@ -112,9 +112,15 @@ std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
     std::error_code error;
     if (!fs::exists(path, error)) {
         const fs::path sibling = where_.Folder / ".." / ("DISK" + std::to_string(diskNumber)) / fileName;
-        if (!fs::exists(sibling, error))
-            throw IoFailure("data file " + fileName + " not found in '" + PathToUtf8(where_.Folder) + "' (nor in ..\\DISK" +
-                            std::to_string(diskNumber) + ")");
+        if (!fs::exists(sibling, error)) {
+            std::string message = "data file " + fileName + " not found in '" + PathToUtf8(where_.Folder) +
+                                  "' (nor in ..\\DISK" + std::to_string(diskNumber) + ")";
+            // A file made with --single-file holds its file data right after the setup data.
+            if (where_.FileDataOffset == 0 && fs::file_size(where_.SetupFile, error) > setupDataEnd_)
+                message += "; if '" + PathToUtf8(where_.SetupFile) + "' was built with --single-file, add --sl " +
+                           std::to_string(where_.DataOffset) + " " + std::to_string(setupDataEnd_);
+            throw IoFailure(message);
+        }
         path = sibling;
     }
     auto in = OpenForReading(path);

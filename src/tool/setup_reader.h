@@ -42,11 +42,12 @@ LoadedSetup LoadSetup(const SetupLocation& where);
 // engine also looks. Each is checked (signature, size) when opened.
 class DataFiles : public DataFileOpener {
 public:
-    explicit DataFiles(const SetupLocation& where) : where_(where) {}
+    explicit DataFiles(const LoadedSetup& setup) : where_(setup.Where), setupDataEnd_(setup.EndOffset) {}
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override;
 
 private:
     SetupLocation where_;
+    std::uint64_t setupDataEnd_;
 };
 
 // "file #3 ({app}\x.dll)": a file record for messages (index from 0).

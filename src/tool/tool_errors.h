@@ -12,6 +12,7 @@ enum ExitStatus : int {
     kExitUsage = 1,    // a usage or script error
     kExitDamaged = 2,  // damaged (or unsafe) setup data
     kExitIo = 3,       // an I/O failure
+    kExitInterrupted = 130,  // Ctrl-C or a termination request (128 + SIGINT, as shells report it)
 };
 
 // A mistake on the command line.
@@ -47,6 +48,12 @@ public:
 class IoFailure : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// The user interrupted long work; what was half written is removed on the way out.
+class Interrupted : public std::runtime_error {
+public:
+    Interrupted() : std::runtime_error("interrupted") {}
 };
 
 }  // namespace qv::tool

@@ -26,7 +26,7 @@ private:
 void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, std::ostream& err, bool progress) {
     const LoadedSetup setup = LoadSetup(LocateSetup(path, sl));
     const SetupData& d = setup.Data;
-    DataFiles dataFiles(setup.Where);
+    DataFiles dataFiles(setup);
 
     // Every data file that a stream names, whole and with a sound header.
     int dataFileCount = 0;
@@ -50,14 +50,15 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
             continue;
         }
         DiscardingOutStream sink;
-        ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) { bar.Advance(n); });
+        ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
+            ThrowIfInterrupted();
+            bar.Advance(n);
+        });
         bytes += sink.Position();
     }
     bar.Finish();
-    out << "ok: " << PathToUtf8(setup.Where.SetupFile) << ": header, "
-        << (d.LicenseText.empty() ? 0 : 1) + (d.InfoBeforeText.empty() ? 0 : 1) + (d.InfoAfterText.empty() ? 0 : 1)
-        << " texts and all records sound; " << d.Files.size() << " files in " << checked.size() << " streams ("
-        << bytes << " bytes) checked";
+    out << "ok: " << PathToUtf8(setup.Where.SetupFile) << ": every block sound; " << d.Files.size() << " files in "
+        << checked.size() << " streams (" << bytes << " bytes) checked";
     if (setup.Where.FileDataOffset == 0) out << " across " << dataFileCount << " data files";
     out << "\n";
 }

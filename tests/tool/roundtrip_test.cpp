@@ -208,6 +208,11 @@ TEST(RoundTrip, SingleFileLayoutWithSlOffsets) {
     EXPECT_EQ(std::to_string(j["file"][0]["location"]["offset_in_file"].get<std::int64_t>()), fileDataOffset);
 
     MustRun({"verify", w.Arg("setup.bin"), "--sl", "0", fileDataOffset});
+    // Without the offsets the file data is looked for in data files; the message says what to add.
+    const ToolRun withoutSl = RunQvsetup({"verify", w.Arg("setup.bin")});
+    EXPECT_EQ(withoutSl.Status, 3);
+    EXPECT_NE(withoutSl.Err.find("was built with --single-file, add --sl 0 " + fileDataOffset), std::string::npos)
+        << withoutSl.Err;
     MustRun({"extract", w.Arg("setup.bin"), "--sl", "0", fileDataOffset, "-d", w.Arg("x")});
     EXPECT_EQ(w.Read("x/app/bin/app.bin"), w.Read("app.bin"));
     EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/说明.txt"));
