@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/common/win_text.h"
-#include "engine/controls/shell_look.h"
+#include "engine/common/platform.h"
 
 namespace qv {
 
@@ -28,7 +28,7 @@ std::uint32_t ToPixel(COLORREF c) { return (GetRValue(c) << 16) | (GetGValue(c) 
 }  // namespace
 
 std::string GlyphResourceName(const std::string& baseName) {
-    return UseWin4Look() ? baseName + "95" : baseName;
+    return HasWin4Shell() ? baseName + "95" : baseName;
 }
 
 void TGlyph::Free() {

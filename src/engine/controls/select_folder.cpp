@@ -6,7 +6,7 @@
 #include "engine/common/app_forms.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/sel_dir_form.h"
-#include "engine/controls/shell_look.h"
+#include "engine/common/platform.h"
 
 namespace qv {
 
@@ -71,7 +71,7 @@ bool BrowseWithOwnDialog(std::string& path) {
 }  // namespace
 
 bool SelectFolder(std::string& path, HWND owner) {
-    if (UseWin4Look()) return BrowseWithShell(path, owner);
+    if (HasWin4Shell()) return BrowseWithShell(path, owner);
     return BrowseWithOwnDialog(path);
 }
 

@@ -4,6 +4,7 @@
 #include "engine/setup/app_title.h"
 #include "engine/setup/end_setup.h"
 #include "engine/setup/exit_codes.h"
+#include "engine/setup/main_form.h"
 #include "engine/setup/start_setup.h"
 #include "engine/setup/top_level_errors.h"
 
@@ -11,9 +12,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qv::SetApplicationTitle(qv::kSetupApplicationTitle);
     if (!qv::RunGuarded([] { qv::StartSetup(); })) return static_cast<int>(qv::exit_code::FatalError);
 
-    // The background window is created here and the message loop runs until
-    // it closes; the run's outcome then decides the exit code.
+    // The background window drives the run until it closes.
+    bool userLeft = false;
+    const bool ran = qv::RunGuarded([&userLeft] { userLeft = qv::RunMainWindow(); });
 
-    if (!qv::RunGuarded([] { qv::EndSetup(); })) return static_cast<int>(qv::exit_code::FatalError);
-    return static_cast<int>(qv::exit_code::Success);
+    if (!qv::RunGuarded([] { qv::EndSetup(); }) || !ran) return static_cast<int>(qv::exit_code::FatalError);
+    return static_cast<int>(userLeft ? qv::exit_code::UserCancelled : qv::exit_code::Success);
 }

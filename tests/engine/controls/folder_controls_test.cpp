@@ -11,7 +11,7 @@
 #include "engine/controls/dir_list.h"
 #include "engine/controls/drive_combo.h"
 #include "engine/controls/path_label.h"
-#include "engine/controls/shell_look.h"
+#include "old_shell.h"
 #include "ui_test_support.h"
 
 namespace qv {
@@ -292,17 +292,18 @@ TEST_F(FolderTree, GlyphsInTwoLooksRecolouredForNormalAndSelectedItems) {
     EXPECT_EQ(pixel(closed.Normal(), 0, 15), GetSysColor(COLOR_WINDOW));
     EXPECT_EQ(pixel(closed.Selected(), 0, 15), GetSysColor(COLOR_HIGHLIGHT));
     // The new look is yellow where the old one is white.
-    ASSERT_TRUE(UseWin4Look());
+    ASSERT_TRUE(HasWin4Shell());
     EXPECT_EQ(pixel(closed.Normal(), 5, 6), RGB(255, 255, 0));
     list.SetColor(RGB(10, 20, 30));
     EXPECT_EQ(pixel(list.Glyph(fkSubFolder).Normal(), 0, 15), RGB(10, 20, 30));
 
-    OverrideWin4Look(false);
     TNewDriveComboBox drives;
-    drives.Create(host, {8, 170, 241, 22});
     TNewDirectoryListBox oldList;
-    oldList.Create(host, {260, 8, 150, 150});
-    OverrideWin4Look(std::nullopt);
+    {
+        test::OldShell old;
+        drives.Create(host, {8, 170, 241, 22});
+        oldList.Create(host, {260, 8, 150, 150});
+    }
     EXPECT_EQ(pixel(oldList.Glyph(fkSubFolder).Normal(), 5, 6), RGB(255, 255, 255));
     for (int k = 0; k < 5; ++k) EXPECT_FALSE(drives.Glyph(static_cast<TDriveKind>(k)).Empty()) << k;
 }

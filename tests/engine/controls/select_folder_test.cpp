@@ -6,16 +6,12 @@
 #include "engine/controls/current_folder.h"
 #include "engine/controls/sel_dir_form.h"
 #include "engine/controls/select_folder.h"
-#include "engine/controls/shell_look.h"
+#include "engine/common/platform.h"
+#include "old_shell.h"
 #include "ui_test_support.h"
 
 namespace qv {
 namespace {
-
-struct OldShell {
-    OldShell() { OverrideWin4Look(false); }
-    ~OldShell() { OverrideWin4Look(std::nullopt); }
-};
 
 HWND FindSelDirDialog() { return test::FindThreadWindow(Widen("选择文件夹"), L"QvForm"); }
 
@@ -45,7 +41,7 @@ TEST(SelectFolder, OldDialogLayoutAndTexts) {
 }
 
 TEST(SelectFolder, OldDialogReturnsTheTypedTextUnchanged) {
-    OldShell old;
+    test::OldShell old;
     const std::string current = GetCurrentFolder();
     std::string path = "Q:\\no such drive\\x";
     std::string shownAtStart;
@@ -67,7 +63,7 @@ TEST(SelectFolder, OldDialogReturnsTheTypedTextUnchanged) {
 }
 
 TEST(SelectFolder, OldDialogCancelAndCloseBoxLeaveThePath) {
-    OldShell old;
+    test::OldShell old;
     std::string path = "C:\\windows";
     {
         test::TimerAction act([&] {
@@ -89,7 +85,7 @@ TEST(SelectFolder, OldDialogCancelAndCloseBoxLeaveThePath) {
 }
 
 TEST(SelectFolder, ShellBrowserCancelledLeavesThePath) {
-    ASSERT_TRUE(UseWin4Look());
+    ASSERT_TRUE(HasWin4Shell());
     test::THostForm owner;
     owner.Show();
     std::string path = "C:\\start";

@@ -15,7 +15,7 @@
 #include "engine/controls/message_loop.h"
 #include "engine/controls/path_label.h"
 #include "engine/controls/sel_dir_form.h"
-#include "engine/controls/shell_look.h"
+#include "old_shell.h"
 #include "engine/controls/std_controls.h"
 
 namespace {
@@ -90,7 +90,7 @@ int FoldersDemo() {
 
 int SelDirDemo() {
     // The dialog of the systems below Windows 4.
-    OverrideWin4Look(false);
+    test::OldShell old;
     const std::string start = MakeTree();
     TSelDirForm form(nullptr);
     form.DirList.ChangeFolder(start);

@@ -1,0 +1,9 @@
+// The exit question, asked wherever the user may leave the setup.
+#pragma once
+
+namespace qv {
+
+// True when the user answers Yes to leaving the setup.
+bool ConfirmExitSetup();
+
+}  // namespace qv

@@ -1,0 +1,49 @@
+#include "engine/setup/run_program.h"
+
+#include <windows.h>
+
+#include "core/text/path_strings.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/win_text.h"
+#include "engine/controls/message_loop.h"
+
+namespace qv {
+
+std::string RunProgramCommandLine(const std::string& filename, const std::string& parameters) {
+    return QuoteIfSpaces(filename) + " " + parameters;
+}
+
+std::string SystemErrorText(unsigned long code) {
+    wchar_t* buffer = nullptr;
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
+    if (buffer) LocalFree(buffer);
+    while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
+    return Narrow(text);
+}
+
+void RunProgram(const std::string& filename, const std::string& parameters, bool wait) {
+    const std::string commandLine = RunProgramCommandLine(filename, parameters);
+    std::wstring mutableLine = Widen(commandLine);  // CreateProcessW may write into it
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        const DWORD code = GetLastError();
+        AppMsgBoxFmt("不能运行文件：\r\n%s\r\n\r\n错误 #%d: %s",
+                     {commandLine, static_cast<int>(code), SystemErrorText(code)}, "", mbtCriticalError, MB_OK);
+        return;
+    }
+    CloseHandle(pi.hThread);
+    if (wait) {
+        // Keep painting and the close box alive while the program runs.
+        bool live = ProcessMessages();
+        while (live && MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+            live = ProcessMessages();
+    }
+    CloseHandle(pi.hProcess);
+}
+
+}  // namespace qv
