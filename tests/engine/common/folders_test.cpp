@@ -125,11 +125,5 @@ TEST(Platform, TestsFollowTheWindowsVersion) {
     EXPECT_TRUE(HasWin4Shell());  // asked again after the change
 }
 
-TEST(Platform, TheRealVersionIsGetVersionsLowWord) {
-    const DWORD version = GetVersion();
-    EXPECT_EQ(GetWindowsVersion().Version, LOWORD(version));
-    EXPECT_EQ(GetWindowsVersion().PlatformId, kPlatformWin32NT);
-}
-
 }  // namespace
 }  // namespace qv

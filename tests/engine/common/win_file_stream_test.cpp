@@ -97,17 +97,6 @@ TEST(WinFileInStream, OthersMayReadButNotWriteWhileItIsOpen) {
     EXPECT_TRUE(writer.valid());
 }
 
-TEST(WinFileInStream, Win32ErrorsMapToRunTimeCodes) {
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_FILE_NOT_FOUND), 2);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_PATH_NOT_FOUND), 3);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_TOO_MANY_OPEN_FILES), 4);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_ACCESS_DENIED), 5);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_HANDLE_EOF), 100);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_DISK_FULL), 101);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_HANDLE_DISK_FULL), 101);
-    EXPECT_EQ(InOutCodeFromWin32(ERROR_SHARING_VIOLATION), 32);
-}
-
 // Owners: copying must not compile, moving hands the handle over, and the
 // two empty values of HANDLE stay apart.
 static_assert(!std::is_copy_constructible_v<UniqueHFile> && !std::is_copy_assignable_v<UniqueHFile>);

@@ -73,14 +73,6 @@ TEST_F(SetupExe, DamagedData) {
     ExpectFailure(Run(), "Read beyond end of file.");
 }
 
-TEST_F(SetupExe, WindowsTooOld) {
-    SetupData data = test::SampleSetupData();
-    data.Header.MinNTVersionMajor = 99;
-    data.Header.MinNTVersionMinor = 10;
-    WriteSetup0(test::SetupDataBytes(data));
-    ExpectFailure(Run(), "这个程序需要 Windows NT 99.1 版或更高版本。");
-}
-
 TEST_F(SetupExe, SlFormWithAnOffsetThatIsNoNumber) {
     WriteSetup0(test::SetupDataBytes(test::SampleSetupData()));
     ExpectFailure(Run("/SL \"" + folder_.file("SETUP.0") + "\" 0x 0"), "'0x' is not a valid integer value.");
