@@ -85,6 +85,14 @@ std::string ScriptEntry::Text(const char* key, std::size_t limit, bool required,
     return text;
 }
 
+std::string ScriptEntry::LocalPath(const char* key, bool required) {
+    const toml::node* node = Typed(key, toml::node_type::string, "a string", required);
+    if (!node) return {};
+    const std::string& path = node->as_string()->get();
+    if (path.empty()) Problem(node, "'" + std::string(key) + "' must not be empty");
+    return path;
+}
+
 bool ScriptEntry::Flag(const char* key, bool fallback) {
     const toml::node* node = Typed(key, toml::node_type::boolean, "a boolean (true or false)", false);
     return node ? node->as_boolean()->get() : fallback;

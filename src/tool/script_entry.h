@@ -38,6 +38,8 @@ public:
     // A text of at most `limit` code page 936 bytes; `fallback` when absent
     // (a required key that is absent is a problem).
     std::string Text(const char* key, std::size_t limit, bool required, const std::string& fallback = {});
+    // A path of this machine (a source or a text file): any UTF-8, not empty.
+    std::string LocalPath(const char* key, bool required);
     bool Flag(const char* key, bool fallback = false);
     std::optional<std::int64_t> Integer(const char* key, std::int64_t min, std::int64_t max);
     // One of the names of `table`.

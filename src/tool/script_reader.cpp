@@ -104,6 +104,7 @@ private:
                        "info_before_file", "info_after_file", "disk_size"});
         TSetupHeaderRec& h = script_.Data.Header;
         h.AppName = e.Text("app_name", kString63, true);
+        if (e.Has("app_name") && h.AppName.empty()) e.Problem(e.Node("app_name"), "'app_name' must not be empty");
         h.AppNameVersion = e.Text("app_name_version", kString63, false, h.AppName);
         h.AppFooterText = e.Text("footer", kString63, false);
         h.DefaultFolderName = e.Text("default_folder", kString63, false, h.AppName);
@@ -161,7 +162,7 @@ private:
 
     std::string ReadText(ScriptEntry& e, const char* key) {
         const toml::node* node = e.Node(key);
-        const std::string name = e.Text(key, static_cast<std::size_t>(-1), false);
+        const std::string name = e.LocalPath(key, false);
         if (name.empty()) return {};
         const fs::path path = Resolve(name);
         try {
@@ -185,7 +186,7 @@ private:
     static void ReadFile(ScriptReader& r, ScriptEntry& e) {
         TFileRec f;
         ScriptSource source;
-        source.AsWritten = e.Text("source", static_cast<std::size_t>(-1), true);
+        source.AsWritten = e.LocalPath("source", true);
         const bool sourceFound = !source.AsWritten.empty() && r.CheckSource(e, source);
         for (const auto& flag : FileFlagNames())
             if (e.Flag(flag.Name)) f.FileFlags = static_cast<std::uint8_t>(f.FileFlags | flag.Value);

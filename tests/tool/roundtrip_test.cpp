@@ -20,7 +20,7 @@ void WriteRoundTripSources(const Workspace& w) {
     w.Write("app.bin", MixedBytes(200000, 7));
     w.Write("same.bin", MixedBytes(200000, 7));
     w.Write("empty.txt", {});
-    w.WriteText("数据/说明.txt", "说明文字\n第二行\n");
+    w.WriteText("数据/설명 (韩文名).txt", "说明文字\n第二行\n");
     w.WriteText("license.txt", "\xEF\xBB\xBF许可协议\nLicence line 2\n");
     w.WriteText("before.txt", "安装之前\r\nCR LF kept\r\n");
     w.WriteText("after.txt", "安装之后");
@@ -115,7 +115,7 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_EQ(w.Read("x/sys/same.bin"), w.Read("same.bin"));
     EXPECT_TRUE(w.Exists("x/app/empty.txt"));
     EXPECT_EQ(w.Read("x/app/empty.txt").size(), 0u);
-    EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/说明.txt"));
+    EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/설명 (韩文名).txt"));
     EXPECT_TRUE(w.Exists("x/app/UNINST0.000"));  // where the engine puts uninstall data
     // The time stamp comes back as the script gave it (local time).
     EXPECT_EQ(tool::LocalFileTimeOf(w.Path("x/app/bin/app.bin")), app["raw"]["file_time"].get<std::uint64_t>());
@@ -215,7 +215,7 @@ TEST(RoundTrip, SingleFileLayoutWithSlOffsets) {
         << withoutSl.Err;
     MustRun({"extract", w.Arg("setup.bin"), "--sl", "0", fileDataOffset, "-d", w.Arg("x")});
     EXPECT_EQ(w.Read("x/app/bin/app.bin"), w.Read("app.bin"));
-    EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/说明.txt"));
+    EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/설명 (韩文名).txt"));
 
     // The setup data is the same as in the data-files layout; only locations differ.
     MustRun({"build", w.Arg("roundtrip.toml"), "-o", w.Arg("out")});

@@ -35,6 +35,8 @@ const ScriptMistake kMistakes[] = {
     {"out_of_range.toml", {"out_of_range.toml:7: [[icon]] #1: 'icon_index' is 4294967296, outside -2147483648 to 2147483647"}},
     {"missing_text_file.toml", {"missing_text_file.toml:3: [setup]: 'license_file' names '", "no-licence.txt', which cannot be read: File not found"}},
     {"text_file_not_cp936.toml", {"text_file_not_cp936.toml:3: [setup]: 'info_before_file' names '", "korean.txt', which holds '한' (U+D55C) on line 2, which code page 936 cannot hold"}},
+    {"empty_values.toml", {"empty_values.toml:2: [setup]: 'app_name' must not be empty",
+                           "empty_values.toml:5: [[file]] #1: 'source' must not be empty"}},
     {"disk_size_too_small.toml", {"disk_size_too_small.toml:3: [setup]: 'disk_size' is 16, outside 17 to 2147483647"}},
 };
 
