@@ -92,7 +92,10 @@ LoadedSetup LoadSetup(const SetupLocation& where) {
     } catch (const ESetupSignatureError&) {
         throw DamagedData(name + ": no setup data here: the signature \"i109-32\" is missing" + at());
     } catch (const EZlibDataError& error) {
-        throw DamagedData(name + ": " + item + at() + " is damaged: its block fails its checks (" + error.what() + ")");
+        // The core reports a failed block check and a value that no writer
+        // produces (such as a binary registry value over 252 bytes) alike.
+        throw DamagedData(name + ": " + item + at() + " is damaged: its block fails its checks or holds an impossible value (" +
+                          error.what() + ")");
     } catch (const EZlibInternalError& error) {
         throw DamagedData(name + ": " + item + at() + " is damaged: " + error.what());
     } catch (const std::bad_alloc&) {

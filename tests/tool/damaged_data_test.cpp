@@ -6,6 +6,7 @@
 
 #include "core/bytes.h"
 #include "core/io/streams.h"
+#include "core/setupdata/block.h"
 #include "core/setupdata/setup_data.h"
 #include "tool/platform.h"
 #include "workspace.h"
@@ -97,6 +98,29 @@ TEST_F(DamagedData, SetupDataSignatureHeaderRecordAndLength) {
     Bytes bytes = w.Read("out/SETUP.0");
     w.Write("out/SETUP.0", Bytes(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(location) + 10));
     ExpectDamage({"verify"}, {"the setup data ends inside file location record #3", "cut short"});
+}
+
+TEST_F(DamagedData, AnImpossibleValueInASoundBlock) {
+    // A binary registry value of 253 bytes would reach past its field.
+    TSetupHeaderRec header;
+    header.AppName = "x";
+    header.RegistryCount = 1;
+    std::uint8_t headerBytes[TSetupHeaderRec::kSize];
+    header.Encode(headerBytes);
+    TRegistryRec reg;
+    reg.ValueType = rtBinary;
+    reg.ValueBinary.assign(10, 0xAB);
+    std::uint8_t regBytes[TRegistryRec::kSize];
+    reg.Encode(regBytes);
+    SetUi32(regBytes + 180, 253);
+    {
+        FileOutStream out(w.Arg("out/SETUP.0"));
+        out.Write(kSetupDataSignature.data(), kSetupDataSignature.size());
+        WriteBlock(out, headerBytes, sizeof headerBytes, 9);
+        WriteBlock(out, regBytes, sizeof regBytes, 9);
+        out.Close();
+    }
+    ExpectDamage({"list"}, {"registry record #1 (TRegistryRec)", "holds an impossible value"});
 }
 
 TEST_F(DamagedData, DataFileSignatureAndSize) {
