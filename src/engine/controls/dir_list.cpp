@@ -266,10 +266,7 @@ bool TNewDirectoryListBox::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESUL
         OpenSelected();
         return true;
     }
-    if (msg == WM_COMMAND) {
-        // A selection change alone does not change the folder.
-        return TListBox::Notify(msg, wParam, lParam, result);
-    }
+    // A selection change alone does not change the folder.
     return TListBox::Notify(msg, wParam, lParam, result);
 }
 
