@@ -44,7 +44,4 @@ bool SameFileName(const std::string& a, const std::string& b) {
     return LowerCaseFileName(a) == LowerCaseFileName(b);
 }
 
-NoCriticalErrorBoxes::NoCriticalErrorBoxes() : previous_(SetErrorMode(SEM_FAILCRITICALERRORS)) {}
-NoCriticalErrorBoxes::~NoCriticalErrorBoxes() { SetErrorMode(previous_); }
-
 }  // namespace qv

@@ -18,17 +18,4 @@ std::string UpperCaseFileName(const std::string& s);
 // File-name comparison ignoring case.
 bool SameFileName(const std::string& a, const std::string& b);
 
-// The process error mode with critical-error boxes off, for one scope: an
-// empty floppy or CD drive then fails quietly instead of asking for a disk.
-class NoCriticalErrorBoxes {
-public:
-    NoCriticalErrorBoxes();
-    ~NoCriticalErrorBoxes();
-    NoCriticalErrorBoxes(const NoCriticalErrorBoxes&) = delete;
-    NoCriticalErrorBoxes& operator=(const NoCriticalErrorBoxes&) = delete;
-
-private:
-    unsigned previous_;
-};
-
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/drive_combo.h"
@@ -155,7 +156,7 @@ void TNewDirectoryListBox::BuildList() {
     const std::string root = DrivePrefix(folderPath_) + "\\";
     DWORD flags = 0;
     {
-        NoCriticalErrorBoxes quiet;
+        ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
         if (!GetVolumeInformationW(Widen(root).c_str(), nullptr, 0, nullptr, nullptr, &flags, nullptr, 0)) return;
     }
     volumeKeepsCase_ = (flags & (FS_CASE_SENSITIVE | FS_CASE_IS_PRESERVED)) != 0;
@@ -168,15 +169,14 @@ void TNewDirectoryListBox::BuildList() {
     const std::string pattern =
         (!folderPath_.empty() && folderPath_.back() == '\\' ? folderPath_ : folderPath_ + "\\") + "*.*";
     WIN32_FIND_DATAW fd;
-    HANDLE find = FindFirstFileW(Widen(pattern).c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
+    const UniqueFindHandle find(FindFirstFileW(Widen(pattern).c_str(), &fd));
+    if (find) {
         do {
             const DWORD a = fd.dwFileAttributes;
             if (!(a & FILE_ATTRIBUTE_DIRECTORY) || (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM))) continue;
             if (wcscmp(fd.cFileName, L".") == 0 || wcscmp(fd.cFileName, L"..") == 0) continue;
             subFolders.emplace_back(fd.cFileName);
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
+        } while (FindNextFileW(find.get(), &fd));
     }
     std::sort(subFolders.begin(), subFolders.end(),
               [](const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) < 0; });

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/dir_list.h"
@@ -19,7 +20,8 @@ char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A'
 
 std::string VolumeLabel(const std::wstring& root) {
     wchar_t label[MAX_PATH + 1] = {};
-    NoCriticalErrorBoxes quiet;
+    // An empty floppy or CD drive fails quietly instead of asking for a disk.
+    ScopedErrorMode quiet(SEM_FAILCRITICALERRORS);
     if (!GetVolumeInformationW(root.c_str(), label, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0)) return {};
     return Narrow(label);
 }

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "engine/common/app_forms.h"
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/sel_dir_form.h"
 #include "engine/common/platform.h"
@@ -21,14 +22,8 @@ bool BrowseWithShell(std::string& path, HWND owner) {
         }
     } comScope{com};
 
-    IMalloc* malloc = nullptr;
-    if (FAILED(SHGetMalloc(&malloc))) malloc = nullptr;
-    struct MallocRelease {
-        IMalloc* m;
-        ~MallocRelease() {
-            if (m) m->Release();
-        }
-    } mallocRelease{malloc};
+    ComPtr<IMalloc> malloc;
+    if (FAILED(SHGetMalloc(malloc.put()))) malloc.reset();  // no allocator: see below
 
     wchar_t displayName[MAX_PATH] = {};
     const std::wstring title = Widen("请给出下一张磁盘位置。");
@@ -50,7 +45,7 @@ bool BrowseWithShell(std::string& path, HWND owner) {
             else
                 CoTaskMemFree(l);
         }
-    } listFree{list, malloc};
+    } listFree{list, malloc.get()};
     wchar_t buf[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(list, buf)) return false;
     path = Narrow(buf);

@@ -4,6 +4,7 @@
 
 #include "engine/common/message_box.h"
 #include "engine/common/platform.h"
+#include "engine/common/win_handles.h"
 
 namespace qv {
 
@@ -16,17 +17,15 @@ void RestartFailed() {
 }
 
 bool EnableShutdownPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, token.put())) return false;
     TOKEN_PRIVILEGES tp{};
     tp.PrivilegeCount = 1;
     tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     LookupPrivilegeValueW(nullptr, SE_SHUTDOWN_NAME, &tp.Privileges[0].Luid);
-    AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+    AdjustTokenPrivileges(token.get(), FALSE, &tp, 0, nullptr, nullptr);
     // AdjustTokenPrivileges reports a missing privilege only through GetLastError.
-    const DWORD error = GetLastError();
-    CloseHandle(token);
-    return error == ERROR_SUCCESS;
+    return GetLastError() == ERROR_SUCCESS;
 }
 }  // namespace
 

@@ -4,6 +4,7 @@
 
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/message_loop.h"
 
@@ -36,14 +37,15 @@ void RunProgram(const std::string& filename, const std::string& parameters, bool
                      {commandLine, static_cast<int>(code), SystemErrorText(code)}, "", mbtCriticalError, MB_OK);
         return;
     }
-    CloseHandle(pi.hThread);
-    if (wait) {
-        // Keep painting and the close box alive while the program runs.
-        bool live = ProcessMessages();
-        while (live && MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
-            live = ProcessMessages();
-    }
-    CloseHandle(pi.hProcess);
+    UniqueHandle(pi.hThread).reset();
+    const UniqueHandle process(pi.hProcess);
+    if (!wait) return;
+    // Keep painting and the close box alive while the program runs; stop
+    // waiting when the application quits (WM_QUIT would wake the wait at once).
+    HANDLE handle = process.get();
+    bool live = ProcessMessages();
+    while (live && MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+        live = ProcessMessages();
 }
 
 }  // namespace qv
