@@ -8,6 +8,7 @@
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/drive_combo.h"
+#include "engine/controls/fonts.h"
 #include "engine/controls/gdi.h"
 
 namespace qv {
@@ -93,16 +94,14 @@ void TNewDirectoryListBox::Create(TWindow& parent, const TRect& r) {
     TRect rect = r;
     if (rect.Width == 0) rect.Width = 145;
     TListBox::Create(parent, rect, Options{false, true, 0});
-    // Item height: the font's character height, at least 15.
-    int height = 15;
-    {
-        WindowDC dc(Handle());
-        SelectIn font(dc.get(), ChildFont());
-        TEXTMETRICW tm{};
-        if (GetTextMetricsW(dc.get(), &tm)) height = std::max(15, static_cast<int>(tm.tmHeight));
-    }
-    SetItemHeight(height);
+    FontChanged();
     BuildList();
+}
+
+void TNewDirectoryListBox::FontChanged() {
+    // Item height: the font's character height, at least 15.
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
+    SetItemHeight(std::max(15, CharHeight(font)));
 }
 
 void TNewDirectoryListBox::BuildGlyphs() {
@@ -286,6 +285,11 @@ LRESULT TNewDirectoryListBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_SYSCOLORCHANGE:
             BuildGlyphs();
             break;
+        case WM_SETFONT: {
+            const LRESULT r = TListBox::WndProc(msg, wParam, lParam);
+            FontChanged();
+            return r;
+        }
         default:
             break;
     }

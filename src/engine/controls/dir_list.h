@@ -58,6 +58,7 @@ private:
     void Change();
     void OpenSelected();
     void BuildGlyphs();
+    void FontChanged();
     void DrawItem(const DRAWITEMSTRUCT& dis);
 
     std::string folderPath_;

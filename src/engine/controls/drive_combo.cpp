@@ -8,6 +8,7 @@
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/dir_list.h"
+#include "engine/controls/fonts.h"
 #include "engine/controls/gdi.h"
 
 namespace qv {
@@ -79,19 +80,17 @@ void TNewDriveComboBox::Create(TWindow& parent, const TRect& r) {
     if (driveLetter_) driveLetter_ = textCase_ == tcLowerCase ? ToLower(driveLetter_) : ToUpper(driveLetter_);
     BuildGlyphs();
     TComboBox::Create(parent, r, Options{true, true, 16, 200});
-    // Item height: the font's character height, at least 16.
-    int height = 16;
-    {
-        WindowDC dc(Handle());
-        SelectIn font(dc.get(), ChildFont());
-        TEXTMETRICW tm{};
-        if (GetTextMetricsW(dc.get(), &tm)) height = std::max(16, static_cast<int>(tm.tmHeight));
-    }
-    SetItemHeight(height);
+    FontChanged();
     BuildList();
     const char letter = driveLetter_;
     driveLetter_ = 0;  // so that ChangeDrive selects the item
     ChangeDrive(letter);
+}
+
+void TNewDriveComboBox::FontChanged() {
+    // Item height: the font's character height, at least 16.
+    const auto font = reinterpret_cast<HFONT>(SendMessageW(Handle(), WM_GETFONT, 0, 0));
+    SetItemHeight(std::max(16, CharHeight(font)));
 }
 
 void TNewDriveComboBox::BuildGlyphs() {
@@ -208,6 +207,11 @@ bool TNewDriveComboBox::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
 
 LRESULT TNewDriveComboBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_SYSCOLORCHANGE) BuildGlyphs();
+    if (msg == WM_SETFONT) {
+        const LRESULT r = TComboBox::WndProc(msg, wParam, lParam);
+        FontChanged();
+        return r;
+    }
     return TComboBox::WndProc(msg, wParam, lParam);
 }
 

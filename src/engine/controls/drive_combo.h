@@ -46,6 +46,7 @@ private:
     friend class TNewDirectoryListBox;
     void BuildList();
     void BuildGlyphs();
+    void FontChanged();
     void Click();
     void DrawItem(const DRAWITEMSTRUCT& dis);
 

@@ -24,6 +24,16 @@ Font CreateUiFont(const TFontSpec& spec) {
     return Font(f);
 }
 
+int CharHeight(HFONT font) {
+    HDC screen = GetDC(nullptr);
+    HGDIOBJ old = font ? SelectObject(screen, font) : nullptr;
+    TEXTMETRICW tm{};
+    const BOOL ok = GetTextMetricsW(screen, &tm);
+    if (old) SelectObject(screen, old);
+    ReleaseDC(nullptr, screen);
+    return ok ? static_cast<int>(tm.tmHeight) : 0;
+}
+
 int PointsToHeight(int points) {
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);

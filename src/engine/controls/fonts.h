@@ -2,6 +2,8 @@
 // (negative: character height, as the layouts give it).
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 
 #include "engine/controls/gdi.h"
@@ -16,6 +18,8 @@ struct TFontSpec {
 };
 
 Font CreateUiFont(const TFontSpec& spec);
+// The character height (text metrics) of a font; of the system font for null.
+int CharHeight(HFONT font);
 // A height in points at the screen's resolution, as a negative pixel height.
 int PointsToHeight(int points);
 

@@ -165,6 +165,7 @@ void TComboBox::SetItemHeight(int h) {
     SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), h);  // the selection field
     SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, h);                         // the list items
 }
+int TComboBox::ItemHeight() const { return static_cast<int>(SendMessageW(Handle(), CB_GETITEMHEIGHT, 0, 0)); }
 bool TComboBox::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (msg == WM_MEASUREITEM && itemHeight_ > 0) {
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(itemHeight_);

@@ -119,6 +119,7 @@ public:
     int ItemIndex() const;
     void SetItemIndex(int index);
     void SetItemHeight(int height);
+    int ItemHeight() const;  // of the list items
     TNotifyEvent OnChange;    // the user picked an item
     TNotifyEvent OnDropDown;
 

@@ -10,6 +10,7 @@
 #include "engine/controls/current_folder.h"
 #include "engine/controls/dir_list.h"
 #include "engine/controls/drive_combo.h"
+#include "engine/controls/fonts.h"
 #include "engine/controls/path_label.h"
 #include "old_shell.h"
 #include "ui_test_support.h"
@@ -306,6 +307,26 @@ TEST_F(FolderTree, GlyphsInTwoLooksRecolouredForNormalAndSelectedItems) {
     }
     EXPECT_EQ(pixel(oldList.Glyph(fkSubFolder).Normal(), 5, 6), RGB(255, 255, 255));
     for (int k = 0; k < 5; ++k) EXPECT_FALSE(drives.Glyph(static_cast<TDriveKind>(k)).Empty()) << k;
+}
+
+TEST_F(FolderTree, ItemHeightsFollowTheFontWithTheirMinimum) {
+    TNewDirectoryListBox list;
+    list.Create(host, {8, 8, 241, 150});
+    TNewDriveComboBox drives;
+    drives.Create(host, {8, 170, 241, 22});
+    // The form's font (12 pixels) is below both minimums.
+    EXPECT_EQ(list.ItemHeight(), 15);
+    EXPECT_EQ(drives.ItemHeight(), 16);
+    Font big = CreateUiFont({"Arial", -30});
+    SendMessageW(list.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(big.get()), TRUE);
+    SendMessageW(drives.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(big.get()), TRUE);
+    EXPECT_EQ(list.ItemHeight(), CharHeight(big.get()));
+    EXPECT_EQ(drives.ItemHeight(), CharHeight(big.get()));
+    EXPECT_GE(list.ItemHeight(), 30);
+    SendMessageW(list.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(host.ChildFont()), TRUE);
+    SendMessageW(drives.Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(host.ChildFont()), TRUE);
+    EXPECT_EQ(list.ItemHeight(), 15);
+    EXPECT_EQ(drives.ItemHeight(), 16);
 }
 
 TEST(PathLabel, ShortensItsCaptionToItsWidth) {
