@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/ui/folder_paths.h"
 #include "engine/common/win_text.h"
+#include "engine/controls/app_errors.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/dir_list.h"
 #include "engine/controls/drive_combo.h"
@@ -307,6 +308,34 @@ TEST_F(FolderTree, GlyphsInTwoLooksRecolouredForNormalAndSelectedItems) {
     }
     EXPECT_EQ(pixel(oldList.Glyph(fkSubFolder).Normal(), 5, 6), RGB(255, 255, 255));
     for (int k = 0; k < 5; ++k) EXPECT_FALSE(drives.Glyph(static_cast<TDriveKind>(k)).Empty()) << k;
+}
+
+TEST_F(FolderTree, ADriveThatCannotBeEnteredChangesNothing) {
+    TNewDirectoryListBox list;
+    list.Create(host, {8, 8, 241, 150});
+    TNewDriveComboBox drives;
+    drives.Create(host, {8, 170, 241, 22});
+    drives.SetDirList(&list);
+    list.ChangeFolder(alpha);
+    const std::string path = list.FolderPath();
+    ASSERT_EQ(GetLogicalDrives() & (1u << ('q' - 'a')), 0u) << "drive Q: exists";
+    EXPECT_THROW(drives.ChangeDrive('q'), EInOutError);
+    EXPECT_EQ(drives.DriveLetter(), 'c');
+    EXPECT_EQ(list.FolderPath(), path);
+
+    // The user picks an item of a drive that cannot be entered: the error
+    // is shown, and no item stays selected.
+    std::vector<std::string> shown;
+    SetExceptionDisplay([&](const std::string& t) { shown.push_back(t); });
+    const int q = static_cast<int>(SendMessageW(drives.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"q:")));
+    SendMessageW(drives.Handle(), CB_SETCURSEL, static_cast<WPARAM>(q), 0);
+    SendMessageW(host.Handle(), WM_COMMAND, MAKEWPARAM(drives.Id(), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(drives.Handle()));
+    SetExceptionDisplay(nullptr);
+    EXPECT_EQ(shown.size(), 1u);
+    EXPECT_EQ(drives.ItemIndex(), -1);
+    EXPECT_EQ(drives.DriveLetter(), 'c');
+    EXPECT_EQ(list.FolderPath(), path);
 }
 
 TEST_F(FolderTree, ItemHeightsFollowTheFontWithTheirMinimum) {
