@@ -4,8 +4,10 @@
 namespace qv {
 
 // Deletes FilesToDeleteAtEnd, removes DirsToRemoveAtEnd (empty folders
-// only) and the private temporary folder with everything in it. Failures
-// are passed over: the run has ended and nothing is left to undo.
-void EndSetup();
+// only) and the private temporary folder with everything in it; failures
+// are passed over, since the run has ended and nothing is left to undo.
+// Then restarts Windows when the user chose it. True when the restart was
+// started.
+bool EndSetup();
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 #include "engine/setup/end_setup.h"
 #include "engine/setup/exit_codes.h"
 #include "engine/setup/main_form.h"
+#include "engine/setup/setup_state.h"
 #include "engine/setup/start_setup.h"
 #include "engine/setup/top_level_errors.h"
 
@@ -16,6 +17,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     bool userLeft = false;
     const bool ran = qv::RunGuarded([&userLeft] { userLeft = qv::RunMainWindow(); });
 
-    if (!qv::RunGuarded([] { qv::EndSetup(); }) || !ran) return static_cast<int>(qv::exit_code::FatalError);
-    return static_cast<int>(userLeft ? qv::exit_code::UserCancelled : qv::exit_code::Success);
+    bool restartStarted = false;
+    if (!qv::RunGuarded([&restartStarted] { restartStarted = qv::EndSetup(); }) || !ran)
+        return static_cast<int>(qv::exit_code::FatalError);
+    if (userLeft) return static_cast<int>(qv::exit_code::UserCancelled);
+    if (restartStarted) return static_cast<int>(qv::exit_code::RestartInitiated);
+    // Files wait for the restart that the user declined (or that failed).
+    if (qv::RestartNeeded) return static_cast<int>(qv::exit_code::RestartRequired);
+    return static_cast<int>(qv::exit_code::Success);
 }

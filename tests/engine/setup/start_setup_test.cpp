@@ -332,7 +332,9 @@ TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     test::WriteFileBytes(folder_.file("full\\keep.txt"), {4});
     DirsToRemoveAtEnd = {folder_.file("empty"), folder_.file("full")};
 
-    ASSERT_TRUE(RunGuarded(EndSetup));
+    bool restartStarted = true;
+    ASSERT_TRUE(RunGuarded([&] { restartStarted = EndSetup(); }));
+    EXPECT_FALSE(restartStarted);  // none was chosen
     EXPECT_TRUE(boxes_.asked.empty());
     EXPECT_EQ(GetFileAttributesW(Widen(tmp).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
