@@ -5,7 +5,7 @@
 #include <exception>
 
 #include "core/errors.h"
-#include "engine/common/win_text.h"
+#include "engine/common/message_box.h"
 
 namespace qv {
 
@@ -13,10 +13,6 @@ namespace {
 std::string& Title() {
     static std::string title = "设置";
     return title;
-}
-std::function<void(const std::string&)>& Display() {
-    static std::function<void(const std::string&)> display;
-    return display;
 }
 }  // namespace
 
@@ -28,8 +24,6 @@ std::string ErrorBoxText(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
     return message;
 }
-
-void SetExceptionDisplay(std::function<void(const std::string&)> display) { Display() = std::move(display); }
 
 void HandleCurrentException() noexcept {
     try {
@@ -43,11 +37,11 @@ void HandleCurrentException() noexcept {
         } catch (...) {
             text = ErrorBoxText("Unknown exception");
         }
-        if (Display()) {
-            Display()(text);
-            return;
-        }
-        MessageBoxW(GetActiveWindow(), Widen(text).c_str(), Widen(Title()).c_str(), MB_OK | MB_ICONSTOP);
+        MsgBoxQuestion box;
+        box.Text = text;
+        box.Caption = Title();
+        box.Flags = MB_OK | MB_ICONSTOP;
+        ShowMessageBox(GetActiveWindow(), box);
     } catch (...) {
         // Showing the error failed (out of memory): nothing more can be done here.
     }

@@ -1,9 +1,9 @@
 // What happens to an exception that reaches a window procedure: it must
 // never unwind through user32, so every procedure catches it and hands it
-// here. The silent abort is dropped; anything else is shown in a stop box.
+// here. The silent abort is dropped; anything else is shown in a stop box
+// (through ShowMessageBox, so that tests answer it like every other box).
 #pragma once
 
-#include <functional>
 #include <string>
 
 namespace qv {
@@ -17,8 +17,5 @@ void HandleCurrentException() noexcept;
 // The text of the error box: a full stop is appended unless the text is
 // empty or its last character compares at or below "." byte-wise.
 std::string ErrorBoxText(const std::string& message);
-
-// Tests replace the box by a recorder; an empty function restores the box.
-void SetExceptionDisplay(std::function<void(const std::string& text)> display);
 
 }  // namespace qv

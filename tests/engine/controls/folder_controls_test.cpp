@@ -7,7 +7,7 @@
 #include "core/errors.h"
 #include "core/ui/folder_paths.h"
 #include "engine/common/win_text.h"
-#include "engine/controls/app_errors.h"
+#include "engine/common/message_box.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/dir_list.h"
 #include "engine/controls/drive_combo.h"
@@ -326,12 +326,15 @@ TEST_F(FolderTree, ADriveThatCannotBeEnteredChangesNothing) {
     // The user picks an item of a drive that cannot be entered: the error
     // is shown, and no item stays selected.
     std::vector<std::string> shown;
-    SetExceptionDisplay([&](const std::string& t) { shown.push_back(t); });
+    SetMsgBoxAnswerer([&](const MsgBoxQuestion& q) {
+        shown.push_back(q.Text);
+        return IDOK;
+    });
     const int q = static_cast<int>(SendMessageW(drives.Handle(), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"q:")));
     SendMessageW(drives.Handle(), CB_SETCURSEL, static_cast<WPARAM>(q), 0);
     SendMessageW(host.Handle(), WM_COMMAND, MAKEWPARAM(drives.Id(), CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(drives.Handle()));
-    SetExceptionDisplay(nullptr);
+    SetMsgBoxAnswerer({});
     EXPECT_EQ(shown.size(), 1u);
     EXPECT_EQ(drives.ItemIndex(), -1);
     EXPECT_EQ(drives.DriveLetter(), 'c');

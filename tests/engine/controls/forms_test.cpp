@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "engine/common/app_forms.h"
+#include "engine/common/message_box.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/child_form.h"
 #include "engine/controls/panels.h"
@@ -14,11 +15,17 @@
 namespace qv {
 namespace {
 
+// Records the error boxes instead of showing them.
 struct ErrorRecorder {
     ErrorRecorder() {
-        SetExceptionDisplay([this](const std::string& t) { shown.push_back(t); });
+        SetMsgBoxAnswerer([this](const MsgBoxQuestion& q) {
+            shown.push_back(q.Text);
+            EXPECT_EQ(q.Caption, "设置");
+            EXPECT_EQ(q.Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+            return IDOK;
+        });
     }
-    ~ErrorRecorder() { SetExceptionDisplay(nullptr); }
+    ~ErrorRecorder() { SetMsgBoxAnswerer({}); }
     std::vector<std::string> shown;
 };
 
