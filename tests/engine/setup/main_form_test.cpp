@@ -394,6 +394,23 @@ TEST_F(MainFormTest, MinimisingHidesTheChildFormsAndRestoringKeepsStayHidden) {
     EXPECT_TRUE(progress.Visible());
 }
 
+TEST_F(MainFormTest, AnErrorInAStepIsShownAndClearsRunningPrograms) {
+    RunRecords.resize(1);
+    RunRecords[0].Filename = "{group}\\x.exe";  // no group was chosen: the expansion fails
+    TMainForm form(Stages());
+    form.Show();
+    test::Pump(100);
+    wizard->group.clear();
+    test::ScriptedBoxes boxes;
+    SendMessageW(form.Handle(), WM_SETUPSTEP, 0, 0);
+    test::Pump(200);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+    EXPECT_NE(boxes.asked[0].Text.find("C100"), std::string::npos) << boxes.asked[0].Text;
+    EXPECT_FALSE(form.RunningPrograms);
+    EXPECT_FALSE(form.MainClosed);
+}
+
 TEST(RunProgram, CommandLines) {
     EXPECT_EQ(RunProgramCommandLine("C:\\APP\\X.EXE", ""), "C:\\APP\\X.EXE ");
     EXPECT_EQ(RunProgramCommandLine("C:\\My App\\x.exe", "/s"), "\"C:\\My App\\x.exe\" /s");
