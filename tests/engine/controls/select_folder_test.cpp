@@ -2,6 +2,11 @@
 // browser from 4 on.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
 #include "engine/controls/sel_dir_form.h"
@@ -101,6 +106,69 @@ TEST(SelectFolder, ShellBrowserCancelledLeavesThePath) {
     EXPECT_FALSE(SelectFolder(path, owner.Handle()));
     EXPECT_TRUE(sawBrowser);
     EXPECT_EQ(path, "C:\\start");
+}
+
+std::wstring ItemText(HWND tree, HTREEITEM item) {
+    wchar_t buf[MAX_PATH] = {};
+    TVITEMW tv{};
+    tv.mask = TVIF_TEXT;
+    tv.hItem = item;
+    tv.pszText = buf;
+    tv.cchTextMax = MAX_PATH;
+    TreeView_GetItem(tree, &tv);
+    return buf;
+}
+
+// Walks down the browser's tree from the root: at each level the child
+// whose text holds one of the words; selects the last one and presses OK.
+void PickInBrowser(HWND dlg, const std::vector<std::vector<std::wstring>>& levels) {
+    HWND tree = test::FindChild(dlg, L"SysTreeView32");
+    ASSERT_NE(tree, nullptr);
+    HTREEITEM item = TreeView_GetRoot(tree);
+    for (const auto& words : levels) {
+        TreeView_Expand(tree, item, TVE_EXPAND);
+        std::string seen;
+        HTREEITEM found = nullptr;
+        for (HTREEITEM child = TreeView_GetChild(tree, item); child && !found;
+             child = TreeView_GetNextSibling(tree, child)) {
+            const std::wstring text = ItemText(tree, child);
+            seen += Narrow(text) + "|";
+            for (const auto& w : words)
+                if (text.find(w) != std::wstring::npos) found = child;
+        }
+        ASSERT_NE(found, nullptr) << "among " << seen;
+        item = found;
+    }
+    TreeView_SelectItem(tree, item);
+    SendMessageW(dlg, WM_COMMAND, IDOK, 0);
+}
+
+TEST(SelectFolder, ShellBrowserReturnsAFileSystemFolder) {
+    test::THostForm owner;
+    owner.Show();
+    std::string path = "unchanged";
+    test::TimerAction act(
+        [&] {
+            PickInBrowser(GetLastActivePopup(owner.Handle()), {{L"My Computer", L"我的电脑", L"计算机", L"Computer"}, {L"C:"}});
+        },
+        500);
+    EXPECT_TRUE(SelectFolder(path, owner.Handle()));
+    EXPECT_TRUE(SameFileName(path, "C:\\")) << path;
+}
+
+TEST(SelectFolder, ShellBrowserGivesFalseForAFolderWithoutAPath) {
+    test::THostForm owner;
+    owner.Show();
+    std::string path = "unchanged";
+    // "My Computer" is a virtual folder: the browser returns its item list,
+    // which has no file-system path. (Should a browser refuse it instead,
+    // Cancel ends the dialog, with the same result.)
+    test::TimerAction act(
+        [&] { PickInBrowser(GetLastActivePopup(owner.Handle()), {{L"My Computer", L"我的电脑", L"计算机", L"Computer"}}); },
+        500);
+    test::TimerAction cancel([&] { PostMessageW(GetLastActivePopup(owner.Handle()), WM_COMMAND, IDCANCEL, 0); }, 3000);
+    EXPECT_FALSE(SelectFolder(path, owner.Handle()));
+    EXPECT_EQ(path, "unchanged");
 }
 
 }  // namespace
