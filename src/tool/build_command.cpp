@@ -192,8 +192,6 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     }
     bar.Finish();
     PrintSummary(out, script, result);
-    if (SumOfOriginalSizes(script.Data.Files) > 0x7FFFFFFF)
-        err << "warning: the files add up to 2 GiB or more; the engine sums their sizes in 32 bits\n";
     if (options.SingleFile)
         out << "run it with: Setup.exe /SL " << PathToUtf8(options.SingleFile->filename()) << " 0 "
             << result.FileDataOffset << "\n";
