@@ -76,6 +76,20 @@ std::uint64_t LocalFileTimeFromUtc(std::int64_t utcSeconds, std::uint32_t hundre
     return fileTime;
 }
 
+// The wall-clock fields of a local calendar time, for mktime to convert;
+// whether daylight saving applies is left to mktime.
+std::tm LocalFieldsOf(const CalendarTime& c) {
+    std::tm fields{};
+    fields.tm_year = c.Year - 1900;
+    fields.tm_mon = c.Month - 1;
+    fields.tm_mday = c.Day;
+    fields.tm_hour = c.Hour;
+    fields.tm_min = c.Minute;
+    fields.tm_sec = c.Second;
+    fields.tm_isdst = -1;
+    return fields;
+}
+
 volatile std::sig_atomic_t interrupted = 0;
 
 void OnInterrupt(int) { interrupted = 1; }
@@ -159,14 +173,7 @@ std::uint64_t LocalFileTimeOf(const fs::path& path) {
 
 bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     const CalendarTime c = CalendarFromFileTime(localFileTime);
-    std::tm fields{};
-    fields.tm_year = c.Year - 1900;
-    fields.tm_mon = c.Month - 1;
-    fields.tm_mday = c.Day;
-    fields.tm_hour = c.Hour;
-    fields.tm_min = c.Minute;
-    fields.tm_sec = c.Second;
-    fields.tm_isdst = -1;
+    std::tm fields = LocalFieldsOf(c);
     const __time64_t utcSeconds = _mktime64(&fields);
     if (utcSeconds == -1) return false;
     const std::uint64_t utc = static_cast<std::uint64_t>(
@@ -199,14 +206,7 @@ std::uint64_t LocalFileTimeOf(const fs::path& path) {
 
 bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     const CalendarTime c = CalendarFromFileTime(localFileTime);
-    std::tm fields{};
-    fields.tm_year = c.Year - 1900;
-    fields.tm_mon = c.Month - 1;
-    fields.tm_mday = c.Day;
-    fields.tm_hour = c.Hour;
-    fields.tm_min = c.Minute;
-    fields.tm_sec = c.Second;
-    fields.tm_isdst = -1;
+    std::tm fields = LocalFieldsOf(c);
     errno = 0;
     const std::time_t utcSeconds = std::mktime(&fields);
     if (utcSeconds == -1 && errno != 0) return false;

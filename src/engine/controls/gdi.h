@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <utility>
 
 namespace qv {
@@ -40,6 +41,27 @@ using Brush = GdiObject<HBRUSH>;
 using Font = GdiObject<HFONT>;
 using Palette = GdiObject<HPALETTE>;
 using Pen = GdiObject<HPEN>;
+
+// Describes a 32-bit top-down DIB of width × height pixels, each 0x00RRGGBB.
+inline BITMAPINFO TopDownDib32(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A 32-bit top-down DIB section; `bits` receives its pixels (null on failure).
+inline Bitmap CreateDib32(int width, int height, std::uint32_t*& bits) {
+    const BITMAPINFO info = TopDownDib32(width, height);
+    void* raw = nullptr;
+    Bitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &raw, nullptr, 0));
+    bits = bitmap ? static_cast<std::uint32_t*>(raw) : nullptr;
+    return bitmap;
+}
 
 // A window's (or the screen's) device context, released with ReleaseDC.
 class WindowDC {

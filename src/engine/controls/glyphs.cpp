@@ -11,16 +11,9 @@ namespace qv {
 namespace {
 // A 32-bit top-down DIB section holding `pixels` (0x00RRGGBB).
 Bitmap MakeBitmap(int w, int h, const std::vector<std::uint32_t>& pixels) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    Bitmap bmp(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (bmp && bits) std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));
+    std::uint32_t* bits = nullptr;
+    Bitmap bmp = CreateDib32(w, h, bits);
+    if (bits) std::copy(pixels.begin(), pixels.end(), bits);
     return bmp;
 }
 
@@ -50,17 +43,10 @@ void TGlyph::Build(const std::string& baseName, COLORREF background, COLORREF hi
 
     // Read the pixels top-down as 32-bit values, whatever the resource's depth.
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    HDC screen = GetDC(nullptr);
-    const int lines = GetDIBits(screen, source.get(), 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (lines != h) return;
+    BITMAPINFO bi = TopDownDib32(w, h);
+    const WindowDC screen(nullptr);
+    if (GetDIBits(screen.get(), source.get(), 0, static_cast<UINT>(h), pixels.data(), &bi, DIB_RGB_COLORS) != h)
+        return;
     for (auto& p : pixels) p &= 0x00FFFFFF;
 
     const std::uint32_t transparent = pixels[static_cast<std::size_t>(h - 1) * w];  // bottom-left

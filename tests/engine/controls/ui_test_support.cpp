@@ -6,16 +6,7 @@
 namespace qv::test {
 
 PixelCanvas::PixelCanvas(int width, int height, COLORREF fill) : w_(width), h_(height), dc_(nullptr) {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    bmp_.reset(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bits_ = static_cast<std::uint32_t*>(bits);
+    bmp_ = CreateDib32(width, height, bits_);
     old_ = SelectObject(dc_.get(), bmp_.get());
     const std::uint32_t v = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
     for (int i = 0; i < width * height; ++i) bits_[i] = v;
