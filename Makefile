@@ -13,11 +13,11 @@ all: native win64 win32
 deps:
 	@scripts/install-deps.sh
 
-$(NATIVE)/CMakeCache.txt:
+$(NATIVE)/CMakeCache.txt: | deps
 	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=Release
-$(WIN64)/CMakeCache.txt:
+$(WIN64)/CMakeCache.txt: | deps
 	cmake -S . -B $(WIN64) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-x86_64.cmake
-$(WIN32)/CMakeCache.txt:
+$(WIN32)/CMakeCache.txt: | deps
 	cmake -S . -B $(WIN32) -DCMAKE_BUILD_TYPE=Release -DQV_TESTS=OFF -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-i686.cmake
 
 native: deps $(NATIVE)/CMakeCache.txt

@@ -58,11 +58,11 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, BuildResult& res
         } else {
             stored[i] = stored[first[i]];
         }
-        TFileRec& f = script.Data.Files[i];
+        TFileRec& f = script.Data.FileRecords[i];
         f.OriginalSize = stored[i].OriginalSize;
         f.CompressedSize = stored[i].CompressedSize;
         f.Adler32 = stored[i].Adler32;
-        script.Data.FileLocations[i] = stored[i].Location;
+        script.Data.FileLocationRecords[i] = stored[i].Location;
     }
     result.BytesIn = before;
 }
@@ -155,15 +155,15 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
         std::error_code ignored;
         bytesOut += fs::file_size(file, ignored);
     }
-    out << "records: " << Plural(d.Dirs.size(), "dir", "dirs") << ", " << Plural(d.Files.size(), "file", "files")
-        << ", " << Plural(d.Icons.size(), "icon", "icons") << ", " << Plural(d.Inis.size(), "ini entry", "ini entries")
-        << ", " << Plural(d.Registry.size(), "registry entry", "registry entries") << ", "
-        << Plural(d.UninstallDeletes.size(), "uninstall delete", "uninstall deletes") << ", "
-        << Plural(d.Runs.size(), "run", "runs") << "\n";
+    out << "records: " << Plural(d.DirRecords.size(), "dir", "dirs") << ", " << Plural(d.FileRecords.size(), "file", "files")
+        << ", " << Plural(d.IconRecords.size(), "icon", "icons") << ", " << Plural(d.IniRecords.size(), "ini entry", "ini entries")
+        << ", " << Plural(d.RegistryRecords.size(), "registry entry", "registry entries") << ", "
+        << Plural(d.UninstallDeleteRecords.size(), "uninstall delete", "uninstall deletes") << ", "
+        << Plural(d.RunRecords.size(), "run", "runs") << "\n";
     const auto fileBytes = [](const std::string& text) { return cp936::FromUtf8Lossy(text).size(); };
     out << "texts: licence " << fileBytes(d.LicenseText) << " bytes, info before " << fileBytes(d.InfoBeforeText)
         << " bytes, info after " << fileBytes(d.InfoAfterText) << " bytes\n";
-    out << "files: " << Plural(d.Files.size(), "file record", "file records") << ", "
+    out << "files: " << Plural(d.FileRecords.size(), "file record", "file records") << ", "
         << Plural(result.StoredContents, "stored content", "stored contents") << "\n";
     char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%.1f%%",

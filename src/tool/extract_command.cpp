@@ -46,9 +46,9 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
 
     // Every path is checked before anything is written.
     std::vector<std::vector<std::string>> places;
-    for (std::size_t i = 0; i < d.Files.size(); ++i) {
-        const bool uninstallData = d.Files[i].FileFlags & ffUninstallData;
-        const std::string dest = uninstallData ? kUninstallDataPath : d.Files[i].DestPath;
+    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) {
+        const bool uninstallData = d.FileRecords[i].FileFlags & ffUninstallData;
+        const std::string dest = uninstallData ? kUninstallDataPath : d.FileRecords[i].DestPath;
         MappedPath mapped = MapDestination(dest);
         if (!mapped.Refusal.empty())
             throw DamagedData("refused: " + FileItemName(d, i) + ": the path \"" + dest + "\" would land outside '" +
@@ -63,11 +63,11 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
 
     DataFiles dataFiles(setup);
     std::uint64_t total = 0;
-    for (const auto& f : d.Files) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
+    for (const auto& f : d.FileRecords) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
     ProgressBar bar(err, progress, "extract", total);
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
-    for (std::size_t i = 0; i < d.Files.size(); ++i) {
+    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) {
         const std::string item = FileItemName(d, i);
         const fs::path target = PrepareFolders(root, places[i], item);
         if (fs::is_symlink(fs::symlink_status(target, error)))
@@ -85,13 +85,13 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         } catch (const EInOutError& failure) {
             throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
         }
-        if (!SetLocalFileTime(staged.Temporary(), d.Files[i].FileTime)) ++unsetTimes;
+        if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
         staged.Commit();
-        bytes += static_cast<std::uint64_t>(d.Files[i].OriginalSize);
+        bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
     }
     bar.Finish();
     if (unsetTimes) err << "warning: the time stamps of " << unsetTimes << " files could not be set\n";
-    out << "extracted " << d.Files.size() << " files (" << bytes << " bytes) into " << folder << "\n";
+    out << "extracted " << d.FileRecords.size() << " files (" << bytes << " bytes) into " << folder << "\n";
 }
 
 }  // namespace qv::tool

@@ -22,7 +22,7 @@ struct BuildScript {
     // Header, texts and every record. The files' sizes, checksums and
     // locations are left for the build to fill in.
     SetupData Data;
-    std::vector<ScriptSource> Sources;  // item i belongs to Data.Files[i]
+    std::vector<ScriptSource> Sources;  // item i belongs to Data.FileRecords[i]
     std::uint64_t DiskSize = 0;         // [setup] disk_size; 0 = no limit
 };
 

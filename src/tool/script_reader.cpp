@@ -102,7 +102,7 @@ private:
                        "allow_no_icons", "restart_after", "plain_background", "folder_in_program_files",
                        "uninstall_icon_always", "replace_uninstall_entries", "license_file",
                        "info_before_file", "info_after_file", "disk_size"});
-        TSetupHeaderRec& h = script_.Data.Header;
+        TSetupHeaderRec& h = script_.Data.SetupInfo;
         h.AppName = e.Text("app_name", kString63, true);
         if (e.Has("app_name") && h.AppName.empty()) e.Problem(e.Node("app_name"), "'app_name' must not be empty");
         h.AppNameVersion = e.Text("app_name_version", kString63, false, h.AppName);
@@ -180,7 +180,7 @@ private:
         d.DirName = e.Text("name", kString47, true);
         if (e.Flag("no_uninstall")) d.Flags |= dfNoUninstall;
         if (e.Flag("remove_at_end")) d.Flags |= dfRemoveAtEnd;
-        r.script_.Data.Dirs.push_back(d);
+        r.script_.Data.DirRecords.push_back(d);
     }
 
     static void ReadFile(ScriptReader& r, ScriptEntry& e) {
@@ -198,8 +198,8 @@ private:
         if (e.Flag("compare_time")) f.VersionFlags |= vfCompareTime;
         r.ReadFileVersion(e, f, sourceFound ? &source.Path : nullptr);
         r.ReadFileTime(e, f, sourceFound ? &source.Path : nullptr);
-        r.script_.Data.Files.push_back(f);
-        r.script_.Data.FileLocations.emplace_back();
+        r.script_.Data.FileRecords.push_back(f);
+        r.script_.Data.FileLocationRecords.emplace_back();
         r.script_.Sources.push_back(source);
     }
 
@@ -293,7 +293,7 @@ private:
         icon.WorkingFolder = e.Text("working_dir", kString47, false);
         icon.IconFile = e.Text("icon_file", kString63, false);
         icon.IconIndex = static_cast<std::int32_t>(e.Integer("icon_index", -kInt32Max - 1, kInt32Max).value_or(0));
-        r.script_.Data.Icons.push_back(icon);
+        r.script_.Data.IconRecords.push_back(icon);
     }
 
     static void ReadIni(ScriptReader& r, ScriptEntry& e) {
@@ -303,7 +303,7 @@ private:
         ini.Entry = e.Text("key", kString47, true);
         ini.Value = e.Text("value", kString127, false);
         ini.Flags = static_cast<std::uint8_t>(e.Choice("uninstall", IniUninstallNames(), "none"));
-        r.script_.Data.Inis.push_back(ini);
+        r.script_.Data.IniRecords.push_back(ini);
     }
 
     static void ReadRegistry(ScriptReader& r, ScriptEntry& e) {
@@ -328,7 +328,7 @@ private:
         } else if (reg.ValueType == rtBinary) {
             ReadBinary(e, value, reg.ValueBinary);
         }
-        r.script_.Data.Registry.push_back(reg);
+        r.script_.Data.RegistryRecords.push_back(reg);
     }
 
     static void ReadBinary(ScriptEntry& e, const toml::node* node, std::vector<std::uint8_t>& bytes) {
@@ -352,7 +352,7 @@ private:
     }
 
     static void ReadUninstallDelete(ScriptReader& r, ScriptEntry& e) {
-        r.script_.Data.UninstallDeletes.push_back({e.Text("path", kString63, true)});
+        r.script_.Data.UninstallDeleteRecords.push_back({e.Text("path", kString63, true)});
     }
 
     static void ReadRun(ScriptReader& r, ScriptEntry& e) {
@@ -360,7 +360,7 @@ private:
         run.Filename = e.Text("program", kString63, true);
         run.Parameters = e.Text("parameters", kString127, false);
         if (e.Flag("no_wait")) run.Flags |= rnNoWait;
-        r.script_.Data.Runs.push_back(run);
+        r.script_.Data.RunRecords.push_back(run);
     }
 
     const toml::table& root_;

@@ -141,13 +141,13 @@ Json SetupListing(const LoadedSetup& setup) {
     source["layout"] = setup.Where.FileDataOffset != 0 ? "single file" : "data files";
     if (setup.Where.FileDataOffset != 0) source["file_data_offset"] = setup.Where.FileDataOffset;
     j["setup_data"] = source;
-    j["header"] = Header(d.Header);
-    j["texts"] = {{"license", TextOrNull(d.LicenseText, d.Header.LicenseTextSize)},
-                  {"info_before", TextOrNull(d.InfoBeforeText, d.Header.InfoBeforeTextSize)},
-                  {"info_after", TextOrNull(d.InfoAfterText, d.Header.InfoAfterTextSize)}};
+    j["header"] = Header(d.SetupInfo);
+    j["texts"] = {{"license", TextOrNull(d.LicenseText, d.SetupInfo.LicenseTextSize)},
+                  {"info_before", TextOrNull(d.InfoBeforeText, d.SetupInfo.InfoBeforeTextSize)},
+                  {"info_after", TextOrNull(d.InfoAfterText, d.SetupInfo.InfoAfterTextSize)}};
 
     Json dirs = Json::array();
-    for (const auto& dir : d.Dirs) {
+    for (const auto& dir : d.DirRecords) {
         Json e;
         e["name"] = dir.DirName;
         AddFlags(e, DirFlagNames(), dir.Flags);
@@ -156,28 +156,28 @@ Json SetupListing(const LoadedSetup& setup) {
     }
     j["dir"] = dirs;
     Json files = Json::array();
-    for (std::size_t i = 0; i < d.Files.size(); ++i) files.push_back(File(setup.Where, d.Files[i], d.FileLocations[i]));
+    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) files.push_back(File(setup.Where, d.FileRecords[i], d.FileLocationRecords[i]));
     j["file"] = files;
     Json icons = Json::array();
-    for (const auto& icon : d.Icons)
+    for (const auto& icon : d.IconRecords)
         icons.push_back({{"name", icon.IconPath}, {"program", icon.Filename}, {"parameters", icon.Parameters},
                          {"working_dir", icon.WorkingFolder}, {"icon_file", icon.IconFile},
                          {"icon_index", icon.IconIndex}});
     j["icon"] = icons;
     Json inis = Json::array();
-    for (const auto& ini : d.Inis)
+    for (const auto& ini : d.IniRecords)
         inis.push_back({{"file", ini.Filename}, {"section", ini.Section}, {"key", ini.Entry}, {"value", ini.Value},
                         {"uninstall", NameOr(IniUninstallNames(), EffectiveIniUninstall(ini.Flags))},
                         {"raw", {{"flags", Hex(ini.Flags, 2)}}}});
     j["ini"] = inis;
     Json registry = Json::array();
-    for (const auto& r : d.Registry) registry.push_back(Registry(r));
+    for (const auto& r : d.RegistryRecords) registry.push_back(Registry(r));
     j["registry"] = registry;
     Json deletes = Json::array();
-    for (const auto& u : d.UninstallDeletes) deletes.push_back({{"path", u.Name}});
+    for (const auto& u : d.UninstallDeleteRecords) deletes.push_back({{"path", u.Name}});
     j["uninstall_delete"] = deletes;
     Json runs = Json::array();
-    for (const auto& run : d.Runs)
+    for (const auto& run : d.RunRecords)
         runs.push_back({{"program", run.Filename}, {"parameters", run.Parameters},
                         {"no_wait", (run.Flags & rnNoWait) != 0}, {"raw", {{"flags", Hex(run.Flags, 2)}}}});
     j["run"] = runs;

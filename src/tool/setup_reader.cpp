@@ -84,7 +84,7 @@ LoadedSetup LoadSetup(const SetupLocation& where) {
         ReadSetupSignature(*in);
         item = "the header";
         itemOffset = in->Position();
-        setup.Data.Header = ReadSetupHeader(*in);
+        setup.Data.SetupInfo = ReadSetupHeader(*in);
         ReadSetupEntries(*in, setup.Data, [&](const char* kind, std::int32_t index) {
             item = ItemName(kind, index);
             itemOffset = in->Position();
@@ -142,15 +142,15 @@ std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
 }
 
 std::string FileItemName(const SetupData& data, std::size_t index) {
-    const TFileRec& f = data.Files[index];
+    const TFileRec& f = data.FileRecords[index];
     const std::string dest = (f.FileFlags & ffUninstallData) ? "uninstall data" : f.DestPath;
     return "file #" + std::to_string(index + 1) + " (" + dest + ")";
 }
 
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead) {
-    const TFileRec& file = setup.Data.Files[index];
-    const TFileLocationRec& location = setup.Data.FileLocations[index];
+    const TFileRec& file = setup.Data.FileRecords[index];
+    const TFileLocationRec& location = setup.Data.FileLocationRecords[index];
     const std::string item = FileItemName(setup.Data, index);
     const auto damaged = [&](const std::string& what) { return DamagedData(item + ": " + what); };
     if (location.LastDisk < location.FirstDisk || (setup.Where.FileDataOffset == 0 && location.FirstDisk < 1))

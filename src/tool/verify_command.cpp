@@ -31,7 +31,7 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
     // Every data file that a stream names, whole and with a sound header.
     int dataFileCount = 0;
     if (setup.Where.FileDataOffset == 0) {
-        for (const auto& location : d.FileLocations) dataFileCount = std::max(dataFileCount, location.LastDisk);
+        for (const auto& location : d.FileLocationRecords) dataFileCount = std::max(dataFileCount, location.LastDisk);
         for (int n = 1; n <= dataFileCount; ++n) dataFiles.OpenDataFile(n);
     }
 
@@ -39,14 +39,14 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
     using StreamKey = std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::uint32_t>;
     std::set<StreamKey> checked;
     std::uint64_t total = 0;
-    for (const auto& f : d.Files) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
+    for (const auto& f : d.FileRecords) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
     ProgressBar bar(err, progress, "verify", total);
     std::uint64_t bytes = 0;
-    for (std::size_t i = 0; i < d.Files.size(); ++i) {
-        const StreamKey key{d.FileLocations[i].FirstDisk, d.FileLocations[i].StartOffset, d.Files[i].CompressedSize,
-                            d.Files[i].OriginalSize, d.Files[i].Adler32};
+    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) {
+        const StreamKey key{d.FileLocationRecords[i].FirstDisk, d.FileLocationRecords[i].StartOffset, d.FileRecords[i].CompressedSize,
+                            d.FileRecords[i].OriginalSize, d.FileRecords[i].Adler32};
         if (!checked.insert(key).second) {
-            bar.Advance(static_cast<std::uint64_t>(d.Files[i].CompressedSize));
+            bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
             continue;
         }
         DiscardingOutStream sink;
@@ -57,7 +57,7 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
         bytes += sink.Position();
     }
     bar.Finish();
-    out << "ok: " << PathToUtf8(setup.Where.SetupFile) << ": every block sound; " << d.Files.size() << " files in "
+    out << "ok: " << PathToUtf8(setup.Where.SetupFile) << ": every block sound; " << d.FileRecords.size() << " files in "
         << checked.size() << " streams (" << bytes << " bytes) checked";
     if (setup.Where.FileDataOffset == 0) out << " across " << dataFileCount << " data files";
     out << "\n";

@@ -11,37 +11,37 @@ using Bytes = std::vector<std::uint8_t>;
 
 SetupData FullSetupData() {
     SetupData d;
-    d.Header.AppName = "你好";
-    d.Header.AppNameVersion = "你好 1.0";
-    d.Header.AppFooterText = "QV";
-    d.Header.DefaultFolderName = "Hello";
-    d.Header.DefaultGroup = "你好";
-    d.Header.MinWinVersionMajor = 4;
-    d.Header.MinNTVersionMajor = 4;
-    d.Header.BackgroundColor = 0xFF0000;
-    d.Header.Options = 0x7FE;  // every named option
+    d.SetupInfo.AppName = "你好";
+    d.SetupInfo.AppNameVersion = "你好 1.0";
+    d.SetupInfo.AppFooterText = "QV";
+    d.SetupInfo.DefaultFolderName = "Hello";
+    d.SetupInfo.DefaultGroup = "你好";
+    d.SetupInfo.MinWinVersionMajor = 4;
+    d.SetupInfo.MinNTVersionMajor = 4;
+    d.SetupInfo.BackgroundColor = 0xFF0000;
+    d.SetupInfo.Options = 0x7FE;  // every named option
     d.LicenseText = "许可协议\r\nLicence";
     d.InfoAfterText = "after";
-    d.Dirs = {{"{app}\\data", dfNoUninstall | dfRemoveAtEnd}};
+    d.DirRecords = {{"{app}\\data", dfNoUninstall | dfRemoveAtEnd}};
     for (int i = 0; i < 3; ++i) {
         TFileRec f;
         f.DestPath = "{app}\\f" + std::to_string(i);
         f.OriginalSize = 100 + i;
         f.FileFlags = static_cast<std::uint8_t>(1 << i);
-        d.Files.push_back(f);
-        d.FileLocations.push_back({1, 1, 12 + 100 * i});
+        d.FileRecords.push_back(f);
+        d.FileLocationRecords.push_back({1, 1, 12 + 100 * i});
     }
-    d.Icons = {{"{group}\\你好", "{app}\\hello.exe", "/x", "{app}", "", 1}};
-    d.Inis = {{"{win}\\x.ini", "S", "K", "V", ifUninstDeleteKey}};
+    d.IconRecords = {{"{group}\\你好", "{app}\\hello.exe", "/x", "{app}", "", 1}};
+    d.IniRecords = {{"{win}\\x.ini", "S", "K", "V", ifUninstDeleteKey}};
     TRegistryRec r;
     r.SubKey = "Software\\QV";
     r.ValueName = "Dir";
     r.ValueType = rtString;
     r.ValueString = "{app}";
     r.Flags = rfUninstDeleteValue;
-    d.Registry = {r};
-    d.UninstallDeletes = {{"{app}\\*.log"}};
-    d.Runs = {{"{app}\\hello.exe", "", rnNoWait}};
+    d.RegistryRecords = {r};
+    d.UninstallDeleteRecords = {{"{app}\\*.log"}};
+    d.RunRecords = {{"{app}\\hello.exe", "", rnNoWait}};
     return d;
 }
 
@@ -55,23 +55,23 @@ TEST(SetupData, RoundTripOfEveryRecordKind) {
     const SetupData d = FullSetupData();
     MemoryInStream in(Written(d));
     const SetupData back = LoadSetupData(in);
-    EXPECT_EQ(back.Header.AppName, "你好");
-    EXPECT_EQ(back.Header.FileCount, 3);
-    EXPECT_EQ(back.Header.LicenseTextSize, 17);  // code page 936 bytes: 8 + 2 + 7
-    EXPECT_EQ(back.Header.InfoBeforeTextSize, 0);
-    EXPECT_EQ(back.Header.Options, 0x7FE);
+    EXPECT_EQ(back.SetupInfo.AppName, "你好");
+    EXPECT_EQ(back.SetupInfo.FileCount, 3);
+    EXPECT_EQ(back.SetupInfo.LicenseTextSize, 17);  // code page 936 bytes: 8 + 2 + 7
+    EXPECT_EQ(back.SetupInfo.InfoBeforeTextSize, 0);
+    EXPECT_EQ(back.SetupInfo.Options, 0x7FE);
     EXPECT_EQ(back.LicenseText, d.LicenseText);
     EXPECT_EQ(back.InfoBeforeText, "");
     EXPECT_EQ(back.InfoAfterText, "after");
-    ASSERT_EQ(back.Files.size(), 3u);
-    EXPECT_EQ(back.Files[2].DestPath, "{app}\\f2");
-    EXPECT_EQ(back.FileLocations[2].StartOffset, 212);
-    EXPECT_EQ(back.Dirs[0].Flags, dfNoUninstall | dfRemoveAtEnd);
-    EXPECT_EQ(back.Icons[0].IconPath, "{group}\\你好");
-    EXPECT_EQ(back.Inis[0].Value, "V");
-    EXPECT_EQ(back.Registry[0].ValueString, "{app}");
-    EXPECT_EQ(back.UninstallDeletes[0].Name, "{app}\\*.log");
-    EXPECT_EQ(back.Runs[0].Flags, rnNoWait);
+    ASSERT_EQ(back.FileRecords.size(), 3u);
+    EXPECT_EQ(back.FileRecords[2].DestPath, "{app}\\f2");
+    EXPECT_EQ(back.FileLocationRecords[2].StartOffset, 212);
+    EXPECT_EQ(back.DirRecords[0].Flags, dfNoUninstall | dfRemoveAtEnd);
+    EXPECT_EQ(back.IconRecords[0].IconPath, "{group}\\你好");
+    EXPECT_EQ(back.IniRecords[0].Value, "V");
+    EXPECT_EQ(back.RegistryRecords[0].ValueString, "{app}");
+    EXPECT_EQ(back.UninstallDeleteRecords[0].Name, "{app}\\*.log");
+    EXPECT_EQ(back.RunRecords[0].Flags, rnNoWait);
     EXPECT_EQ(in.Position(), in.Size());  // nothing left over
 }
 
@@ -84,7 +84,7 @@ TEST(SetupData, EmptySetupDataIsSignatureAndOneHeaderBlock) {
     EXPECT_EQ(in.Position(), in.Size());
     MemoryInStream again(out.Bytes());
     const SetupData back = LoadSetupData(again);
-    EXPECT_TRUE(back.Files.empty());
+    EXPECT_TRUE(back.FileRecords.empty());
     EXPECT_TRUE(back.LicenseText.empty());
 }
 
@@ -126,7 +126,7 @@ TEST(SetupData, DamageIsReportedByKind) {
 
 TEST(SetupData, NegativeTextSizeAndHugeCountsAreDamage) {
     SetupData d;
-    d.Header.AppName = "x";
+    d.SetupInfo.AppName = "x";
     MemoryOutStream out;
     out.Write(kSetupDataSignature.data(), 8);
     std::uint8_t header[TSetupHeaderRec::kSize];
@@ -153,7 +153,7 @@ TEST(SetupData, ObserverNamesEachItemBeforeReadingIt) {
     MemoryInStream in(bytes);
     ReadSetupSignature(in);
     SetupData back;
-    back.Header = ReadSetupHeader(in);
+    back.SetupInfo = ReadSetupHeader(in);
     std::vector<std::string> seen;
     ReadSetupEntries(in, back, [&](const char* kind, std::int32_t index) {
         seen.push_back(std::string(kind) + "#" + std::to_string(index));
@@ -170,7 +170,7 @@ TEST(SetupData, ObserverNamesEachItemBeforeReadingIt) {
     MemoryInStream d(damaged);
     ReadSetupSignature(d);
     SetupData partial;
-    partial.Header = ReadSetupHeader(d);
+    partial.SetupInfo = ReadSetupHeader(d);
     std::string last;
     EXPECT_THROW(ReadSetupEntries(d, partial, [&](const char* kind, std::int32_t) { last = kind; }),
                  EZlibDataError);
@@ -182,7 +182,7 @@ TEST(SetupData, LoadsAtAnOffsetAndSumsSizesIn64Bits) {
     const Bytes data = Written(FullSetupData());
     bytes.insert(bytes.end(), data.begin(), data.end());
     MemoryInStream in(bytes);
-    EXPECT_EQ(LoadSetupData(in, 1000).Files.size(), 3u);
+    EXPECT_EQ(LoadSetupData(in, 1000).FileRecords.size(), 3u);
 
     std::vector<TFileRec> files(2);
     files[0].OriginalSize = 0x7FFFFFFF;

@@ -56,7 +56,7 @@ protected:
         FileInStream in(w.Arg("out/SETUP.0"));
         ReadSetupSignature(in);
         SetupData data;
-        data.Header = ReadSetupHeader(in);
+        data.SetupInfo = ReadSetupHeader(in);
         std::uint64_t found = 0;
         ReadSetupEntries(in, data, [&](const char* k, std::int32_t i) {
             if (kind == k && index == i) found = in.Position();
@@ -136,9 +136,9 @@ TEST_F(DamagedData, DataFileSignatureAndSize) {
 
 TEST_F(DamagedData, StreamMarkerContentsAndRecordedChecks) {
     const SetupData data = Load();
-    FlipByte("out/SETUP.1", static_cast<std::size_t>(data.FileLocations[0].StartOffset) + 1);
+    FlipByte("out/SETUP.1", static_cast<std::size_t>(data.FileLocationRecords[0].StartOffset) + 1);
     ExpectDamage({"verify"}, {"file #1 ({app}\\small.bin): no \"zlb\" marker at offset 12 of SETUP.1"});
-    FlipByte("out/SETUP.1", static_cast<std::size_t>(data.FileLocations[0].StartOffset) + 1);
+    FlipByte("out/SETUP.1", static_cast<std::size_t>(data.FileLocationRecords[0].StartOffset) + 1);
 
     // A byte of the large file's stored deflate data, in SETUP.2.
     FlipByte("out/SETUP.2", 5000);
@@ -146,27 +146,27 @@ TEST_F(DamagedData, StreamMarkerContentsAndRecordedChecks) {
     FlipByte("out/SETUP.2", 5000);
 
     SetupData wrong = data;
-    wrong.Files[2].Adler32 ^= 1;
+    wrong.FileRecords[2].Adler32 ^= 1;
     Save(wrong);
     ExpectDamage({"verify"}, {"file #3 ({app}\\tail.bin): the Adler-32 of its contents is"});
 
     wrong = data;
-    wrong.Files[0].OriginalSize -= 1;
+    wrong.FileRecords[0].OriginalSize -= 1;
     Save(wrong);
     ExpectDamage({"verify"}, {"file #1 ({app}\\small.bin): its stream decompresses to more than the 2999 bytes"});
 
     wrong = data;
-    wrong.Files[0].OriginalSize += 1;
+    wrong.FileRecords[0].OriginalSize += 1;
     Save(wrong);
     ExpectDamage({"verify"}, {"file #1 ({app}\\small.bin): its stream decompresses to 3000 bytes, its record gives 3001"});
 
     wrong = data;
-    wrong.FileLocations[1].LastDisk -= 1;
+    wrong.FileLocationRecords[1].LastDisk -= 1;
     Save(wrong);
     ExpectDamage({"verify"}, {"file #2 ({app}\\large.bin): its stream runs past the end of its last data file"});
 
     wrong = data;
-    wrong.FileLocations[2].StartOffset = 1 << 30;
+    wrong.FileLocationRecords[2].StartOffset = 1 << 30;
     Save(wrong);
     ExpectDamage({"verify"}, {"file #3 ({app}\\tail.bin): its stream would start at offset 1073741824, outside SETUP."});
 

@@ -70,45 +70,45 @@ std::string TextBytes(const std::string& utf8, const char* name) {
 }  // namespace
 
 void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver& onItem) {
-    const TSetupHeaderRec& h = data.Header;
+    const TSetupHeaderRec& h = data.SetupInfo;
     data.LicenseText = ReadText(stream, h.LicenseTextSize, "LicenseText", onItem);
     data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize, "InfoBeforeText", onItem);
     data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize, "InfoAfterText", onItem);
-    ReadRecords(stream, h.DirCount, data.Dirs, "TDirRec", onItem);
-    ReadRecords(stream, h.FileCount, data.Files, "TFileRec", onItem);
-    ReadRecords(stream, h.FileCount, data.FileLocations, "TFileLocationRec", onItem);
-    ReadRecords(stream, h.IconCount, data.Icons, "TIconRec", onItem);
-    ReadRecords(stream, h.IniCount, data.Inis, "TIniRec", onItem);
-    ReadRecords(stream, h.RegistryCount, data.Registry, "TRegistryRec", onItem);
-    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeletes, "TUninstallDeleteRec", onItem);
-    ReadRecords(stream, h.RunCount, data.Runs, "TRunRec", onItem);
+    ReadRecords(stream, h.DirCount, data.DirRecords, "TDirRec", onItem);
+    ReadRecords(stream, h.FileCount, data.FileRecords, "TFileRec", onItem);
+    ReadRecords(stream, h.FileCount, data.FileLocationRecords, "TFileLocationRec", onItem);
+    ReadRecords(stream, h.IconCount, data.IconRecords, "TIconRec", onItem);
+    ReadRecords(stream, h.IniCount, data.IniRecords, "TIniRec", onItem);
+    ReadRecords(stream, h.RegistryCount, data.RegistryRecords, "TRegistryRec", onItem);
+    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeleteRecords, "TUninstallDeleteRec", onItem);
+    ReadRecords(stream, h.RunCount, data.RunRecords, "TRunRec", onItem);
 }
 
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {
     stream.Seek(offset);
     ReadSetupSignature(stream);
     SetupData data;
-    data.Header = ReadSetupHeader(stream);
+    data.SetupInfo = ReadSetupHeader(stream);
     ReadSetupEntries(stream, data);
     return data;
 }
 
 void WriteSetupData(OutStream& out, const SetupData& data, int level) {
-    if (data.FileLocations.size() != data.Files.size())
+    if (data.FileLocationRecords.size() != data.FileRecords.size())
         throw Exception("every file record needs exactly one location record");
     const std::string license = TextBytes(data.LicenseText, "LicenseText");
     const std::string infoBefore = TextBytes(data.InfoBeforeText, "InfoBeforeText");
     const std::string infoAfter = TextBytes(data.InfoAfterText, "InfoAfterText");
 
-    TSetupHeaderRec h = data.Header;
+    TSetupHeaderRec h = data.SetupInfo;
     const auto count = [](const auto& list) { return static_cast<std::int32_t>(list.size()); };
-    h.DirCount = count(data.Dirs);
-    h.FileCount = count(data.Files);
-    h.IconCount = count(data.Icons);
-    h.IniCount = count(data.Inis);
-    h.RegistryCount = count(data.Registry);
-    h.UninstallDeleteCount = count(data.UninstallDeletes);
-    h.RunCount = count(data.Runs);
+    h.DirCount = count(data.DirRecords);
+    h.FileCount = count(data.FileRecords);
+    h.IconCount = count(data.IconRecords);
+    h.IniCount = count(data.IniRecords);
+    h.RegistryCount = count(data.RegistryRecords);
+    h.UninstallDeleteCount = count(data.UninstallDeleteRecords);
+    h.RunCount = count(data.RunRecords);
     h.LicenseTextSize = count(license);
     h.InfoBeforeTextSize = count(infoBefore);
     h.InfoAfterTextSize = count(infoAfter);
@@ -119,14 +119,14 @@ void WriteSetupData(OutStream& out, const SetupData& data, int level) {
     WriteBlock(out, header, sizeof header, level);
     for (const std::string* text : {&license, &infoBefore, &infoAfter})
         if (!text->empty()) WriteBlock(out, text->data(), text->size(), level);
-    WriteRecords(out, data.Dirs, level);
-    WriteRecords(out, data.Files, level);
-    WriteRecords(out, data.FileLocations, level);
-    WriteRecords(out, data.Icons, level);
-    WriteRecords(out, data.Inis, level);
-    WriteRecords(out, data.Registry, level);
-    WriteRecords(out, data.UninstallDeletes, level);
-    WriteRecords(out, data.Runs, level);
+    WriteRecords(out, data.DirRecords, level);
+    WriteRecords(out, data.FileRecords, level);
+    WriteRecords(out, data.FileLocationRecords, level);
+    WriteRecords(out, data.IconRecords, level);
+    WriteRecords(out, data.IniRecords, level);
+    WriteRecords(out, data.RegistryRecords, level);
+    WriteRecords(out, data.UninstallDeleteRecords, level);
+    WriteRecords(out, data.RunRecords, level);
 }
 
 }  // namespace qv

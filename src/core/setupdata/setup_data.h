@@ -12,20 +12,22 @@
 
 namespace qv {
 
+// The names are those the engine's setup state uses for the same items: the
+// engine loads straight into its state, which extends this structure.
 struct SetupData {
-    TSetupHeaderRec Header;
+    TSetupHeaderRec SetupInfo;
     // UTF-8; empty when the header's size is 0.
     std::string LicenseText;
     std::string InfoBeforeText;
     std::string InfoAfterText;
-    std::vector<TDirRec> Dirs;
-    std::vector<TFileRec> Files;
-    std::vector<TFileLocationRec> FileLocations;  // item i belongs to Files[i]
-    std::vector<TIconRec> Icons;
-    std::vector<TIniRec> Inis;
-    std::vector<TRegistryRec> Registry;
-    std::vector<TUninstallDeleteRec> UninstallDeletes;
-    std::vector<TRunRec> Runs;
+    std::vector<TDirRec> DirRecords;
+    std::vector<TFileRec> FileRecords;
+    std::vector<TFileLocationRec> FileLocationRecords;  // item i belongs to FileRecords[i]
+    std::vector<TIconRec> IconRecords;
+    std::vector<TIniRec> IniRecords;
+    std::vector<TRegistryRec> RegistryRecords;
+    std::vector<TUninstallDeleteRec> UninstallDeleteRecords;
+    std::vector<TRunRec> RunRecords;
 };
 
 // Sum of the files' OriginalSize, in 64 bits so that sizes past 2 GiB add up.
@@ -41,14 +43,14 @@ TSetupHeaderRec ReadSetupHeader(InStream& stream);
 // within that kind. Lets a caller name the item that turned out damaged.
 using SetupItemObserver = std::function<void(const char* kind, std::int32_t index)>;
 
-// Reads the texts and records that `data.Header` announces.
+// Reads the texts and records that `data.SetupInfo` announces.
 void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver& onItem = {});
 // All of the above from `offset`. Raises ESetupSignatureError, EZlibDataError
 // (damaged block or value) or EInOutError.
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset = 0);
 
 // Writes the whole stream. The header's counts and text sizes are taken
-// from the lists and texts, not from `data.Header`. Raises EFieldTooLong.
+// from the lists and texts, not from `data.SetupInfo`. Raises EFieldTooLong.
 void WriteSetupData(OutStream& out, const SetupData& data, int level);
 
 }  // namespace qv

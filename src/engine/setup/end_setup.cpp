@@ -10,12 +10,12 @@
 namespace qv {
 
 bool EndSetup() {
-    for (const std::string& file : FilesToDeleteAtEnd) DeleteFileW(Widen(file).c_str());
-    FilesToDeleteAtEnd.clear();
-    for (const std::string& folder : DirsToRemoveAtEnd) RemoveDirectoryW(Widen(folder).c_str());
-    DirsToRemoveAtEnd.clear();
-    if (!PrivateTempFolder.empty()) DeleteFolderTree(PrivateTempFolder);
-    return RestartChosen && RestartWindows();
+    for (const std::string& file : SetupState.FilesToDeleteAtEnd) DeleteFileW(Widen(file).c_str());
+    SetupState.FilesToDeleteAtEnd.clear();
+    for (const std::string& folder : SetupState.DirsToRemoveAtEnd) RemoveDirectoryW(Widen(folder).c_str());
+    SetupState.DirsToRemoveAtEnd.clear();
+    if (!SetupState.PrivateTempFolder.empty()) DeleteFolderTree(SetupState.PrivateTempFolder);
+    return SetupState.RestartChosen && RestartWindows();
 }
 
 }  // namespace qv

@@ -23,6 +23,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (userLeft) return static_cast<int>(qv::exit_code::UserCancelled);
     if (restartStarted) return static_cast<int>(qv::exit_code::RestartInitiated);
     // Files wait for the restart that the user declined (or that failed).
-    if (qv::RestartNeeded) return static_cast<int>(qv::exit_code::RestartRequired);
+    if (qv::SetupState.RestartNeeded) return static_cast<int>(qv::exit_code::RestartRequired);
     return static_cast<int>(qv::exit_code::Success);
 }

@@ -64,20 +64,20 @@ COLORREF ResolveColor(std::int32_t color) {
 
 TMainForm::TMainForm(TSetupStages stages) : stages_(std::move(stages)) {
     TFormParams p;
-    p.Caption = "安装 - " + SetupInfo.AppName;
+    p.Caption = "安装 - " + SetupState.SetupInfo.AppName;
     p.Style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     CreateForm(p);
     // Bounds: the whole screen; the window is shown maximised.
     MoveWindow(Handle(), 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), FALSE);
     SetAppMainWindow(Handle());
-    MainForm = this;
+    SetupState.MainForm = this;
 
     HMENU menu = GetSystemMenu(Handle(), FALSE);
     AppendMenuW(menu, MF_SEPARATOR, kAboutSeparatorId, nullptr);
     AppendMenuW(menu, MF_STRING, kAboutCommandId, Widen("&A关于设置程序...").c_str());
 
-    color_ = ResolveColor(SetupInfo.BackgroundColor);
-    if (!SetupInfo.Has(optPlainBackground)) {
+    color_ = ResolveColor(SetupState.SetupInfo.BackgroundColor);
+    if (!SetupState.SetupInfo.Has(optPlainBackground)) {
         std::vector<unsigned char> buffer(sizeof(LOGPALETTE) + kBackgroundBands * sizeof(PALETTEENTRY));
         auto* lp = reinterpret_cast<LOGPALETTE*>(buffer.data());
         lp->palVersion = 0x300;
@@ -94,7 +94,7 @@ TMainForm::TMainForm(TSetupStages stages) : stages_(std::move(stages)) {
 
 TMainForm::~TMainForm() {
     DestroyHandle();
-    if (MainForm == this) MainForm = nullptr;
+    if (SetupState.MainForm == this) SetupState.MainForm = nullptr;
 }
 
 void TMainForm::Show() {
@@ -105,7 +105,7 @@ void TMainForm::Show() {
 void TMainForm::PaintBackground(HDC dc, int w, int h) {
     PaletteIn pal(dc, palette_.get());
     if (palette_) RealizePalette(dc);
-    if (SetupInfo.Has(optPlainBackground)) {
+    if (SetupState.SetupInfo.Has(optPlainBackground)) {
         Brush brush(CreateSolidBrush(color_));
         RECT r{0, 0, w, h};
         FillRect(dc, &r, brush.get());
@@ -122,7 +122,7 @@ void TMainForm::PaintBackground(HDC dc, int w, int h) {
     {
         SelectIn font(dc, titleFont_.get());
         SetTextAlign(dc, TA_LEFT | TA_TOP);
-        const std::wstring name = Widen(SetupInfo.AppName);
+        const std::wstring name = Widen(SetupState.SetupInfo.AppName);
         SetTextColor(dc, RGB(0, 0, 0));
         TextOutW(dc, 12, 12, name.c_str(), static_cast<int>(name.size()));
         SetTextColor(dc, RGB(255, 255, 255));
@@ -131,7 +131,7 @@ void TMainForm::PaintBackground(HDC dc, int w, int h) {
     {
         SelectIn font(dc, footerFont_.get());
         SetTextAlign(dc, TA_RIGHT | TA_BOTTOM);
-        const std::wstring footer = Widen(SetupInfo.AppFooterText);
+        const std::wstring footer = Widen(SetupState.SetupInfo.AppFooterText);
         SetTextColor(dc, RGB(0, 0, 0));
         TextOutW(dc, w - 5, h - 5, footer.c_str(), static_cast<int>(footer.size()));
         SetTextColor(dc, RGB(255, 255, 255));
@@ -177,7 +177,7 @@ void TMainForm::RunPrograms() {
         bool& flag;
         ~Clear() { flag = false; }
     } clear{RunningPrograms};
-    for (const TRunRec& rec : RunRecords)
+    for (const TRunRec& rec : SetupState.RunRecords)
         RunProgram(ExpandDirConstants(rec.Filename), ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
 }
 
@@ -185,24 +185,24 @@ void TMainForm::FinishStep() {
     switch (StepNumber) {
         case 1:
             if (wizard_) {
-                ChosenAppDir = wizard_->DirEditText();
-                ChosenGroup = wizard_->GroupEditText();
-                ChosenNoIcons = wizard_->NoIconsChecked();
+                SetupState.ChosenAppDir = wizard_->DirEditText();
+                SetupState.ChosenGroup = wizard_->GroupEditText();
+                SetupState.ChosenNoIcons = wizard_->NoIconsChecked();
             }
             break;
         case 2:
             installForm_.reset();
-            if (!RunRecords.empty()) {
+            if (!SetupState.RunRecords.empty()) {
                 RunPrograms();
                 SetForegroundWindow(Handle());
             }
             break;
         case 3:
-            if (RestartNeeded) {
-                RestartChosen = wizard_ && wizard_->RestartChosen();
-            } else if (!ReadmeFileName.empty() && wizard_ && wizard_->ReadmeChosen()) {
+            if (SetupState.RestartNeeded) {
+                SetupState.RestartChosen = wizard_ && wizard_->RestartChosen();
+            } else if (!SetupState.ReadmeFileName.empty() && wizard_ && wizard_->ReadmeChosen()) {
                 const auto result = reinterpret_cast<INT_PTR>(
-                    ShellExecuteW(Handle(), nullptr, Widen(ReadmeFileName).c_str(), nullptr, nullptr, SW_SHOW));
+                    ShellExecuteW(Handle(), nullptr, Widen(SetupState.ReadmeFileName).c_str(), nullptr, nullptr, SW_SHOW));
                 if (result <= 32) AppMsgBox("打开Readme说明文件时出错。", "", mbtCriticalError, MB_OK);
             }
             break;
@@ -232,18 +232,18 @@ void TMainForm::StartStep() {
         case 3:
             RestoreApplication();
             Repaint();
-            if (RestartNeeded) {
+            if (SetupState.RestartNeeded) {
                 if (wizard_) wizard_->OfferRestart("为完成[name]的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
             } else {
-                for (const TFileRec& file : FileRecords) {
+                for (const TFileRec& file : SetupState.FileRecords) {
                     if (!(file.FileFlags & ffReadme)) continue;
                     if (wizard_) wizard_->OfferReadme();
-                    ReadmeFileName = ExpandDirConstants(file.DestPath);
+                    SetupState.ReadmeFileName = ExpandDirConstants(file.DestPath);
                     break;
                 }
             }
             if (wizard_) {
-                wizard_->ShowFinishingPages(!InfoAfterText.empty());
+                wizard_->ShowFinishingPages(!SetupState.InfoAfterText.empty());
                 wizard_->Form().StayHidden = false;
                 wizard_->Form().Show();
             }

@@ -6,16 +6,16 @@ namespace qv {
 
 DirConstantValues CurrentDirConstantValues() {
     DirConstantValues v;
-    v.Src = SetupSourceDir;
-    v.Tmp = PrivateTempFolder;
-    v.App = ChosenAppDir;
-    v.Win = WinFolder;
-    v.Sys = SysFolder;
-    v.Sd = SystemDrive;
-    v.Pf = ProgFilesFolder;
-    v.Cf = CommonFilesFolder;
-    v.Group = ChosenGroup;
-    v.ShellFolders = ShellFolderPaths;
+    v.Src = SetupState.SetupSourceDir;
+    v.Tmp = SetupState.PrivateTempFolder;
+    v.App = SetupState.ChosenAppDir;
+    v.Win = SetupState.WinFolder;
+    v.Sys = SetupState.SysFolder;
+    v.Sd = SetupState.SystemDrive;
+    v.Pf = SetupState.ProgFilesFolder;
+    v.Cf = SetupState.CommonFilesFolder;
+    v.Group = SetupState.ChosenGroup;
+    v.ShellFolders = SetupState.ShellFolderPaths;
     return v;
 }
 

@@ -17,7 +17,7 @@ namespace qv {
 
 std::string CommonOrUserFolder(int commonCsidl, int userCsidl) {
     std::string folder;
-    if (UserIsAdmin) folder = ShellFolderPath(commonCsidl);
+    if (SetupState.UserIsAdmin) folder = ShellFolderPath(commonCsidl);
     if (folder.empty()) folder = ShellFolderPath(userCsidl);
     return folder;
 }
@@ -46,29 +46,29 @@ std::string WritableSystemFolder(const std::string& win, const std::string& sys)
 }
 
 void FixFolders() {
-    WinFolder = WindowsFolder();
-    SysFolder = WritableSystemFolder(WinFolder, SystemFolder());
+    SetupState.WinFolder = WindowsFolder();
+    SetupState.SysFolder = WritableSystemFolder(SetupState.WinFolder, SystemFolder());
 
-    SystemDrive = IsWinNT() ? ReadEnvVar("SystemDrive") : std::string();
-    if (SystemDrive.empty()) SystemDrive = ExtractFileDrive(WinFolder);
-    if (SystemDrive.empty()) SystemDrive = "C:";
+    SetupState.SystemDrive = IsWinNT() ? ReadEnvVar("SystemDrive") : std::string();
+    if (SetupState.SystemDrive.empty()) SetupState.SystemDrive = ExtractFileDrive(SetupState.WinFolder);
+    if (SetupState.SystemDrive.empty()) SetupState.SystemDrive = "C:";
 
-    ProgFilesFolder = ProgramFilesFromRegistry();
-    if (ProgFilesFolder.empty()) ProgFilesFolder = SystemDrive + "\\Program Files";
-    CommonFilesFolder = CommonFilesFromRegistry();
-    if (CommonFilesFolder.empty()) CommonFilesFolder = AppendBackslash(ProgFilesFolder) + "Common Files";
+    SetupState.ProgFilesFolder = ProgramFilesFromRegistry();
+    if (SetupState.ProgFilesFolder.empty()) SetupState.ProgFilesFolder = SetupState.SystemDrive + "\\Program Files";
+    SetupState.CommonFilesFolder = CommonFilesFromRegistry();
+    if (SetupState.CommonFilesFolder.empty()) SetupState.CommonFilesFolder = AppendBackslash(SetupState.ProgFilesFolder) + "Common Files";
 
-    ShellFolderPaths = {};
+    SetupState.ShellFolderPaths = {};
     if (GetWindowsVersion().Major() >= 4) {
-        ShellFolderPaths[0] = ShellFolderPath(csidl::DesktopDirectory);
-        ShellFolderPaths[1] = ShellFolderPath(csidl::StartMenu);
-        ShellFolderPaths[2] = ShellFolderPath(csidl::Programs);
-        ShellFolderPaths[3] = ShellFolderPath(csidl::Startup);
-        ShellFolderPaths[4] = CommonOrUserFolder(csidl::CommonDesktopDirectory, csidl::DesktopDirectory);
-        ShellFolderPaths[5] = CommonOrUserFolder(csidl::CommonStartMenu, csidl::StartMenu);
-        ShellFolderPaths[6] = CommonOrUserFolder(csidl::CommonPrograms, csidl::Programs);
-        ShellFolderPaths[7] = CommonOrUserFolder(csidl::CommonStartup, csidl::Startup);
-        for (std::string& folder : ShellFolderPaths) folder = StripBackslashKeepRoot(folder);
+        SetupState.ShellFolderPaths[0] = ShellFolderPath(csidl::DesktopDirectory);
+        SetupState.ShellFolderPaths[1] = ShellFolderPath(csidl::StartMenu);
+        SetupState.ShellFolderPaths[2] = ShellFolderPath(csidl::Programs);
+        SetupState.ShellFolderPaths[3] = ShellFolderPath(csidl::Startup);
+        SetupState.ShellFolderPaths[4] = CommonOrUserFolder(csidl::CommonDesktopDirectory, csidl::DesktopDirectory);
+        SetupState.ShellFolderPaths[5] = CommonOrUserFolder(csidl::CommonStartMenu, csidl::StartMenu);
+        SetupState.ShellFolderPaths[6] = CommonOrUserFolder(csidl::CommonPrograms, csidl::Programs);
+        SetupState.ShellFolderPaths[7] = CommonOrUserFolder(csidl::CommonStartup, csidl::Startup);
+        for (std::string& folder : SetupState.ShellFolderPaths) folder = StripBackslashKeepRoot(folder);
     }
 }
 
@@ -76,7 +76,7 @@ void CreatePrivateTempFolder() {
     const std::string folder = MakeUniqueName(TempFolder(), ".tmp");
     if (!CreateDirectoryW(Widen(folder).c_str(), nullptr))
         throw Exception(FormatText("设置程序不能创建文件夹 \"%s\"", {folder}));
-    PrivateTempFolder = folder;
+    SetupState.PrivateTempFolder = folder;
 }
 
 }  // namespace qv

@@ -1,5 +1,6 @@
-// The setup state: run-wide variables, filled by the start-up and read
-// directly by every other part of the engine. Strings are UTF-8.
+// The setup state: the run-wide values, filled by the start-up and read by
+// the setup layer. Strings are UTF-8. Lower layers never see this object:
+// they receive what they need as arguments or small interfaces.
 #pragma once
 
 #include <array>
@@ -7,65 +8,57 @@
 #include <string>
 #include <vector>
 
-#include "core/setupdata/records.h"
+#include "core/setupdata/setup_data.h"
 
 namespace qv {
 
 class TMainForm;
 
-extern TSetupHeaderRec SetupInfo;
-// The three texts, each empty when the header's size is 0.
-extern std::string LicenseText;
-extern std::string InfoBeforeText;
-extern std::string InfoAfterText;
+// What the setup data holds (SetupInfo, the three texts, the eight record
+// lists, loaded straight into this object), and what the run adds to it.
+struct TSetupState : SetupData {
+    std::vector<std::string> FilesToDeleteAtEnd;
+    std::vector<std::string> DirsToRemoveAtEnd;
 
-extern std::vector<TDirRec> DirRecords;
-extern std::vector<TFileRec> FileRecords;
-extern std::vector<TFileLocationRec> FileLocationRecords;  // item i belongs to FileRecords[i]
-extern std::vector<TIconRec> IconRecords;
-extern std::vector<TIniRec> IniRecords;
-extern std::vector<TRegistryRec> RegistryRecords;
-extern std::vector<TUninstallDeleteRec> UninstallDeleteRecords;
-extern std::vector<TRunRec> RunRecords;
+    // Command line.
+    bool SlMode = false;
+    std::string SlDataFileName;
+    std::int32_t SlDataOffset = 0;
+    std::int32_t SlFileDataOffset = 0;
+    std::string SetupSourceDir;
+    std::string CmdLineDir;
+    std::string CmdLineGroup;
 
-extern std::vector<std::string> FilesToDeleteAtEnd;
-extern std::vector<std::string> DirsToRemoveAtEnd;
+    // Folders fixed at start-up.
+    std::string WinFolder;
+    std::string SysFolder;
+    std::string SystemDrive;
+    std::string ProgFilesFolder;
+    std::string CommonFilesFolder;
+    // User desktop, start menu, programs, startup, then the four common ones.
+    std::array<std::string, 8> ShellFolderPaths;
+    std::string PrivateTempFolder;
 
-// Command line.
-extern bool SlMode;
-extern std::string SlDataFileName;
-extern std::int32_t SlDataOffset;
-extern std::int32_t SlFileDataOffset;
-extern std::string SetupSourceDir;
-extern std::string CmdLineDir;
-extern std::string CmdLineGroup;
+    // The wizard's results.
+    std::string ChosenAppDir;
+    std::string ChosenGroup;
+    bool ChosenNoIcons = false;
 
-// Folders fixed at start-up.
-extern std::string WinFolder;
-extern std::string SysFolder;
-extern std::string SystemDrive;
-extern std::string ProgFilesFolder;
-extern std::string CommonFilesFolder;
-// User desktop, start menu, programs, startup, then the four common ones.
-extern std::array<std::string, 8> ShellFolderPaths;
-extern std::string PrivateTempFolder;
+    // Sum of the files' sizes, in 64 bits: a 32-bit sum wraps past 2 GiB.
+    std::int64_t TotalFileSize = 0;
+    bool UserIsAdmin = false;
+    bool HasIconsToCreate = false;
+    bool RestartNeeded = false;
+    bool RestartChosen = false;
+    std::string ReadmeFileName;
 
-// The wizard's results.
-extern std::string ChosenAppDir;
-extern std::string ChosenGroup;
-extern bool ChosenNoIcons;
+    TMainForm* MainForm = nullptr;
+};
 
-// Sum of the files' sizes, in 64 bits: a 32-bit sum wraps past 2 GiB.
-extern std::int64_t TotalFileSize;
-extern bool UserIsAdmin;
-extern bool HasIconsToCreate;
-extern bool RestartNeeded;
-extern bool RestartChosen;
-extern std::string ReadmeFileName;
+// The one state of the run.
+extern TSetupState SetupState;
 
-extern TMainForm* MainForm;
-
-// Empties every variable again (tests run several start-ups in one process).
-void ResetSetupState();
+// Empties the state again (tests run several start-ups in one process).
+inline void ResetSetupState() { SetupState = TSetupState(); }
 
 }  // namespace qv

@@ -30,25 +30,25 @@ void ReadCommandLine(const std::vector<std::string>& params) {
     // The /SL form needs its three values; "/sl" or "/SL" with fewer is an
     // unknown option like any other.
     if (params.size() >= 5 && params[1] == "/SL") {
-        SlMode = true;
-        SlDataFileName = params[2];
-        SetupSourceDir = ExtractFileDir(params[2]);
-        SlDataOffset = StrToInt(params[3]);
-        SlFileDataOffset = StrToInt(params[4]);
+        SetupState.SlMode = true;
+        SetupState.SlDataFileName = params[2];
+        SetupState.SetupSourceDir = ExtractFileDir(params[2]);
+        SetupState.SlDataOffset = StrToInt(params[3]);
+        SetupState.SlFileDataOffset = StrToInt(params[4]);
         firstOption = 5;
     } else {
-        SetupSourceDir = ExtractFileDir(param(0));
+        SetupState.SetupSourceDir = ExtractFileDir(param(0));
     }
-    SetupSourceDir = StripBackslashKeepRoot(SetupSourceDir);
+    SetupState.SetupSourceDir = StripBackslashKeepRoot(SetupState.SetupSourceDir);
     for (std::size_t i = firstOption; i < params.size(); ++i) {
-        if (StartsWithIgnoringCase(params[i], "/DIR=")) CmdLineDir = params[i].substr(5);
-        else if (StartsWithIgnoringCase(params[i], "/GROUP=")) CmdLineGroup = params[i].substr(7);
+        if (StartsWithIgnoringCase(params[i], "/DIR=")) SetupState.CmdLineDir = params[i].substr(5);
+        else if (StartsWithIgnoringCase(params[i], "/GROUP=")) SetupState.CmdLineGroup = params[i].substr(7);
     }
 }
 
 std::string FindSetupDataFile() {
-    if (SlMode) return SlDataFileName;
-    const std::string path = AppendBackslash(SetupSourceDir) + "SETUP.0";
+    if (SetupState.SlMode) return SetupState.SlDataFileName;
+    const std::string path = AppendBackslash(SetupState.SetupSourceDir) + "SETUP.0";
     if (!FileExists(path))
         FailStart("在安装文件夹中未找到 SETUP.0 文件。请查找该文件或重新取得新版安装程序。");
     return path;
@@ -71,46 +71,36 @@ void LoadSetupDataFile(const std::string& path) {
     // The file stays open, closed to writers, until everything is read.
     WinFileInStream file(path);
     // The offset is signed: a negative one fails in the seek as an I/O error.
-    file.Seek(static_cast<std::uint64_t>(static_cast<std::int64_t>(SlDataOffset)));
+    file.Seek(static_cast<std::uint64_t>(static_cast<std::int64_t>(SetupState.SlDataOffset)));
     try {
         ReadSetupSignature(file);
     } catch (const ESetupSignatureError&) {
         FailStart("设置程序文件已被损坏，或与设置程序版本不相容。请修正该错误或重新取得新版安装程序。");
     }
-    SetupData data;
+    // The header, the texts and the records go straight into the state.
+    SetupData& data = SetupState;
     try {
-        data.Header = ReadSetupHeader(file);
-        CheckWindowsVersion(data.Header);
+        data.SetupInfo = ReadSetupHeader(file);
+        CheckWindowsVersion(data.SetupInfo);
         ReadSetupEntries(file, data);
     } catch (const EZlibDataError&) {
         FailStart("设置程序文件已被损坏，请重新取得新版安装程序。");
     }
-    SetupInfo = data.Header;
-    RestartNeeded = SetupInfo.Has(optRestartAfter);
-    LicenseText = std::move(data.LicenseText);
-    InfoBeforeText = std::move(data.InfoBeforeText);
-    InfoAfterText = std::move(data.InfoAfterText);
-    DirRecords = std::move(data.Dirs);
-    FileRecords = std::move(data.Files);
-    FileLocationRecords = std::move(data.FileLocations);
-    IconRecords = std::move(data.Icons);
-    IniRecords = std::move(data.Inis);
-    RegistryRecords = std::move(data.Registry);
-    UninstallDeleteRecords = std::move(data.UninstallDeletes);
-    RunRecords = std::move(data.Runs);
-    HasIconsToCreate = !IconRecords.empty() ||
-                       (SetupInfo.Has(optUninstallable) &&
-                        (SetupInfo.Has(optUninstallIconAlways) || GetWindowsVersion().Major() < 4));
+    SetupState.RestartNeeded = SetupState.SetupInfo.Has(optRestartAfter);
+    SetupState.HasIconsToCreate =
+        !SetupState.IconRecords.empty() ||
+        (SetupState.SetupInfo.Has(optUninstallable) &&
+         (SetupState.SetupInfo.Has(optUninstallIconAlways) || GetWindowsVersion().Major() < 4));
 }
 
 void StartSetup(const std::vector<std::string>& params) {
     const std::uint32_t platform = GetWindowsVersion().PlatformId;
     if (platform != kPlatformWin32NT && platform != kPlatformWin32Windows) FailStart("程序不能在Win32 上运行.");
-    UserIsAdmin = HasAdminRights();
+    SetupState.UserIsAdmin = HasAdminRights();
     SeedUniqueNames();
     ReadCommandLine(params);
     LoadSetupDataFile(FindSetupDataFile());
-    TotalFileSize = SumOfOriginalSizes(FileRecords);
+    SetupState.TotalFileSize = SumOfOriginalSizes(SetupState.FileRecords);
     FixFolders();
     CreatePrivateTempFolder();
 }

@@ -16,13 +16,13 @@ void CALLBACK QuitTimer(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "gradient";
     const UINT seconds = argc > 2 ? static_cast<UINT>(std::atoi(argv[2])) : 8;
-    qv::SetupInfo.AppName = "QV 示例程序 1.0";
-    qv::SetupInfo.AppFooterText = "QV Setup 示例";
+    qv::SetupState.SetupInfo.AppName = "QV 示例程序 1.0";
+    qv::SetupState.SetupInfo.AppFooterText = "QV Setup 示例";
     if (mode == "plain") {
-        qv::SetupInfo.Options = qv::optPlainBackground;
-        qv::SetupInfo.BackgroundColor = 0x00808000;  // teal
+        qv::SetupState.SetupInfo.Options = qv::optPlainBackground;
+        qv::SetupState.SetupInfo.BackgroundColor = 0x00808000;  // teal
     } else {
-        qv::SetupInfo.BackgroundColor = 0x00FF0000;  // pure blue
+        qv::SetupState.SetupInfo.BackgroundColor = 0x00FF0000;  // pure blue
     }
     SetTimer(nullptr, 0, seconds * 1000, QuitTimer);
     qv::TMainForm form;

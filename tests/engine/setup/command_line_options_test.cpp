@@ -17,42 +17,42 @@ protected:
 
 TEST_F(CommandLineOptions, PlainFormTakesTheProgramsFolder) {
     ReadCommandLine({"C:\\SETUP\\Setup.exe"});
-    EXPECT_FALSE(SlMode);
-    EXPECT_EQ(SetupSourceDir, "C:\\SETUP");
-    EXPECT_EQ(SlDataOffset, 0);
+    EXPECT_FALSE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SetupSourceDir, "C:\\SETUP");
+    EXPECT_EQ(SetupState.SlDataOffset, 0);
     ResetSetupState();
     ReadCommandLine({"C:\\Setup.exe"});
-    EXPECT_EQ(SetupSourceDir, "C:\\");  // a drive root keeps its backslash
+    EXPECT_EQ(SetupState.SetupSourceDir, "C:\\");  // a drive root keeps its backslash
 }
 
 TEST_F(CommandLineOptions, SlFormWithItsThreeValues) {
     ReadCommandLine({"D:\\x\\Setup.exe", "/SL", "E:\\data\\app.bin", "1024", "-5", "/DIR=D:\\Apps"});
-    EXPECT_TRUE(SlMode);
-    EXPECT_EQ(SlDataFileName, "E:\\data\\app.bin");
-    EXPECT_EQ(SetupSourceDir, "E:\\data");
-    EXPECT_EQ(SlDataOffset, 1024);
-    EXPECT_EQ(SlFileDataOffset, -5);
-    EXPECT_EQ(CmdLineDir, "D:\\Apps");  // options from the fifth parameter on
+    EXPECT_TRUE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SlDataFileName, "E:\\data\\app.bin");
+    EXPECT_EQ(SetupState.SetupSourceDir, "E:\\data");
+    EXPECT_EQ(SetupState.SlDataOffset, 1024);
+    EXPECT_EQ(SetupState.SlFileDataOffset, -5);
+    EXPECT_EQ(SetupState.CmdLineDir, "D:\\Apps");  // options from the fifth parameter on
 }
 
 TEST_F(CommandLineOptions, SlFormWithARelativeFileHasNoSourceFolder) {
     ReadCommandLine({"D:\\x\\Setup.exe", "/SL", "app.bin", "0", "0"});
-    EXPECT_TRUE(SlMode);
-    EXPECT_EQ(SetupSourceDir, "");
+    EXPECT_TRUE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SetupSourceDir, "");
     ResetSetupState();
     ReadCommandLine({"D:\\x\\Setup.exe", "/SL", "C:app.bin", "0", "0"});
-    EXPECT_EQ(SetupSourceDir, "C:");
+    EXPECT_EQ(SetupState.SetupSourceDir, "C:");
 }
 
 TEST_F(CommandLineOptions, NearMissesOfTheSlFormAreIgnoredOptions) {
     ReadCommandLine({"C:\\S\\Setup.exe", "/sl", "E:\\app.bin", "1", "2"});
-    EXPECT_FALSE(SlMode);
-    EXPECT_EQ(SetupSourceDir, "C:\\S");
+    EXPECT_FALSE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SetupSourceDir, "C:\\S");
     ResetSetupState();
     ReadCommandLine({"C:\\S\\Setup.exe", "/SL", "E:\\app.bin", "1"});  // one value short
-    EXPECT_FALSE(SlMode);
-    EXPECT_EQ(SlDataFileName, "");
-    EXPECT_EQ(SlDataOffset, 0);
+    EXPECT_FALSE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SlDataFileName, "");
+    EXPECT_EQ(SetupState.SlDataOffset, 0);
 }
 
 TEST_F(CommandLineOptions, SlOffsetsMustBeNumbers) {
@@ -66,17 +66,17 @@ TEST_F(CommandLineOptions, SlOffsetsMustBeNumbers) {
     }
     ResetSetupState();
     ReadCommandLine({"S.exe", "/SL", "a.bin", "$10", "-2147483648"});
-    EXPECT_EQ(SlDataOffset, 16);
-    EXPECT_EQ(SlFileDataOffset, INT32_MIN);
+    EXPECT_EQ(SetupState.SlDataOffset, 16);
+    EXPECT_EQ(SetupState.SlFileDataOffset, INT32_MIN);
 }
 
 TEST_F(CommandLineOptions, DirAndGroupInAnyCaseLaterOnesWin) {
     ReadCommandLine({"C:\\S\\Setup.exe", "/dir=D:\\Apps\\X", "/Group=示例 组", "/unknown", "/DIRX", "/GROUP=Last"});
-    EXPECT_EQ(CmdLineDir, "D:\\Apps\\X");
-    EXPECT_EQ(CmdLineGroup, "Last");
+    EXPECT_EQ(SetupState.CmdLineDir, "D:\\Apps\\X");
+    EXPECT_EQ(SetupState.CmdLineGroup, "Last");
     ResetSetupState();
     ReadCommandLine({"C:\\S\\Setup.exe", "/DIR=D:\\A", "/DIR="});
-    EXPECT_EQ(CmdLineDir, "");
+    EXPECT_EQ(SetupState.CmdLineDir, "");
 }
 
 }  // namespace

@@ -14,16 +14,16 @@ class DirConstants : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetSetupState();
-        SetupSourceDir = "E:\\src";
-        PrivateTempFolder = "C:\\TEMP\\qv-0A3KV.tmp";
-        ChosenAppDir = "D:\\Prog";
-        WinFolder = "C:\\WINDOWS";
-        SysFolder = "C:\\WINDOWS\\SYSTEM";
-        SystemDrive = "C:";
-        ProgFilesFolder = "C:\\Program Files";
-        CommonFilesFolder = "C:\\Program Files\\Common Files";
-        ChosenGroup = "示例";
-        for (int i = 0; i < 8; ++i) ShellFolderPaths[i] = "S" + std::to_string(i);
+        SetupState.SetupSourceDir = "E:\\src";
+        SetupState.PrivateTempFolder = "C:\\TEMP\\qv-0A3KV.tmp";
+        SetupState.ChosenAppDir = "D:\\Prog";
+        SetupState.WinFolder = "C:\\WINDOWS";
+        SetupState.SysFolder = "C:\\WINDOWS\\SYSTEM";
+        SetupState.SystemDrive = "C:";
+        SetupState.ProgFilesFolder = "C:\\Program Files";
+        SetupState.CommonFilesFolder = "C:\\Program Files\\Common Files";
+        SetupState.ChosenGroup = "示例";
+        for (int i = 0; i < 8; ++i) SetupState.ShellFolderPaths[i] = "S" + std::to_string(i);
     }
     void TearDown() override { ResetSetupState(); }
 };
@@ -39,11 +39,11 @@ TEST_F(DirConstants, EachConstantItsVariable) {
 
 TEST_F(DirConstants, EdgeCasesOverTheState) {
     EXPECT_EQ(ExpandDirConstants("{app}\\readme.txt"), "D:\\Prog\\readme.txt");
-    ChosenAppDir = "C:\\";
+    SetupState.ChosenAppDir = "C:\\";
     EXPECT_EQ(ExpandDirConstants("{app}\\readme.txt"), "C:\\readme.txt");
     EXPECT_EQ(ExpandDirConstants("{{app}|{app|{}|{xyz}|{APP}"), "{C:\\|{app|{}|{xyz}|{APP}");
     EXPECT_EQ(ExpandDirConstants("{sys}{sys}"), "C:\\WINDOWS\\SYSTEMC:\\WINDOWS\\SYSTEM");
-    ChosenGroup = "{app}";
+    SetupState.ChosenGroup = "{app}";
     EXPECT_EQ(ExpandDirConstants("{group}"), "S6\\{app}");  // a value is never expanded again
 }
 
@@ -59,7 +59,7 @@ TEST_F(DirConstants, ShellFoldersAreMissingBelowWindows4) {
         }
     }
     EXPECT_EQ(ExpandDirConstants("{app}\\a"), "D:\\Prog\\a");
-    EXPECT_EQ(ExpandDirConstants("{win}"), WinFolder);
+    EXPECT_EQ(ExpandDirConstants("{win}"), SetupState.WinFolder);
 }
 
 }  // namespace

@@ -71,7 +71,7 @@ protected:
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        return WaitForWindow(pid_, "安装 - " + data_.Header.AppName, 30000);
+        return WaitForWindow(pid_, "安装 - " + data_.SetupInfo.AppName, 30000);
     }
 
     // Closes the window and answers the exit question; the full exit code.

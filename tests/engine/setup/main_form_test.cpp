@@ -78,9 +78,9 @@ class MainFormTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetSetupState();
-        SetupInfo.AppName = "QV 示例程序";
-        SetupInfo.AppFooterText = "QV Setup";
-        SetupInfo.BackgroundColor = 0x00FF0000;  // pure blue
+        SetupState.SetupInfo.AppName = "QV 示例程序";
+        SetupState.SetupInfo.AppFooterText = "QV Setup";
+        SetupState.SetupInfo.BackgroundColor = 0x00FF0000;  // pure blue
     }
     void TearDown() override {
         // Drain a WM_QUIT that a closed window posted.
@@ -103,7 +103,7 @@ protected:
             install = i.get();
             i->run = [this] {
                 installRan = true;
-                if (installSucceeds) PostMessageW(MainForm->Handle(), WM_SETUPSTEP, 0, 0);
+                if (installSucceeds) PostMessageW(SetupState.MainForm->Handle(), WM_SETUPSTEP, 0, 0);
             };
             return i;
         };
@@ -168,8 +168,8 @@ TEST_F(MainFormTest, TitleAndFooterArePaintedTwiceInBlackAndWhite) {
     EXPECT_EQ(count(635, 450, 640, 480, white), 0);  // right-aligned at width - 6
 
     // No name: the caption ends in "安装 - " and nothing is written.
-    SetupInfo.AppName.clear();
-    SetupInfo.AppFooterText.clear();
+    SetupState.SetupInfo.AppName.clear();
+    SetupState.SetupInfo.AppFooterText.clear();
     TMainForm nameless;
     EXPECT_EQ(nameless.Text(), "安装 - ");
     test::PixelCanvas empty(640, 480);
@@ -179,10 +179,10 @@ TEST_F(MainFormTest, TitleAndFooterArePaintedTwiceInBlackAndWhite) {
 }
 
 TEST_F(MainFormTest, PlainBackgroundIsOneColourWithoutPalette) {
-    SetupInfo.Options = optPlainBackground;
-    SetupInfo.BackgroundColor = static_cast<std::int32_t>(0x80000000u | COLOR_BTNFACE);  // a system colour
-    SetupInfo.AppName.clear();
-    SetupInfo.AppFooterText.clear();
+    SetupState.SetupInfo.Options = optPlainBackground;
+    SetupState.SetupInfo.BackgroundColor = static_cast<std::int32_t>(0x80000000u | COLOR_BTNFACE);  // a system colour
+    SetupState.SetupInfo.AppName.clear();
+    SetupState.SetupInfo.AppFooterText.clear();
     TMainForm form;
     EXPECT_EQ(form.BackgroundPalette(), nullptr);
     test::PixelCanvas canvas(320, 240);
@@ -194,7 +194,7 @@ TEST_F(MainFormTest, CoversTheScreenWithCaptionAndAboutItem) {
     TMainForm form;
     EXPECT_EQ(form.Text(), "安装 - QV 示例程序");
     EXPECT_EQ(AppMainWindow(), form.Handle());
-    EXPECT_EQ(MainForm, &form);
+    EXPECT_EQ(SetupState.MainForm, &form);
     const TRect r = form.Bounds();
     EXPECT_EQ(r.Left, 0);
     EXPECT_EQ(r.Top, 0);
@@ -289,10 +289,10 @@ TEST_F(MainFormTest, YesToTheExitQuestionEndsTheLoop) {
 }
 
 TEST_F(MainFormTest, StepsRunTheStagesInOrder) {
-    FileRecords.resize(2);
-    FileRecords[1].FileFlags = ffReadme;
-    FileRecords[1].DestPath = "C:\\示例\\readme.txt";
-    InfoAfterText = "after";
+    SetupState.FileRecords.resize(2);
+    SetupState.FileRecords[1].FileFlags = ffReadme;
+    SetupState.FileRecords[1].DestPath = "C:\\示例\\readme.txt";
+    SetupState.InfoAfterText = "after";
     TMainForm form(Stages());
     form.Show();
     test::Pump(100);
@@ -307,9 +307,9 @@ TEST_F(MainFormTest, StepsRunTheStagesInOrder) {
     wizard->form.StayHidden = true;
     wizard->form.Hide();
     SendMessageW(form.Handle(), WM_SETUPSTEP, 0, 0);
-    EXPECT_EQ(ChosenAppDir, "D:\\Apps\\示例");
-    EXPECT_EQ(ChosenGroup, "示例程序");
-    EXPECT_TRUE(ChosenNoIcons);
+    EXPECT_EQ(SetupState.ChosenAppDir, "D:\\Apps\\示例");
+    EXPECT_EQ(SetupState.ChosenGroup, "示例程序");
+    EXPECT_TRUE(SetupState.ChosenNoIcons);
     EXPECT_TRUE(installRan);
     EXPECT_EQ(form.StepNumber, 2);
     // The install window's message: freed, then the last pages.
@@ -317,7 +317,7 @@ TEST_F(MainFormTest, StepsRunTheStagesInOrder) {
     EXPECT_EQ(form.InstallForm(), nullptr);
     EXPECT_EQ(form.StepNumber, 3);
     EXPECT_TRUE(wizard->readmeOffered);
-    EXPECT_EQ(ReadmeFileName, "C:\\示例\\readme.txt");
+    EXPECT_EQ(SetupState.ReadmeFileName, "C:\\示例\\readme.txt");
     EXPECT_TRUE(wizard->restartTemplate.empty());
     EXPECT_EQ(wizard->finishingShown, 1);
     EXPECT_TRUE(wizard->infoAfter);
@@ -338,10 +338,10 @@ TEST_F(MainFormTest, StepsRunTheStagesInOrder) {
 }
 
 TEST_F(MainFormTest, RestartQuestionReplacesTheReadmeOffer) {
-    FileRecords.resize(1);
-    FileRecords[0].FileFlags = ffReadme;
-    FileRecords[0].DestPath = "C:\\readme.txt";
-    RestartNeeded = true;
+    SetupState.FileRecords.resize(1);
+    SetupState.FileRecords[0].FileFlags = ffReadme;
+    SetupState.FileRecords[0].DestPath = "C:\\readme.txt";
+    SetupState.RestartNeeded = true;
     TMainForm form(Stages());
     form.Show();
     test::Pump(100);
@@ -351,13 +351,13 @@ TEST_F(MainFormTest, RestartQuestionReplacesTheReadmeOffer) {
     ASSERT_EQ(form.StepNumber, 3);
     EXPECT_EQ(wizard->restartTemplate, "为完成[name]的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
     EXPECT_FALSE(wizard->readmeOffered);
-    EXPECT_TRUE(ReadmeFileName.empty());
+    EXPECT_TRUE(SetupState.ReadmeFileName.empty());
     EXPECT_FALSE(wizard->infoAfter);
     wizard->restartChosen = true;
     wizard->readmeChosen = true;
     test::ScriptedBoxes boxes;
     SendMessageW(form.Handle(), WM_SETUPSTEP, 0, 0);
-    EXPECT_TRUE(RestartChosen);
+    EXPECT_TRUE(SetupState.RestartChosen);
     EXPECT_TRUE(boxes.asked.empty());
 }
 
@@ -395,8 +395,8 @@ TEST_F(MainFormTest, MinimisingHidesTheChildFormsAndRestoringKeepsStayHidden) {
 }
 
 TEST_F(MainFormTest, AnErrorInAStepIsShownAndClearsRunningPrograms) {
-    RunRecords.resize(1);
-    RunRecords[0].Filename = "{group}\\x.exe";  // no group was chosen: the expansion fails
+    SetupState.RunRecords.resize(1);
+    SetupState.RunRecords[0].Filename = "{group}\\x.exe";  // no group was chosen: the expansion fails
     TMainForm form(Stages());
     form.Show();
     test::Pump(100);
@@ -425,13 +425,13 @@ TEST_F(MainFormTest, ProgramsRunAfterInstallingAndAMissingOneIsReported) {
     ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\run_marker.exe").c_str(), Widen(marker).c_str(), FALSE));
     const std::string missing = scratch.path() + "\\missing.exe";
     const std::string out1 = scratch.file("out1.txt"), out2 = scratch.file("out2.txt");
-    RunRecords.resize(3);
-    RunRecords[0].Filename = missing;
-    RunRecords[1].Filename = marker;
-    RunRecords[1].Parameters = "\"" + out1 + "\" a b";
-    RunRecords[2].Filename = marker;
-    RunRecords[2].Parameters = "\"" + out2 + "\"";
-    RunRecords[2].Flags = rnNoWait;
+    SetupState.RunRecords.resize(3);
+    SetupState.RunRecords[0].Filename = missing;
+    SetupState.RunRecords[1].Filename = marker;
+    SetupState.RunRecords[1].Parameters = "\"" + out1 + "\" a b";
+    SetupState.RunRecords[2].Filename = marker;
+    SetupState.RunRecords[2].Parameters = "\"" + out2 + "\"";
+    SetupState.RunRecords[2].Flags = rnNoWait;
 
     TMainForm form(Stages());
     form.Show();

@@ -23,60 +23,60 @@ protected:
 
 TEST_F(SetupFolders, OnThisSystem) {
     ScopedEnvVar drive("SystemDrive", "Q:");
-    UserIsAdmin = true;
+    SetupState.UserIsAdmin = true;
     FixFolders();
-    EXPECT_EQ(WinFolder, WindowsFolder());
-    EXPECT_EQ(SysFolder, SystemFolder());  // inside the Windows folder: taken without a test
-    EXPECT_EQ(SystemDrive, "Q:");          // NT: from the environment
-    EXPECT_EQ(ProgFilesFolder, ProgramFilesFromRegistry());
-    EXPECT_EQ(CommonFilesFolder, CommonFilesFromRegistry());
+    EXPECT_EQ(SetupState.WinFolder, WindowsFolder());
+    EXPECT_EQ(SetupState.SysFolder, SystemFolder());  // inside the Windows folder: taken without a test
+    EXPECT_EQ(SetupState.SystemDrive, "Q:");          // NT: from the environment
+    EXPECT_EQ(SetupState.ProgFilesFolder, ProgramFilesFromRegistry());
+    EXPECT_EQ(SetupState.CommonFilesFolder, CommonFilesFromRegistry());
     const int shellFolders[8] = {csidl::DesktopDirectory, csidl::StartMenu, csidl::Programs,
                                  csidl::Startup, csidl::CommonDesktopDirectory, csidl::CommonStartMenu,
                                  csidl::CommonPrograms, csidl::CommonStartup};
     for (int i = 0; i < 8; ++i) {
-        EXPECT_FALSE(ShellFolderPaths[i].empty()) << i;
-        EXPECT_EQ(ShellFolderPaths[i], StripBackslashKeepRoot(ShellFolderPath(shellFolders[i]))) << i;
+        EXPECT_FALSE(SetupState.ShellFolderPaths[i].empty()) << i;
+        EXPECT_EQ(SetupState.ShellFolderPaths[i], StripBackslashKeepRoot(ShellFolderPath(shellFolders[i]))) << i;
     }
 }
 
 TEST_F(SetupFolders, UsersWithoutAdministratorRightsGetTheirOwnFolders) {
-    UserIsAdmin = false;
+    SetupState.UserIsAdmin = false;
     FixFolders();
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(ShellFolderPaths[4 + i], ShellFolderPaths[i]) << i;
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(SetupState.ShellFolderPaths[4 + i], SetupState.ShellFolderPaths[i]) << i;
 }
 
 TEST_F(SetupFolders, SystemDriveFallsBackToTheWindowsFoldersDrive) {
     {
         ScopedEnvVar drive("SystemDrive", std::nullopt);
         FixFolders();
-        EXPECT_EQ(SystemDrive, ExtractFileDrive(WindowsFolder()));
+        EXPECT_EQ(SetupState.SystemDrive, ExtractFileDrive(WindowsFolder()));
     }
     {
         // Outside NT the variable is not consulted.
         ScopedEnvVar drive("SystemDrive", "Q:");
         ScopedWindowsVersion win95(WindowsVersion::Of(4, 0, kPlatformWin32Windows));
         FixFolders();
-        EXPECT_EQ(SystemDrive, "C:");
+        EXPECT_EQ(SetupState.SystemDrive, "C:");
     }
 }
 
 TEST_F(SetupFolders, BelowWindows4ProgramFilesFallBackAndShellFoldersStayEmpty) {
     ScopedEnvVar drive("SystemDrive", "Q:");
     ScopedWindowsVersion nt351(WindowsVersion::Of(3, 51, kPlatformWin32NT));
-    UserIsAdmin = true;
+    SetupState.UserIsAdmin = true;
     FixFolders();
-    EXPECT_EQ(ProgFilesFolder, "Q:\\Program Files");
-    EXPECT_EQ(CommonFilesFolder, "Q:\\Program Files\\Common Files");
-    for (const std::string& folder : ShellFolderPaths) EXPECT_EQ(folder, "");
+    EXPECT_EQ(SetupState.ProgFilesFolder, "Q:\\Program Files");
+    EXPECT_EQ(SetupState.CommonFilesFolder, "Q:\\Program Files\\Common Files");
+    for (const std::string& folder : SetupState.ShellFolderPaths) EXPECT_EQ(folder, "");
 }
 
 TEST_F(SetupFolders, CommonOrUserFolder) {
     const std::string user = ShellFolderPath(csidl::Programs), common = ShellFolderPath(csidl::CommonPrograms);
     ASSERT_NE(user, common);
-    UserIsAdmin = true;
+    SetupState.UserIsAdmin = true;
     EXPECT_EQ(CommonOrUserFolder(csidl::CommonPrograms, csidl::Programs), common);
     EXPECT_EQ(CommonOrUserFolder(0x7F, csidl::Programs), user);  // no such common folder
-    UserIsAdmin = false;
+    SetupState.UserIsAdmin = false;
     EXPECT_EQ(CommonOrUserFolder(csidl::CommonPrograms, csidl::Programs), user);
 }
 

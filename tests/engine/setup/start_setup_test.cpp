@@ -27,7 +27,7 @@ class StartUp : public ::testing::Test {
 protected:
     void SetUp() override { ResetSetupState(); }
     void TearDown() override {
-        if (!PrivateTempFolder.empty()) DeleteFolderTree(PrivateTempFolder);
+        if (!SetupState.PrivateTempFolder.empty()) DeleteFolderTree(SetupState.PrivateTempFolder);
         ResetSetupState();
     }
 
@@ -58,7 +58,7 @@ protected:
         ExpectNoTemporaryFolder();
     }
     void ExpectNoTemporaryFolder() {
-        EXPECT_EQ(PrivateTempFolder, "");
+        EXPECT_EQ(SetupState.PrivateTempFolder, "");
         EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
     }
 
@@ -74,40 +74,40 @@ TEST_F(StartUp, GoodDataLoadsEverythingAndMakesThePrivateFolder) {
     test::WriteSetupDataFile(setup0(), data);
     ASSERT_TRUE(Start({program(), "/DIR=D:\\应用", "/GROUP=组"}));
     EXPECT_TRUE(boxes_.asked.empty());
-    EXPECT_EQ(SetupSourceDir, folder_.path());
-    EXPECT_EQ(CmdLineDir, "D:\\应用");
-    EXPECT_EQ(CmdLineGroup, "组");
-    EXPECT_EQ(SetupInfo.AppName, "示例程序");
-    EXPECT_EQ(LicenseText, "许可协议\r\n第二行");
-    EXPECT_EQ(InfoBeforeText, "");
-    EXPECT_EQ(InfoAfterText, "之后");
-    ASSERT_EQ(FileRecords.size(), 2u);
-    EXPECT_EQ(FileLocationRecords.size(), 2u);
-    EXPECT_EQ(FileRecords[1].DestPath, "{app}\\file1.txt");
-    EXPECT_EQ(IconRecords.size(), 1u);
-    EXPECT_EQ(TotalFileSize, 2001);
-    EXPECT_FALSE(RestartNeeded);
-    EXPECT_TRUE(HasIconsToCreate);
-    EXPECT_FALSE(WinFolder.empty());
+    EXPECT_EQ(SetupState.SetupSourceDir, folder_.path());
+    EXPECT_EQ(SetupState.CmdLineDir, "D:\\应用");
+    EXPECT_EQ(SetupState.CmdLineGroup, "组");
+    EXPECT_EQ(SetupState.SetupInfo.AppName, "示例程序");
+    EXPECT_EQ(SetupState.LicenseText, "许可协议\r\n第二行");
+    EXPECT_EQ(SetupState.InfoBeforeText, "");
+    EXPECT_EQ(SetupState.InfoAfterText, "之后");
+    ASSERT_EQ(SetupState.FileRecords.size(), 2u);
+    EXPECT_EQ(SetupState.FileLocationRecords.size(), 2u);
+    EXPECT_EQ(SetupState.FileRecords[1].DestPath, "{app}\\file1.txt");
+    EXPECT_EQ(SetupState.IconRecords.size(), 1u);
+    EXPECT_EQ(SetupState.TotalFileSize, 2001);
+    EXPECT_FALSE(SetupState.RestartNeeded);
+    EXPECT_TRUE(SetupState.HasIconsToCreate);
+    EXPECT_FALSE(SetupState.WinFolder.empty());
 
     // qv-XXXXX.tmp in the user's temporary folder.
     const std::vector<std::string> made = test::ListFolder(temp_.path(), "qv-*");
     ASSERT_EQ(made.size(), 1u);
-    EXPECT_EQ(PrivateTempFolder, temp_.file(made[0]));
+    EXPECT_EQ(SetupState.PrivateTempFolder, temp_.file(made[0]));
     EXPECT_EQ(made[0].size(), 12u);
     EXPECT_EQ(made[0].substr(8), ".tmp");
-    EXPECT_NE(GetFileAttributesW(Widen(PrivateTempFolder).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+    EXPECT_NE(GetFileAttributesW(Widen(SetupState.PrivateTempFolder).c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 TEST_F(StartUp, SizesAddUpPast2GiBAndRestartComesFromTheHeader) {
     SetupData data = test::SampleSetupData();
-    data.Files[0].OriginalSize = 0x7FFFFFFF;
-    data.Files[1].OriginalSize = 0x7FFFFFFF;
-    data.Header.Options |= optRestartAfter;
+    data.FileRecords[0].OriginalSize = 0x7FFFFFFF;
+    data.FileRecords[1].OriginalSize = 0x7FFFFFFF;
+    data.SetupInfo.Options |= optRestartAfter;
     test::WriteSetupDataFile(setup0(), data);
     ASSERT_TRUE(Start());
-    EXPECT_EQ(TotalFileSize, 2 * std::int64_t{0x7FFFFFFF});
-    EXPECT_TRUE(RestartNeeded);
+    EXPECT_EQ(SetupState.TotalFileSize, 2 * std::int64_t{0x7FFFFFFF});
+    EXPECT_TRUE(SetupState.RestartNeeded);
 }
 
 TEST_F(StartUp, MissingSetup0) {
@@ -180,11 +180,11 @@ protected:
 
 TEST_F(SlForm, ReadsTheDataAtItsOffset) {
     ASSERT_TRUE(Start({otherProgram(), "/SL", dataFile(), "100", "5000", "/group=G"}));
-    EXPECT_TRUE(SlMode);
-    EXPECT_EQ(SetupSourceDir, folder_.path());
-    EXPECT_EQ(SlFileDataOffset, 5000);
-    EXPECT_EQ(CmdLineGroup, "G");
-    EXPECT_EQ(FileRecords.size(), 2u);
+    EXPECT_TRUE(SetupState.SlMode);
+    EXPECT_EQ(SetupState.SetupSourceDir, folder_.path());
+    EXPECT_EQ(SetupState.SlFileDataOffset, 5000);
+    EXPECT_EQ(SetupState.CmdLineGroup, "G");
+    EXPECT_EQ(SetupState.FileRecords.size(), 2u);
 }
 
 TEST_F(SlForm, AWrongOffsetFindsNoSignature) {
@@ -229,10 +229,10 @@ class VersionCheck : public StartUp, public ::testing::WithParamInterface<Versio
 TEST_P(VersionCheck, MessageOrStart) {
     const VersionCase& c = GetParam();
     SetupData data = test::SampleSetupData();
-    data.Header.MinWinVersionMajor = c.MinWinMajor;
-    data.Header.MinWinVersionMinor = c.MinWinMinor;
-    data.Header.MinNTVersionMajor = c.MinNTMajor;
-    data.Header.MinNTVersionMinor = c.MinNTMinor;
+    data.SetupInfo.MinWinVersionMajor = c.MinWinMajor;
+    data.SetupInfo.MinWinVersionMinor = c.MinWinMinor;
+    data.SetupInfo.MinNTVersionMajor = c.MinNTMajor;
+    data.SetupInfo.MinNTVersionMinor = c.MinNTMinor;
     test::WriteSetupDataFile(setup0(), data);
     ScopedWindowsVersion system(c.System);
     if (c.Failure) {
@@ -285,15 +285,15 @@ TEST_F(StartUp, HasIconsToCreate) {
     };
     for (const Case& c : cases) {
         SetupData data = test::SampleSetupData();
-        data.Header.MinNTVersionMajor = 3;
-        data.Icons.resize(c.Icons);
-        data.Header.Options = c.Options;
+        data.SetupInfo.MinNTVersionMajor = 3;
+        data.IconRecords.resize(c.Icons);
+        data.SetupInfo.Options = c.Options;
         test::WriteSetupDataFile(setup0(), data);
         ScopedWindowsVersion system(c.System);
         ResetSetupState();
         ASSERT_TRUE(Start());
-        EXPECT_EQ(HasIconsToCreate, c.Expected) << c.Icons << " " << c.Options << " " << int(c.System.Major());
-        DeleteFolderTree(PrivateTempFolder);
+        EXPECT_EQ(SetupState.HasIconsToCreate, c.Expected) << c.Icons << " " << c.Options << " " << int(c.System.Major());
+        DeleteFolderTree(SetupState.PrivateTempFolder);
     }
 }
 
@@ -310,13 +310,13 @@ TEST_F(StartUp, TheTemporaryFolderCannotBeMade) {
     EXPECT_EQ(text.substr(text.size() - 5), ".tmp\"") << text;  // no full stop after the quote
     EXPECT_EQ(text.size(), prefix.size() + 5 + 5);
     EXPECT_EQ(boxes_.asked[0].Caption, "");
-    EXPECT_EQ(PrivateTempFolder, "");
+    EXPECT_EQ(SetupState.PrivateTempFolder, "");
 }
 
 TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     test::WriteSetupDataFile(setup0(), test::SampleSetupData());
     ASSERT_TRUE(Start());
-    const std::string tmp = PrivateTempFolder;
+    const std::string tmp = SetupState.PrivateTempFolder;
     // Read-only files, in the folder and in a subfolder.
     test::WriteFileBytes(tmp + "\\a.dll", {1});
     CreateDirectoryW(Widen(tmp + "\\sub").c_str(), nullptr);
@@ -326,11 +326,11 @@ TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     SetFileAttributesW(Widen(tmp + "\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
 
     test::WriteFileBytes(folder_.file("delete me.txt"), {3});
-    FilesToDeleteAtEnd = {folder_.file("delete me.txt"), folder_.file("never existed.txt")};
+    SetupState.FilesToDeleteAtEnd = {folder_.file("delete me.txt"), folder_.file("never existed.txt")};
     CreateDirectoryW(Widen(folder_.file("empty")).c_str(), nullptr);
     CreateDirectoryW(Widen(folder_.file("full")).c_str(), nullptr);
     test::WriteFileBytes(folder_.file("full\\keep.txt"), {4});
-    DirsToRemoveAtEnd = {folder_.file("empty"), folder_.file("full")};
+    SetupState.DirsToRemoveAtEnd = {folder_.file("empty"), folder_.file("full")};
 
     bool restartStarted = true;
     ASSERT_TRUE(RunGuarded([&] { restartStarted = EndSetup(); }));
@@ -341,8 +341,8 @@ TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     EXPECT_EQ(GetFileAttributesW(Widen(folder_.file("delete me.txt")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(GetFileAttributesW(Widen(folder_.file("empty")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(Widen(folder_.file("full\\keep.txt")).c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_TRUE(FilesToDeleteAtEnd.empty());
-    EXPECT_TRUE(DirsToRemoveAtEnd.empty());
+    EXPECT_TRUE(SetupState.FilesToDeleteAtEnd.empty());
+    EXPECT_TRUE(SetupState.DirsToRemoveAtEnd.empty());
 }
 
 }  // namespace

@@ -8,22 +8,22 @@ namespace qv::test {
 
 SetupData SampleSetupData() {
     SetupData d;
-    d.Header.AppName = "示例程序";
-    d.Header.AppNameVersion = "示例程序 1.0";
-    d.Header.DefaultFolderName = "{pf}\\示例";
-    d.Header.DefaultGroup = "示例";
-    d.Header.MinWinVersionMajor = 4;
-    d.Header.MinNTVersionMajor = 4;
-    d.Header.Options = optUninstallable;
+    d.SetupInfo.AppName = "示例程序";
+    d.SetupInfo.AppNameVersion = "示例程序 1.0";
+    d.SetupInfo.DefaultFolderName = "{pf}\\示例";
+    d.SetupInfo.DefaultGroup = "示例";
+    d.SetupInfo.MinWinVersionMajor = 4;
+    d.SetupInfo.MinNTVersionMajor = 4;
+    d.SetupInfo.Options = optUninstallable;
     d.LicenseText = "许可协议\r\n第二行";
     for (int i = 0; i < 2; ++i) {
         TFileRec f;
         f.DestPath = "{app}\\file" + std::to_string(i) + ".txt";
         f.OriginalSize = 1000 + i;
-        d.Files.push_back(f);
-        d.FileLocations.push_back({1, 1, 12});
+        d.FileRecords.push_back(f);
+        d.FileLocationRecords.push_back({1, 1, 12});
     }
-    d.Icons = {{"{group}\\示例", "{app}\\file0.txt", "", "{app}", "", 0}};
+    d.IconRecords = {{"{group}\\示例", "{app}\\file0.txt", "", "{app}", "", 0}};
     return d;
 }
 
