@@ -5,18 +5,10 @@
 #include <exception>
 
 #include "core/errors.h"
+#include "engine/common/app_title.h"
 #include "engine/common/message_box.h"
 
 namespace qv {
-
-namespace {
-std::string& Title() {
-    static std::string title = "设置";
-    return title;
-}
-}  // namespace
-
-void SetExceptionBoxCaption(const std::string& caption) { Title() = caption; }
 
 std::string ErrorBoxText(const std::string& message) {
     // The last byte of a UTF-8 text ending in a Chinese character is a
@@ -39,7 +31,7 @@ void HandleCurrentException() noexcept {
         }
         MsgBoxQuestion box;
         box.Text = text;
-        box.Caption = Title();
+        box.Caption = ApplicationTitle();
         box.Flags = MB_OK | MB_ICONSTOP;
         ShowMessageBox(GetActiveWindow(), box);
     } catch (...) {

@@ -1,15 +1,13 @@
 // What happens to an exception that reaches a window procedure: it must
 // never unwind through user32, so every procedure catches it and hands it
 // here. The silent abort is dropped; anything else is shown in a stop box
-// (through ShowMessageBox, so that tests answer it like every other box).
+// (through ShowMessageBox, so that tests answer it like every other box),
+// captioned with the application's title.
 #pragma once
 
 #include <string>
 
 namespace qv {
-
-// The caption of the error box: the application's title, "设置" unless set.
-void SetExceptionBoxCaption(const std::string& caption);
 
 // Shows the exception currently being handled (call inside a catch block).
 void HandleCurrentException() noexcept;

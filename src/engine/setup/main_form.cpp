@@ -8,6 +8,7 @@
 #include "engine/common/app_forms.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/win_text.h"
+#include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
 #include "engine/setup/confirm_exit.h"
 #include "engine/setup/run_program.h"
@@ -58,8 +59,9 @@ BOOL CALLBACK SetChildFormVisible(HWND w, LPARAM lp) {
 
 COLORREF ResolveColor(std::int32_t color) {
     // A negative colour names a system colour by its low byte.
+    // Any other value is used whole: ScaleColor keeps its fourth byte too.
     if (color < 0) return GetSysColor(color & 0xFF);
-    return static_cast<COLORREF>(color) & 0x00FFFFFF;
+    return static_cast<COLORREF>(color);
 }
 
 TMainForm::TMainForm(TSetupStages stages) : stages_(std::move(stages)) {
@@ -159,6 +161,13 @@ bool TMainForm::CloseQuery() {
     return ConfirmExitSetup();
 }
 
+TRunOutcome TMainForm::Outcome() const {
+    if (installOutcome_ != TRunOutcome::Completed) return installOutcome_;
+    // The last pages come only after a completed installation.
+    const bool leftBeforeInstalling = MainClosed && closedAtStep_ < 3 && !installCompleted_;
+    return leftBeforeInstalling ? TRunOutcome::UserCancelled : TRunOutcome::Completed;
+}
+
 void TMainForm::DoClose() {
     MainClosed = true;
     closedAtStep_ = StepNumber;
@@ -191,9 +200,16 @@ void TMainForm::FinishStep() {
             }
             break;
         case 2:
+            installCompleted_ = true;
             installForm_.reset();
             if (!SetupState.RunRecords.empty()) {
-                RunPrograms();
+                // A program that cannot be run is reported; the installation
+                // has completed all the same and the last pages follow.
+                try {
+                    RunPrograms();
+                } catch (...) {
+                    HandleCurrentException();
+                }
                 SetForegroundWindow(Handle());
             }
             break;
@@ -226,7 +242,9 @@ void TMainForm::StartStep() {
             if (stages_.CreateInstallForm) {
                 installForm_ = stages_.CreateInstallForm();
                 installForm_->Form().Show();
-                installForm_->RunInstallSteps();
+                const TInstallResult result = installForm_->RunInstallSteps();
+                if (result == TInstallResult::Cancelled) EndRunAfterInstall(TRunOutcome::UserCancelled);
+                else if (result == TInstallResult::FailedRolledBack) EndRunAfterInstall(TRunOutcome::FailedRolledBack);
             }
             break;
         case 3:
@@ -254,6 +272,16 @@ void TMainForm::StartStep() {
         default:
             break;
     }
+}
+
+void TMainForm::EndRunAfterInstall(TRunOutcome outcome) {
+    // The installation has been rolled back: the program ends without
+    // another question.
+    installOutcome_ = outcome;
+    installForm_.reset();
+    MainClosed = true;
+    Hide();
+    PostQuitMessage(0);
 }
 
 void TMainForm::Step() {
@@ -352,11 +380,11 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 namespace qv {
 
-bool RunMainWindow() {
-    TMainForm form;
+TRunOutcome RunMainWindow(TSetupStages stages) {
+    TMainForm form(std::move(stages));
     form.Show();
     RunMessageLoop();
-    return form.LeftBeforeInstalling();
+    return form.Outcome();
 }
 
 }  // namespace qv

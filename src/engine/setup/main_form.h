@@ -14,6 +14,7 @@
 #include "engine/controls/child_form.h"
 #include "engine/controls/form.h"
 #include "engine/controls/gdi.h"
+#include "engine/setup/run_outcome.h"
 #include "engine/setup/setup_stages.h"
 
 namespace qv {
@@ -41,8 +42,10 @@ public:
     bool RunningPrograms = false;
     HPALETTE BackgroundPalette() const { return palette_.get(); }
 
-    // The user closed the window before the installation had completed.
-    bool LeftBeforeInstalling() const { return MainClosed && closedAtStep_ < 3; }
+    // How the run went so far: completed once the installation has
+    // completed (whatever happens after); cancelled when the user closed the
+    // window before that; or what the install window reported.
+    TRunOutcome Outcome() const;
 
     IWizardStage* Wizard() const { return wizard_.get(); }
     IInstallStage* InstallForm() const { return installForm_.get(); }
@@ -69,6 +72,7 @@ private:
     void RestoreApplication();
     void FormActivate();
     void FormKeyDown();
+    void EndRunAfterInstall(TRunOutcome outcome);
 
     TSetupStages stages_;
     std::unique_ptr<IWizardStage> wizard_;
@@ -79,6 +83,9 @@ private:
     Font footerFont_;
     bool activatedOnce_ = false;
     int closedAtStep_ = -1;
+    bool installCompleted_ = false;
+    // Set when the install window reported a failure or a cancel.
+    TRunOutcome installOutcome_ = TRunOutcome::Completed;
 };
 
 // The background colour as RGB: a system colour is replaced by its current value.
@@ -88,9 +95,8 @@ COLORREF ResolveColor(std::int32_t color);
 
 namespace qv {
 
-// The run between start-up and the end: creates the background window,
-// shows it and runs the message loop until it closes. True when the user
-// left the setup before the installation had completed.
-bool RunMainWindow();
+// The run between start-up and the end: creates the background window with
+// these stages, shows it and runs the message loop until it closes.
+TRunOutcome RunMainWindow(TSetupStages stages = DefaultSetupStages());
 
 }  // namespace qv

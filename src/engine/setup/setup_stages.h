@@ -37,14 +37,22 @@ public:
     virtual bool ReadmeChosen() const = 0;   // the check box of the readme offer
 };
 
+// How the install sequence ended.
+enum class TInstallResult {
+    Completed,         // the window has posted the step message
+    Cancelled,         // the user cancelled (the exit question, Abort, the next-disk dialog); rolled back
+    FailedRolledBack,  // a step failed, the error has been shown, everything was rolled back
+};
+
 // The install window with its install sequence.
 class IInstallStage {
 public:
     virtual ~IInstallStage() = default;
     virtual TSetupChildForm& Form() = 0;
     // Runs the whole sequence; on success the window posts the step message
-    // to the background window. Failures roll back and end the program.
-    virtual void RunInstallSteps() = 0;
+    // to the background window. On failure or cancel the changes are rolled
+    // back before it returns, and the background window ends the run.
+    virtual TInstallResult RunInstallSteps() = 0;
 };
 
 struct TSetupStages {

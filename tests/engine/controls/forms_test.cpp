@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "engine/common/app_forms.h"
+#include "engine/common/app_title.h"
 #include "engine/common/message_box.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/child_form.h"
@@ -15,12 +16,14 @@
 namespace qv {
 namespace {
 
-// Records the error boxes instead of showing them.
+// Records the error boxes instead of showing them; they carry the
+// application's title.
 struct ErrorRecorder {
     ErrorRecorder() {
+        SetApplicationTitle("试验程序");
         SetMsgBoxAnswerer([this](const MsgBoxQuestion& q) {
             shown.push_back(q.Text);
-            EXPECT_EQ(q.Caption, "设置");
+            EXPECT_EQ(q.Caption, "试验程序");
             EXPECT_EQ(q.Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
             return IDOK;
         });

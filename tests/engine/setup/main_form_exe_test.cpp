@@ -3,6 +3,8 @@
 // question.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/common/win_text.h"
 #include "engine/setup/exit_codes.h"
 #include "engine/setup/main_form.h"
@@ -43,11 +45,13 @@ HWND WaitForWindow(DWORD pid, const std::string& caption, DWORD timeoutMs) {
     return nullptr;
 }
 
-// Setup.exe copied beside its setup data, started with a private temporary folder.
+// Setup.exe (or a build of its run with stand-in stages) copied beside its
+// setup data, started with a private temporary folder.
 class SetupExeWindow : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\Setup.exe").c_str(), Widen(program()).c_str(), FALSE));
+    void SetUp() override { Install("Setup.exe"); }
+    void Install(const std::string& programName) {
+        ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\" + programName).c_str(), Widen(program()).c_str(), FALSE));
         test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
     }
     void TearDown() override {
@@ -60,6 +64,17 @@ protected:
 
     // Starts the program and waits for its background window.
     HWND Start(const std::string& arguments) {
+        if (!Launch(arguments)) return nullptr;
+        return WaitForWindow(pid_, "安装 - " + data_.SetupInfo.AppName, 30000);
+    }
+    // Starts the program and waits for its end; the full exit code.
+    DWORD RunToEnd(const std::string& arguments) {
+        if (!Launch(arguments) || WaitForSingleObject(process_, 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    bool Launch(const std::string& arguments) {
         test::ScopedEnvVar tmp("TMP", temp_.path());
         test::ScopedEnvVar tempVar("TEMP", temp_.path());
         std::wstring commandLine = Widen("\"" + program() + "\" " + arguments);
@@ -67,11 +82,11 @@ protected:
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
         if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return nullptr;
+            return false;
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;
-        return WaitForWindow(pid_, "安装 - " + data_.SetupInfo.AppName, 30000);
+        return true;
     }
 
     // Closes the window and answers the exit question; the full exit code.
@@ -135,6 +150,30 @@ TEST_F(SetupExeWindow, SlFormReachesTheBackgroundWindow) {
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(Leave(window), exit_code::UserCancelled);
     EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
+}
+
+// The run's outcome reaches the exit code: a rolled-back failure, a cancel
+// during the installation, and a completed run whose setup data asks for a
+// restart that was not chosen.
+TEST_F(SetupExeWindow, InstallOutcomesGiveTheirExitCodes) {
+    Install("staged_setup.exe");
+    const struct {
+        const char* install;
+        decltype(TSetupHeaderRec::Options) options;
+        DWORD code;
+    } runs[] = {
+        {"fail", 0, exit_code::FatalError},
+        {"cancel", 0, exit_code::UserCancelled},
+        {"complete", optRestartAfter, exit_code::RestartRequired},
+    };
+    for (const auto& run : runs) {
+        data_.SetupInfo.Options = run.options;
+        test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+        test::ScopedEnvVar install("QV_TEST_INSTALL", run.install);
+        EXPECT_EQ(RunToEnd(""), run.code) << run.install;
+        CloseHandle(std::exchange(process_, nullptr));
+        EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty()) << run.install;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <utility>
 
 #include "core/ui/background.h"
 #include "engine/common/app_forms.h"
@@ -67,11 +68,9 @@ struct FakeWizard : IWizardStage {
 
 struct FakeInstall : IInstallStage {
     TStandIn form{"install"};
-    std::function<void()> run;
+    std::function<TInstallResult()> run;
     TSetupChildForm& Form() override { return form; }
-    void RunInstallSteps() override {
-        if (run) run();
-    }
+    TInstallResult RunInstallSteps() override { return run ? run() : TInstallResult::Completed; }
 };
 
 class MainFormTest : public ::testing::Test {
@@ -103,7 +102,10 @@ protected:
             install = i.get();
             i->run = [this] {
                 installRan = true;
-                if (installSucceeds) PostMessageW(SetupState.MainForm->Handle(), WM_SETUPSTEP, 0, 0);
+                if (whileInstalling) whileInstalling();
+                if (installResult == TInstallResult::Completed)
+                    PostMessageW(SetupState.MainForm->Handle(), WM_SETUPSTEP, 0, 0);
+                return installResult;
             };
             return i;
         };
@@ -117,7 +119,8 @@ protected:
     FakeInstall* install = nullptr;
     int wizardsCreated = 0;
     bool installRan = false;
-    bool installSucceeds = true;
+    TInstallResult installResult = TInstallResult::Completed;
+    std::function<void()> whileInstalling;  // runs inside the install sequence
 };
 
 TEST_F(MainFormTest, GradientPaletteAndBands) {
@@ -257,14 +260,17 @@ TEST_F(MainFormTest, CloseRulesAtEachStep) {
         // Installing: the install window is asked instead.
         test::ScriptedBoxes yes(IDYES);
         form.StepNumber = 1;
-        installSucceeds = false;
+        whileInstalling = [&] {
+            ASSERT_EQ(form.StepNumber, 2);
+            SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+            EXPECT_TRUE(yes.asked.empty());
+            EXPECT_EQ(install->form.closeQueries, 1);
+            EXPECT_FALSE(form.MainClosed);
+        };
         SendMessageW(form.Handle(), WM_SETUPSTEP, 0, 0);
-        ASSERT_EQ(form.StepNumber, 2);
-        ASSERT_NE(install, nullptr);
-        SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
-        EXPECT_TRUE(yes.asked.empty());
-        EXPECT_EQ(install->form.closeQueries, 1);
-        EXPECT_FALSE(form.MainClosed);
+        whileInstalling = nullptr;
+        ASSERT_TRUE(installRan);
+        test::Pump(50);  // the install window's step message: on to the last pages
     }
     {
         // On the last pages: closes at once.
@@ -273,7 +279,7 @@ TEST_F(MainFormTest, CloseRulesAtEachStep) {
         SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(none.asked.empty());
         EXPECT_TRUE(form.MainClosed);
-        EXPECT_FALSE(form.LeftBeforeInstalling());
+        EXPECT_EQ(form.Outcome(), TRunOutcome::Completed);
         EXPECT_TRUE(QuitPosted());
     }
 }
@@ -283,7 +289,7 @@ TEST_F(MainFormTest, YesToTheExitQuestionEndsTheLoop) {
     test::ScriptedBoxes yes(IDYES);
     SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(form.MainClosed);
-    EXPECT_TRUE(form.LeftBeforeInstalling());
+    EXPECT_EQ(form.Outcome(), TRunOutcome::UserCancelled);
     EXPECT_FALSE(form.Visible());
     EXPECT_TRUE(QuitPosted());
 }
@@ -334,7 +340,7 @@ TEST_F(MainFormTest, StepsRunTheStagesInOrder) {
     // Step 4 closes the window without a question.
     EXPECT_EQ(form.StepNumber, 4);
     EXPECT_TRUE(form.MainClosed);
-    EXPECT_FALSE(form.LeftBeforeInstalling());
+    EXPECT_EQ(form.Outcome(), TRunOutcome::Completed);
 }
 
 TEST_F(MainFormTest, RestartQuestionReplacesTheReadmeOffer) {
@@ -409,6 +415,46 @@ TEST_F(MainFormTest, AnErrorInAStepIsShownAndClearsRunningPrograms) {
     EXPECT_NE(boxes.asked[0].Text.find("C100"), std::string::npos) << boxes.asked[0].Text;
     EXPECT_FALSE(form.RunningPrograms);
     EXPECT_FALSE(form.MainClosed);
+    // The installation itself completed: the last pages follow, and the run
+    // stays completed however the window is closed now.
+    EXPECT_EQ(form.StepNumber, 3);
+    EXPECT_EQ(wizard->finishingShown, 1);
+    SendMessageW(form.Handle(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(form.Outcome(), TRunOutcome::Completed);
+}
+
+TEST_F(MainFormTest, AnInstallationCancelledOrFailedEndsTheRunWithoutAQuestion) {
+    for (const auto& [result, outcome] : {std::pair{TInstallResult::Cancelled, TRunOutcome::UserCancelled},
+                                          std::pair{TInstallResult::FailedRolledBack, TRunOutcome::FailedRolledBack}}) {
+        installResult = result;
+        TMainForm form(Stages());
+        form.Show();
+        test::Pump(100);
+        ASSERT_NE(wizard, nullptr);
+        test::ScriptedBoxes none;
+        SendMessageW(form.Handle(), WM_SETUPSTEP, 0, 0);
+        EXPECT_TRUE(installRan);
+        EXPECT_EQ(form.InstallForm(), nullptr);
+        EXPECT_TRUE(form.MainClosed);
+        EXPECT_FALSE(form.Visible());
+        EXPECT_TRUE(QuitPosted());
+        EXPECT_TRUE(none.asked.empty());
+        EXPECT_EQ(form.Outcome(), outcome);
+        test::Pump(50);
+        EXPECT_EQ(form.StepNumber, 2);  // no last pages
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        }
+    }
+}
+
+TEST(RunOutcome, ExitCodes) {
+    // Only a completed installation can need or start a restart.
+    EXPECT_EQ(ExitCodeOf(FinalOutcome(TRunOutcome::Completed, false, false)), 0u);
+    EXPECT_EQ(ExitCodeOf(FinalOutcome(TRunOutcome::Completed, false, true)), 3010u);
+    EXPECT_EQ(ExitCodeOf(FinalOutcome(TRunOutcome::Completed, true, true)), 1641u);
+    EXPECT_EQ(ExitCodeOf(FinalOutcome(TRunOutcome::UserCancelled, false, true)), 1602u);
+    EXPECT_EQ(ExitCodeOf(FinalOutcome(TRunOutcome::FailedRolledBack, false, true)), 1603u);
 }
 
 TEST(RunProgram, CommandLines) {

@@ -1,10 +1,10 @@
-#include "engine/setup/app_title.h"
+#include "engine/common/app_title.h"
 
 namespace qv {
 
 namespace {
 std::string& Title() {
-    static std::string title = "Setup";
+    static std::string title;
     return title;
 }
 }  // namespace
