@@ -3,6 +3,9 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <limits>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/bytes.h"
@@ -31,6 +34,24 @@ Bytes Compress(const Bytes& data) {
     Bytes out(size);
     compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 9);
     out.resize(size);
+    return out;
+}
+
+// A complete zlib stream whose header asks for `dictionary` as preset dictionary.
+Bytes CompressWithDictionary(const Bytes& data, const std::string& dictionary) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit(&z, 9), Z_OK);
+    EXPECT_EQ(deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(dictionary.data()),
+                                   static_cast<uInt>(dictionary.size())),
+              Z_OK);
+    Bytes out(deflateBound(&z, static_cast<uLong>(data.size())));
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
     return out;
 }
 
@@ -127,6 +148,56 @@ TEST(Block, OtherMethodAndGarbageAreCorrupt) {
     junk[1] = 0x9C;
     junk[2] = 0xFF;  // reserved block type
     EXPECT_THROW(Read(MakeBlock(64, 434, 1, junk), 434), EZlibDataError);
+}
+
+TEST(Block, StreamNeedingADictionaryIsAnInternalError) {
+    // Not damage: the stream is sound, but no reader of these blocks has a
+    // dictionary to give, so inflate's answer is an unexpected one.
+    const Bytes data = test::MixedBytes(434, 14);
+    const Bytes z = CompressWithDictionary(data, "QV Setup preset dictionary");
+    ASSERT_NE(z[1] & 0x20, 0);  // the header's FDICT bit
+    try {
+        Read(MakeBlock(static_cast<std::int32_t>(z.size()), 434, Adler32(data.data(), 434), z), 434);
+        FAIL() << "a stream needing a dictionary was read";
+    } catch (const EZlibInternalError& e) {
+        EXPECT_EQ(e.code(), Z_NEED_DICT);
+        EXPECT_STREQ(e.what(), "内部错误。代码：2");
+    }
+}
+
+TEST(Block, NegativeOutputLimitOtherThanNoLimitIsRefused) {
+    const Bytes data = test::MixedBytes(5000, 15);
+    const Bytes z = Compress(data);
+    const auto zSize = static_cast<std::int32_t>(z.size());
+    MemoryInStream in(z);
+    Bytes out(data.size());
+    std::uint32_t adler = 0;
+    for (const std::int32_t maxOut : {-2, std::numeric_limits<std::int32_t>::min()})
+        EXPECT_THROW(DecompressBlock(in, zSize, adler, out.data(), maxOut), std::invalid_argument) << maxOut;
+    EXPECT_EQ(in.Position(), 0u);  // refused before reading
+
+    std::int64_t produced = 0;
+    EXPECT_TRUE(DecompressBlock(in, zSize, adler, out.data(), kNoOutputLimit, &produced));
+    EXPECT_EQ(produced, 5000);
+    EXPECT_EQ(out, data);
+    EXPECT_EQ(adler, Adler32(data.data(), data.size()));
+}
+
+TEST(Block, HeaderIsCheckedBeforeTheData) {
+    const Bytes data = test::MixedBytes(434, 16);
+    const Bytes block = MakeBlock(-1, 434, Adler32(data.data(), 434), data);
+    MemoryInStream in(block);
+    EXPECT_THROW(ReadBlockHeader(in, 433), EZlibDataError);
+    EXPECT_EQ(in.Position(), kBlockHeaderSize);  // the data is not touched
+
+    MemoryInStream again(block);
+    const BlockHeader header = ReadBlockHeader(again, 434);
+    EXPECT_EQ(header.CompressedSize, kStoredBlock);
+    EXPECT_EQ(header.UncompressedSize, 434);
+    Bytes buffer(434);
+    ReadBlockData(again, header, buffer.data());
+    EXPECT_EQ(buffer, data);
+    EXPECT_EQ(again.Position(), block.size());
 }
 
 TEST(Block, TruncatedFileIsAnIoError) {

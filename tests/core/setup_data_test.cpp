@@ -1,11 +1,41 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <limits>
+#include <new>
+
 #include "core/bytes.h"
 #include "core/setupdata/block.h"
 #include "core/setupdata/setup_data.h"
 
+// Every allocation of this test program passes here, so that a test can
+// refuse the large ones: a reader that makes room for a size before checking
+// it then fails with std::bad_alloc instead of quietly committing the memory.
+namespace {
+std::atomic<std::size_t> allocationLimit{std::numeric_limits<std::size_t>::max()};
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (size > allocationLimit.load(std::memory_order_relaxed)) throw std::bad_alloc();
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+// Kept out of line: inlined next to a new, GCC takes the free for a mismatch.
+[[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+
 namespace qv {
 namespace {
+
+// Allocations above `limit` bytes fail while this lives.
+class AllocationLimit {
+public:
+    explicit AllocationLimit(std::size_t limit) { allocationLimit = limit; }
+    ~AllocationLimit() { allocationLimit = std::numeric_limits<std::size_t>::max(); }
+    AllocationLimit(const AllocationLimit&) = delete;
+    AllocationLimit& operator=(const AllocationLimit&) = delete;
+};
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -146,6 +176,30 @@ TEST(SetupData, NegativeTextSizeAndHugeCountsAreDamage) {
     WriteBlock(out2, header, sizeof header, 9);
     MemoryInStream in2(out2.Bytes());
     EXPECT_THROW(LoadSetupData(in2), EInOutError);
+}
+
+TEST(SetupData, HugeTextSizeIsCheckedBeforeRoomIsMade) {
+    // The header announces a 2,000,000,000-byte text; the block that follows
+    // holds 17 bytes and says so.
+    const std::string text = "\xD0\xED\xBF\xC9\xD0\xAD\xD2\xE9\r\nLicence";
+    for (std::int32_t TSetupHeaderRec::*size : {&TSetupHeaderRec::LicenseTextSize,
+                                                &TSetupHeaderRec::InfoBeforeTextSize,
+                                                &TSetupHeaderRec::InfoAfterTextSize}) {
+        TSetupHeaderRec h;
+        h.*size = 2000000000;
+        std::uint8_t header[TSetupHeaderRec::kSize];
+        h.Encode(header);
+        MemoryOutStream out;
+        out.Write(kSetupDataSignature.data(), kSetupDataSignature.size());
+        WriteBlock(out, header, sizeof header, 9);
+        WriteBlock(out, text.data(), text.size(), 9);
+        MemoryInStream in(out.Bytes());
+
+        const AllocationLimit limit(64 * 1024 * 1024);
+        EXPECT_THROW(LoadSetupData(in), EZlibDataError);
+        // The limit is in force: making the room first would have failed.
+        EXPECT_THROW(std::string(2000000000, '\0'), std::bad_alloc);
+    }
 }
 
 TEST(SetupData, ObserverNamesEachItemBeforeReadingIt) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 #include "core/bytes.h"
@@ -91,7 +92,7 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
         z.next_out = output.get();
         z.avail_out = kDecompressBufferSize;
         const int result = inflate(&z, Z_PARTIAL_FLUSH);
-        if (result == Z_DATA_ERROR || result == Z_NEED_DICT) throw EZlibDataError();
+        if (result == Z_DATA_ERROR) throw EZlibDataError();
         if (result == Z_MEM_ERROR) throw std::bad_alloc();
         // With no input left, "no progress possible" just means done.
         if (result == Z_BUF_ERROR && inputDone) break;
@@ -114,6 +115,8 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
 
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
                      std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced) {
+    // Any other negative limit would turn into a huge unsigned one below.
+    if (maxOut < kNoOutputLimit) throw std::invalid_argument("DecompressBlock: negative output limit");
     if (produced) *produced = 0;
     std::int32_t inRemaining = compressedSize;
     std::int32_t outRemaining = maxOut;
@@ -125,7 +128,7 @@ bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_
     };
     const auto write = [&](const std::uint8_t* buffer, std::size_t count) -> std::size_t {
         std::size_t n = count;
-        if (outRemaining != -1) {
+        if (outRemaining != kNoOutputLimit) {
             n = std::min<std::size_t>(count, static_cast<std::size_t>(outRemaining));
             outRemaining -= static_cast<std::int32_t>(n);
         }
@@ -137,32 +140,40 @@ bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_
     return DecompressStream(read, write, adler);
 }
 
-void ReadBlock(InStream& file, void* buffer, std::size_t size) {
-    std::uint8_t header[kBlockHeaderSize];
-    file.ReadExact(header, sizeof header);
-    const std::uint32_t headerCheck = GetUi32(header);
-    const std::int32_t compressedSize = GetI32(header + 4);
-    const std::int32_t uncompressedSize = GetI32(header + 8);
-    const std::uint32_t dataCheck = GetUi32(header + 12);
-    if (uncompressedSize < 0 || static_cast<std::size_t>(uncompressedSize) != size ||
-        Adler32(header + 4, 12) != headerCheck)
+BlockHeader ReadBlockHeader(InStream& file, std::size_t size) {
+    std::uint8_t bytes[kBlockHeaderSize];
+    file.ReadExact(bytes, sizeof bytes);
+    BlockHeader header;
+    header.CompressedSize = GetI32(bytes + 4);
+    header.UncompressedSize = GetI32(bytes + 8);
+    header.DataCheck = GetUi32(bytes + 12);
+    if (header.UncompressedSize < 0 || static_cast<std::size_t>(header.UncompressedSize) != size ||
+        Adler32(bytes + 4, 12) != GetUi32(bytes))
         throw EZlibDataError();
+    // Other negative sizes name no valid block.
+    if (header.CompressedSize < 0 && header.CompressedSize != kStoredBlock) throw EZlibDataError();
+    return header;
+}
 
+void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer) {
     auto* out = static_cast<std::uint8_t*>(buffer);
-    if (compressedSize == kStoredBlock) {
+    const auto size = static_cast<std::size_t>(header.UncompressedSize);
+    if (header.CompressedSize == kStoredBlock) {
         file.ReadExact(out, size);
-        if (Adler32(out, size) != dataCheck) throw EZlibDataError();
+        if (Adler32(out, size) != header.DataCheck) throw EZlibDataError();
         return;
     }
-    // Other negative sizes name no valid block.
-    if (compressedSize < 0) throw EZlibDataError();
     std::uint32_t adler = 0;
     std::int64_t produced = 0;
     // The size is checked too: an empty stream has the checksum 1 and would
     // otherwise pass with nothing read into the buffer.
-    if (!DecompressBlock(file, compressedSize, adler, out, static_cast<std::int32_t>(size), &produced) ||
-        adler != dataCheck || produced != static_cast<std::int64_t>(size))
+    if (!DecompressBlock(file, header.CompressedSize, adler, out, header.UncompressedSize, &produced) ||
+        adler != header.DataCheck || produced != header.UncompressedSize)
         throw EZlibDataError();
+}
+
+void ReadBlock(InStream& file, void* buffer, std::size_t size) {
+    ReadBlockData(file, ReadBlockHeader(file, size), buffer);
 }
 
 void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {

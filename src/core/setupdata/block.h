@@ -19,6 +19,8 @@ namespace qv {
 
 constexpr std::size_t kBlockHeaderSize = 16;
 constexpr std::int32_t kStoredBlock = -1;
+// A DecompressBlock output limit that accepts everything.
+constexpr std::int32_t kNoOutputLimit = -1;
 // Both buffers of one decompression run have this size.
 constexpr std::size_t kDecompressBufferSize = 32000;
 
@@ -39,13 +41,29 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
                       std::uint32_t& adler);
 
 // DecompressStream from `compressedSize` bytes of `source` into at most
-// `maxOut` bytes of `dest` (-1: no limit); `produced` receives the bytes written.
+// `maxOut` bytes of `dest` (kNoOutputLimit: no limit); `produced` receives
+// the bytes written. Any other negative `maxOut` is a fault of the caller:
+// std::invalid_argument, before anything is read.
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
                      std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced = nullptr);
+
+// The 12 checked bytes in front of a block's data.
+struct BlockHeader {
+    std::int32_t CompressedSize = 0;  // kStoredBlock: the data follows stored
+    std::int32_t UncompressedSize = 0;
+    std::uint32_t DataCheck = 1;
+};
 
 // Reads one block of exactly `size` bytes into `buffer`. Raises
 // EZlibDataError when a check fails; I/O errors pass as EInOutError.
 void ReadBlock(InStream& file, void* buffer, std::size_t size);
+
+// ReadBlock in two steps, for a caller that must not make room for `size`
+// bytes before the block has confirmed that size: the header is read and
+// checked first, then the data of that block into a buffer of
+// header.UncompressedSize bytes.
+BlockHeader ReadBlockHeader(InStream& file, std::size_t size);
+void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer);
 
 // Writes one block: compressed at `level` (0-9), or stored when that is not
 // larger than the compressed form.

@@ -35,8 +35,11 @@ std::string ReadText(InStream& stream, std::int32_t size, const char* kind,
                      const SetupItemObserver& onItem) {
     if (size <= 0) return {};
     if (onItem) onItem(kind, 0);
+    // The size comes from the setup header; room for it is made only once
+    // the text's own block has confirmed it.
+    const BlockHeader header = ReadBlockHeader(stream, static_cast<std::size_t>(size));
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    ReadBlock(stream, bytes.data(), bytes.size());
+    ReadBlockData(stream, header, bytes.data());
     return cp936::ToUtf8(bytes);
 }
 

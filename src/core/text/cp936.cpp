@@ -17,21 +17,70 @@ constexpr char32_t kReplacement = 0xFFFD;
 constexpr unsigned char kEuroByte = 0x80;
 constexpr char32_t kEuro = 0x20AC;
 
+constexpr std::size_t kPairCount = (0xFF - kLeadFirst) * kTrailCount;
+// No double-byte code has this trail byte.
+constexpr int kNoTrail = 0x7F;
+
+// The standard characters; 0 where a pair names none.
 const std::uint16_t kDoubleByte[] = {
 #include "core/text/cp936_table.inc"
 };
-static_assert(sizeof kDoubleByte / sizeof kDoubleByte[0] == (0xFF - kLeadFirst) * kTrailCount);
+static_assert(sizeof kDoubleByte / sizeof kDoubleByte[0] == kPairCount);
+
+constexpr std::size_t PairIndex(int lead, int trail) {
+    return static_cast<std::size_t>((lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst));
+}
+
+struct ByteArea {
+    int leadFirst, leadLast, trailFirst, trailLast;
+};
+
+// Windows gives the user-defined characters private-use code points: the
+// three user-defined areas first, in this order and row by row, from U+E000;
+// then every other pair that names no standard character, in byte order.
+// Names written with such characters must keep them, so this follows Windows.
+constexpr char32_t kFirstPrivateUse = 0xE000;
+constexpr ByteArea kUserDefinedAreas[] = {
+    {0xAA, 0xAF, 0xA1, 0xFE},
+    {0xF8, 0xFE, 0xA1, 0xFE},
+    {0xA1, 0xA7, 0x40, 0xA0},
+};
+
+// Entry PairIndex(lead, trail): the UTF-16 unit of that pair, 0 for none.
+const std::array<std::uint16_t, kPairCount>& DecodeTable() {
+    static const auto table = [] {
+        std::array<std::uint16_t, kPairCount> t{};
+        std::copy(std::begin(kDoubleByte), std::end(kDoubleByte), t.begin());
+        auto next = static_cast<std::uint16_t>(kFirstPrivateUse);
+        // Inside the areas a code point belongs to its position, so a
+        // standard character there would keep its place in the numbering.
+        for (const ByteArea& area : kUserDefinedAreas)
+            for (int lead = area.leadFirst; lead <= area.leadLast; ++lead)
+                for (int trail = area.trailFirst; trail <= area.trailLast; ++trail) {
+                    if (trail == kNoTrail) continue;
+                    std::uint16_t& unit = t[PairIndex(lead, trail)];
+                    if (unit == 0) unit = next;
+                    ++next;
+                }
+        // The pairs still empty go on from there, in byte order, up to U+E864.
+        for (std::size_t i = 0; i < t.size(); ++i)
+            if (t[i] == 0 && kTrailFirst + static_cast<int>(i % kTrailCount) != kNoTrail) t[i] = next++;
+        return t;
+    }();
+    return table;
+}
 
 // Sorted (code point, double-byte code) pairs for encoding, built on first use.
 const std::vector<std::pair<std::uint16_t, std::uint16_t>>& EncodeTable() {
     static const auto table = [] {
+        const auto& decode = DecodeTable();
         std::vector<std::pair<std::uint16_t, std::uint16_t>> t;
-        t.reserve(22000);
-        for (std::size_t i = 0; i < sizeof kDoubleByte / sizeof kDoubleByte[0]; ++i) {
-            if (kDoubleByte[i] == 0) continue;
+        t.reserve(decode.size());
+        for (std::size_t i = 0; i < decode.size(); ++i) {
+            if (decode[i] == 0) continue;
             const int lead = kLeadFirst + static_cast<int>(i) / kTrailCount;
             const int trail = kTrailFirst + static_cast<int>(i) % kTrailCount;
-            t.emplace_back(kDoubleByte[i], static_cast<std::uint16_t>(lead << 8 | trail));
+            t.emplace_back(decode[i], static_cast<std::uint16_t>(lead << 8 | trail));
         }
         // Where a code point has two byte forms, the first (lowest) one is kept.
         std::stable_sort(t.begin(), t.end(), [](auto& a, auto& b) { return a.first < b.first; });
@@ -121,6 +170,7 @@ std::optional<std::string> Encode(const std::string& utf8, bool lossy) {
 std::string ToUtf8(const std::string& bytes) {
     std::string out;
     out.reserve(bytes.size() * 3 / 2);
+    const auto& table = DecodeTable();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const unsigned char b = static_cast<unsigned char>(bytes[i]);
         if (b < 0x80) {
@@ -131,7 +181,7 @@ std::string ToUtf8(const std::string& bytes) {
             const unsigned char t = static_cast<unsigned char>(bytes[i + 1]);
             char32_t c = kReplacement;
             if (t >= kTrailFirst && t <= 0xFE) {
-                const auto unit = kDoubleByte[(b - kLeadFirst) * kTrailCount + (t - kTrailFirst)];
+                const auto unit = table[PairIndex(b, t)];
                 if (unit != 0) c = unit;
             }
             // A trail byte below 0x40 is a character of its own: keep it.

@@ -8,7 +8,8 @@
 
 namespace qv::cp936 {
 
-// Decodes code page 936 bytes. Bytes that name no character become U+FFFD.
+// Decodes code page 936 bytes. User-defined characters become the private-use
+// code points that Windows gives them; bytes that name no character, U+FFFD.
 std::string ToUtf8(const std::string& bytes);
 
 // Encodes UTF-8 text; nullopt when a character has no code page 936 form
