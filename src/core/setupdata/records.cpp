@@ -10,7 +10,6 @@ namespace qv {
 
 const Signature kSetupDataSignature = {'i', '1', '0', '9', '-', '3', '2', 0x1A};
 const Signature kDataFileSignature = {'i', 'd', 's', 'k', 'a', '3', '2', 0x1A};
-const Signature kUninstallLogSignature = {'u', '1', '0', '9', '-', '3', '2', 0x1A};
 const std::array<std::uint8_t, 4> kZlibMarker = {'z', 'l', 'b', 0x1A};
 
 namespace {

@@ -21,7 +21,6 @@ namespace qv {
 using Signature = std::array<std::uint8_t, 8>;
 extern const Signature kSetupDataSignature;    // "i109-32" 0x1A
 extern const Signature kDataFileSignature;     // "idska32" 0x1A
-extern const Signature kUninstallLogSignature; // "u109-32" 0x1A
 extern const std::array<std::uint8_t, 4> kZlibMarker;  // "zlb" 0x1A
 
 // A text longer than its field allows, in code page 936 bytes; or one that
