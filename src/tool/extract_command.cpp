@@ -78,11 +78,13 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         try {
             FileOutStream sink(PathToUtf8(staged.Temporary()));
             ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
-            ThrowIfInterrupted();
-            bar.Advance(n);
-        });
+                ThrowIfInterrupted();
+                bar.Advance(n);
+            });
             sink.Close();
         } catch (const EInOutError& failure) {
+            // Only the sink's failures come here: those of the sources are
+            // worded by ReadFileStream.
             throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
         }
         if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;

@@ -1,13 +1,10 @@
 #include "tool/setup_reader.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 #include "core/errors.h"
-#include "core/setupdata/block.h"
 #include "core/setupdata/records.h"
-#include "core/bytes.h"
 #include "tool/platform.h"
 #include "tool/tool_errors.h"
 
@@ -127,18 +124,89 @@ std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
         path = sibling;
     }
     auto in = OpenForReading(path);
-    const std::string name = PathToUtf8(path);
-    std::uint8_t header[kDataFileHeaderSize];
-    if (in->Read(header, sizeof header) != sizeof header)
-        throw DamagedData(name + ": shorter than the 12-byte header of a data file");
-    if (std::memcmp(header, kDataFileSignature.data(), kDataFileSignature.size()) != 0)
-        throw DamagedData(name + ": not a data file: the signature \"idska32\" is missing");
-    const std::uint32_t stated = GetUi32(header + 8);
-    if (stated != in->Size())
-        throw DamagedData(name + ": its header gives its size as " + std::to_string(stated) + " bytes, but it has " +
-                          std::to_string(in->Size()) + " (cut short or damaged)");
-    in->Seek(0);  // the core's reader checks the header again
+    opened_[diskNumber] = path;
     return in;
+}
+
+std::unique_ptr<InStream> DataFiles::OpenSlDataFile() { return OpenForReading(where_.SetupFile); }
+
+std::string DataFiles::PathOf(const SourceFailure& failure) const {
+    if (failure.InSlFile) return PathToUtf8(where_.SetupFile);
+    const auto found = opened_.find(failure.Disk);
+    if (found != opened_.end()) return PathToUtf8(found->second);
+    return PathToUtf8(where_.Folder / ("SETUP." + std::to_string(failure.Disk)));
+}
+
+namespace {
+
+// The source named inside a file's message: its data file by number, the
+// /SL file by path.
+std::string SourceName(const DataFiles& dataFiles, const SourceFailure& failure) {
+    return failure.InSlFile ? dataFiles.PathOf(failure) : "SETUP." + std::to_string(failure.Disk);
+}
+
+// The author's words for a failure the core found; `item` names the file
+// whose stream was being read, empty when a data file was checked alone.
+[[noreturn]] void ThrowWorded(const SourceFailure& failure, const std::string& ioText, const DataFiles& dataFiles,
+                              const std::string& item) {
+    using Kind = SourceFailureKind;
+    const std::string path = dataFiles.PathOf(failure);
+    const std::string source = SourceName(dataFiles, failure);
+    const std::string reading = item.empty() ? "" : " (while reading " + item + ")";
+    const auto damaged = [&](const std::string& what) { return DamagedData(item + ": " + what); };
+    switch (failure.Kind) {
+    case Kind::BadSignature:
+        throw DamagedData(path + ": not a data file: the signature \"idska32\" is missing" + reading);
+    case Kind::SizeFieldDiffers:
+        throw DamagedData(path + ": its header gives its size as " + std::to_string(failure.Expected) +
+                          " bytes, but it has " + std::to_string(failure.Actual) + " (cut short or damaged)" + reading);
+    case Kind::HeaderCutShort:
+        throw DamagedData(path + ": shorter than the 12-byte header of a data file (it has " +
+                          std::to_string(failure.Actual) + " bytes)" + reading);
+    case Kind::ReadFailed:
+        throw IoFailure((item.empty() ? "" : item + ": ") + "cannot read '" + path + "' at offset " +
+                        std::to_string(failure.Offset) + ": " + ioText);
+    case Kind::MissingMarker:
+        throw damaged("no \"zlb\" marker at offset " + std::to_string(failure.Offset) + " of " + source);
+    case Kind::StreamEndedEarly:
+        throw damaged("its stream runs past the end of its last data file (" + source + "): " +
+                      std::to_string(failure.Expected) + " of its compressed bytes are missing");
+    case Kind::MoreDataThanExpected:
+        throw damaged("its stream decompresses to more than the " + std::to_string(failure.Expected) +
+                      " bytes its record gives");
+    case Kind::LessDataThanExpected:
+        throw damaged("its stream decompresses to " + std::to_string(failure.Actual) + " bytes, its record gives " +
+                      std::to_string(failure.Expected));
+    case Kind::ChecksumMismatch:
+        throw damaged("the Adler-32 of its contents is " + Hex32(static_cast<std::uint32_t>(failure.Actual)) +
+                      ", its record gives " + Hex32(static_cast<std::uint32_t>(failure.Expected)));
+    case Kind::CorruptData:
+        throw damaged("its compressed data is corrupt (found reading " + source + " up to offset " +
+                      std::to_string(failure.Offset) + ")");
+    case Kind::NegativeSize:
+        throw damaged("its record gives a negative size (compressed " + std::to_string(failure.Actual) +
+                      ", original " + std::to_string(failure.Expected) + " bytes)");
+    case Kind::BadDiskRange:
+        throw damaged("its location names the data files " + std::to_string(failure.Disk) + " to " +
+                      std::to_string(failure.Actual));
+    case Kind::StartOutsideSource:
+        throw damaged("its stream would start at offset " + std::to_string(failure.Offset) + ", outside " + source +
+                      " (" + std::to_string(failure.Actual) + " bytes)");
+    }
+    throw damaged("its stream fails a check");
+}
+
+}  // namespace
+
+void DataFiles::CheckDataFile(int diskNumber) {
+    const auto in = OpenDataFile(diskNumber);
+    try {
+        CheckDataFileHeader(*in, diskNumber);
+    } catch (const ESourceStreamDamaged& damage) {
+        ThrowWorded(damage.failure(), "", *this, "");
+    } catch (const ESourceReadError& error) {
+        ThrowWorded(error.failure(), error.what(), *this, "");
+    }
 }
 
 std::string FileItemName(const SetupData& data, std::size_t index) {
@@ -149,75 +217,16 @@ std::string FileItemName(const SetupData& data, std::size_t index) {
 
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead) {
-    const TFileRec& file = setup.Data.FileRecords[index];
-    const TFileLocationRec& location = setup.Data.FileLocationRecords[index];
     const std::string item = FileItemName(setup.Data, index);
-    const auto damaged = [&](const std::string& what) { return DamagedData(item + ": " + what); };
-    if (location.LastDisk < location.FirstDisk || (setup.Where.FileDataOffset == 0 && location.FirstDisk < 1))
-        throw damaged("its location names the data files " + std::to_string(location.FirstDisk) + " to " +
-                      std::to_string(location.LastDisk));
-    if (file.CompressedSize < 0 || file.OriginalSize < 0) throw damaged("its record gives a negative size");
-
-    TExtractContext context;
-    context.Opener = &dataFiles;
-    std::string sourceName;
-    std::int64_t start = location.StartOffset;
     try {
-        if (setup.Where.FileDataOffset != 0) {
-            context.Source = OpenForReading(setup.Where.SetupFile);
-            sourceName = PathToUtf8(setup.Where.SetupFile);
-            start += setup.Where.FileDataOffset;
-        } else {
-            context.Source = dataFiles.OpenDataFile(location.FirstDisk);
-            CheckDataFileHeader(*context.Source);
-            sourceName = "SETUP." + std::to_string(location.FirstDisk);
-        }
-        if (start < 0 || static_cast<std::uint64_t>(start) + kZlibMarker.size() > context.Source->Size())
-            throw damaged("its stream would start at offset " + std::to_string(start) + ", outside " + sourceName +
-                          " (" + std::to_string(context.Source->Size()) + " bytes)");
-        context.Source->Seek(static_cast<std::uint64_t>(start));
-        std::uint8_t marker[4];
-        context.Source->ReadExact(marker, sizeof marker);
-        if (std::memcmp(marker, kZlibMarker.data(), sizeof marker) != 0)
-            throw damaged("no \"zlb\" marker at offset " + std::to_string(start) + " of " + sourceName);
-
-        context.CurrentDisk = location.FirstDisk;
-        context.LastDisk = location.LastDisk;
-        context.BytesLeft = file.CompressedSize;
-        context.ExpectedSize = file.OriginalSize;
-        context.OnRead = onRead;
-        std::uint32_t adler = 0;
-        try {
-            // The engine's read side, across data files; the write side
-            // checks the size as the engine's does.
-            DecompressStream([&](std::uint8_t* b, std::size_t n) { return ExtractReadProc(b, n, context); },
-                             [&](const std::uint8_t* b, std::size_t n) {
-                                 if (std::int64_t{context.BytesWritten} + static_cast<std::int64_t>(n) > file.OriginalSize)
-                                     throw damaged("its stream decompresses to more than the " +
-                                                   std::to_string(file.OriginalSize) + " bytes its record gives");
-                                 sink.Write(b, n);
-                                 context.BytesWritten += static_cast<std::int32_t>(n);
-                                 return n;
-                             },
-                             adler);
-        } catch (const ESourceFileCorrupted&) {
-            throw damaged("its stream runs past the end of its last data file (SETUP." +
-                          std::to_string(location.LastDisk) + ")");
-        } catch (const EZlibDataError&) {
-            throw damaged("its compressed data is corrupt");
-        } catch (const EZlibInternalError& error) {
-            throw damaged(std::string("its compressed data cannot be decompressed: ") + error.what());
-        }
-        if (context.BytesWritten != file.OriginalSize)
-            throw damaged("its stream decompresses to " + std::to_string(context.BytesWritten) + " bytes, its record gives " +
-                          std::to_string(file.OriginalSize));
-        if (adler != file.Adler32)
-            throw damaged("the Adler-32 of its contents is " + Hex32(adler) + ", its record gives " + Hex32(file.Adler32));
-    } catch (const ESourceFileCorrupted&) {
-        throw damaged("a data file header fails its check (源文件已损坏。)");
-    } catch (const EInOutError& error) {
-        if (error.code() == io_code::ReadBeyondEnd) throw damaged("its stream is cut short in " + sourceName);
-        throw IoFailure(item + ": " + error.what());
+        ExtractFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
+                          setup.Where.FileDataOffset, sink, onRead);
+    } catch (const ESourceStreamDamaged& damage) {
+        ThrowWorded(damage.failure(), "", dataFiles, item);
+    } catch (const ESourceReadError& error) {
+        ThrowWorded(error.failure(), error.what(), dataFiles, item);
+    } catch (const EZlibInternalError& error) {
+        throw DamagedData(item + ": its compressed data cannot be decompressed: " + error.what());
     }
 }
 

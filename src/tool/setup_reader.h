@@ -1,11 +1,12 @@
 // Reading existing setup data for list, verify and extract: where it lies,
 // loading it with damage reported by item, and reading each file's stream
-// with the engine's checks.
+// through the core's extractor, its failures worded for the author.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,24 +39,36 @@ struct LoadedSetup {
 // the file cannot be read.
 LoadedSetup LoadSetup(const SetupLocation& where);
 
-// The data files SETUP.n: beside the setup data, or in ..\DISKn as the
-// engine also looks. Each is checked (signature, size) when opened.
+// The sources of the file streams: data files SETUP.n beside the setup
+// data, or in ..\DISKn as the engine also looks, or the /SL file. Opening
+// only finds and opens; the core checks what it reads.
 class DataFiles : public DataFileOpener {
 public:
     explicit DataFiles(const LoadedSetup& setup) : where_(setup.Where), setupDataEnd_(setup.EndOffset) {}
+    // IoFailure when SETUP.n is in neither place or cannot be opened.
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override;
+    std::unique_ptr<InStream> OpenSlDataFile() override;
+
+    // Opens data file n and checks its header; DamagedData or IoFailure
+    // naming the file.
+    void CheckDataFile(int diskNumber);
+
+    // The path of the source that a failure names, as opened.
+    std::string PathOf(const SourceFailure& failure) const;
 
 private:
     SetupLocation where_;
     std::uint64_t setupDataEnd_;
+    std::map<int, std::filesystem::path> opened_;
 };
 
 // "file #3 ({app}\x.dll)": a file record for messages (index from 0).
 std::string FileItemName(const SetupData& data, std::size_t index);
 
-// Decompresses file `index` into `sink` with every check of the engine:
-// data file headers, the "zlb" marker, sizes and Adler-32. Raises
-// DamagedData naming the file and what is wrong.
+// Decompresses file `index` into `sink` through the core's extractor, with
+// every check of the engine. Raises DamagedData naming the file and what
+// is wrong, IoFailure when a source cannot be found or read; failures of
+// `sink` pass as EInOutError.
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead = {});
 

@@ -32,7 +32,7 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
     int dataFileCount = 0;
     if (setup.Where.FileDataOffset == 0) {
         for (const auto& location : d.FileLocationRecords) dataFileCount = std::max(dataFileCount, location.LastDisk);
-        for (int n = 1; n <= dataFileCount; ++n) dataFiles.OpenDataFile(n);
+        for (int n = 1; n <= dataFileCount; ++n) dataFiles.CheckDataFile(n);
     }
 
     // Records that share a stream share its check.

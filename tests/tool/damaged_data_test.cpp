@@ -132,6 +132,51 @@ TEST_F(DamagedData, DataFileSignatureAndSize) {
     bytes.push_back(0);
     w.Write("out/SETUP.1", bytes);
     ExpectDamage({"verify"}, {"SETUP.1: its header gives its size as 20000 bytes, but it has 20001"});
+    bytes.pop_back();
+    w.Write("out/SETUP.1", bytes);
+
+    // Extract checks no data file ahead: the damage is met inside a stream.
+    FlipByte("out/SETUP.2", 1);
+    ExpectDamage({"extract", "-d", w.Arg("x")},
+                 {"SETUP.2: not a data file: the signature \"idska32\" is missing (while reading file #2 ({app}\\large.bin))"});
+    FlipByte("out/SETUP.2", 1);
+
+    const Bytes second = w.Read("out/SETUP.2");
+    w.Write("out/SETUP.2", Bytes(second.begin(), second.begin() + 7));
+    ExpectDamage({"verify"}, {"SETUP.2: shorter than the 12-byte header of a data file (it has 7 bytes)"});
+}
+
+TEST_F(DamagedData, ImpossibleLocationsAndSizes) {
+    const SetupData data = Load();
+    SetupData wrong = data;
+    wrong.FileRecords[1].CompressedSize = -2;
+    Save(wrong);
+    ExpectDamage({"verify"}, {"file #2 ({app}\\large.bin): its record gives a negative size (compressed -2"});
+
+    wrong = data;
+    wrong.FileLocationRecords[0].FirstDisk = 2;
+    Save(wrong);
+    ExpectDamage({"extract", "-d", w.Arg("x")}, {"file #1 ({app}\\small.bin): its location names the data files 2 to 1"});
+    EXPECT_FALSE(w.Exists("x/app/small.bin"));
+}
+
+TEST_F(DamagedData, TheSingleFileIsNamedInItsDamage) {
+    const ToolRun built = RunQvsetup({"build", w.Arg("spanning.toml"), "--single-file", w.Arg("setup.bin")});
+    ASSERT_EQ(built.Status, 0) << built.Err;
+    const std::string marker = "/SL setup.bin 0 ";
+    const std::size_t at = built.Out.find(marker);
+    ASSERT_NE(at, std::string::npos) << built.Out;
+    const std::string fileDataOffset = std::to_string(std::stoll(built.Out.substr(at + marker.size())));
+
+    Bytes bytes = w.Read("setup.bin");
+    bytes.resize(bytes.size() - 100);
+    w.Write("setup.bin", bytes);
+    const ToolRun run = RunQvsetup({"verify", w.Arg("setup.bin"), "--sl", "0", fileDataOffset});
+    EXPECT_EQ(run.Status, 2) << run.Err;
+    EXPECT_NE(run.Err.find("file #3 ({app}\\tail.bin): its stream runs past the end of its last data file (" +
+                           w.Arg("setup.bin") + "): 100 of its compressed bytes are missing"),
+              std::string::npos)
+        << run.Err;
 }
 
 TEST_F(DamagedData, StreamMarkerContentsAndRecordedChecks) {
@@ -189,6 +234,12 @@ TEST_F(DamagedData, AMissingDataFileIsAnIoFailure) {
     const ToolRun run = RunQvsetup({"verify", w.Arg("out")});
     EXPECT_EQ(run.Status, 3);
     EXPECT_NE(run.Err.find("data file SETUP.2 not found"), std::string::npos) << run.Err;
+
+    // One that is there but cannot be read.
+    fs::create_directory(w.Path("out/SETUP.2"));
+    const ToolRun unreadable = RunQvsetup({"verify", w.Arg("out")});
+    EXPECT_EQ(unreadable.Status, 3);
+    EXPECT_NE(unreadable.Err.find("SETUP.2"), std::string::npos) << unreadable.Err;
 }
 
 }  // namespace

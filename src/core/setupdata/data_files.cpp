@@ -14,71 +14,181 @@
 namespace qv {
 
 namespace {
+
 constexpr std::uint64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
+
+SourceFailure FailureAt(const TExtractContext& context, SourceFailureKind kind, std::int64_t expected = 0,
+                        std::int64_t actual = 0) {
+    SourceFailure failure;
+    failure.Kind = kind;
+    failure.Disk = context.CurrentDisk;
+    failure.InSlFile = context.SourceIsSlFile;
+    failure.Offset = static_cast<std::int64_t>(context.SourceOffset);
+    failure.Expected = expected;
+    failure.Actual = actual;
+    return failure;
 }
 
-void CheckDataFileHeader(InStream& source) {
+// Every read of a source goes through here, so that a failing device is
+// reported with the data file and the offset it failed at.
+std::size_t ReadSource(TExtractContext& context, std::uint8_t* buffer, std::size_t count) {
+    std::size_t got = 0;
+    try {
+        got = context.Source->Read(buffer, count);
+    } catch (const EInOutError& error) {
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ReadFailed), error.code());
+    }
+    context.SourceOffset += got;
+    return got;
+}
+
+// A record that no writer produces would make the callbacks count with
+// negative sizes or walk the disks backwards.
+void CheckRecord(const TFileRec& file, const TFileLocationRec& location, bool slFile) {
+    SourceFailure failure;
+    failure.Disk = location.FirstDisk;
+    failure.InSlFile = slFile;
+    if (file.CompressedSize < 0 || file.OriginalSize < 0) {
+        failure.Kind = SourceFailureKind::NegativeSize;
+        failure.Expected = file.OriginalSize;
+        failure.Actual = file.CompressedSize;
+        RaiseSourceFailure(failure);
+    }
+    // Only data files have numbers; the /SL file holds whatever the first one is.
+    if (location.LastDisk < location.FirstDisk || (!slFile && location.FirstDisk < 1)) {
+        failure.Kind = SourceFailureKind::BadDiskRange;
+        failure.Actual = location.LastDisk;
+        RaiseSourceFailure(failure);
+    }
+}
+
+}  // namespace
+
+void CheckDataFileHeader(InStream& source, std::int32_t diskNumber) {
+    SourceFailure failure;
+    failure.Disk = diskNumber;
     std::uint8_t header[kDataFileHeaderSize];
-    source.ReadExact(header, sizeof header);
-    if (std::memcmp(header, kDataFileSignature.data(), kDataFileSignature.size()) != 0 ||
-        static_cast<std::uint64_t>(static_cast<std::uint32_t>(GetI32(header + 8))) != source.Size() ||
-        GetI32(header + 8) < 0)
-        SourceFileCorrupted();
+    std::size_t got = 0;
+    try {
+        got = source.Read(header, sizeof header);
+    } catch (const EInOutError& error) {
+        failure.Kind = SourceFailureKind::ReadFailed;
+        RaiseSourceFailure(failure, error.code());
+    }
+    if (got != sizeof header) {
+        failure.Kind = SourceFailureKind::HeaderCutShort;
+        failure.Expected = sizeof header;
+        failure.Actual = static_cast<std::int64_t>(got);
+        RaiseSourceFailure(failure, io_code::ReadBeyondEnd);
+    }
+    if (std::memcmp(header, kDataFileSignature.data(), kDataFileSignature.size()) != 0) {
+        failure.Kind = SourceFailureKind::BadSignature;
+        RaiseSourceFailure(failure);
+    }
+    const std::int64_t stated = GetI32(header + 8);
+    const std::uint64_t size = source.Size();
+    if (stated < 0 || static_cast<std::uint64_t>(stated) != size) {
+        failure.Kind = SourceFailureKind::SizeFieldDiffers;
+        failure.Offset = 8;
+        failure.Expected = stated;
+        failure.Actual = static_cast<std::int64_t>(size);
+        RaiseSourceFailure(failure);
+    }
 }
 
 std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractContext& context) {
     std::size_t n = count;
-    if (context.BytesLeft < static_cast<std::int64_t>(n)) n = context.BytesLeft > 0 ? context.BytesLeft : 0;
+    if (context.BytesLeft < static_cast<std::int64_t>(n))
+        n = context.BytesLeft > 0 ? static_cast<std::size_t>(context.BytesLeft) : 0;
     const std::size_t result = n;
     while (n != 0) {
-        const std::size_t got = context.Source->Read(buffer, n);
+        const std::size_t got = ReadSource(context, buffer, n);
         context.BytesLeft -= static_cast<std::int32_t>(got);
         if (got == n) break;
+        // This data file has ended inside the stream.
         n -= got;
         buffer += got;
-        if (context.CurrentDisk >= context.LastDisk) SourceFileCorrupted();
+        if (context.CurrentDisk >= context.LastDisk)
+            RaiseSourceFailure(FailureAt(context, SourceFailureKind::StreamEndedEarly, context.BytesLeft, 0));
         context.Source.reset();
         ++context.CurrentDisk;
+        context.SourceIsSlFile = false;
+        context.SourceOffset = 0;
         context.Source = context.Opener->OpenDataFile(context.CurrentDisk);
-        CheckDataFileHeader(*context.Source);
+        CheckDataFileHeader(*context.Source, context.CurrentDisk);
+        context.SourceOffset = kDataFileHeaderSize;
     }
     if (context.OnRead) context.OnRead(result);
     return result;
 }
 
 std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExtractContext& context) {
-    if (static_cast<std::int64_t>(context.BytesWritten) + static_cast<std::int64_t>(count) >
-        context.ExpectedSize)
-        SourceFileCorrupted();
+    const std::int64_t reached = std::int64_t{context.BytesWritten} + static_cast<std::int64_t>(count);
+    if (reached > context.ExpectedSize)
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::MoreDataThanExpected, context.ExpectedSize, reached));
     context.Dest->Write(buffer, count);
     context.BytesWritten += static_cast<std::int32_t>(count);
     return count;
 }
 
-void ExtractFileStream(TExtractContext& context, const TFileRec& file,
-                       const TFileLocationRec& location, std::int32_t slFileDataOffset) {
-    if (slFileDataOffset == 0) CheckDataFileHeader(*context.Source);
-    const std::int64_t start = std::int64_t{slFileDataOffset} + location.StartOffset;
-    if (start < 0 || static_cast<std::uint64_t>(start) > context.Source->Size()) SourceFileCorrupted();
-    context.Source->Seek(static_cast<std::uint64_t>(start));
-    std::uint8_t marker[4];
-    context.Source->ReadExact(marker, sizeof marker);
-    if (std::memcmp(marker, kZlibMarker.data(), sizeof marker) != 0) SourceFileCorrupted();
+void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                       std::int32_t slFileDataOffset, OutStream& dest, const ExtractProgress& onRead) {
+    const bool slFile = slFileDataOffset != 0;
+    CheckRecord(file, location, slFile);
 
+    TExtractContext context;
     context.CurrentDisk = location.FirstDisk;
     context.LastDisk = location.LastDisk;
     context.BytesLeft = file.CompressedSize;
     context.ExpectedSize = file.OriginalSize;
     context.BytesWritten = 0;
+    context.Opener = &opener;
+    context.Dest = &dest;
+    context.OnRead = onRead;
+
+    std::int64_t start = location.StartOffset;
+    if (slFile) {
+        // The /SL file has no data file header.
+        context.Source = opener.OpenSlDataFile();
+        context.SourceIsSlFile = true;
+        start += slFileDataOffset;
+    } else {
+        context.Source = opener.OpenDataFile(location.FirstDisk);
+        CheckDataFileHeader(*context.Source, location.FirstDisk);
+    }
+    const std::uint64_t sourceSize = context.Source->Size();
+    if (start < 0 || static_cast<std::uint64_t>(start) + kZlibMarker.size() > sourceSize) {
+        SourceFailure failure = FailureAt(context, SourceFailureKind::StartOutsideSource);
+        failure.Offset = start;
+        failure.Actual = static_cast<std::int64_t>(sourceSize);
+        RaiseSourceFailure(failure);
+    }
+    context.SourceOffset = static_cast<std::uint64_t>(start);
+    try {
+        context.Source->Seek(context.SourceOffset);
+    } catch (const EInOutError& error) {
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ReadFailed), error.code());
+    }
+    std::uint8_t marker[4];
+    const SourceFailure markerFailure = FailureAt(context, SourceFailureKind::MissingMarker);
+    if (ReadSource(context, marker, sizeof marker) != sizeof marker ||
+        std::memcmp(marker, kZlibMarker.data(), sizeof marker) != 0)
+        RaiseSourceFailure(markerFailure);
+
     std::uint32_t adler = 0;
     try {
+        // The sink accepts every byte or raises, so the result is always true.
         DecompressStream([&](std::uint8_t* b, std::size_t n) { return ExtractReadProc(b, n, context); },
                          [&](const std::uint8_t* b, std::size_t n) { return ExtractWriteProc(b, n, context); },
                          adler);
     } catch (const EZlibDataError&) {
-        SourceFileCorrupted();
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::CorruptData));
     }
-    if (context.BytesWritten != file.OriginalSize || adler != file.Adler32) SourceFileCorrupted();
+    if (context.BytesWritten != file.OriginalSize)
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::LessDataThanExpected, file.OriginalSize,
+                                     context.BytesWritten));
+    if (adler != file.Adler32)
+        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
 }
 
 // ---- writing ----

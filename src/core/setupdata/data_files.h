@@ -14,23 +14,35 @@
 
 #include "core/io/streams.h"
 #include "core/setupdata/records.h"
+#include "core/setupdata/source_failure.h"
 
 namespace qv {
 
 constexpr std::size_t kDataFileHeaderSize = 12;
 
-// Finds and opens data file n: the engine looks beside the setup data and in
-// ..\DISKn and may ask for the next disk (raising EAbort when the user gives
-// up); the tool opens SETUP.n beside SETUP.0.
+// Finds and opens the sources of a file's stream: the engine looks for
+// data file n beside the setup data and in ..\DISKn and may ask for the
+// next disk (raising EAbort when the user gives up); the tool opens it or
+// fails with its own message. Whatever they raise passes the extractor
+// untouched.
 class DataFileOpener {
 public:
     virtual ~DataFileOpener() = default;
     virtual std::unique_ptr<InStream> OpenDataFile(int diskNumber) = 0;
+    // The file named after /SL, which holds the file data from its file
+    // data offset on; asked only when that offset is not 0.
+    virtual std::unique_ptr<InStream> OpenSlDataFile() = 0;
 };
 
-// Reads and checks the 12-byte header of a data file just opened;
-// ESourceFileCorrupted when the signature or the total size differs.
-void CheckDataFileHeader(InStream& source);
+// Reads and checks the 12-byte header of data file `diskNumber`, just
+// opened; leaves `source` at the first stream byte. A wrong signature or
+// size field raises ESourceStreamDamaged, a file shorter than the header
+// ESourceReadError (Read beyond end of file).
+void CheckDataFileHeader(InStream& source, std::int32_t diskNumber);
+
+// Reports compressed bytes as they are read; the engine advances its gauge
+// and pumps messages there, and may raise EAbort.
+using ExtractProgress = std::function<void(std::size_t compressedBytes)>;
 
 // One file being extracted; passed unchanged to both callbacks.
 struct TExtractContext {
@@ -40,23 +52,30 @@ struct TExtractContext {
     std::int32_t ExpectedSize = 0;
     std::int32_t BytesWritten = 0;
 
-    std::unique_ptr<InStream> Source;  // the open data file
+    std::unique_ptr<InStream> Source;  // the open data file (or /SL file)
+    bool SourceIsSlFile = false;
+    std::uint64_t SourceOffset = 0;    // of the next byte read from Source
     DataFileOpener* Opener = nullptr;  // for the next disks
     OutStream* Dest = nullptr;
-    // Told the compressed bytes of each read; the engine advances its gauge
-    // and pumps messages there, and may raise EAbort.
-    std::function<void(std::size_t)> OnRead;
+    ExtractProgress OnRead;
 };
 
+// Delivers up to `count` compressed bytes, crossing into the next data
+// files as the stream does.
 std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractContext& context);
+// Writes to context.Dest; more bytes than ExpectedSize are damage. Failures
+// of Dest pass as they are.
 std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExtractContext& context);
 
-// Decompresses one file's stream from `context.Source` (already open on the
-// first data file, or on the /SL file when slFileDataOffset is not 0) into
-// `context.Dest`: header check, marker, decompression, size and Adler-32
-// checks. Every kind of damage raises ESourceFileCorrupted.
-void ExtractFileStream(TExtractContext& context, const TFileRec& file,
-                       const TFileLocationRec& location, std::int32_t slFileDataOffset);
+// Decompresses one file's stream into `dest`: opens its first source
+// through `opener` (the /SL file when slFileDataOffset is not 0, else data
+// file FirstDisk with its header checked), checks the marker, decompresses
+// in pieces of kDecompressBufferSize across the data files, and checks the
+// size and the Adler-32. Damage raises ESourceStreamDamaged, a failed read
+// of a source ESourceReadError; EZlibInternalError, the opener's and
+// `onRead`'s exceptions and those of `dest` pass unchanged.
+void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                       std::int32_t slFileDataOffset, OutStream& dest, const ExtractProgress& onRead = {});
 
 // Where and how big one compressed stream became.
 struct StoredStream {
