@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "tool/build_command.h"
+#include "tool/log_command.h"
 #include "tool/platform.h"
 #include "tool/read_commands.h"
 #include "tool/tool_errors.h"
@@ -33,8 +34,8 @@ void AddSlOption(CLI::App* command, std::vector<std::int64_t>& values) {
 }  // namespace
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool progress) {
-    CLI::App app{"qvsetup: builds, lists, verifies and extracts QV Setup data.\n"
-                 "Exit status: 0 ok, 1 usage or script error, 2 damaged setup data, 3 I/O failure.",
+    CLI::App app{"qvsetup: builds, lists, verifies and extracts QV Setup data, and prints uninstall logs.\n"
+                 "Exit status: 0 ok, 1 usage or script error, 2 damaged setup data or uninstall log, 3 I/O failure.",
                  "qvsetup"};
     app.set_version_flag("--version", kVersion);
     app.require_subcommand(1);
@@ -72,6 +73,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     extractCommand->add_option("-d,--directory", folder, "the folder to extract into")->required();
     AddSlOption(extractCommand, sl);
 
+    std::string logFile;
+    auto* logCommand = app.add_subcommand("log", "print an uninstall log: its header and every change it records");
+    logCommand->add_option("FILE", logFile, "the uninstall log (UNINST1.nnn in the application folder)")->required();
+    logCommand->add_flag("--json", json, "print JSON (UTF-8) instead of text");
+
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
         app.parse(reversed);
@@ -93,6 +99,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             RunVerify(path, SlFrom(sl), out, err, progress);
         } else if (*extractCommand) {
             RunExtract(path, SlFrom(sl), folder, out, err, progress);
+        } else if (*logCommand) {
+            RunLog(logFile, json, out);
         }
         return kExitOk;
     } catch (const ScriptErrors& errors) {
