@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/io/streams.h"
+#include "core/unique_owner.h"
 #include "tool/tool_errors.h"
 
 #ifdef _WIN32
@@ -95,21 +96,13 @@ volatile std::sig_atomic_t interrupted = 0;
 void OnInterrupt(int) { interrupted = 1; }
 
 #ifdef _WIN32
-// A file handle, closed by its owner.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE handle_;
+// A handle from CreateFileW: empty at INVALID_HANDLE_VALUE.
+struct FileTraits {
+    using Handle = HANDLE;
+    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) noexcept { CloseHandle(h); }
 };
+using FileHandle = UniqueOwner<FileTraits>;
 #endif
 
 }  // namespace

@@ -1,50 +1,19 @@
-// Move-only owners for Win32 handles. Each owner is keyed on its closing
-// function and its empty value, so that a file handle (empty at
-// INVALID_HANDLE_VALUE) and an event or process handle (empty at NULL)
-// cannot be mixed up, and copying an owner does not compile.
+// Owners of Win32 handles: the traits of UniqueOwner (core/unique_owner.h)
+// for each kind of handle the engine holds, and the few owners that are not
+// a handle (ComPtr, the error mode, COM on a thread). The GDI owners are in
+// controls/gdi.h, beside the drawing code that uses them.
 #pragma once
 
 #include <windows.h>
+#include <ddeml.h>
+#include <objbase.h>
+#include <shtypes.h>
 
 #include <utility>
 
+#include "core/unique_owner.h"
+
 namespace qv {
-
-template <typename Traits>
-class UniqueOwner {
-public:
-    using Handle = typename Traits::Handle;
-
-    UniqueOwner() noexcept = default;
-    explicit UniqueOwner(Handle handle) noexcept : handle_(handle) {}
-    ~UniqueOwner() { reset(); }
-    UniqueOwner(UniqueOwner&& other) noexcept : handle_(other.release()) {}
-    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
-        if (this != &other) reset(other.release());
-        return *this;
-    }
-    UniqueOwner(const UniqueOwner&) = delete;
-    UniqueOwner& operator=(const UniqueOwner&) = delete;
-
-    Handle get() const noexcept { return handle_; }
-    bool valid() const noexcept { return handle_ != Traits::Empty(); }
-    explicit operator bool() const noexcept { return valid(); }
-
-    // Gives up ownership without closing.
-    Handle release() noexcept { return std::exchange(handle_, Traits::Empty()); }
-    void reset(Handle handle = Traits::Empty()) noexcept {
-        const Handle old = std::exchange(handle_, handle);
-        if (old != Traits::Empty()) Traits::Close(old);
-    }
-    // For APIs that return the handle through a pointer; closes the old one first.
-    Handle* put() noexcept {
-        reset();
-        return &handle_;
-    }
-
-private:
-    Handle handle_ = Traits::Empty();
-};
 
 namespace handle_traits {
 
@@ -86,6 +55,56 @@ struct Window {
     static void Close(Handle h) noexcept { DestroyWindow(h); }
 };
 
+// A DDEML instance from DdeInitializeW (through put()): an identifier, 0 for none.
+struct DdeInstance {
+    using Handle = DWORD;
+    static Handle Empty() noexcept { return 0; }
+    static void Close(Handle h) noexcept { DdeUninitialize(h); }
+};
+struct DdeConversation {
+    using Handle = HCONV;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { DdeDisconnect(h); }
+};
+// A string handle is freed through the instance that created it. Free it
+// before that instance ends: DdeUninitialize takes its strings with it.
+struct DdeString {
+    using Handle = HSZ;
+    DWORD Instance = 0;
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle h) const noexcept { DdeFreeStringHandle(Instance, h); }
+};
+// The data handle of a synchronous request's reply, which belongs to the
+// client. Not for the TRUE that other transactions return.
+struct DdeData {
+    using Handle = HDDEDATA;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { DdeFreeDataHandle(h); }
+};
+
+// COM on this thread. The handle is whether CoInitializeEx succeeded
+// (S_FALSE, "already initialised", included): only then is it balanced by
+// CoUninitialize. See InitializeCom.
+struct ComApartment {
+    using Handle = bool;
+    static Handle Empty() noexcept { return false; }
+    static void Close(Handle) noexcept { CoUninitialize(); }
+};
+// An item list that the shell allocated (SHBrowseForFolder,
+// SHGetSpecialFolderLocation...), freed through the shell's allocator from
+// SHGetMalloc. Without one, the task allocator frees it: it is the same heap.
+struct ShellItemList {
+    using Handle = LPITEMIDLIST;
+    IMalloc* Allocator = nullptr;
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle h) const noexcept {
+        if (Allocator)
+            Allocator->Free(h);
+        else
+            CoTaskMemFree(h);
+    }
+};
+
 }  // namespace handle_traits
 
 using UniqueHFile = UniqueOwner<handle_traits::File>;
@@ -95,6 +114,24 @@ using UniqueHKey = UniqueOwner<handle_traits::RegKey>;
 using UniqueScHandle = UniqueOwner<handle_traits::ServiceManager>;
 using UniqueHModule = UniqueOwner<handle_traits::Library>;
 using UniqueHWnd = UniqueOwner<handle_traits::Window>;
+using UniqueDdeInstance = UniqueOwner<handle_traits::DdeInstance>;
+using UniqueHConv = UniqueOwner<handle_traits::DdeConversation>;
+using UniqueHsz = UniqueOwner<handle_traits::DdeString>;
+using UniqueDdeData = UniqueOwner<handle_traits::DdeData>;
+using ComInitialization = UniqueOwner<handle_traits::ComApartment>;
+using UniqueItemList = UniqueOwner<handle_traits::ShellItemList>;
+
+// COM for a scope of this thread; false (and nothing to balance) when it does
+// not start, for one when the thread runs COM in another threading model.
+inline ComInitialization InitializeCom(DWORD model = COINIT_APARTMENTTHREADED) noexcept {
+    return ComInitialization(SUCCEEDED(CoInitializeEx(nullptr, model)));
+}
+
+// A string handle of `instance`; empty when DDEML refuses it.
+inline UniqueHsz MakeDdeString(DWORD instance, const wchar_t* text) noexcept {
+    return UniqueHsz(instance != 0 ? DdeCreateStringHandleW(instance, text, CP_WINUNICODE) : nullptr,
+                     handle_traits::DdeString{instance});
+}
 
 // Sets the process error mode for a scope and restores the previous one.
 class ScopedErrorMode {
@@ -108,7 +145,8 @@ private:
     UINT previous_;
 };
 
-// Releases a COM interface pointer.
+// Releases a COM interface pointer. Move-only, like the handle owners: a
+// copy would need an AddRef that nothing here wants.
 template <typename Interface>
 class ComPtr {
 public:

@@ -12,6 +12,10 @@ namespace qv {
 // owner answers with an HPALETTE or 0.
 constexpr UINT QM_GETPALETTE = WM_APP + 0x151;
 
+// The step message, posted or sent to the background window with both
+// parameters 0: the stage that ended hands the run on to the next one.
+constexpr UINT WM_SETUPSTEP = 0x133C;
+
 class TSetupChildForm : public TForm {
 public:
     // The form must not be shown again when the background window is restored.

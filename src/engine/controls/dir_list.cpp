@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/scope_exit.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
@@ -28,10 +29,7 @@ SplitPath SplitForChange(const std::string& path) {
     SplitPath out;
     const std::string saved = GetCurrentFolder();
     // The current folder is put back whatever happens.
-    struct Restore {
-        std::string dir;
-        ~Restore() { TryChangeCurrentFolder(dir); }
-    } restore{saved};
+    const ScopeExit restore([&] { TryChangeCurrentFolder(saved); });
 
     out.Letter = saved.size() >= 2 && saved[1] == ':' ? saved[0] : 0;
     std::string dir = path;
@@ -85,7 +83,6 @@ TNewDirectoryListBox::TNewDirectoryListBox() : color_(GetSysColor(COLOR_WINDOW))
 
 TNewDirectoryListBox::~TNewDirectoryListBox() {
     if (linkedDriveBox_) linkedDriveBox_->dirList_ = nullptr;
-    DestroyHandle();
 }
 
 void TNewDirectoryListBox::Create(TWindow& parent, const TRect& r) {
@@ -143,13 +140,10 @@ int TNewDirectoryListBox::ItemIndent(int index) const {
 void TNewDirectoryListBox::BuildList() {
     if (!Handle()) return;
     SendMessageW(Handle(), WM_SETREDRAW, FALSE, 0);
-    struct Redraw {
-        HWND h;
-        ~Redraw() {
-            SendMessageW(h, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(h, nullptr, TRUE);
-        }
-    } redraw{Handle()};
+    const ScopeExit redraw([h = Handle()] {
+        SendMessageW(h, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(h, nullptr, TRUE);
+    });
     Clear();
 
     const std::string root = DrivePrefix(folderPath_) + "\\";
@@ -209,10 +203,7 @@ void TNewDirectoryListBox::ChangeFolder(const std::string& path) {
 
     if (folderPath_.empty() || !SameLetter(split.Letter, folderPath_[0])) {
         changingFolder_ = true;
-        struct Clear {
-            bool& flag;
-            ~Clear() { flag = false; }
-        } clear{changingFolder_};
+        const ScopeExit clear([this] { changingFolder_ = false; });
         if (linkedDriveBox_)
             linkedDriveBox_->ChangeDrive(split.Letter);
         else

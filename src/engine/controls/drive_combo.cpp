@@ -71,7 +71,6 @@ TNewDriveComboBox::TNewDriveComboBox() : color_(GetSysColor(COLOR_WINDOW)) {}
 
 TNewDriveComboBox::~TNewDriveComboBox() {
     if (dirList_) dirList_->linkedDriveBox_ = nullptr;
-    DestroyHandle();
 }
 
 void TNewDriveComboBox::Create(TWindow& parent, const TRect& r) {

@@ -25,20 +25,16 @@ Font CreateUiFont(const TFontSpec& spec) {
 }
 
 int CharHeight(HFONT font) {
-    HDC screen = GetDC(nullptr);
-    HGDIOBJ old = font ? SelectObject(screen, font) : nullptr;
+    const WindowDC screen(nullptr);
+    const SelectIn selected(screen.get(), font);
     TEXTMETRICW tm{};
-    const BOOL ok = GetTextMetricsW(screen, &tm);
-    if (old) SelectObject(screen, old);
-    ReleaseDC(nullptr, screen);
+    const BOOL ok = GetTextMetricsW(screen.get(), &tm);
     return ok ? static_cast<int>(tm.tmHeight) : 0;
 }
 
 int PointsToHeight(int points) {
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return -MulDiv(points, dpi, 72);
+    const WindowDC screen(nullptr);
+    return -MulDiv(points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
 }
 
 }  // namespace qv

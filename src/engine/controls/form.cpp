@@ -1,6 +1,9 @@
 #include "engine/controls/form.h"
 
+#include <vector>
+
 #include "core/errors.h"
+#include "core/scope_exit.h"
 #include "engine/common/app_forms.h"
 #include "engine/controls/message_loop.h"
 
@@ -9,27 +12,41 @@ namespace qv {
 namespace {
 const wchar_t kFormClass[] = L"QvForm";
 
-struct DisabledWindows {
-    HWND except;
-    std::vector<HWND> list;
-};
-
 BOOL CALLBACK TellSysColorChange(HWND child, LPARAM) {
     SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
     return TRUE;
 }
 
-BOOL CALLBACK DisableOne(HWND w, LPARAM lp) {
-    auto* d = reinterpret_cast<DisabledWindows*>(lp);
-    if (w != d->except && IsWindowVisible(w) && IsWindowEnabled(w)) {
-        EnableWindow(w, FALSE);
-        d->list.push_back(w);
+// Disables the thread's other visible, enabled top-level windows while a
+// modal form runs, and enables them again.
+class DisabledWindows {
+public:
+    explicit DisabledWindows(HWND except) : except_(except) {
+        EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(this));
     }
-    return TRUE;
-}
+    ~DisabledWindows() {
+        for (HWND w : disabled_)
+            if (IsWindow(w)) EnableWindow(w, TRUE);
+    }
+    DisabledWindows(const DisabledWindows&) = delete;
+    DisabledWindows& operator=(const DisabledWindows&) = delete;
+
+private:
+    static BOOL CALLBACK DisableOne(HWND w, LPARAM lp) {
+        auto* self = reinterpret_cast<DisabledWindows*>(lp);
+        if (w != self->except_ && IsWindowVisible(w) && IsWindowEnabled(w)) {
+            EnableWindow(w, FALSE);
+            self->disabled_.push_back(w);
+        }
+        return TRUE;
+    }
+
+    HWND except_;
+    std::vector<HWND> disabled_;
+};
 }  // namespace
 
-TForm::~TForm() { DestroyHandle(); }
+void TForm::AppFormEntry::Close(HWND window) noexcept { UnregisterAppForm(window); }
 
 void TForm::CreateForm(const TFormParams& p) {
     RegisterOwnClass(kFormClass, CS_DBLCLKS, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1),
@@ -50,9 +67,16 @@ void TForm::CreateForm(const TFormParams& p) {
     CreateOwn(kFormClass, exStyle, style, p.Caption, r, OwnerWindow(p), 0);
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     RegisterAppForm(Handle());
+    appFormEntry_.reset(Handle());
 }
 
-void TForm::HandleDestroyed() { UnregisterAppForm(Handle()); }
+void TForm::HandleDestroyed() { appFormEntry_.reset(); }
+
+void TForm::NoteShowing() {
+    if (shown_) return;
+    shown_ = true;
+    FirstShow();
+}
 
 void TForm::Show() {
     if (!Handle()) return;
@@ -70,22 +94,16 @@ int TForm::ShowModal() {
     HWND previousActive = GetActiveWindow();
     if (HWND cap = GetCapture()) SendMessageW(cap, WM_CANCELMODE, 0, 0);
     ReleaseCapture();
-    DisabledWindows disabled{Handle(), {}};
-    EnumThreadWindows(GetCurrentThreadId(), DisableOne, reinterpret_cast<LPARAM>(&disabled));
+    const ScopeExit endModal([&] {
+        modal_ = false;
+        if (Handle()) ShowWindow(Handle(), SW_HIDE);
+        if (previousActive && IsWindow(previousActive)) SetActiveWindow(previousActive);
+    });
+    // Declared after endModal, so the other windows are enabled again before
+    // the form hides: the activation must have somewhere to go.
+    const DisabledWindows disabled(Handle());
     modal_ = true;
     modalResult_ = mrNone;
-    struct Restore {
-        TForm* form;
-        DisabledWindows* d;
-        HWND previous;
-        ~Restore() {
-            form->modal_ = false;
-            for (HWND w : d->list)
-                if (IsWindow(w)) EnableWindow(w, TRUE);
-            if (form->Handle()) ShowWindow(form->Handle(), SW_HIDE);
-            if (previous && IsWindow(previous)) SetActiveWindow(previous);
-        }
-    } restore{this, &disabled, previousActive};
     Show();
     MSG msg;
     for (;;) {
@@ -127,8 +145,21 @@ void ClickButton(TWindow* button) {
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_CLOSE:
+            // The close box, Alt+F4 and the system menu's Close.
             Close();
             return 0;
+        case WM_SHOWWINDOW:
+            if (wParam) NoteShowing();
+            break;
+        case WM_WINDOWPOSCHANGING:
+            // Showing a window maximised or minimised sends no WM_SHOWWINDOW.
+            if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) NoteShowing();
+            break;
+        case WM_ACTIVATE: {
+            const LRESULT result = TWindow::WndProc(msg, wParam, lParam);
+            if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+            return result;
+        }
         case WM_SYSCOLORCHANGE:
             // Only top-level windows hear of it; the controls rebuild their pictures.
             EnumChildWindows(Handle(), TellSysColorChange, 0);

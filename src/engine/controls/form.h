@@ -1,12 +1,23 @@
 // A top-level form: a window with the forms' font, a default and a cancel
-// button driven by Enter and Esc, modeless or modal showing, and the close
-// protocol (CloseQuery decides, DoClose acts).
+// button driven by Enter and Esc, modeless or modal showing, the close
+// protocol (CloseQuery decides, DoClose acts) and the form's events, which a
+// derived form overrides instead of special-casing window messages:
+//   FirstShow     once, the first time the form is shown, before it is painted;
+//   FormActivate  each time the form becomes the active window;
+//   CloseQuery    every way of closing asks it first: the close box and
+//                 Alt+F4 (both WM_CLOSE), Close(), and on a modal form any
+//                 ModalResult that would end ShowModal. Esc clicks the cancel
+//                 button, which closes through its ModalResult or an OnClick
+//                 that calls Close (the only way on a modeless form).
+// Like every window object, a form that is not a member of another window
+// object is made an Owned<T> (see window.h).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "engine/controls/fonts.h"
+#include "engine/controls/gdi.h"
 #include "engine/controls/window.h"
 
 namespace qv {
@@ -37,9 +48,6 @@ struct TFormParams {
 
 class TForm : public TWindow {
 public:
-    TForm() = default;
-    ~TForm() override;
-
     // Creates the (hidden) window. Controls are created after this.
     void CreateForm(const TFormParams& params);
 
@@ -65,6 +73,10 @@ public:
     virtual bool WantsDialogKeys() const { return true; }
 
 protected:
+    // FormShow, for the first time only.
+    virtual void FirstShow() {}
+    // FormActivate: after the default activation (the focus is in the form).
+    virtual void FormActivate() {}
     // FormCloseQuery: false keeps the form open.
     virtual bool CloseQuery() { return true; }
     // After a permitted close of a modeless form: hides it.
@@ -76,7 +88,17 @@ protected:
     void HandleDestroyed() override;
 
 private:
+    struct AppFormEntry {
+        using Handle = HWND;
+        static Handle Empty() noexcept { return nullptr; }
+        static void Close(Handle window) noexcept;
+    };
+    void NoteShowing();
+
     Font font_;
+    // In the application's list of forms while the window exists.
+    UniqueOwner<AppFormEntry> appFormEntry_;
+    bool shown_ = false;
     TWindow* defaultButton_ = nullptr;
     TWindow* cancelButton_ = nullptr;
     int modalResult_ = mrNone;

@@ -1,46 +1,77 @@
-// Owners of GDI handles: each frees its handle exactly once, on every path.
-// Move-only; copying an owner does not compile.
+// Owners of GDI handles, as UniqueOwner traits (see core/unique_owner.h):
+// each frees its handle exactly once, on every path, and copying one does
+// not compile. A device context goes back the way it came (ReleaseDC to its
+// window, DeleteDC, EndPaint), and a selection puts the old object back into
+// the same device context.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
-#include <utility>
+
+#include "engine/common/win_handles.h"
 
 namespace qv {
 
+namespace handle_traits {
+
 // A pen, brush, font, bitmap, palette or region, deleted with DeleteObject.
 template <class H>
-class GdiObject {
-public:
-    GdiObject() = default;
-    explicit GdiObject(H handle) : h_(handle) {}
-    GdiObject(GdiObject&& o) noexcept : h_(std::exchange(o.h_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& o) noexcept {
-        if (this != &o) reset(std::exchange(o.h_, nullptr));
-        return *this;
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-    ~GdiObject() { reset(); }
-
-    H get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(H handle = nullptr) {
-        if (h_) DeleteObject(h_);
-        h_ = handle;
-    }
-    H release() { return std::exchange(h_, nullptr); }
-
-private:
-    H h_ = nullptr;
+struct GdiObject {
+    using Handle = H;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle h) noexcept { DeleteObject(h); }
+};
+// From GetDC: released to the window it came from (null: the screen).
+struct WindowDC {
+    using Handle = HDC;
+    HWND Window = nullptr;
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle dc) const noexcept { ReleaseDC(Window, dc); }
+};
+// From CreateCompatibleDC.
+struct MemoryDC {
+    using Handle = HDC;
+    static Handle Empty() noexcept { return nullptr; }
+    static void Close(Handle dc) noexcept { DeleteDC(dc); }
+};
+// From BeginPaint, which fills in Info.
+struct PaintDC {
+    using Handle = HDC;
+    HWND Window = nullptr;
+    PAINTSTRUCT Info{};
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle) const noexcept { EndPaint(Window, &Info); }
+};
+// The handle is the object that was selected before.
+struct Selection {
+    using Handle = HGDIOBJ;
+    HDC Dc = nullptr;
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle old) const noexcept { SelectObject(Dc, old); }
+};
+// The palette that was selected before; it goes back as a background palette.
+struct PaletteSelection {
+    using Handle = HPALETTE;
+    HDC Dc = nullptr;
+    static Handle Empty() noexcept { return nullptr; }
+    void Close(Handle old) const noexcept { SelectPalette(Dc, old, TRUE); }
+};
+// The number SaveDC gave (0: it failed).
+struct SavedState {
+    using Handle = int;
+    HDC Dc = nullptr;
+    static Handle Empty() noexcept { return 0; }
+    void Close(Handle id) const noexcept { RestoreDC(Dc, id); }
 };
 
-using Bitmap = GdiObject<HBITMAP>;
-using Brush = GdiObject<HBRUSH>;
-using Font = GdiObject<HFONT>;
-using Palette = GdiObject<HPALETTE>;
-using Pen = GdiObject<HPEN>;
+}  // namespace handle_traits
+
+using Bitmap = UniqueOwner<handle_traits::GdiObject<HBITMAP>>;
+using Brush = UniqueOwner<handle_traits::GdiObject<HBRUSH>>;
+using Font = UniqueOwner<handle_traits::GdiObject<HFONT>>;
+using Palette = UniqueOwner<handle_traits::GdiObject<HPALETTE>>;
+using Pen = UniqueOwner<handle_traits::GdiObject<HPEN>>;
 
 // Describes a 32-bit top-down DIB of width × height pixels, each 0x00RRGGBB.
 inline BITMAPINFO TopDownDib32(int width, int height) {
@@ -63,97 +94,46 @@ inline Bitmap CreateDib32(int width, int height, std::uint32_t*& bits) {
     return bitmap;
 }
 
-// A window's (or the screen's) device context, released with ReleaseDC.
-class WindowDC {
+// A window's (or, for null, the screen's) device context.
+class WindowDC : public UniqueOwner<handle_traits::WindowDC> {
 public:
-    explicit WindowDC(HWND window) : window_(window), dc_(GetDC(window)) {}
-    WindowDC(const WindowDC&) = delete;
-    WindowDC& operator=(const WindowDC&) = delete;
-    ~WindowDC() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
+    explicit WindowDC(HWND window) : UniqueOwner(GetDC(window), handle_traits::WindowDC{window}) {}
 };
 
-// A memory device context, deleted with DeleteDC.
-class MemoryDC {
+// A memory device context compatible with `compatibleWith` (null: the screen).
+class MemoryDC : public UniqueOwner<handle_traits::MemoryDC> {
 public:
-    explicit MemoryDC(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    MemoryDC(MemoryDC&& o) noexcept : dc_(std::exchange(o.dc_, nullptr)) {}
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
+    explicit MemoryDC(HDC compatibleWith) : UniqueOwner(CreateCompatibleDC(compatibleWith)) {}
 };
 
 // BeginPaint / EndPaint.
-class PaintDC {
+class PaintDC : public UniqueOwner<handle_traits::PaintDC> {
 public:
-    explicit PaintDC(HWND window) : window_(window) { dc_ = BeginPaint(window, &ps_); }
-    PaintDC(const PaintDC&) = delete;
-    PaintDC& operator=(const PaintDC&) = delete;
-    ~PaintDC() { EndPaint(window_, &ps_); }
-    HDC get() const { return dc_; }
-    const PAINTSTRUCT& info() const { return ps_; }
-
-private:
-    HWND window_;
-    PAINTSTRUCT ps_{};
-    HDC dc_;
+    explicit PaintDC(HWND window) : UniqueOwner(nullptr, handle_traits::PaintDC{window}) {
+        reset(BeginPaint(window, &mutable_traits().Info));
+    }
+    const PAINTSTRUCT& info() const { return traits().Info; }
 };
 
-// Selects an object into a DC and selects the previous one back.
-class SelectIn {
+// Selects an object into a DC (none when `object` is null) and selects the
+// previous one back.
+class SelectIn : public UniqueOwner<handle_traits::Selection> {
 public:
-    SelectIn(HDC dc, HGDIOBJ object) : dc_(dc), old_(object ? SelectObject(dc, object) : nullptr) {}
-    SelectIn(const SelectIn&) = delete;
-    SelectIn& operator=(const SelectIn&) = delete;
-    ~SelectIn() {
-        if (old_) SelectObject(dc_, old_);
-    }
-
-private:
-    HDC dc_;
-    HGDIOBJ old_;
-};
-
-// SaveDC / RestoreDC around a change of clipping or drawing state.
-class SavedDC {
-public:
-    explicit SavedDC(HDC dc) : dc_(dc), id_(SaveDC(dc)) {}
-    SavedDC(const SavedDC&) = delete;
-    SavedDC& operator=(const SavedDC&) = delete;
-    ~SavedDC() {
-        if (id_) RestoreDC(dc_, id_);
-    }
-
-private:
-    HDC dc_;
-    int id_;
+    SelectIn(HDC dc, HGDIOBJ object)
+        : UniqueOwner(object ? SelectObject(dc, object) : nullptr, handle_traits::Selection{dc}) {}
 };
 
 // Selects a palette into a DC (not as a background palette) and back.
-class PaletteIn {
+class PaletteIn : public UniqueOwner<handle_traits::PaletteSelection> {
 public:
-    PaletteIn(HDC dc, HPALETTE palette) : dc_(dc), old_(palette ? SelectPalette(dc, palette, FALSE) : nullptr) {}
-    PaletteIn(const PaletteIn&) = delete;
-    PaletteIn& operator=(const PaletteIn&) = delete;
-    ~PaletteIn() {
-        if (old_) SelectPalette(dc_, old_, TRUE);
-    }
+    PaletteIn(HDC dc, HPALETTE palette)
+        : UniqueOwner(palette ? SelectPalette(dc, palette, FALSE) : nullptr, handle_traits::PaletteSelection{dc}) {}
+};
 
-private:
-    HDC dc_;
-    HPALETTE old_;
+// SaveDC / RestoreDC around a change of clipping or drawing state.
+class SavedDC : public UniqueOwner<handle_traits::SavedState> {
+public:
+    explicit SavedDC(HDC dc) : UniqueOwner(SaveDC(dc), handle_traits::SavedState{dc}) {}
 };
 
 }  // namespace qv

@@ -28,8 +28,6 @@ TSelDirForm::TSelDirForm(HWND owner) {
     DirEdit.SetText(DirList.FolderPath());
 }
 
-TSelDirForm::~TSelDirForm() { DestroyHandle(); }
-
 void TSelDirForm::DirListChange() { DirEdit.SetText(DirList.FolderPath()); }
 
 }  // namespace qv

@@ -13,7 +13,6 @@ class TSelDirForm : public TForm {
 public:
     // Creates the window and its controls (hidden).
     explicit TSelDirForm(HWND owner);
-    ~TSelDirForm() override;
 
     TLabel SelectDirectoryLabel;
     TEdit DirEdit;

@@ -14,16 +14,10 @@ namespace qv {
 namespace {
 bool BrowseWithShell(std::string& path, HWND owner) {
     // The browser needs COM on this thread; balance our own initialisation.
-    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    struct ComScope {
-        HRESULT hr;
-        ~ComScope() {
-            if (SUCCEEDED(hr)) CoUninitialize();
-        }
-    } comScope{com};
+    const ComInitialization com = InitializeCom();
 
     ComPtr<IMalloc> malloc;
-    if (FAILED(SHGetMalloc(malloc.put()))) malloc.reset();  // no allocator: see below
+    if (FAILED(SHGetMalloc(malloc.put()))) malloc.reset();  // no allocator: see ShellItemList
 
     wchar_t displayName[MAX_PATH] = {};
     const std::wstring title = Widen("请给出下一张磁盘位置。");
@@ -32,28 +26,16 @@ bool BrowseWithShell(std::string& path, HWND owner) {
     bi.pszDisplayName = displayName;
     bi.lpszTitle = title.c_str();
     bi.ulFlags = BIF_RETURNONLYFSDIRS;
-    LPITEMIDLIST list = SHBrowseForFolderW(&bi);
+    const UniqueItemList list(SHBrowseForFolderW(&bi), handle_traits::ShellItemList{malloc.get()});
     if (!list) return false;
-    // The item list is freed on every path; without the shell's allocator
-    // the COM task allocator (the same heap) frees it.
-    struct ListFree {
-        LPITEMIDLIST l;
-        IMalloc* m;
-        ~ListFree() {
-            if (m)
-                m->Free(l);
-            else
-                CoTaskMemFree(l);
-        }
-    } listFree{list, malloc.get()};
     wchar_t buf[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(list, buf)) return false;
+    if (!SHGetPathFromIDListW(list.get(), buf)) return false;
     path = Narrow(buf);
     return true;
 }
 
 bool BrowseWithOwnDialog(std::string& path) {
-    TSelDirForm form(AppMainWindow());
+    Owned<TSelDirForm> form(AppMainWindow());
     try {
         form.DirList.ChangeFolder(path);
     } catch (...) {

@@ -3,9 +3,11 @@
 #include <commctrl.h>
 
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
+#include "core/scope_exit.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/app_errors.h"
 
@@ -19,11 +21,9 @@ constexpr UINT_PTR kSubclassId = 0x5156;  // "QV"
 // control reaches its parent before CreateWindowEx returns.
 thread_local TWindow* g_creating = nullptr;
 
-struct CreatingGuard {
-    explicit CreatingGuard(TWindow* w) : previous(g_creating) { g_creating = w; }
-    ~CreatingGuard() { g_creating = previous; }
-    TWindow* previous;
-};
+// How many windows are being destroyed after their objects (see the header):
+// meanwhile no object's handlers run.
+thread_local int g_quietDestructions = 0;
 
 [[noreturn]] void RaiseCreateFailure(const wchar_t* className) {
     throw Exception("CreateWindowEx failed for " + Narrow(className) + ", error " + std::to_string(GetLastError()));
@@ -36,7 +36,16 @@ int NextControlId() {
     return next++;
 }
 
-TWindow::~TWindow() { DestroyHandle(); }
+TWindow::~TWindow() {
+    if (!handle_) return;
+    // The object goes before its window: only the default procedures may
+    // see what the destruction sends.
+    const HWND window = handle_;
+    Forget();
+    ++g_quietDestructions;
+    const ScopeExit endQuiet([] { --g_quietDestructions; });
+    DestroyWindow(window);
+}
 
 TWindow* TWindow::FromHandle(HWND window) {
     return window ? static_cast<TWindow*>(GetPropW(window, kObjectProp)) : nullptr;
@@ -61,12 +70,15 @@ void TWindow::Attach(HWND window) {
 
 void TWindow::Detach() {
     if (!handle_) return;
-    HWND h = handle_;
     HandleDestroyed();
+    Forget();
+}
+
+void TWindow::Forget() {
+    const HWND h = std::exchange(handle_, nullptr);
     RemovePropW(h, kObjectProp);
     if (subclassed_) RemoveWindowSubclass(h, SubclassProc, kSubclassId);
     subclassed_ = false;
-    handle_ = nullptr;
 }
 
 void TWindow::RegisterOwnClass(const wchar_t* className, UINT classStyle, HBRUSH background, HICON icon) {
@@ -88,7 +100,7 @@ void TWindow::RegisterOwnClass(const wchar_t* className, UINT classStyle, HBRUSH
 void TWindow::CreateOwn(const wchar_t* className, DWORD exStyle, DWORD style, const std::string& text,
                         const TRect& r, HWND parent, int id) {
     if (handle_) throw Exception("window already created");
-    CreatingGuard guard(this);
+    const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
     const HMENU menu = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)) : nullptr;
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, menu, GetModuleHandleW(nullptr), this);
@@ -99,7 +111,7 @@ void TWindow::CreateOwn(const wchar_t* className, DWORD exStyle, DWORD style, co
 void TWindow::CreateStandard(const wchar_t* className, DWORD exStyle, DWORD style, const std::string& text,
                              const TRect& r, HWND parent, int id) {
     if (handle_) throw Exception("window already created");
-    CreatingGuard guard(this);
+    const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
@@ -128,6 +140,13 @@ LRESULT CALLBACK TWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
 }
 
 LRESULT TWindow::Dispatch(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (g_quietDestructions > 0) {
+        const LRESULT result = DefaultProc(msg, wParam, lParam);
+        // Only a window that is being destroyed hears WM_NCDESTROY, and its
+        // object is whole (the one that is not has been cut off already).
+        if (msg == WM_NCDESTROY) Detach();
+        return result;
+    }
     LRESULT result = 0;
     try {
         result = WndProc(msg, wParam, lParam);

@@ -8,11 +8,35 @@
 // WM_DRAWITEM, WM_MEASUREITEM, WM_CTLCOLOR*) are handed back to the
 // control's object, so that each control handles its own events. No
 // exception leaves a window procedure: they go to HandleCurrentException.
+//
+// Destruction. A window's handlers (WndProc, HandleDestroyed, a form's
+// events) may use everything of the object, so the window must be destroyed
+// while the whole object still exists. A base class cannot arrange that by
+// itself: the most-derived part of an object and its members are destroyed
+// before any base destructor runs. So the object that is destroyed first,
+// the one not held by another window object, is made an Owned<T> (or by
+// MakeOwned<T>): Owned<T> is the most-derived class, and its destructor
+// destroys the window before anything else goes, so every handler of every
+// level runs for the destruction, and the windows of child controls held as
+// members go with it while those members are whole. No class derived from
+// TWindow destroys its window itself.
+//
+// A window object destroyed without Owned<T> (a control that is removed
+// from a form, a member of a form that is itself destroyed that way) goes
+// before its window. Then nothing of the half-destroyed objects may run:
+// ~TWindow first cuts the object off its window and then destroys the
+// window quietly, and until that is done every window object of the thread
+// sees its messages only through its default procedure (the objects that
+// the dying one is a member of may be half gone too). The windows destroyed
+// with it, whose objects are whole, still forget them with HandleDestroyed.
+// So such an object loses its destruction handlers, never its memory safety.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace qv {
 
@@ -36,6 +60,8 @@ public:
     // by its pages); null means the system font.
     virtual HFONT ChildFont() const;
 
+    // Destroys the window now, with every handler of the object running;
+    // for a window that ends before its object (Owned<T> does this).
     void DestroyHandle();
 
     // Common properties, for any window.
@@ -73,7 +99,8 @@ protected:
     virtual bool Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Called once the handle exists (after WM_CREATE).
     virtual void HandleCreated() {}
-    // Called at WM_NCDESTROY, just before the object forgets the handle.
+    // Called at WM_NCDESTROY, just before the object forgets the handle
+    // (not when the object goes before its window, see above).
     virtual void HandleDestroyed() {}
 
     // The child control that a notification concerns, or null.
@@ -85,10 +112,27 @@ private:
     LRESULT Dispatch(UINT msg, WPARAM wParam, LPARAM lParam);
     void Attach(HWND window);
     void Detach();
+    void Forget();
 
     HWND handle_ = nullptr;
     bool subclassed_ = false;
 };
+
+// A window object whose window is destroyed before any part of the object
+// (see the comment at the top). Construct it as the T it holds:
+//   Owned<TSelDirForm> form(owner);
+template <class T>
+class Owned final : public T {
+public:
+    using T::T;
+    ~Owned() override { this->DestroyHandle(); }
+};
+
+// Owned<T> on the heap, deleted through T (or any polymorphic base of it).
+template <class T, class... Args>
+std::unique_ptr<T> MakeOwned(Args&&... args) {
+    return std::unique_ptr<T>(new Owned<T>(std::forward<Args>(args)...));
+}
 
 // The next free control identifier of a parent (they start at 100, above
 // IDOK and IDCANCEL, which the dialog keys use).

@@ -4,13 +4,14 @@
 
 #include <vector>
 
+#include "core/scope_exit.h"
 #include "core/ui/background.h"
 #include "engine/common/app_forms.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
-#include "engine/setup/confirm_exit.h"
+#include "engine/common/confirm_exit.h"
 #include "engine/setup/run_program.h"
 #include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
@@ -95,7 +96,6 @@ TMainForm::TMainForm(TSetupStages stages) : stages_(std::move(stages)) {
 }
 
 TMainForm::~TMainForm() {
-    DestroyHandle();
     if (SetupState.MainForm == this) SetupState.MainForm = nullptr;
 }
 
@@ -182,10 +182,7 @@ void TMainForm::RestoreApplication() {
 
 void TMainForm::RunPrograms() {
     RunningPrograms = true;
-    struct Clear {
-        bool& flag;
-        ~Clear() { flag = false; }
-    } clear{RunningPrograms};
+    const ScopeExit clear([this] { RunningPrograms = false; });
     for (const TRunRec& rec : SetupState.RunRecords)
         RunProgram(ExpandDirConstants(rec.Filename), ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
 }
@@ -337,9 +334,6 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             }
             break;  // never consumed
         }
-        case WM_ACTIVATE:
-            if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
-            break;
         case WM_ACTIVATEAPP:
             if (wParam && palette_) Invalidate();
             break;
@@ -381,7 +375,7 @@ LRESULT TMainForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 namespace qv {
 
 TRunOutcome RunMainWindow(TSetupStages stages) {
-    TMainForm form(std::move(stages));
+    Owned<TMainForm> form(std::move(stages));
     form.Show();
     RunMessageLoop();
     return form.Outcome();

@@ -19,9 +19,6 @@
 
 namespace qv {
 
-// The step message, posted or sent with both parameters 0.
-constexpr UINT WM_SETUPSTEP = 0x133C;
-
 // System menu items of the about box.
 constexpr UINT kAboutSeparatorId = 9998;
 constexpr UINT kAboutCommandId = 9999;
@@ -60,8 +57,9 @@ public:
     bool WantsDialogKeys() const override { return false; }
 
 protected:
-    bool CloseQuery() override;  // FormCloseQuery
-    void DoClose() override;     // FormClose
+    bool CloseQuery() override;    // FormCloseQuery
+    void DoClose() override;       // FormClose
+    void FormActivate() override;  // the first activation starts the wizard
     LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -70,7 +68,6 @@ private:
     void StartStep();
     void RunPrograms();
     void RestoreApplication();
-    void FormActivate();
     void FormKeyDown();
     void EndRunAfterInstall(TRunOutcome outcome);
 

@@ -1,7 +1,13 @@
-// The form layer: dispatch, exceptions, dialog keys, modal loops, pages.
+// The form layer: dispatch, exceptions, dialog keys, modal loops, pages,
+// the forms' events and the order of destruction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <memory>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "engine/common/app_forms.h"
@@ -9,6 +15,7 @@
 #include "engine/common/message_box.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/child_form.h"
+#include "engine/controls/message_loop.h"
 #include "engine/controls/panels.h"
 #include "engine/controls/std_controls.h"
 #include "ui_test_support.h"
@@ -93,7 +100,6 @@ public:
         SetDefaultButton(&OK);
         SetCancelButton(&Cancel);
     }
-    ~TDialog() override { DestroyHandle(); }
     bool CloseQuery() override {
         ++queries;
         return allowClose;
@@ -181,7 +187,6 @@ public:
         p.ClientHeight = 50;
         CreateForm(p);
     }
-    ~TChild() override { DestroyHandle(); }
 };
 
 TEST(FormLayer, ChildFormsAreOwnedByTheBackgroundWindow) {
@@ -193,6 +198,279 @@ TEST(FormLayer, ChildFormsAreOwnedByTheBackgroundWindow) {
     EXPECT_EQ(TSetupChildForm::FromWindow(child.Handle()), &child);
     EXPECT_EQ(TSetupChildForm::FromWindow(background.Handle()), nullptr);
     EXPECT_FALSE(child.StayHidden);
+}
+
+
+// A form that records its events. Its Cancel button closes it, as the
+// wizard's does, which works the same for a modal and a modeless form.
+class TEventForm : public TForm {
+public:
+    explicit TEventForm(const std::string& caption) {
+        TFormParams p;
+        p.Caption = caption;
+        p.ClientWidth = 200;
+        p.ClientHeight = 100;
+        p.Left = 40;
+        p.Top = 40;
+        CreateForm(p);
+        Edit.Create(*this, {8, 8, 180, 20});
+        Cancel.Create(*this, {120, 60, 73, 23}, "Cancel");
+        Cancel.OnClick = [this] { Close(); };
+        SetCancelButton(&Cancel);
+    }
+    TEdit Edit;
+    TButton Cancel;
+    std::vector<std::string> events;
+    int firstShows = 0, activations = 0, queries = 0, closes = 0;
+    bool allowClose = false;
+    bool visibleAtFirstShow = true;
+    bool focusInsideAtActivation = false;
+
+protected:
+    void FirstShow() override {
+        ++firstShows;
+        visibleAtFirstShow = IsWindowVisible(Handle()) != FALSE;
+        events.push_back("first show");
+    }
+    void FormActivate() override {
+        ++activations;
+        const HWND focus = GetFocus();
+        focusInsideAtActivation = focus == Handle() || IsChild(Handle(), focus);
+    }
+    bool CloseQuery() override {
+        ++queries;
+        return allowClose;
+    }
+    void DoClose() override {
+        ++closes;
+        TForm::DoClose();
+    }
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_PAINT) events.push_back("paint");
+        return TForm::WndProc(msg, wParam, lParam);
+    }
+};
+
+// Alt+F4 as the keyboard sends it to the focused control.
+void PressAltF4() {
+    HWND focus = GetFocus();
+    PostMessageW(focus, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    PostMessageW(focus, WM_SYSKEYUP, VK_F4, 0xE0000001);
+}
+
+// Lets the engine's own dispatch (with the dialog keys) handle what is waiting.
+void ProcessFor(int milliseconds) {
+    const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
+    do {
+        ProcessMessages();
+        Sleep(5);
+    } while (static_cast<int>(end - GetTickCount()) > 0);
+}
+
+TEST(FormEvents, FirstShowRunsOnceBeforePaintingAndActivationAfterTheDefault) {
+    Owned<TEventForm> form("events");
+    EXPECT_EQ(form.firstShows, 0);  // creating is not showing
+    form.Show();
+    ProcessFor(100);
+    EXPECT_EQ(form.firstShows, 1);
+    EXPECT_FALSE(form.visibleAtFirstShow);
+    ASSERT_FALSE(form.events.empty());
+    EXPECT_EQ(form.events.front(), "first show");
+    EXPECT_NE(std::find(form.events.begin(), form.events.end(), "paint"), form.events.end());
+    form.Hide();
+    form.Show();
+    ProcessFor(50);
+    EXPECT_EQ(form.firstShows, 1);
+
+    // A maximised show sends no WM_SHOWWINDOW; the first show runs all the same.
+    Owned<TEventForm> other("other");
+    ShowWindow(other.Handle(), SW_SHOWMAXIMIZED);
+    ProcessFor(50);
+    EXPECT_EQ(other.firstShows, 1);
+    EXPECT_FALSE(other.visibleAtFirstShow);
+
+    SetActiveWindow(other.Handle());
+    const int before = form.activations;
+    const int otherBefore = other.activations;
+    SetActiveWindow(form.Handle());
+    EXPECT_EQ(form.activations, before + 1);
+    EXPECT_TRUE(form.focusInsideAtActivation);
+    EXPECT_EQ(other.activations, otherBefore);  // losing the activation is no event
+    SetActiveWindow(other.Handle());
+    EXPECT_EQ(other.activations, otherBefore + 1);
+}
+
+TEST(FormEvents, EveryWayOfClosingAsksCloseQueryOfAModelessForm) {
+    Owned<TEventForm> form("modeless");
+    form.Show();
+    ProcessFor(50);
+    SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
+    EXPECT_EQ(form.queries, 1);
+    form.Edit.SetFocus();
+    PressAltF4();
+    ProcessFor(100);
+    EXPECT_EQ(form.queries, 2);
+    form.Edit.SetFocus();
+    PressKey(VK_ESCAPE);
+    ProcessFor(100);
+    EXPECT_EQ(form.queries, 3);
+    SendMessageW(form.Cancel.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(form.queries, 4);
+    form.Close();
+    EXPECT_EQ(form.queries, 5);
+    EXPECT_EQ(form.closes, 0);
+    EXPECT_TRUE(form.Visible());
+
+    form.allowClose = true;
+    form.Edit.SetFocus();
+    PressAltF4();
+    ProcessFor(100);
+    EXPECT_EQ(form.queries, 6);
+    EXPECT_EQ(form.closes, 1);
+    EXPECT_FALSE(form.Visible());
+}
+
+TEST(FormEvents, EveryWayOfClosingAsksCloseQueryOfAModalForm) {
+    Owned<TEventForm> form("modal");
+    std::vector<int> queriesSeen;
+    std::vector<bool> visibleSeen;
+    auto attempt = [&](std::function<void()> close) {
+        return [&, close] {
+            queriesSeen.push_back(form.queries);
+            visibleSeen.push_back(form.Visible());
+            close();
+        };
+    };
+    const test::TimerAction closeBox(attempt([&] { SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_CLOSE, 0); }), 100);
+    const test::TimerAction altF4(attempt([&] {
+                                      form.Edit.SetFocus();
+                                      PressAltF4();
+                                  }),
+                                  300);
+    const test::TimerAction esc(attempt([&] {
+                                    form.Edit.SetFocus();
+                                    PressKey(VK_ESCAPE);
+                                }),
+                                500);
+    const test::TimerAction button(attempt([&] { SendMessageW(form.Cancel.Handle(), BM_CLICK, 0, 0); }), 700);
+    const test::TimerAction close(attempt([&] { form.Close(); }), 900);
+    const test::TimerAction allowed(attempt([&] {
+                                        form.allowClose = true;
+                                        form.Close();
+                                    }),
+                                    1100);
+    EXPECT_EQ(form.ShowModal(), mrCancel);
+    EXPECT_EQ(queriesSeen, (std::vector<int>{0, 1, 2, 3, 4, 5}));
+    EXPECT_EQ(visibleSeen, std::vector<bool>(6, true));
+    EXPECT_EQ(form.queries, 6);
+    EXPECT_EQ(form.closes, 0);  // a modal form only ends its loop
+    EXPECT_FALSE(form.Visible());
+}
+
+// What the destruction handlers of a form saw, and whether a handler ran
+// after the form's destructor had begun.
+struct DestructionLog {
+    std::vector<std::string> seen;
+    int handlersAfterDestructor = 0;
+};
+
+class TRecordingEdit : public TEdit {
+public:
+    std::function<void()> OnHandleDestroyed;
+
+protected:
+    void HandleDestroyed() override {
+        if (OnHandleDestroyed) OnHandleDestroyed();
+    }
+};
+
+// A form whose handlers use its members and its child's, and that does
+// nothing about its window when it goes.
+class TStatefulForm : public TForm {
+public:
+    explicit TStatefulForm(DestructionLog& log) : log_(log), name_("a form with a name too long for a short string") {
+        TFormParams p;
+        p.Caption = "stateful";
+        p.ClientWidth = 200;
+        p.ClientHeight = 60;
+        CreateForm(p);
+        Edit.Create(*this, {8, 8, 180, 20}, "text of the edit");
+        Edit.OnHandleDestroyed = [this] { Note("edit gone from " + name_); };
+        Edit.SetFocus();
+    }
+    ~TStatefulForm() override { destructorBegan_ = true; }
+    TRecordingEdit Edit;
+
+protected:
+    LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (destructorBegan_) ++log_.handlersAfterDestructor;
+        if (msg == WM_DESTROY) log_.seen.push_back("WM_DESTROY of " + name_ + " with " + Edit.Text());
+        return TForm::WndProc(msg, wParam, lParam);
+    }
+    void HandleDestroyed() override {
+        Note("handle of " + name_ + " gone");
+        TForm::HandleDestroyed();
+    }
+
+private:
+    void Note(const std::string& what) {
+        if (destructorBegan_) ++log_.handlersAfterDestructor;
+        log_.seen.push_back(what);
+    }
+    DestructionLog& log_;
+    std::string name_;
+    bool destructorBegan_ = false;
+};
+
+bool IsAppForm(HWND window) {
+    return std::any_of(AppForms().begin(), AppForms().end(), [&](const AppForm& f) { return f.Window == window; });
+}
+
+TEST(FormDestruction, AnOwnedFormRunsEveryHandlerWhileItIsWhole) {
+    const std::vector<std::string> expected{
+        "WM_DESTROY of a form with a name too long for a short string with text of the edit",
+        "edit gone from a form with a name too long for a short string",
+        "handle of a form with a name too long for a short string gone",
+    };
+    DestructionLog onStack;
+    HWND window = nullptr;
+    {
+        Owned<TStatefulForm> form(onStack);
+        window = form.Handle();
+        EXPECT_TRUE(IsAppForm(window));
+    }
+    EXPECT_EQ(onStack.seen, expected);
+    EXPECT_EQ(onStack.handlersAfterDestructor, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsAppForm(window));
+
+    // On the heap, deleted through a base class.
+    DestructionLog onHeap;
+    std::unique_ptr<TForm> form = MakeOwned<TStatefulForm>(onHeap);
+    window = form->Handle();
+    form.reset();
+    EXPECT_EQ(onHeap.seen, expected);
+    EXPECT_EQ(onHeap.handlersAfterDestructor, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(IsAppForm(window));
+}
+
+TEST(FormDestruction, AFormThatGoesBeforeItsWindowRunsNoHandlerOfItsRemains) {
+    DestructionLog log;
+    HWND window = nullptr, edit = nullptr;
+    {
+        TStatefulForm form(log);
+        window = form.Handle();
+        edit = form.Edit.Handle();
+    }
+    // The edit's destruction tells its parent, whose derived part is gone by
+    // then: nothing of it may run, nor anything of the form later.
+    EXPECT_TRUE(log.seen.empty());
+    EXPECT_EQ(log.handlersAfterDestructor, 0);
+    EXPECT_FALSE(IsWindow(edit));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(TWindow::FromHandle(window), nullptr);
+    EXPECT_FALSE(IsAppForm(window));
 }
 
 }  // namespace

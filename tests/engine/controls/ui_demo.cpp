@@ -32,7 +32,6 @@ public:
         p.CenterOnScreen = true;
         CreateForm(p);
     }
-    ~DemoForm() override { DestroyHandle(); }
     void DoClose() override { PostQuitMessage(0); }
 };
 
@@ -40,7 +39,7 @@ void CALLBACK QuitTimer(HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); }
 
 int GaugeDemo() {
     // The progress window's layout, with the gauge at 50 %.
-    DemoForm form("设置", 313, 113);
+    Owned<DemoForm> form("设置", 313, 113);
     TLabel status;
     status.Create(form, {8, 8, 297, 16}, "复制文件 ...");
     TNewPathLabel file;
@@ -68,7 +67,7 @@ std::string MakeTree() {
 int FoldersDemo() {
     // The wizard's folder page: an edit box over the linked list and drive box.
     const std::string start = MakeTree();
-    DemoForm form("选择目标文件夹", 281, 225);
+    Owned<DemoForm> form("选择目标文件夹", 281, 225);
     TLabel label;
     label.Create(form, {8, 8, 265, 29}, "设置程序将把 QV 示例程序 安装至下面的文件夹中。单击<下一步>，安装至此文件夹。");
     TEdit edit;
@@ -92,7 +91,7 @@ int SelDirDemo() {
     // The dialog of the systems below Windows 4.
     test::OldShell old;
     const std::string start = MakeTree();
-    TSelDirForm form(nullptr);
+    Owned<TSelDirForm> form(nullptr);
     form.DirList.ChangeFolder(start);
     return form.ShowModal() == mrOk ? 0 : 1;
 }

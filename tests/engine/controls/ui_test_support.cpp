@@ -5,9 +5,8 @@
 
 namespace qv::test {
 
-PixelCanvas::PixelCanvas(int width, int height, COLORREF fill) : w_(width), h_(height), dc_(nullptr) {
-    bmp_ = CreateDib32(width, height, bits_);
-    old_ = SelectObject(dc_.get(), bmp_.get());
+PixelCanvas::PixelCanvas(int width, int height, COLORREF fill)
+    : w_(width), h_(height), dc_(nullptr), bmp_(CreateDib32(width, height, bits_)), selection_(dc_.get(), bmp_.get()) {
     const std::uint32_t v = (GetRValue(fill) << 16) | (GetGValue(fill) << 8) | GetBValue(fill);
     for (int i = 0; i < width * height; ++i) bits_[i] = v;
 }
@@ -41,8 +40,6 @@ THostForm::THostForm(int clientWidth, int clientHeight, const std::string& capti
     p.Top = 10;
     CreateForm(p);
 }
-
-THostForm::~THostForm() { DestroyHandle(); }
 
 namespace {
 std::map<UINT_PTR, TimerAction*>& Timers() {

@@ -17,9 +17,6 @@ namespace qv::test {
 class PixelCanvas {
 public:
     PixelCanvas(int width, int height, COLORREF fill = RGB(255, 0, 0));
-    ~PixelCanvas() { SelectObject(dc_.get(), old_); }
-    PixelCanvas(const PixelCanvas&) = delete;
-    PixelCanvas& operator=(const PixelCanvas&) = delete;
     HDC dc() const { return dc_.get(); }
     COLORREF Pixel(int x, int y) const;
     int Width() const { return w_; }
@@ -30,17 +27,16 @@ public:
 
 private:
     int w_, h_;
+    std::uint32_t* bits_ = nullptr;
     MemoryDC dc_;
     Bitmap bmp_;
-    std::uint32_t* bits_ = nullptr;
-    HGDIOBJ old_ = nullptr;
+    SelectIn selection_;
 };
 
 // A visible form to hold controls under test.
 class THostForm : public TForm {
 public:
     explicit THostForm(int clientWidth = 420, int clientHeight = 300, const std::string& caption = "test");
-    ~THostForm() override;
 };
 
 // Runs `action` from a timer once the current (modal) loop is running.
