@@ -1,4 +1,4 @@
-#include "engine/setup/unique_name.h"
+#include "engine/common/unique_name.h"
 
 #include <windows.h>
 

@@ -4,6 +4,7 @@
 
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/system_error_text.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/message_loop.h"
@@ -12,17 +13,6 @@ namespace qv {
 
 std::string RunProgramCommandLine(const std::string& filename, const std::string& parameters) {
     return QuoteIfSpaces(filename) + " " + parameters;
-}
-
-std::string SystemErrorText(unsigned long code) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() <= L' ' || text.back() == L'.')) text.pop_back();
-    return Narrow(text);
 }
 
 void RunProgram(const std::string& filename, const std::string& parameters, bool wait) {

@@ -15,7 +15,4 @@ std::string RunProgramCommandLine(const std::string& filename, const std::string
 // nothing is raised, so the next program still runs.
 void RunProgram(const std::string& filename, const std::string& parameters, bool wait);
 
-// The system's text for a Windows error code, without the trailing line break.
-std::string SystemErrorText(unsigned long code);
-
 }  // namespace qv

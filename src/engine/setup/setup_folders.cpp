@@ -11,7 +11,7 @@
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/setup/setup_state.h"
-#include "engine/setup/unique_name.h"
+#include "engine/common/unique_name.h"
 
 namespace qv {
 

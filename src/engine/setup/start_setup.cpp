@@ -12,7 +12,7 @@
 #include "engine/setup/setup_folders.h"
 #include "engine/setup/setup_state.h"
 #include "engine/setup/top_level_errors.h"
-#include "engine/setup/unique_name.h"
+#include "engine/common/unique_name.h"
 
 namespace qv {
 

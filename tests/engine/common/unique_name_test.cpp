@@ -4,7 +4,7 @@
 
 #include "core/errors.h"
 #include "engine/common/path_tests.h"
-#include "engine/setup/unique_name.h"
+#include "engine/common/unique_name.h"
 #include "testkit/scratch.h"
 
 namespace qv {

@@ -1,0 +1,88 @@
+#include "engine/instfunc/shared_file_count.h"
+
+#include <limits>
+
+#include "core/errors.h"
+#include "engine/common/format_text.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+namespace {
+
+// Up to 4 bytes of a binary or DWORD value, low byte first; a value that
+// holds more does not fit and fails.
+std::optional<std::int32_t> ReadLowBytesFirst(HKEY key, const std::wstring& name) {
+    BYTE bytes[4] = {};
+    DWORD size = sizeof bytes;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS) return std::nullopt;
+    const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
+    return static_cast<std::int32_t>(value);
+}
+
+std::optional<std::int32_t> ReadDecimalText(HKEY key, const std::string& name) {
+    std::string text;
+    if (!RegReadString(key, name, text)) return std::nullopt;
+    try {
+        return StrToInt(text);
+    } catch (const EConvertError&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace
+
+UniqueHKey OpenSharedDllsKey() {
+    UniqueHKey key;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, Widen(kSharedDllsKeyPath).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+        throw Exception(FormatText("打开注册表出错: %s", {kSharedDllsKeyPath}));
+    return key;
+}
+
+TStoredSharedCount ReadSharedFileCount(HKEY key, const std::string& filePath) {
+    TStoredSharedCount stored;
+    const std::wstring name = Widen(filePath);
+    DWORD type = REG_NONE, size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return stored;
+    stored.Exists = true;
+    switch (type) {
+    case REG_SZ: stored.Count = ReadDecimalText(key, filePath); break;
+    case REG_BINARY:
+        if (size >= 1 && size <= 4) stored.Count = ReadLowBytesFirst(key, name);
+        break;
+    case REG_DWORD: stored.Count = ReadLowBytesFirst(key, name); break;
+    default: break;
+    }
+    if (stored.Count) stored.Type = type;
+    return stored;
+}
+
+bool WriteSharedFileCount(HKEY key, const std::string& filePath, std::int32_t count, DWORD type) {
+    const std::wstring name = Widen(filePath);
+    if (type == REG_SZ) {
+        const std::wstring text = std::to_wstring(count);
+        return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                              static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+    const std::uint32_t value = static_cast<std::uint32_t>(count);
+    const BYTE bytes[4] = {static_cast<BYTE>(value), static_cast<BYTE>(value >> 8), static_cast<BYTE>(value >> 16),
+                           static_cast<BYTE>(value >> 24)};
+    return RegSetValueExW(key, name.c_str(), 0, type == REG_BINARY ? REG_BINARY : REG_DWORD, bytes,
+                          sizeof bytes) == ERROR_SUCCESS;
+}
+
+void RaiseSharedFileCount(const std::string& filePath, bool wasPresent) {
+    const UniqueHKey key = OpenSharedDllsKey();
+    const TStoredSharedCount stored = ReadSharedFileCount(key.get(), filePath);
+    std::int32_t count = stored.Count.value_or(0);
+    if (count < 0) count = 0;
+    if (count == 0 && wasPresent) count = 1;
+    // A count at the top of its range stays there rather than turning negative.
+    if (count < std::numeric_limits<std::int32_t>::max()) ++count;
+    // Not examined: the key has just been opened for writing.
+    WriteSharedFileCount(key.get(), filePath, count, stored.Type);
+}
+
+}  // namespace qv
