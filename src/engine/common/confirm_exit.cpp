@@ -1,4 +1,4 @@
-#include "engine/setup/confirm_exit.h"
+#include "engine/common/confirm_exit.h"
 
 #include "engine/common/app_msg_box.h"
 

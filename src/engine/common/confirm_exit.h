@@ -1,4 +1,5 @@
-// The exit question, asked wherever the user may leave the setup.
+// The exit question, asked wherever the user may leave the setup: the
+// background window, the wizard, the progress window, the next-disk dialog.
 #pragma once
 
 namespace qv {
