@@ -1,7 +1,5 @@
-// A file read through Win32, as the core's InStream. It is opened with
-// sharing that lets others read but not write, so that the data cannot
-// change under the reader. Failures raise EInOutError with the run-time
-// library's code for the system error.
+// Files through Win32, as the core's streams. Failures raise EInOutError
+// with the run-time library's code for the system error.
 #pragma once
 
 #include <string>
@@ -11,6 +9,8 @@
 
 namespace qv {
 
+// A file read with sharing that lets others read but not write, so that the
+// data cannot change under the reader.
 class WinFileInStream final : public InStream {
 public:
     explicit WinFileInStream(const std::string& path);
@@ -23,6 +23,27 @@ public:
 
 private:
     UniqueHFile file_;
+};
+
+// A file written anew: created, replacing a file of that name, and opened
+// without sharing, so that nobody reads it while it is half written.
+class WinFileOutStream final : public OutStream {
+public:
+    explicit WinFileOutStream(const std::string& path);
+
+    void Write(const void* buffer, std::size_t count) override;
+    std::uint64_t Position() const override;
+    // Rewrites bytes at an earlier position and returns to the end.
+    void Patch(std::uint64_t position, const void* buffer, std::size_t count);
+    // Flushes to the disk and closes, so that a failure of a delayed write
+    // is seen; the destructor closes without a word.
+    void Close();
+    // A file of that name was there and has been replaced.
+    bool ReplacedExisting() const { return replacedExisting_; }
+
+private:
+    UniqueHFile file_;
+    bool replacedExisting_ = false;
 };
 
 // The run-time library's I/O code for a Win32 error: the system code

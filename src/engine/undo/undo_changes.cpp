@@ -1,0 +1,50 @@
+#include "engine/undo/undo_changes.h"
+
+#include <windows.h>
+
+#include "engine/common/win_file_stream.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::uint32_t flags) {
+    TChangeEntry entry;
+    entry.Flags = flags;
+    entry.Kind = kind;
+    entry.StringData = data;
+    entries_.push_back(std::move(entry));
+}
+
+void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags) {
+    entries_.push_back(TChangeEntry::Make(kind, strings, flags));
+}
+
+void TUndoChanges::Clear() {
+    entries_.clear();
+    entries_.shrink_to_fit();
+    AppName.clear();
+    AdminInstall = false;
+}
+
+void TUndoChanges::SaveToFile(const std::string& fileName) const {
+    const std::vector<std::uint8_t> log = EncodeUninstallLog(AppName, AdminInstall, entries_);
+    bool madeTheFile = false;
+    try {
+        WinFileOutStream file(fileName);
+        madeTheFile = !file.ReplacedExisting();
+        // The header comes last: until every entry is on disk the file
+        // carries no signature, so a write that stops halfway leaves
+        // nothing an uninstaller would take for a log.
+        const std::vector<std::uint8_t> noHeader(TChangeFileHeader::kSize, 0);
+        file.Write(noHeader.data(), noHeader.size());
+        file.Write(log.data() + TChangeFileHeader::kSize, log.size() - TChangeFileHeader::kSize);
+        file.Patch(0, log.data(), TChangeFileHeader::kSize);
+        file.Close();
+    } catch (...) {
+        // The stream has closed the file by now.
+        if (madeTheFile) DeleteFileW(Widen(fileName).c_str());
+        throw;
+    }
+}
+
+}  // namespace qv

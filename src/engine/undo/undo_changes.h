@@ -1,0 +1,73 @@
+// The undo log: every change the installation makes to the machine, in the
+// order made. A failed or cancelled installation undoes it newest first
+// (UndoAll); a successful one saves it as the uninstall log (SaveToFile),
+// which the uninstaller reads to undo the same changes later.
+//
+// Install steps record a change the moment after they made it:
+//
+//   CreateDirectoryW(...);
+//   undo.AddEntry(ekFolder, {folder}, 0);
+//
+// The entries keep their strings whole in memory, so that a rollback acts
+// on exactly the paths recorded; only the file cuts an entry's data, to
+// 64985 bytes, and the application name, to 63 bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/uninstall/uninstall_log.h"
+
+namespace qv {
+
+class TUndoChanges {
+public:
+    TUndoChanges() = default;
+    ~TUndoChanges() { Clear(); }
+    TUndoChanges(const TUndoChanges&) = delete;
+    TUndoChanges& operator=(const TUndoChanges&) = delete;
+
+    // The header of the uninstall log.
+    std::string AppName;  // UTF-8
+    bool AdminInstall = false;
+
+    // Appends an entry holding `data` as it is: the kind's strings in
+    // UTF-8, each followed by one zero byte.
+    void AddRawEntry(TChangeKind kind, const std::string& data, std::uint32_t flags);
+    // Appends an entry of `strings` in the order of the kind (see TChangeKind).
+    // Raises Exception when a known kind gets another number of strings or
+    // a string holds a zero byte: the entry would name other paths.
+    void AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags);
+    // Forgets every entry, the application name and AdminInstall.
+    void Clear();
+
+    // Writes the uninstall log: the header, then the entries oldest first.
+    // The list stays as it is. A log the format cannot hold (more than
+    // 65535 entries, a text with no code page 936 form) raises Exception
+    // before the file is touched. I/O failures raise EInOutError with the
+    // system's code, after the file is closed; a file this call made is
+    // removed again, and a file it replaced is left without a valid header.
+    void SaveToFile(const std::string& fileName) const;
+
+    // Undoes every entry, newest first, and forgets each once handled: the
+    // list is empty afterwards. With `uninstalling` false it rolls an
+    // installation back; with true it gives the entries the meaning the
+    // uninstaller needs: a pending restart replacement is passed over, the
+    // uninstall-only paths are deleted too, and the user is asked before a
+    // shared file whose count reached zero is deleted. A failed entry never
+    // stops the older ones; the result is whether everything was undone.
+    // An entry's exception is shown in the box "反安装", unless it is the
+    // silent abort.
+    bool UndoAll(bool uninstalling);
+
+    // Oldest first.
+    const std::vector<TChangeEntry>& Entries() const { return entries_; }
+    bool Empty() const { return entries_.empty(); }
+
+private:
+    std::vector<TChangeEntry> entries_;
+};
+
+}  // namespace qv

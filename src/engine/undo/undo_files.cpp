@@ -1,0 +1,133 @@
+// Undoing folders and files.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "core/text/path_strings.h"
+#include "engine/common/folders.h"
+#include "engine/common/format_text.h"
+#include "engine/common/message_box.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/undo/undo_run.h"
+#include "engine/undo/undo_support.h"
+
+namespace qv {
+
+namespace {
+
+// A removed folder can linger while something still holds it open; its
+// parent cannot go before it has vanished.
+constexpr int kFolderWaits = 20;
+constexpr DWORD kFolderWaitMs = 250;
+
+// The folder that holds `path`, without its trailing backslash unless it
+// is a drive root.
+std::string ParentFolder(const std::string& path) { return StripBackslashKeepRoot(ExtractFileDir(path)); }
+
+bool ListedAsFolder(const std::string& path) {
+    WIN32_FIND_DATAW found;
+    const UniqueFindHandle find(FindFirstFileW(Widen(path).c_str(), &found));
+    return find && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// `path` with its extension (from the last "." of its name) replaced.
+std::string ChangeFileExt(const std::string& path, const std::string& extension) {
+    const std::size_t dot = path.find_last_of(".\\:");
+    if (dot == std::string::npos || path[dot] != '.') return path + extension;
+    return path.substr(0, dot) + extension;
+}
+
+bool HasHelpExtension(const std::string& path) {
+    const std::size_t dot = path.find_last_of(".\\:");
+    return dot != std::string::npos && path[dot] == '.' && SameTextAscii(path.substr(dot), ".HLP");
+}
+
+}  // namespace
+
+void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
+    RequireFullPath(recorded);
+    const std::string folder = StripBackslashKeepRoot(recorded);
+    if (!FolderExists(folder)) return;
+    // The current directory would hold the folder open.
+    SetCurrentDirectoryW(Widen(WindowsFolder()).c_str());
+    WaitForRemovedSubfolders(folder);
+    // Only an empty folder goes: whatever else is in it stays, and so
+    // does the folder. That is no failure.
+    if (!RemoveDirectoryW(Widen(folder).c_str())) return;
+    removedFolders_.AddUnique(folder);
+    if (flags & efFolderNotify) {
+        SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW, Widen(folder).c_str(), nullptr);
+        foldersToRefresh_.AddUnique(ParentFolder(folder));
+    }
+}
+
+void UndoRun::WaitForRemovedSubfolders(const std::string& folder) const {
+    const std::string inside = folder + "\\";
+    const auto lingering = [&] {
+        for (const std::string& removed : removedFolders_)
+            if (removed.compare(0, inside.size(), inside) == 0 && ListedAsFolder(removed)) return true;
+        return false;
+    };
+    for (int wait = 0; wait < kFolderWaits && lingering(); ++wait) Sleep(kFolderWaitMs);
+}
+
+void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags) {
+    const bool notifyShell = (flags & efNotifyShell) != 0;
+    // The new version of a file in use waits in the temporary file for the
+    // restart; the uninstaller meets the file after that restart.
+    const std::string target = uninstalling_ || pendingTemp.empty() ? file : pendingTemp;
+
+    if (!uninstalling_ && (flags & efWasPresent)) {
+        // The file was there before: it stays, and only a replacement
+        // still waiting for the restart goes.
+        if (flags & efSharedCount) LowerSharedFileCount(file);
+        if (target != file) DeleteFileAndHelpCompanions(target, notifyShell);
+        return;
+    }
+    if (flags & efSharedCount) {
+        if (!LowerSharedFileCount(file)) return;  // other installations still use it
+        RequireFullPath(target);
+        if (!FileExists(target)) return;
+        if (uninstalling_ && !AskToDeleteSharedFile(file)) return;
+    }
+    if ((flags & efSelfUnregister) && target == file) {
+        RequireFullPath(file);
+        if (!CallDllUnregister(file)) Fail();
+    }
+    if (!uninstalling_ && (flags & efUninstallOnly)) return;
+    DeleteFileAndHelpCompanions(target, notifyShell);
+}
+
+bool UndoRun::AskToDeleteSharedFile(const std::string& file) const {
+    MsgBoxQuestion question;
+    question.Text = FormatText(
+        "从系统获悉下面的共享文件很长时间没有被其它程序使用。想在反安装中删除这个共享文件吗？\r\n\r\n%s\r\n\r\n"
+        "如果其它程序仍在使用此文件而将此文件删除，将会影响这些程序的功能正常。如果您不想删除它, "
+        "请选择<否>。删除此文件不会对您的系统产生任何损害。",
+        {file});
+    question.Caption = "删除被共享的文件";
+    question.Flags = MB_YESNO | MB_ICONQUESTION;
+    return ShowMessageBox(nullptr, question) == IDYES;
+}
+
+void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell) {
+    RequireFullPath(file);
+    // The index files Windows Help builds beside a help file; they may be
+    // there whether or not the help file still is.
+    if (HasHelpExtension(file)) {
+        DeleteFileW(Widen(ChangeFileExt(file, ".GID")).c_str());
+        DeleteFileW(Widen(ChangeFileExt(file, ".FTS")).c_str());
+    }
+    if (!FileExists(file)) return;
+    if (!DeleteFileW(Widen(file).c_str())) {
+        Fail();
+        return;
+    }
+    if (notifyShell) {
+        SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, Widen(file).c_str(), nullptr);
+        foldersToRefresh_.AddUnique(ParentFolder(file));
+    }
+}
+
+}  // namespace qv

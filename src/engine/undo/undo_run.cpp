@@ -1,0 +1,69 @@
+#include "engine/undo/undo_run.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "core/errors.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/win_text.h"
+#include "engine/undo/undo_support.h"
+
+namespace qv {
+
+namespace {
+
+bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+}  // namespace
+
+void RequireFullPath(const std::string& path) {
+    const bool drivePath = path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+    const bool networkPath = path.size() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+    if (!drivePath && !networkPath) throw Exception("undo entry path \"" + path + "\" is not a full path");
+}
+
+UndoRun::~UndoRun() {
+    try {
+        for (const std::string& folder : foldersToRefresh_)
+            if (FolderExists(folder))
+                SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW | SHCNF_FLUSH, Widen(folder).c_str(), nullptr);
+    } catch (...) {
+        // Out of memory while telling the shell: it re-reads the folders
+        // when it next shows them anyway.
+    }
+}
+
+void UndoRun::Undo(const TChangeEntry& entry) {
+    const auto text = [&](std::size_t index) { return EntryString(entry, index); };
+    const std::string first = text(0);
+    switch (entry.Kind) {
+    case ekFolder: UndoFolder(first, entry.Flags); break;
+    case ekFile: UndoFile(first, text(1), entry.Flags); break;
+    case ekProgManItem: UndoProgManItem(first, text(1)); break;
+    case ekIniKey: UndoIniKey(first, text(1), text(2)); break;
+    case ekIniSection: UndoIniSection(first, text(1)); break;
+    case ekRegKeyTree: UndoRegKeyTree(entry.Flags, first); break;
+    case ekRegDefaultValue: UndoRegDefaultValue(entry.Flags, first); break;
+    case ekRegKeyIfEmpty: UndoRegValue(entry.Flags, first, nullptr); break;
+    case ekRegValue: {
+        const std::string valueName = text(1);
+        UndoRegValue(entry.Flags, first, &valueName);
+        break;
+    }
+    default:
+        // A kind of a later version: the uninstaller of that version
+        // knows it, this one leaves it alone.
+        break;
+    }
+}
+
+void UndoRun::UndoProgManItem(const std::string& group, const std::string& item) {
+    // Groups and items are a convenience: whatever goes wrong with them
+    // (no Program Manager, a refused command) neither stops nor fails the run.
+    try {
+        progman_.Remove(group, item);
+    } catch (...) {
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,56 @@
+// One run of TUndoChanges::UndoAll: what undoing each kind of entry means,
+// and the state the entries share. Internal to the undo layer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/uninstall/uninstall_log.h"
+#include "engine/undo/progman_items.h"
+#include "engine/undo/simple_string_list.h"
+
+namespace qv {
+
+class UndoRun {
+public:
+    explicit UndoRun(bool uninstalling) : uninstalling_(uninstalling) {}
+    // Tells the shell to re-read each folder of FoldersToRefresh that still
+    // exists, once, in the order they were added.
+    ~UndoRun();
+    UndoRun(const UndoRun&) = delete;
+    UndoRun& operator=(const UndoRun&) = delete;
+
+    // Undoes one entry; a kind this system does not know is passed over.
+    // Failures that are no exception make the result false; exceptions
+    // pass to the caller, which counts them too (Fail).
+    void Undo(const TChangeEntry& entry);
+    void Fail() { result_ = false; }
+    bool Result() const { return result_; }
+
+private:
+    void UndoFolder(const std::string& folder, std::uint32_t flags);
+    void WaitForRemovedSubfolders(const std::string& folder) const;
+    void UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags);
+    bool AskToDeleteSharedFile(const std::string& file) const;
+    void DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell);
+    void UndoProgManItem(const std::string& group, const std::string& item);
+    void UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key);
+    void UndoIniSection(const std::string& iniFile, const std::string& section);
+    void UndoRegKeyTree(std::uint32_t root, const std::string& subKey);
+    void UndoRegDefaultValue(std::uint32_t root, const std::string& subKey);
+    // ekRegKeyIfEmpty with no value name, ekRegValue with one.
+    void UndoRegValue(std::uint32_t root, const std::string& subKey, const std::string* valueName);
+
+    const bool uninstalling_;
+    bool result_ = true;
+    TSimpleStringList removedFolders_;
+    TSimpleStringList foldersToRefresh_;
+    ProgmanItemRemover progman_;
+};
+
+// A path undo may act on: a drive or network path that is fully qualified.
+// The run moves the current directory to the Windows folder, where a
+// relative path would land. Raises Exception for any other.
+void RequireFullPath(const std::string& path);
+
+}  // namespace qv

@@ -1,0 +1,72 @@
+#include "engine/undo/undo_support.h"
+
+#include <cstdio>
+
+#include "core/errors.h"
+#include "core/setupdata/records.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/instfunc/shared_file_count.h"
+
+namespace qv {
+
+bool LowerSharedFileCount(const std::string& filePath) {
+    const UniqueHKey key = OpenSharedDllsKey();
+    const TStoredSharedCount stored = ReadSharedFileCount(key.get(), filePath);
+    if (!stored.Exists) return false;
+    // An unreadable count is taken as two users: this one and somebody
+    // else, whose file must not go.
+    const std::int32_t count = stored.Count.value_or(2) - 1;
+    if (count <= 0) {
+        RegDeleteValueW(key.get(), Widen(filePath).c_str());
+        return true;
+    }
+    // Not examined: the key has just been opened for writing.
+    WriteSharedFileCount(key.get(), filePath, count, stored.Type);
+    return false;
+}
+
+bool CallDllUnregister(const std::string& filePath) {
+    // A file that is no library must not make Windows show a box of its own.
+    const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    const UniqueHModule library(LoadLibraryW(Widen(filePath).c_str()));
+    if (!library) return false;
+    using UnregisterProc = HRESULT(STDAPICALLTYPE*)();
+    const auto unregister =
+        reinterpret_cast<UnregisterProc>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllUnregisterServer")));
+    if (!unregister) return false;
+    return unregister() >= 0;
+}
+
+bool IniSectionHasNoKeys(const std::string& section, const std::string& iniFile) {
+    // The key names, each ending in a zero; the first character alone tells
+    // whether there is any.
+    wchar_t names[256] = {};
+    const std::wstring wideSection = Widen(section);
+    if (iniFile.empty())
+        GetProfileStringW(wideSection.c_str(), nullptr, nullptr, names, 256);
+    else
+        GetPrivateProfileStringW(wideSection.c_str(), nullptr, nullptr, names, 256, Widen(iniFile).c_str());
+    return names[0] == L'\0';
+}
+
+HKEY RootKeyOfEntry(std::uint32_t flags) {
+    switch (flags) {
+    case kHkeyClassesRoot:
+    case kHkeyCurrentUser:
+    case kHkeyLocalMachine:
+    case kHkeyUsers:
+    case kHkeyCurrentConfig:
+        // The predefined handles are 32-bit values, sign-extended in a
+        // 64-bit process.
+        return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(flags)));
+    default: {
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(flags));
+        throw Exception(std::string("undo entry names the registry root key ") + hex +
+                        ", which is not a predefined key");
+    }
+    }
+}
+
+}  // namespace qv
