@@ -1,0 +1,70 @@
+// Where the engine finds the data files SETUP.1, SETUP.2, ... of an
+// installation, and the opener through which the core's extractor reads a
+// file's stream across them (or from the /SL file).
+//
+// Data file n is looked for, in this order: in the folder the last data
+// file came from, in the source folder, in ..\DISKn beside the first of
+// these and beside the second; when it is in none of them the user is
+// asked for the disk. The folder the user points at becomes the first place
+// for the later disks of the installation.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/setupdata/data_files.h"
+
+namespace qv {
+
+// What the command line and the setup data's place tell about the sources.
+struct TDataSource {
+    // The folder of SETUP.0, or of the /SL file.
+    std::string SourceDir;
+    // The file named after /SL, holding the file data from SlFileDataOffset
+    // on. Both are used only when the offset is not 0.
+    std::string SlDataFileName;
+    std::int32_t SlFileDataOffset = 0;
+};
+
+// Asks the user for disk `diskNumber`, whose data file is `fileName`:
+// `path` is the folder offered and, on true, the folder chosen (with a
+// trailing backslash, the data file known to be there). False: the user
+// gave up. NextDiskDialog (new_disk_form.h) makes the one that shows the
+// next-disk dialog.
+using TDiskPrompt = std::function<bool(int diskNumber, const std::string& fileName, std::string& path)>;
+
+class TDataFileLocator final : public DataFileOpener {
+public:
+    // `askForDisk` is required: a missing disk always needs an answer.
+    TDataFileLocator(TDataSource source, TDiskPrompt askForDisk);
+
+    // The full path of SETUP.<diskNumber>; asks for the disk when it is
+    // nowhere to be found and raises EAbort when the user gives up.
+    std::string LocateDataFile(int diskNumber);
+
+    // The data file, located and opened for reading while others may read
+    // it too but not write it. Its header is the extractor's to check.
+    std::unique_ptr<InStream> OpenDataFile(int diskNumber) override;
+    // The /SL file, opened in the same way; it has no data file header.
+    std::unique_ptr<InStream> OpenSlDataFile() override;
+
+    // Decompresses one file's stream into `dest` through the core's
+    // extractor, from the /SL file or the data files as the source says.
+    // `onRead` hears of every piece of compressed bytes read.
+    void Extract(const TFileRec& file, const TFileLocationRec& location, OutStream& dest,
+                 const ExtractProgress& onRead = {});
+
+    // The folder chosen for the last disk the user was asked for (with a
+    // trailing backslash); the source folder until then.
+    const std::string& LastDataFileDir() const { return lastDataFileDir_; }
+    const TDataSource& Source() const { return source_; }
+
+private:
+    TDataSource source_;
+    TDiskPrompt askForDisk_;
+    std::string lastDataFileDir_;
+};
+
+}  // namespace qv
