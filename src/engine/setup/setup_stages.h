@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "engine/install/install_result.h"
+
 namespace qv {
 
 class TSetupChildForm;
@@ -35,13 +37,6 @@ public:
     // Read when the wizard has ended with Finish.
     virtual bool RestartChosen() const = 0;  // the Yes button of the restart question
     virtual bool ReadmeChosen() const = 0;   // the check box of the readme offer
-};
-
-// How the install sequence ended.
-enum class TInstallResult {
-    Completed,         // the window has posted the step message
-    Cancelled,         // the user cancelled (the exit question, Abort, the next-disk dialog); rolled back
-    FailedRolledBack,  // a step failed, the error has been shown, everything was rolled back
 };
 
 // The install window with its install sequence.

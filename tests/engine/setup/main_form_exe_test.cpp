@@ -8,6 +8,7 @@
 #include "engine/common/win_text.h"
 #include "engine/setup/exit_codes.h"
 #include "engine/setup/main_form.h"
+#include "setup_exe_fixture.h"
 #include "testkit/boxes.h"
 #include "testkit/scratch.h"
 #include "testkit/setup_files.h"
@@ -15,100 +16,8 @@
 namespace qv {
 namespace {
 
-struct WindowOf {
-    DWORD pid;
-    std::wstring caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<WindowOf*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    wchar_t text[256] = {};
-    GetWindowTextW(w, text, 256);
-    if (pid == s->pid && IsWindowVisible(w) && s->caption == text) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND WaitForWindow(DWORD pid, const std::string& caption, DWORD timeoutMs) {
-    const DWORD end = GetTickCount() + timeoutMs;
-    do {
-        WindowOf s{pid, Widen(caption), nullptr};
-        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        Sleep(50);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-    return nullptr;
-}
-
-// Setup.exe (or a build of its run with stand-in stages) copied beside its
-// setup data, started with a private temporary folder.
-class SetupExeWindow : public ::testing::Test {
-protected:
-    void SetUp() override { Install("Setup.exe"); }
-    void Install(const std::string& programName) {
-        ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\" + programName).c_str(), Widen(program()).c_str(), FALSE));
-        test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
-    }
-    void TearDown() override {
-        if (!process_) return;
-        if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) TerminateProcess(process_, 99);
-        WaitForSingleObject(process_, 10000);
-        CloseHandle(process_);
-    }
-    std::string program() const { return folder_.file("Setup.exe"); }
-
-    // Starts the program and waits for its background window.
-    HWND Start(const std::string& arguments) {
-        if (!Launch(arguments)) return nullptr;
-        return WaitForWindow(pid_, "安装 - " + data_.SetupInfo.AppName, 30000);
-    }
-    // Starts the program and waits for its end; the full exit code.
-    DWORD RunToEnd(const std::string& arguments) {
-        if (!Launch(arguments) || WaitForSingleObject(process_, 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-        DWORD code = 0;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-    bool Launch(const std::string& arguments) {
-        test::ScopedEnvVar tmp("TMP", temp_.path());
-        test::ScopedEnvVar tempVar("TEMP", temp_.path());
-        std::wstring commandLine = Widen("\"" + program() + "\" " + arguments);
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
-        CloseHandle(pi.hThread);
-        process_ = pi.hProcess;
-        pid_ = pi.dwProcessId;
-        return true;
-    }
-
-    // Closes the window and answers the exit question; the full exit code.
-    DWORD Leave(HWND window) {
-        for (int i = 0; i < 100 && test::FindMessageBox(pid_); ++i) Sleep(50);
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        HWND question = test::WaitForMessageBox(pid_, 10000);
-        if (!question) return 0xFFFFFFFF;
-        EXPECT_EQ(test::ReadMessageBox(question).Caption, "退出设置程序");
-        test::PressButton(question, IDYES);
-        if (WaitForSingleObject(process_, 30000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
-        DWORD code = 0;
-        GetExitCodeProcess(process_, &code);
-        return code;
-    }
-
-    SetupData data_ = test::SampleSetupData();
-    test::ScratchFolder folder_{"qv 背景"};
-    test::ScratchFolder temp_{"qv temp"};
-    HANDLE process_ = nullptr;
-    DWORD pid_ = 0;
-};
+using test::SetupExeWindow;
+using test::WaitForWindow;
 
 TEST_F(SetupExeWindow, BackgroundWindowAboutBoxAndLeavingWith1602) {
     // Good data: the background window shows the application's name over the whole screen.

@@ -1,7 +1,8 @@
 // Setup.exe's whole run with stand-in stages, for the tests of its exit
-// codes: the wizard goes straight on to installing, and the installation
-// ends as the variable QV_TEST_INSTALL says: "complete", "cancel" or "fail"
-// (as a sequence does after its rollback).
+// codes and of whole installations: the wizard goes straight on to
+// installing into the folder of /DIR=, and the installation ends as the
+// variable QV_TEST_INSTALL says: "complete", "cancel" or "fail" (as a
+// sequence does after its rollback), or "real": the real install window.
 #include <windows.h>
 
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "engine/controls/child_form.h"
+#include "engine/setup/install_stage.h"
 #include "engine/setup/main_form.h"
 #include "engine/setup/run_setup.h"
 #include "engine/setup/setup_state.h"
@@ -33,7 +35,9 @@ struct StraightOnWizard : IWizardStage {
     TStandInForm form{"wizard"};
     StraightOnWizard() { PostStep(); }
     TSetupChildForm& Form() override { return form; }
-    std::string DirEditText() const override { return "C:\\QV Test"; }
+    std::string DirEditText() const override {
+        return SetupState.CmdLineDir.empty() ? "C:\\QV Test" : SetupState.CmdLineDir;
+    }
     std::string GroupEditText() const override { return "QV Test"; }
     bool NoIconsChecked() const override { return true; }
     void OfferRestart(const std::string&) override {}
@@ -62,6 +66,8 @@ struct ScriptedInstall : IInstallStage {
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     qv::TSetupStages stages;
     stages.CreateWizard = [] { return std::make_unique<qv::StraightOnWizard>(); };
-    stages.CreateInstallForm = [] { return std::make_unique<qv::ScriptedInstall>(); };
+    const char* how = std::getenv("QV_TEST_INSTALL");
+    if (how && std::string(how) == "real") stages.CreateInstallForm = qv::CreateInstallStage;
+    else stages.CreateInstallForm = [] { return std::make_unique<qv::ScriptedInstall>(); };
     return static_cast<int>(qv::RunSetup(std::move(stages)));
 }

@@ -1,0 +1,43 @@
+#include "engine/install/create_folder_path.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include "core/errors.h"
+#include "core/text/path_strings.h"
+#include "engine/common/format_text.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/win_text.h"
+#include "engine/setupdata/full_path.h"
+
+namespace qv {
+
+void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& undoLog,
+                      std::vector<std::string>& dirsToRemoveAtEnd) {
+    std::string folder = StripBackslash(dir);
+    // A drive ("C:") or a root ("\") has nothing above it to create.
+    if (folder.empty() || folder.back() == ':' || FolderExists(folder)) return;
+    const std::string parent = ExtractFileDir(folder);
+    if (parent == folder) return;
+    CreateFolderPath(parent, flags, undoLog, dirsToRemoveAtEnd);
+
+    folder = FullPathOf(folder);
+    const std::wstring wideFolder = Widen(folder);
+    if (!CreateDirectoryW(wideFolder.c_str(), nullptr))
+        throw Exception(FormatText("设置程序不能创建文件夹 \"%s\"", {folder}));
+    if (flags & cfNotifyShell) {
+        SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, wideFolder.c_str(), nullptr);
+        const std::string shownParent = StripBackslashKeepRoot(ExtractFileDir(folder));
+        SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW | SHCNF_FLUSH, Widen(shownParent).c_str(), nullptr);
+    }
+    if (flags & cfRemoveAtEnd)
+        dirsToRemoveAtEnd.push_back(folder);
+    else if (!(flags & cfNoUninstall))
+        undoLog.AddEntry(ekFolder, {folder}, (flags & cfNotifyShell) ? std::uint32_t{efFolderNotify} : 0u);
+}
+
+void CreateFolderPath(TInstallContext& context, const std::string& dir, std::uint8_t flags) {
+    CreateFolderPath(dir, flags, context.UndoLog, context.Run.DirsToRemoveAtEnd);
+}
+
+}  // namespace qv

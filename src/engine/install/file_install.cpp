@@ -1,0 +1,288 @@
+#include "engine/install/file_install.h"
+
+#include <windows.h>
+
+#include <new>
+#include <utility>
+
+#include "core/errors.h"
+#include "core/text/path_strings.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/unique_name.h"
+#include "engine/common/win_file_stream.h"
+#include "engine/common/win_text.h"
+#include "engine/common/windows_version.h"
+#include "engine/install/create_folder_path.h"
+#include "engine/install/existing_file.h"
+#include "engine/install/new_file_stream.h"
+#include "engine/install/self_register.h"
+#include "engine/install/uninstall_log_file.h"
+#include "engine/instfunc/restart_replace.h"
+#include "engine/instfunc/shared_file_count.h"
+#include "engine/setupdata/full_path.h"
+
+namespace qv {
+
+namespace {
+
+// What the user is told was going on when a file failed.
+constexpr char kReadingExistingFile[] = "错误：试图读已存在的文件。";
+constexpr char kCreatingTempFile[] = "错误：试图在目标文件夹中创建文件时出错。";
+constexpr char kOpeningSource[] = "错误：试图读取源文件时出错。";
+constexpr char kCopyingFile[] = "错误：试图复制文件时出错。";
+constexpr char kDeletingFile[] = "错误：试图删除文件时出错。";
+constexpr char kSchedulingRestartReplace[] = "RestartReplace failed.";
+constexpr char kRenamingTempFile[] = "错误：试图在目标文件夹中改变文件名时出错。";
+
+constexpr char kRetryIgnoreAbort[] = "按<重试>再试，<忽略>跳过此文件(不推荐)，或按<取消>取消安装。";
+
+// The placeholder UNINST0.nnn, which the file carrying the uninstall data
+// becomes. Without a reserved name there is no place for it.
+std::string UninstallPlaceholderName(const std::string& pattern) {
+    if (pattern.find("%s") == std::string::npos)
+        throw Exception("内部错误：反安装信息文件的名称尚未确定，不能安装反安装数据文件。");
+    return UninstallLogName(pattern, '0');
+}
+
+FILETIME UtcFromLocal(std::uint64_t localTime) {
+    FILETIME local{static_cast<DWORD>(localTime), static_cast<DWORD>(localTime >> 32)};
+    FILETIME utc{};
+    if (!LocalFileTimeToFileTime(&local, &utc)) RaiseLastInOutError();
+    return utc;
+}
+
+// The sources of one attempt. The first is the file found before the
+// temporary file was made: opening it is a step of its own for the user,
+// and whatever fails after it is part of copying. A stream that crosses
+// into later data files gets them from the locator.
+class TAttemptSources final : public DataFileOpener {
+public:
+    TAttemptSources(TDataFileLocator& locator, std::string firstSource, std::string& errorPrefix)
+        : locator_(locator), firstSource_(std::move(firstSource)), errorPrefix_(errorPrefix) {}
+
+    std::unique_ptr<InStream> OpenDataFile(int diskNumber) override {
+        if (firstSource_.empty()) return locator_.OpenDataFile(diskNumber);
+        return OpenFirstSource();
+    }
+    std::unique_ptr<InStream> OpenSlDataFile() override { return OpenFirstSource(); }
+
+private:
+    std::unique_ptr<InStream> OpenFirstSource() {
+        errorPrefix_ = kOpeningSource;
+        auto source = std::make_unique<WinFileInStream>(std::exchange(firstSource_, std::string()));
+        errorPrefix_ = kCopyingFile;
+        return source;
+    }
+
+    TDataFileLocator& locator_;
+    std::string firstSource_;
+    std::string& errorPrefix_;
+};
+
+// One run of the file loop and the state it keeps from file to file.
+class TFileInstaller {
+public:
+    TFileInstaller(TInstallContext& context, const TDiskPrompt& askForDisk)
+        : context_(context), sources_(SourceOf(context.Run), askForDisk) {}
+    // Also when the loop ends by an exception.
+    ~TFileInstaller() { DeletePendingTempFile(); }
+    TFileInstaller(const TFileInstaller&) = delete;
+    TFileInstaller& operator=(const TFileInstaller&) = delete;
+
+    void InstallFile(const TFileRec& file, const TFileLocationRec& location);
+
+private:
+    enum class TAttemptEnd { Done, StartOver };
+
+    static TDataSource SourceOf(const TInstallRun& run) {
+        return TDataSource{run.SetupSourceDir, run.SlDataFileName, run.SlFileDataOffset};
+    }
+
+    TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
+    void CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location);
+    void ReplaceDestination(const TFileRec& file);
+    void RunAfterActions(const TFileRec& file);
+    // True: try again; false: go on without this file. Abort raises EAbort.
+    bool AskAfterFailure(const std::string& message);
+    void DeletePendingTempFile() noexcept;
+
+    TInstallContext& context_;
+    TDataFileLocator sources_;
+
+    std::string destFile_;
+    bool destExisted_ = false;
+    std::string tempFile_;
+    bool tempPending_ = false;
+    bool restartReplaced_ = false;
+    bool extracting_ = false;
+    std::string errorPrefix_;
+};
+
+void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location) {
+    for (;;) {
+        try {
+            if (RunAttempt(file, location) == TAttemptEnd::StartOver) continue;
+            break;
+        } catch (const EAbort&) {
+            throw;
+        } catch (const std::bad_alloc&) {
+            if (!AskAfterFailure("Out of memory")) break;
+        } catch (const std::exception& error) {
+            if (!AskAfterFailure(error.what())) break;
+        }
+    }
+    // A skipped file counts as done.
+    if (!extracting_) context_.Progress.Advance(file.CompressedSize);
+    context_.Progress.PumpMessagesCheckCancel();
+}
+
+TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, const TFileLocationRec& location) {
+    restartReplaced_ = false;
+    extracting_ = false;
+    errorPrefix_.clear();
+    DeletePendingTempFile();
+    // A temporary file left for the restart belongs to the file before;
+    // the entries of this one must not name it.
+    tempFile_.clear();
+    destFile_.clear();
+
+    // A failed attempt takes back what it read, so that a retry does not
+    // count the same data twice.
+    const std::int64_t gaugeAtStart = context_.Progress.Position();
+    try {
+        destFile_ = (file.FileFlags & ffUninstallData) ? UninstallPlaceholderName(context_.UninstallLogPattern)
+                                                        : context_.Run.Expand(file.DestPath);
+        destExisted_ = FileExists(destFile_);
+        context_.Progress.ShowFilename(destFile_);
+
+        bool keep = false;
+        if (destExisted_) {
+            if (file.ReplaceMode != rmOnlyIfMissing) errorPrefix_ = kReadingExistingFile;
+            switch (DecideOnExistingFile(file, destFile_)) {
+            case TExistingFileDecision::Keep: keep = true; break;
+            case TExistingFileDecision::Replace: break;
+            case TExistingFileDecision::StartOver: return TAttemptEnd::StartOver;
+            }
+        }
+        if (!keep) CopyIntoPlace(file, location);
+        RunAfterActions(file);
+    } catch (...) {
+        extracting_ = false;
+        context_.Progress.SetPosition(gaugeAtStart);
+        throw;
+    }
+    return TAttemptEnd::Done;
+}
+
+void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location) {
+    const TInstallRun& run = context_.Run;
+    // The data file is found (and the disk asked for) before anything is
+    // written. A record without a valid first disk is the extractor's to
+    // report.
+    std::string firstSource;
+    if (run.SlFileDataOffset != 0)
+        firstSource = run.SlDataFileName;
+    else if (location.FirstDisk >= 1)
+        firstSource = sources_.LocateDataFile(location.FirstDisk);
+
+    errorPrefix_ = kCreatingTempFile;
+    tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
+    CreateFolderPath(ExtractFileDir(tempFile_), cfNoUninstall, context_.UndoLog, context_.Run.DirsToRemoveAtEnd);
+    TNewFileStream temp(tempFile_);
+    tempPending_ = true;
+
+    errorPrefix_ = kOpeningSource;
+    TAttemptSources attemptSources(sources_, firstSource, errorPrefix_);
+    extracting_ = true;
+    ExtractFileStream(attemptSources, file, location, run.SlFileDataOffset, temp, [this](std::size_t bytes) {
+        context_.Progress.Advance(static_cast<std::int64_t>(bytes));
+        context_.Progress.PumpMessagesCheckCancel();
+    });
+    // The installed file carries the time of the setup data, not of the installation.
+    temp.SetTimes(UtcFromLocal(file.FileTime));
+    temp.Close();
+
+    ReplaceDestination(file);
+}
+
+void TFileInstaller::ReplaceDestination(const TFileRec& file) {
+    TInstallRun& run = context_.Run;
+    if (destExisted_) {
+        errorPrefix_ = kDeletingFile;
+        if (!DeleteFileW(Widen(destFile_).c_str())) {
+            const DWORD error = GetLastError();
+            const bool inUse = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+            if (!inUse || !(file.FileFlags & ffReplaceAtRestart)) throw EInOutError(InOutCodeFromWin32(error));
+            errorPrefix_ = kSchedulingRestartReplace;
+            RestartReplace(tempFile_, destFile_, run.Folders.Win, run.RestartNeeded);
+            restartReplaced_ = true;
+            // It waits for the restart now.
+            tempPending_ = false;
+        }
+    }
+    if (!restartReplaced_) {
+        errorPrefix_ = kRenamingTempFile;
+        if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
+        tempPending_ = false;
+        tempFile_.clear();
+        if (file.FileFlags & ffDeleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
+    }
+
+    errorPrefix_.clear();
+    if (file.FileFlags & (ffUninstallData | ffNoUninstall | ffShared)) return;
+    std::uint32_t flags = 0;
+    if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;
+    if (destExisted_) flags |= efWasPresent;
+    context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
+}
+
+void TFileInstaller::RunAfterActions(const TFileRec& file) {
+    if ((file.FileFlags & ffSelfRegister) && !restartReplaced_) {
+        errorPrefix_.clear();
+        SelfRegisterLibrary(destFile_);
+    }
+    // Below Windows 4 nobody keeps shared-file counts.
+    if ((file.FileFlags & ffShared) && GetWindowsVersion().Major() >= 4) {
+        errorPrefix_.clear();
+        RaiseSharedFileCount(destFile_, destExisted_);
+        std::uint32_t flags = efSharedCount;
+        if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;
+        context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
+    }
+}
+
+bool TFileInstaller::AskAfterFailure(const std::string& message) {
+    DeletePendingTempFile();
+    std::string text;
+    if (!errorPrefix_.empty()) text = errorPrefix_ + "\r\n\r\n";
+    text += message;
+    text += "\r\n\n\n";
+    text += kRetryIgnoreAbort;
+    switch (AppMsgBox(text, destFile_, mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
+    case IDRETRY: return true;
+    case IDIGNORE: return false;
+    default: throw EAbort();
+    }
+}
+
+void TFileInstaller::DeletePendingTempFile() noexcept {
+    if (!tempPending_) return;
+    DeleteFileW(Widen(tempFile_).c_str());
+    tempPending_ = false;
+    tempFile_.clear();
+}
+
+}  // namespace
+
+void InstallFiles(TInstallContext& context, const TDiskPrompt& askForDisk) {
+    const SetupData& data = context.Run.Data;
+    TFileInstaller installer(context, askForDisk);
+    for (std::size_t i = 0; i < data.FileRecords.size(); ++i) {
+        if (i >= data.FileLocationRecords.size())
+            throw Exception("内部错误：安装文件缺少位置信息。");
+        installer.InstallFile(data.FileRecords[i], data.FileLocationRecords[i]);
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,164 @@
+#include "engine/install/install_form.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "core/errors.h"
+#include "engine/common/app_forms.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/confirm_exit.h"
+#include "engine/controls/app_errors.h"
+#include "engine/controls/message_loop.h"
+#include "engine/install/create_folder_path.h"
+#include "engine/install/file_install.h"
+#include "engine/install/uninstall_log_file.h"
+#include "engine/setupdata/new_disk_form.h"
+
+namespace qv {
+
+namespace {
+
+constexpr int kClientWidth = 313;
+constexpr int kClientHeight = 113;
+
+// Centred on the background window's client area, never above or left of
+// the screen's corner (divisions truncate toward zero).
+POINT CentredOn(HWND owner, int width, int height) {
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (owner) GetClientRect(owner, &r);
+    const LONG left = (r.left + r.right) / 2 - width / 2, top = (r.top + r.bottom) / 2 - height / 2;
+    return {std::max<LONG>(0, left), std::max<LONG>(0, top)};
+}
+
+}  // namespace
+
+std::int64_t InstallGaugeMaximum(const SetupData& data) {
+    std::int64_t sum = 0;
+    for (const TFileRec& file : data.FileRecords) sum += std::max<std::int32_t>(file.CompressedSize, 0);
+    sum += 1000 * static_cast<std::int64_t>(data.IconRecords.size());
+    if (!data.IniRecords.empty()) sum += 1000;
+    if (!data.RegistryRecords.empty()) sum += 1000;
+    return sum;
+}
+
+TInstallForm::TInstallForm(TInstallRun& run) : run_(run) {
+    TFormParams p;
+    p.Caption = "设置";
+    p.ClientWidth = kClientWidth;
+    p.ClientHeight = kClientHeight;
+    p.FontSpec = {"宋体", -12, false, false};
+    CreateForm(p);
+    // The outer size is known only now; centre the whole window.
+    const TRect outer = Bounds();
+    const POINT at = CentredOn(GetWindow(Handle(), GW_OWNER), outer.Width, outer.Height);
+    SetBounds({at.x, at.y, outer.Width, outer.Height});
+
+    StatusLabel.Create(*this, {8, 8, 297, 16}, "");
+    FilenameLabel.Create(*this, {8, 24, 297, 16});
+    ProgressGauge.Create(*this, {8, 50, 297, 21});
+    ProgressGauge.SetFont({"MS Sans Serif", -11, true, false});
+    CancelButton.Create(*this, {120, 81, 73, 23}, "取消");
+    CancelButton.OnClick = [this] { Close(); };
+    SetCancelButton(&CancelButton);
+
+    // The gauge is 32 bits wide; a sum past that is shown in larger steps,
+    // so that the percentage stays true.
+    maximum_ = InstallGaugeMaximum(run.Data);
+    constexpr std::int64_t kGaugeRange = std::numeric_limits<std::int32_t>::max();
+    unitsPerStep_ = maximum_ / kGaugeRange + 1;
+    ProgressGauge.SetMinValue(0);
+    ProgressGauge.SetMaxValue(static_cast<std::int32_t>(maximum_ / unitsPerStep_));
+    ProgressGauge.SetProgress(0);
+
+    UndoLog.AppName = run.Data.SetupInfo.AppName;
+    UndoLog.AdminInstall = run.UserIsAdmin;
+}
+
+void TInstallForm::ShowStepText(const std::string& text) {
+    StatusLabel.SetText(text);
+    StatusLabel.Repaint();
+}
+
+void TInstallForm::ShowFilename(const std::string& path) {
+    FilenameLabel.SetText(path);
+    FilenameLabel.Repaint();
+}
+
+void TInstallForm::SetPosition(std::int64_t position) {
+    position_ = std::clamp<std::int64_t>(position, 0, maximum_);
+    ProgressGauge.SetProgress(static_cast<std::int32_t>(position_ / unitsPerStep_));
+    // Only the gauge: the rest of the window has not changed.
+    ProgressGauge.Repaint();
+}
+
+void TInstallForm::PumpMessagesCheckCancel() {
+    if (CancelRequested) throw EAbort();
+    if (!ProcessMessages()) {
+        // The application is closing (WM_QUIT, posted again for the outer
+        // loop): the installation cannot go on.
+        CancelRequested = true;
+    }
+    if (CancelRequested) throw EAbort();
+}
+
+bool TInstallForm::CloseQuery() {
+    if (Finished) return true;
+    // Never closes while running: Yes makes the running step stop at its
+    // next pump, and the sequence rolls back.
+    if (!CancelRequested && ConfirmExitSetup()) CancelRequested = true;
+    return false;
+}
+
+void TInstallForm::CreateFolders(TInstallContext& context) {
+    CreateFolderPath(context, run_.Folders.App, 0);
+    for (const TDirRec& dir : run_.Data.DirRecords) {
+        std::uint8_t flags = 0;
+        if (dir.Flags & dfNoUninstall) flags |= cfNoUninstall;
+        if (dir.Flags & dfRemoveAtEnd) flags |= cfRemoveAtEnd;
+        CreateFolderPath(context, run_.Expand(dir.DirName), flags);
+    }
+}
+
+void TInstallForm::RunSteps(TInstallContext& context) {
+    const bool uninstallable = run_.Data.SetupInfo.Has(optUninstallable);
+    ShowStepText("正在创建目录 ...");
+    CreateFolders(context);
+    if (uninstallable) ReserveUninstallLogName(context);
+
+    ShowStepText("复制文件 ...");
+    InstallFiles(context, NextDiskDialog(ConfirmExitSetup));
+    ShowFilename("");
+    PumpMessagesCheckCancel();
+
+    RecordUninstallDeleteEntries(context);
+    PumpMessagesCheckCancel();
+
+    if (uninstallable) {
+        ShowStepText("保存反安装信息 ...");
+        SaveUninstallLog(context);
+    }
+    // The changes are final.
+    UndoLog.Clear();
+}
+
+TInstallResult TInstallForm::RunInstallSteps() {
+    TInstallContext context{run_, UndoLog, *this, {}, false};
+    try {
+        RunSteps(context);
+    } catch (const EAbort&) {
+        UndoLog.UndoAll(false);
+        return TInstallResult::Cancelled;
+    } catch (...) {
+        // Whatever it was, the changes so far must not stay.
+        HandleCurrentException();
+        AppMsgBox("安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。", "", mbtCriticalError, MB_OK);
+        UndoLog.UndoAll(false);
+        return TInstallResult::FailedRolledBack;
+    }
+    Finished = true;
+    Close();
+    if (HWND owner = GetWindow(Handle(), GW_OWNER)) PostMessageW(owner, WM_SETUPSTEP, 0, 0);
+    return TInstallResult::Completed;
+}
+
+}  // namespace qv

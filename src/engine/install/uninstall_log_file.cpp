@@ -1,0 +1,54 @@
+#include "engine/install/uninstall_log_file.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "core/errors.h"
+#include "core/text/path_strings.h"
+#include "engine/common/win_file_stream.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+bool AnyFileMatches(const std::string& pattern) {
+    WIN32_FIND_DATAW data;
+    const UniqueFindHandle find(FindFirstFileW(Widen(pattern).c_str(), &data));
+    return find.valid();
+}
+
+std::string UninstallLogName(const std::string& pattern, char which) {
+    std::string name = pattern;
+    const std::size_t at = name.rfind("%s");
+    if (at != std::string::npos) name.replace(at, 2, 1, which);
+    return name;
+}
+
+void ReserveUninstallLogName(TInstallContext& context) {
+    const std::string folder = AppendBackslash(context.Run.Folders.App);
+    for (int i = 0; i <= 999; ++i) {
+        char number[8];
+        std::snprintf(number, sizeof number, "%.3d", i);
+        const std::string pattern = folder + "UNINST%s." + number;
+        // A log without its placeholder (or the reverse) still takes the number.
+        if (AnyFileMatches(UninstallLogName(pattern, '?'))) continue;
+        const std::string placeholder = UninstallLogName(pattern, '0');
+        WinFileOutStream(placeholder).Close();
+        context.UninstallLogPattern = pattern;
+        context.UndoLog.AddEntry(ekFile, {placeholder, ""}, 0);
+        return;
+    }
+    throw Exception("由于目标文件夹中文件数太多，导致无法在该文件夹下创建文件");
+}
+
+void RecordUninstallDeleteEntries(TInstallContext& context) {
+    for (const TUninstallDeleteRec& rec : context.Run.Data.UninstallDeleteRecords)
+        context.UndoLog.AddEntry(ekFile, {context.Run.Expand(rec.Name), ""}, efUninstallOnly);
+}
+
+void SaveUninstallLog(TInstallContext& context) {
+    context.UndoLog.SaveToFile(UninstallLogName(context.UninstallLogPattern, '1'));
+}
+
+}  // namespace qv

@@ -1,0 +1,460 @@
+// The file loop end to end on real files: data files and a /SL file written
+// by the core's writer, destinations in use, damaged streams, cancels, the
+// undo entries and the after-actions.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "core/errors.h"
+#include "core/text/path_strings.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/common/windows_version.h"
+#include "engine/instfunc/shared_file_count.h"
+#include "install_bench.h"
+
+namespace qv {
+namespace {
+
+using test::AnsweredBoxes;
+using test::BenchFile;
+using test::InstallBench;
+
+const char kRetryText[] = "\r\n\n\n按<重试>再试，<忽略>跳过此文件(不推荐)，或按<取消>取消安装。";
+
+std::string FailureText(const std::string& prefix, const std::string& message) {
+    return prefix + "\r\n\r\n" + message + kRetryText;
+}
+
+struct Entry {
+    TChangeKind Kind;
+    std::string First, Second;
+    std::uint32_t Flags;
+    bool operator==(const Entry& other) const {
+        return Kind == other.Kind && First == other.First && Second == other.Second && Flags == other.Flags;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Entry& entry) {
+    return out << ChangeKindName(entry.Kind) << " \"" << entry.First << "\" \"" << entry.Second << "\" flags "
+               << entry.Flags;
+}
+
+std::vector<Entry> EntriesOf(const TUndoChanges& undo) {
+    std::vector<Entry> entries;
+    for (const TChangeEntry& entry : undo.Entries())
+        entries.push_back({entry.Kind, EntryString(entry, 0), EntryString(entry, 1), entry.Flags});
+    return entries;
+}
+
+// A file held open by this process without any sharing, as a running
+// program holds its own files.
+UniqueHFile HoldOpen(const std::string& path) {
+    UniqueHFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(file) << path;
+    return file;
+}
+
+// The renames the system keeps for its next start, put back as they were.
+class PendingRenames {
+public:
+    PendingRenames() : saved_(ReadRaw()) {}
+    ~PendingRenames() {
+        const UniqueHKey key = Open();
+        if (saved_)
+            RegSetValueExW(key.get(), kValue, 0, REG_MULTI_SZ, saved_->data(), static_cast<DWORD>(saved_->size()));
+        else
+            RegDeleteValueW(key.get(), kValue);
+    }
+    PendingRenames(const PendingRenames&) = delete;
+    PendingRenames& operator=(const PendingRenames&) = delete;
+
+    // Whether `source` is to replace `target` at the next start.
+    static bool Holds(const std::string& source, const std::string& target) {
+        const auto raw = ReadRaw();
+        if (!raw) return false;
+        const std::wstring all(reinterpret_cast<const wchar_t*>(raw->data()), raw->size() / sizeof(wchar_t));
+        std::wstring pair = L"\\??\\" + Widen(source);
+        pair.push_back(L'\0');
+        pair += L"!\\??\\" + Widen(target);
+        return all.find(pair) != std::wstring::npos;
+    }
+
+private:
+    static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
+    static UniqueHKey Open() {
+        UniqueHKey key;
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, key.put());
+        return key;
+    }
+    static std::optional<std::vector<BYTE>> ReadRaw() {
+        const UniqueHKey key = Open();
+        DWORD type = 0, size = 0;
+        if (RegQueryValueExW(key.get(), kValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
+        std::vector<BYTE> bytes(size);
+        RegQueryValueExW(key.get(), kValue, nullptr, &type, bytes.data(), &size);
+        bytes.resize(size);
+        return bytes;
+    }
+    std::optional<std::vector<BYTE>> saved_;
+};
+
+// The shared-file counts of some paths, removed again at the end.
+class SharedCounts {
+public:
+    explicit SharedCounts(std::vector<std::string> paths) : paths_(std::move(paths)) { Remove(); }
+    ~SharedCounts() { Remove(); }
+    SharedCounts(const SharedCounts&) = delete;
+    SharedCounts& operator=(const SharedCounts&) = delete;
+
+    static std::optional<std::int32_t> Of(const std::string& path) {
+        return ReadSharedFileCount(OpenSharedDllsKey().get(), path).Count;
+    }
+
+private:
+    void Remove() {
+        const UniqueHKey key = OpenSharedDllsKey();
+        for (const std::string& path : paths_) RegDeleteValueW(key.get(), Widen(path).c_str());
+    }
+    std::vector<std::string> paths_;
+};
+
+// What DllRegisterServer of the test library noted, one path a line.
+class RegisterCalls {
+public:
+    RegisterCalls() : variable_("QV_TEST_REGISTER_LOG", log_.file("calls.log")) {}
+    std::string Lines() const {
+        if (!FileExists(log_.file("calls.log"))) return {};
+        const auto bytes = test::ReadFileBytes(log_.file("calls.log"));
+        return {bytes.begin(), bytes.end()};
+    }
+
+private:
+    test::ScratchFolder log_{"qv register log"};
+    test::ScopedEnvVar variable_;
+};
+
+TEST(InstallFiles, NewFilesGetTheirFoldersTheirTimesAndOneEntryEach) {
+    InstallBench bench({test::MakeBenchFile("readme.txt", test::Bytes("read me")),
+                        test::MakeBenchFile("新 目录\\deeper\\big.bin", test::IncompressibleBytes(100000)),
+                        test::MakeBenchFile("empty.dat", {})});
+    std::vector<std::int64_t> atPumps;
+    bench.progress.onPump = [&] { atPumps.push_back(bench.progress.Position()); };
+    AnsweredBoxes noQuestions;
+    bench.Install();
+
+    const std::string readme = bench.AppFile("readme.txt"), big = bench.AppFile("新 目录\\deeper\\big.bin"),
+                      empty = bench.AppFile("empty.dat");
+    EXPECT_EQ(test::ReadFileBytes(readme), test::Bytes("read me"));
+    EXPECT_EQ(test::ReadFileBytes(big), test::IncompressibleBytes(100000));
+    EXPECT_TRUE(test::ReadFileBytes(empty).empty());
+    for (const std::string& file : {readme, big, empty})
+        EXPECT_EQ(test::AsNumber(test::LastWriteTime(file)), test::AsNumber(test::UtcOfLocal(test::BenchFileTime())));
+    // The folders the files needed are not undone: the entries name files only.
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, readme, "", 0}, {ekFile, big, "", 0},
+                                                         {ekFile, empty, "", 0}}));
+    EXPECT_EQ(bench.progress.filenames, (std::vector<std::string>{readme, big, empty}));
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+    // The gauge moves as the data is read, never by more than a piece between pumps.
+    ASSERT_GE(atPumps.size(), 6u);
+    std::int64_t last = 0;
+    for (const std::int64_t position : atPumps) {
+        EXPECT_GE(position, last);
+        EXPECT_LE(position - last, 32000);
+        last = position;
+    }
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_TRUE(test::ListFolder(bench.app.path() + "\\新 目录\\deeper", "*.tmp").empty());
+    EXPECT_FALSE(bench.restartNeeded);
+}
+
+TEST(InstallFiles, TheFlagsDecideTheEntriesAndTheListsOfTheRun) {
+    test::ScratchFolder percentFolder("qv 100%s");
+    BenchFile noUninstall = test::MakeBenchFile("tool.exe", test::Bytes("tool"));
+    noUninstall.Record.FileFlags = ffNoUninstall;
+    BenchFile deleteAtEnd = test::MakeBenchFile("helper.tmp.exe", test::Bytes("helper"));
+    deleteAtEnd.Record.FileFlags = ffDeleteAtEnd;
+    BenchFile uninstallData = test::MakeBenchFile("ignored name", test::Bytes("uninstall data"));
+    uninstallData.Record.FileFlags = ffUninstallData;
+    InstallBench bench({noUninstall, deleteAtEnd, uninstallData});
+    bench.context.UninstallLogPattern = percentFolder.path() + "\\UNINST%s.004";
+    AnsweredBoxes noQuestions;
+    bench.Install();
+
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("helper.tmp.exe"), "", 0}}));
+    EXPECT_EQ(bench.filesToDeleteAtEnd, std::vector<std::string>{bench.AppFile("helper.tmp.exe")});
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("tool.exe")), test::Bytes("tool"));
+    // The placeholder of the uninstall log; a '%' of the folder is no format.
+    EXPECT_EQ(test::ReadFileBytes(percentFolder.file("UNINST0.004")), test::Bytes("uninstall data"));
+    EXPECT_FALSE(FileExists(bench.AppFile("ignored name")));
+}
+
+TEST(InstallFiles, ALibraryRegistersItselfWhetherInstalledOrKept) {
+    const auto library = test::ReadFileBytes(test::BuiltFile("qvtest_registers.dll"));
+    BenchFile added = test::MakeBenchFile("added.dll", library);
+    added.Record.FileFlags = ffSelfRegister;
+    BenchFile kept = test::MakeBenchFile("kept.dll", library);
+    kept.Record.FileFlags = ffSelfRegister;
+    kept.Record.ReplaceMode = rmOnlyIfMissing;
+    InstallBench bench({added, kept});
+    test::WriteFileBytes(bench.AppFile("kept.dll"), library);
+    RegisterCalls calls;
+    AnsweredBoxes noQuestions;
+    bench.Install();
+
+    EXPECT_EQ(calls.Lines(), bench.AppFile("added.dll") + "\n" + bench.AppFile("kept.dll") + "\n");
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("added.dll"), "", efSelfUnregister}}));
+}
+
+TEST(InstallFiles, SharedFilesRaiseTheirCountAndRecordOnlyThat) {
+    const auto library = test::ReadFileBytes(test::BuiltFile("qvtest_registers.dll"));
+    BenchFile added = test::MakeBenchFile("shared new.dll", library);
+    added.Record.FileFlags = ffShared | ffSelfRegister;
+    BenchFile kept = test::MakeBenchFile("shared kept.dll", test::Bytes("new"));
+    kept.Record.FileFlags = ffShared;
+    kept.Record.ReplaceMode = rmOnlyIfMissing;
+    InstallBench bench({added, kept});
+    const std::string addedPath = bench.AppFile("shared new.dll"), keptPath = bench.AppFile("shared kept.dll");
+    test::WriteFileBytes(keptPath, test::Bytes("old"));
+    const SharedCounts counts({addedPath, keptPath});
+    RegisterCalls calls;
+    AnsweredBoxes noQuestions;
+    bench.Install();
+
+    EXPECT_EQ(SharedCounts::Of(addedPath), 1);
+    // A file that was there without a count had one user already.
+    EXPECT_EQ(SharedCounts::Of(keptPath), 2);
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, addedPath, "", efSharedCount | efSelfUnregister},
+                                                         {ekFile, keptPath, "", efSharedCount}}));
+    EXPECT_EQ(test::ReadFileBytes(keptPath), test::Bytes("old"));
+    EXPECT_EQ(calls.Lines(), addedPath + "\n");
+}
+
+TEST(InstallFiles, BelowWindows4ASharedFileGetsNeitherCountNorEntry) {
+    const ScopedWindowsVersion old(WindowsVersion::Of(3, 95, kPlatformWin32Windows));
+    BenchFile shared = test::MakeBenchFile("shared.dll", test::Bytes("shared"));
+    shared.Record.FileFlags = ffShared;
+    InstallBench bench({shared});
+    const SharedCounts counts({bench.AppFile("shared.dll")});
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("shared.dll")), test::Bytes("shared"));
+    EXPECT_TRUE(bench.undo.Empty());
+    EXPECT_FALSE(ReadSharedFileCount(OpenSharedDllsKey().get(), bench.AppFile("shared.dll")).Exists);
+}
+
+TEST(InstallFiles, AFileInUseWaitsForTheRestartAndALaterFileDoesNotInheritItsTemporaryFile) {
+    BenchFile inUse = test::MakeBenchFile("in use.dll", test::ReadFileBytes(test::BuiltFile("qvtest_registers.dll")));
+    inUse.Record.FileFlags = ffReplaceAtRestart | ffSelfRegister;
+    BenchFile shared = test::MakeBenchFile("shared.dll", test::Bytes("new"));
+    shared.Record.FileFlags = ffShared;
+    shared.Record.ReplaceMode = rmOnlyIfMissing;
+    InstallBench bench({inUse, shared});
+    const std::string dest = bench.AppFile("in use.dll"), sharedDest = bench.AppFile("shared.dll");
+    test::WriteFileBytes(dest, test::Bytes("old version"));
+    test::WriteFileBytes(sharedDest, test::Bytes("old"));
+    const PendingRenames restoreAfterwards;
+    const SharedCounts counts({sharedDest});
+    RegisterCalls calls;
+    {
+        const UniqueHFile held = HoldOpen(dest);
+        AnsweredBoxes noQuestions;
+        bench.Install();
+    }
+
+    EXPECT_TRUE(bench.restartNeeded);
+    EXPECT_EQ(test::ReadFileBytes(dest), test::Bytes("old version"));
+    const auto temps = bench.TempFiles();
+    ASSERT_EQ(temps.size(), 1u);
+    const std::string temp = bench.AppFile(temps[0]);
+    EXPECT_EQ(test::ReadFileBytes(temp), inUse.Contents);
+    EXPECT_TRUE(PendingRenames::Holds(temp, dest));
+    // Not registered before it is in place.
+    EXPECT_EQ(calls.Lines(), "");
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, dest, temp, efSelfUnregister | efWasPresent},
+                                                         {ekFile, sharedDest, "", efSharedCount}}));
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+}
+
+TEST(InstallFiles, AFileInUseWithoutRestartReplacementIsAskedAboutUntilItIsFree) {
+    BenchFile file = test::MakeBenchFile("busy.exe", test::IncompressibleBytes(70000));
+    InstallBench bench({file});
+    const std::string dest = bench.AppFile("busy.exe");
+    test::WriteFileBytes(dest, test::Bytes("running"));
+    UniqueHFile held = HoldOpen(dest);
+    AnsweredBoxes boxes({IDRETRY, IDRETRY});
+    boxes.duringBox = [&](std::size_t number) {
+        // Nothing of the failed attempt is left, and its data no longer counts.
+        EXPECT_TRUE(bench.TempFiles().empty());
+        EXPECT_EQ(bench.progress.Position(), 0);
+        if (number == 1) held.reset();
+    };
+    bench.Install();
+
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.asked[0].Text, FailureText("错误：试图删除文件时出错。", "I/O error 32"));
+    EXPECT_EQ(boxes.asked[0].Caption, dest);
+    EXPECT_EQ(boxes.asked[0].Kind, mbtError);
+    EXPECT_EQ(boxes.asked[0].Flags, UINT{MB_ABORTRETRYIGNORE | MB_DEFBUTTON2 | MB_ICONEXCLAMATION});
+    EXPECT_EQ(test::ReadFileBytes(dest), file.Contents);
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, dest, "", efWasPresent}}));
+    EXPECT_FALSE(bench.restartNeeded);
+    // Read three times, counted once.
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+}
+
+TEST(InstallFiles, ADamagedStreamLeavesNothingAndIgnoreCountsTheFileAsDone) {
+    InstallBench bench({test::MakeBenchFile("damaged.bin", test::IncompressibleBytes(90000)),
+                        test::MakeBenchFile("fine.txt", test::Bytes("fine"))});
+    // A byte in the middle of the first stream.
+    auto bytes = test::ReadFileBytes(bench.dataFiles[0]);
+    bytes[bench.data.FileLocationRecords[0].StartOffset + 4 + 45000] ^= 0x5A;
+    test::WriteFileBytes(bench.dataFiles[0], bytes);
+    AnsweredBoxes boxes({IDRETRY, IDIGNORE});
+    boxes.duringBox = [&](std::size_t) {
+        EXPECT_TRUE(bench.TempFiles().empty());
+        EXPECT_EQ(bench.progress.Position(), 0);
+    };
+    bench.Install();
+
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    for (const MsgBoxQuestion& question : boxes.asked) {
+        EXPECT_EQ(question.Text, FailureText("错误：试图复制文件时出错。", "源文件已损坏。"));
+        EXPECT_EQ(question.Caption, bench.AppFile("damaged.bin"));
+    }
+    EXPECT_FALSE(FileExists(bench.AppFile("damaged.bin")));
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("fine.txt")), test::Bytes("fine"));
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("fine.txt"), "", 0}}));
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+}
+
+TEST(InstallFiles, AbortInTheQuestionCancelsTheInstallation) {
+    InstallBench bench({test::MakeBenchFile("damaged.bin", test::IncompressibleBytes(40000)),
+                        test::MakeBenchFile("never.txt", test::Bytes("never"))});
+    auto bytes = test::ReadFileBytes(bench.dataFiles[0]);
+    bytes[bench.data.FileLocationRecords[0].StartOffset + 4 + 20000] ^= 0x01;
+    test::WriteFileBytes(bench.dataFiles[0], bytes);
+    AnsweredBoxes boxes({IDABORT});
+    EXPECT_THROW(bench.Install(), EAbort);
+    EXPECT_EQ(boxes.asked.size(), 1u);
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_FALSE(FileExists(bench.AppFile("never.txt")));
+}
+
+TEST(InstallFiles, ACancelInTheMiddleOfALargeFileStopsWithinOnePiece) {
+    InstallBench bench({test::MakeBenchFile("first.txt", test::Bytes("first")),
+                        test::MakeBenchFile("large.bin", test::IncompressibleBytes(1 << 20))});
+    const std::int64_t firstSize = bench.data.FileRecords[0].CompressedSize;
+    // The third piece of the large file brings the confirmed cancel.
+    std::vector<std::int64_t> atPumps;
+    std::size_t tempsAtCancel = 0;
+    bench.progress.onPump = [&] {
+        if (bench.progress.Position() > firstSize) atPumps.push_back(bench.progress.Position());
+    };
+    bench.progress.confirmCancelWhen = [&] {
+        if (atPumps.size() < 3) return false;
+        tempsAtCancel = bench.TempFiles().size();
+        return true;
+    };
+    AnsweredBoxes noQuestions;
+    EXPECT_THROW(bench.Install(), EAbort);
+
+    // No piece was read after the one that found the cancel: the gauge
+    // went from there straight back to where the file began.
+    ASSERT_EQ(atPumps.size(), 3u);
+    EXPECT_LE(atPumps.back() - firstSize, 3 * 32000);
+    const auto& positions = bench.progress.positions;
+    ASSERT_GE(positions.size(), 2u);
+    EXPECT_EQ(positions[positions.size() - 2], atPumps.back());
+    EXPECT_EQ(tempsAtCancel, 1u);
+    // The temporary file is gone, the destination never appeared, the
+    // gauge holds the finished file only.
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_FALSE(FileExists(bench.AppFile("large.bin")));
+    EXPECT_EQ(bench.progress.Position(), firstSize);
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("first.txt"), "", 0}}));
+}
+
+TEST(InstallFiles, AStreamCrossesTheDisksAndTheChosenFolderIsSearchedFirst) {
+    const auto contents = test::IncompressibleBytes(100000);
+    InstallBench bench({test::MakeBenchFile("spanning.bin", contents)}, test::DataLayout::DataFiles, 40000);
+    ASSERT_EQ(bench.dataFiles.size(), 3u);
+    test::ScratchFolder elsewhere("qv other disk");
+    for (const char* name : {"SETUP.2", "SETUP.3"})
+        ASSERT_TRUE(MoveFileW(Widen(bench.source.file(name)).c_str(), Widen(elsewhere.file(name)).c_str()));
+    std::vector<std::pair<int, std::string>> prompts;
+    AnsweredBoxes noQuestions;
+    bench.Install([&](int disk, const std::string& fileName, std::string& path) {
+        prompts.emplace_back(disk, fileName);
+        EXPECT_EQ(path, bench.source.path());
+        path = AppendBackslash(elsewhere.path());
+        return true;
+    });
+    EXPECT_EQ(prompts, (std::vector<std::pair<int, std::string>>{{2, "SETUP.2"}}));
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("spanning.bin")), contents);
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+}
+
+TEST(InstallFiles, GivingUpOnADiskEndsTheInstallationWithoutAQuestion) {
+    InstallBench bench({test::MakeBenchFile("spanning.bin", test::IncompressibleBytes(60000))},
+                       test::DataLayout::DataFiles, 40000);
+    ASSERT_TRUE(DeleteFileW(Widen(bench.source.file("SETUP.2")).c_str()));
+    AnsweredBoxes noQuestions;
+    EXPECT_THROW(bench.Install([](int, const std::string&, std::string&) { return false; }), EAbort);
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_FALSE(FileExists(bench.AppFile("spanning.bin")));
+}
+
+TEST(InstallFiles, TheSlFileHoldsTheDataFromItsOffset) {
+    InstallBench bench({test::MakeBenchFile("one.txt", test::Bytes("one")),
+                        test::MakeBenchFile("two.bin", test::IncompressibleBytes(50000))},
+                       test::DataLayout::SlFile);
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("one.txt")), test::Bytes("one"));
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("two.bin")), test::IncompressibleBytes(50000));
+}
+
+TEST(InstallFiles, EachStepNamesItselfInTheQuestion) {
+    InstallBench bench({test::MakeBenchFile("blocker\\inside.txt", test::Bytes("a")),
+                        test::MakeBenchFile("a folder", test::Bytes("b")),
+                        test::MakeBenchFile("{group}\\c.txt", test::Bytes("c"))},
+                       test::DataLayout::SlFile);
+    test::WriteFileBytes(bench.AppFile("blocker"), {1});
+    ASSERT_TRUE(CreateDirectoryW(Widen(bench.AppFile("a folder")).c_str(), nullptr));
+    AnsweredBoxes boxes({IDIGNORE, IDIGNORE, IDIGNORE});
+    bench.Install();
+    ASSERT_EQ(boxes.asked.size(), 3u);
+    EXPECT_EQ(boxes.asked[0].Text, FailureText("错误：试图在目标文件夹中创建文件时出错。",
+                                               "设置程序不能创建文件夹 \"" + bench.AppFile("blocker") + "\""));
+    // A folder in the file's place is no file: only the rename finds it.
+    const std::string renamePrefix = "错误：试图在目标文件夹中改变文件名时出错。\r\n\r\n";
+    EXPECT_EQ(boxes.asked[1].Text.compare(0, renamePrefix.size(), renamePrefix), 0) << boxes.asked[1].Text;
+    EXPECT_EQ(boxes.asked[1].Caption, bench.AppFile("a folder"));
+    // Outside the named steps the message stands alone.
+    EXPECT_EQ(boxes.asked[2].Text, std::string("内部错误 C100") + kRetryText);
+    EXPECT_EQ(boxes.asked[2].Caption, "Error");
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_TRUE(bench.undo.Empty());
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+
+    // Without its source, a file cannot be read.
+    ASSERT_TRUE(DeleteFileW(Widen(bench.dataFiles[0]).c_str()));
+    RemoveDirectoryW(Widen(bench.AppFile("a folder")).c_str());
+    DeleteFileW(Widen(bench.AppFile("blocker")).c_str());
+    bench.progress.SetPosition(0);
+    AnsweredBoxes again({IDIGNORE, IDIGNORE, IDIGNORE});
+    bench.Install();
+    ASSERT_EQ(again.asked.size(), 3u);
+    EXPECT_EQ(again.asked[0].Text, FailureText("错误：试图读取源文件时出错。", "File not found"));
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_TRUE(test::ListFolder(bench.AppFile("blocker")).empty());
+}
+
+}  // namespace
+}  // namespace qv

@@ -1,0 +1,160 @@
+// Whole installations in the real progress window, run by Setup.exe's run
+// (with a wizard that goes straight on) in a process of its own: files and
+// folders installed and their uninstall log written; a cancel in the
+// next-disk dialog and a failure after the files were copied, both rolled
+// back.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/io/streams.h"
+#include "core/setupdata/data_files.h"
+#include "core/uninstall/uninstall_log.h"
+#include "engine/common/path_tests.h"
+#include "engine/setup/exit_codes.h"
+#include "setup_exe_fixture.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> Content(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
+}
+
+class InstallRun : public test::SetupExeWindow {
+protected:
+    void SetUp() override {
+        Install("staged_setup.exe");
+        data_ = test::SampleSetupData();
+        data_.SetupInfo.Options = optUninstallable;
+        data_.DirRecords.resize(1);
+        data_.DirRecords[0].DirName = "{app}\\数据";
+        data_.IconRecords.clear();
+        data_.FileRecords.clear();
+        data_.FileLocationRecords.clear();
+        // Three files over two data files of 40,000 bytes: the second spans them.
+        FileDataWriter writer(folder_.path(), 40000, 0);
+        const char* names[] = {"{app}\\程序.exe", "{app}\\数据\\big.dat", "{app}\\readme.txt"};
+        const std::size_t sizes[] = {20000, 30000, 100};
+        for (int i = 0; i < 3; ++i) {
+            contents_.push_back(Content(sizes[i], 7 + i));
+            MemoryInStream in(contents_.back());
+            const StoredStream stored = writer.AddStream(in);
+            TFileRec f;
+            f.DestPath = names[i];
+            f.OriginalSize = stored.OriginalSize;
+            f.CompressedSize = stored.CompressedSize;
+            f.Adler32 = stored.Adler32;
+            data_.FileRecords.push_back(f);
+            data_.FileLocationRecords.push_back(stored.Location);
+        }
+        ASSERT_EQ(writer.Finish(), 2);
+        test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+        app_ = apps_.file("示例 程序");
+    }
+    std::string AppFile(const std::string& name) const { return app_ + "\\" + name; }
+    std::vector<std::uint8_t> Read(const std::string& path) const {
+        std::ifstream in(fs::path(Widen(path)), std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+    DWORD RunInstall(const std::string& app) {
+        test::ScopedEnvVar real("QV_TEST_INSTALL", "real");
+        return RunToEnd("\"/DIR=" + app + "\"");
+    }
+
+    std::vector<std::vector<std::uint8_t>> contents_;
+    test::ScratchFolder apps_{"qv 应用"};
+    std::string app_;
+};
+
+TEST_F(InstallRun, FilesFoldersAndTheUninstallLogTwiceIntoOneFolder) {
+    ASSERT_EQ(RunInstall(app_), exit_code::Success);
+    EXPECT_EQ(Read(AppFile("程序.exe")), contents_[0]);
+    EXPECT_EQ(Read(AppFile("数据\\big.dat")), contents_[1]);
+    EXPECT_EQ(Read(AppFile("readme.txt")), contents_[2]);
+    ASSERT_TRUE(FileExists(AppFile("UNINST0.000")));
+    ASSERT_TRUE(FileExists(AppFile("UNINST1.000")));
+    {
+        FileInStream in(AppFile("UNINST1.000"));
+        const UninstallLog log = ReadUninstallLog(in);
+        EXPECT_EQ(log.Header.AppName, data_.SetupInfo.AppName);
+        // Folders (the application folder, then its own), the placeholder,
+        // then the files in the order of the records.
+        std::vector<std::pair<TChangeKind, std::string>> seen;
+        for (const LoggedChange& c : log.Entries) seen.emplace_back(c.Entry.Kind, EntryString(c.Entry, 0));
+        const std::vector<std::pair<TChangeKind, std::string>> expected = {
+            {ekFolder, app_},
+            {ekFolder, AppFile("数据")},
+            {ekFile, AppFile("UNINST0.000")},
+            {ekFile, AppFile("程序.exe")},
+            {ekFile, AppFile("数据\\big.dat")},
+            {ekFile, AppFile("readme.txt")},
+        };
+        EXPECT_EQ(seen, expected);
+        for (const LoggedChange& c : log.Entries) EXPECT_EQ(c.Entry.Flags, 0u) << EntryString(c.Entry, 0);
+    }
+    EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
+
+    // A second installation takes the next number and leaves the first pair
+    // alone; its files were present before.
+    CloseHandle(std::exchange(process_, nullptr));
+    ASSERT_EQ(RunInstall(app_), exit_code::Success);
+    EXPECT_TRUE(FileExists(AppFile("UNINST0.000")));
+    EXPECT_TRUE(FileExists(AppFile("UNINST1.000")));
+    ASSERT_TRUE(FileExists(AppFile("UNINST1.001")));
+    FileInStream in(AppFile("UNINST1.001"));
+    const UninstallLog second = ReadUninstallLog(in);
+    ASSERT_EQ(second.Entries.size(), 4u);  // no folder was made this time
+    EXPECT_EQ(EntryString(second.Entries[0].Entry, 0), AppFile("UNINST0.001"));
+    EXPECT_EQ(second.Entries[1].Entry.Flags, static_cast<std::uint32_t>(efWasPresent));
+}
+
+TEST_F(InstallRun, CancelInTheNextDiskDialogRollsBackWith1602) {
+    ASSERT_TRUE(DeleteFileW(Widen(folder_.file("SETUP.2")).c_str()));
+    test::ScopedEnvVar real("QV_TEST_INSTALL", "real");
+    ASSERT_TRUE(Launch("\"/DIR=" + app_ + "\""));
+    HWND dialog = test::WaitForWindow(pid_, "设置程序需要下一张磁盘", 30000);
+    ASSERT_NE(dialog, nullptr);
+    // The first file is in place meanwhile.
+    EXPECT_EQ(Read(AppFile("程序.exe")), contents_[0]);
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    HWND question = test::WaitForMessageBox(pid_, 10000);
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(test::ReadMessageBox(question).Caption, "退出设置程序");
+    test::PressButton(question, IDYES);
+    ASSERT_EQ(WaitForSingleObject(process_, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    EXPECT_EQ(code, exit_code::UserCancelled);
+    EXPECT_FALSE(FolderExists(app_)) << "the rollback removes the files and the folders it made";
+}
+
+TEST_F(InstallRun, AFailureAfterTheFilesRollsBackWith1603) {
+    // A folder name the uninstall log (code page 936) cannot hold: the files
+    // install, then saving the log fails.
+    const std::string app = apps_.file("한국어");
+    test::ScopedEnvVar real("QV_TEST_INSTALL", "real");
+    ASSERT_TRUE(Launch("\"/DIR=" + app + "\""));
+    std::vector<std::string> texts;
+    for (int box = 0; box < 2; ++box) {
+        HWND shown = test::WaitForMessageBox(pid_, 30000);
+        ASSERT_NE(shown, nullptr) << box;
+        texts.push_back(test::ReadMessageBox(shown).Text);
+        test::PressButton(shown, IDOK);
+        for (int i = 0; i < 100 && test::FindMessageBox(pid_) == shown; ++i) Sleep(50);
+    }
+    EXPECT_EQ(texts[1], "安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。");
+    ASSERT_EQ(WaitForSingleObject(process_, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    EXPECT_EQ(code, exit_code::FatalError) << texts[0];
+    EXPECT_FALSE(FolderExists(app));
+}
+
+}  // namespace
+}  // namespace qv
