@@ -39,8 +39,8 @@ test: native win64 win32 test-native test-win64
 demo: native win64
 	scripts/demo.sh $(NATIVE) $(WIN64)
 
-bench: native
-	scripts/bench.sh $(NATIVE)
+bench: native win64
+	scripts/bench.sh $(NATIVE) $(WIN64)
 
 clean:
 	rm -rf $(BUILD)

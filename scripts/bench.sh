@@ -6,9 +6,14 @@
 # run, as ratios. Then one 150 MB file alone, to show that memory does not
 # grow with file size. Prints figures; it is not a test. The time ratios are
 # qvsetup's wall time over the other program's: below 1 means qvsetup is faster.
-#   scripts/bench.sh NATIVE_BUILD
+# With a Windows build it also installs the same setup data with Setup.exe's
+# run under Wine beside `qvsetup.exe extract` under Wine (bench-install.sh).
+#   scripts/bench.sh NATIVE_BUILD [WIN64_BUILD]
 set -eu  # no pipefail: the pools are cut with head, which closes pipes early
-native=${1:?usage: bench.sh NATIVE_BUILD}
+native=${1:?usage: bench.sh NATIVE_BUILD [WIN64_BUILD]}
+win64=${2:-}
+[ -n "$win64" ] && win64=$(cd "$win64" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
 qvsetup=$(cd "$native" && pwd)/bin/qvsetup
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -91,8 +96,13 @@ printf '%-16s %8s %9s %11s\n' "unzip" "${wall[unzip]}" "$(rate unzip)" "${rss[un
 awk -v s="$setup_bytes" -v z="$zip_bytes" -v b="$bytes" 'BEGIN {
   printf "\nsizes: setup data %.1f MB (%.1f%% of the payload), zip %.1f MB (%.1f%%)\n", s / 1e6, 100 * s / b, z / 1e6, 100 * z / b }'
 
+if [ -n "$win64" ]; then
+  rm -rf extracted unzipped
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes"
+fi
+
 # ---- memory with one large file ----
-rm -rf out extracted unzipped payload.zip
+rm -rf out extracted unzipped payload.zip installed extracted-wine
 mkdir -p single
 { for i in 1 2 3; do cut_file pool.random $((25 << 20)); cut_file pool.text $((25 << 20)); done; } | head -c $((150 << 20)) > single/large.bin
 printf '[setup]\napp_name = "Large"\n\n[[file]]\nsource = "single/large.bin"\ndest = "{app}\\\\large.bin"\n' > large.toml

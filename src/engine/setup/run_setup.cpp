@@ -1,6 +1,7 @@
 #include "engine/setup/run_setup.h"
 
 #include "engine/common/app_title.h"
+#include "engine/instfunc/com_for_process.h"
 #include "engine/setup/end_setup.h"
 #include "engine/setup/main_form.h"
 #include "engine/setup/run_outcome.h"
@@ -12,7 +13,13 @@ namespace qv {
 
 unsigned RunSetup(TSetupStages stages) {
     SetApplicationTitle("设置");
-    if (!RunGuarded([] { StartSetup(); })) return exit_code::FatalError;
+    // COM for the whole run: the shell links and the shell's folder browser.
+    ComInitialization com;
+    if (!RunGuarded([&com] {
+            com = InitializeComForProcess();
+            StartSetup();
+        }))
+        return exit_code::FatalError;
 
     // The background window drives the run until it closes.
     TRunOutcome outcome = TRunOutcome::FailedRolledBack;
