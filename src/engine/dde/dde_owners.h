@@ -5,7 +5,7 @@
 //
 //   TDDE dde;
 //   dde.Create();
-//   const DdeStringOwner progman(dde, "PROGMAN");
+//   const DdeStringOwner progman = MakeStringHandle(dde, "PROGMAN");
 //   const DdeConversationOwner conversation(dde.Connect(progman.get(), progman.get()));
 #pragma once
 
@@ -13,7 +13,6 @@
 #include <ddeml.h>
 
 #include <string>
-#include <utility>
 
 #include "engine/common/win_handles.h"
 #include "engine/dde/dde_client.h"
@@ -22,11 +21,6 @@ namespace qv {
 
 namespace dde_traits {
 
-struct Conversation {
-    using Handle = HCONV;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { DdeDisconnect(h); }
-};
 // The access to a reply's bytes that Request opened.
 struct DataAccess {
     using Handle = HDDEDATA;
@@ -36,41 +30,14 @@ struct DataAccess {
 
 }  // namespace dde_traits
 
-using DdeConversationOwner = UniqueOwner<dde_traits::Conversation>;
+using DdeConversationOwner = UniqueHConv;
 using DdeDataAccessOwner = UniqueOwner<dde_traits::DataAccess>;
+// Keeps the instance that made it, through which it is freed.
+using DdeStringOwner = UniqueHsz;
 
-// A string handle is freed through the instance that made it, so its owner
-// keeps that instance too. Once the instance is destroyed its handles are
-// gone with it, and the owner's release does nothing.
-class DdeStringOwner {
-public:
-    DdeStringOwner() noexcept = default;
-    // Raises as TDDE::CreateStringHandle does.
-    DdeStringOwner(TDDE& dde, const std::string& text) : dde_(&dde), handle_(dde.CreateStringHandle(text)) {}
-    ~DdeStringOwner() { reset(); }
-    DdeStringOwner(DdeStringOwner&& other) noexcept
-        : dde_(std::exchange(other.dde_, nullptr)), handle_(std::exchange(other.handle_, nullptr)) {}
-    DdeStringOwner& operator=(DdeStringOwner&& other) noexcept {
-        if (this != &other) {
-            reset();
-            dde_ = std::exchange(other.dde_, nullptr);
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    DdeStringOwner(const DdeStringOwner&) = delete;
-    DdeStringOwner& operator=(const DdeStringOwner&) = delete;
-
-    HSZ get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != nullptr; }
-    void reset() noexcept {
-        if (dde_) dde_->FreeStringHandle(handle_);
-        dde_ = nullptr;
-    }
-
-private:
-    TDDE* dde_ = nullptr;
-    HSZ handle_ = nullptr;
-};
+// A string handle of `dde`; raises as TDDE::CreateStringHandle does.
+inline DdeStringOwner MakeStringHandle(TDDE& dde, const std::string& text) {
+    return DdeStringOwner(dde.CreateStringHandle(text), handle_traits::DdeString{dde.Inst()});
+}
 
 }  // namespace qv

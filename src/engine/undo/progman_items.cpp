@@ -18,7 +18,7 @@ bool GroupDescriptionHasNoItems(const std::string& description) {
 HCONV ProgmanItemRemover::Conversation() {
     if (!conversation_) {
         if (dde_.Inst() == 0) dde_.Create();
-        if (!progman_) progman_ = DdeStringOwner(dde_, "PROGMAN");
+        if (!progman_) progman_ = MakeStringHandle(dde_, "PROGMAN");
         conversation_.reset(dde_.Connect(progman_.get(), progman_.get()));
     }
     return conversation_.get();
@@ -31,7 +31,7 @@ void ProgmanItemRemover::Remove(const std::string& group, const std::string& ite
         dde_.Execute(conversation, "[ShowGroup(\"" + group + "\",5)][DeleteItem(\"" + item + "\")]", true);
         return;
     }
-    const DdeStringOwner groupName(dde_, group);
+    const DdeStringOwner groupName = MakeStringHandle(dde_, group);
     if (GroupDescriptionHasNoItems(RequestText(dde_, conversation, groupName.get())))
         dde_.Execute(conversation, "[DeleteGroup(\"" + group + "\")]", true);
 }

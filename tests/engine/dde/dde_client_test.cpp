@@ -61,7 +61,7 @@ protected:
     // A session with `groups` and `behaviour`, and a conversation with it.
     DdeConversationOwner Start(const std::vector<Group>& groups = {}, const Behaviour& behaviour = {}) {
         progman->Reset(groups, behaviour);
-        service = DdeStringOwner(dde, "PROGMAN");
+        service = MakeStringHandle(dde, "PROGMAN");
         return DdeConversationOwner(dde.Connect(service.get(), service.get()));
     }
 
@@ -131,7 +131,7 @@ TEST_F(DdeClient, NoConversationWhenTheServerRefusesOrIsNotThere) {
     Behaviour refusing;
     refusing.RefuseConnect = true;
     progman->Reset({}, refusing);
-    const DdeStringOwner progmanName(dde, "PROGMAN");
+    const DdeStringOwner progmanName = MakeStringHandle(dde, "PROGMAN");
     EXPECT_EQ(Raised([&] { dde.Connect(progmanName.get(), progmanName.get()); }),
               std::make_pair(std::string("DDE: 不能建立DDE连接 (代码: 16394)"), kNoConversation));
     const std::vector<Transaction> connects = progman->Transactions("connect");
@@ -142,10 +142,10 @@ TEST_F(DdeClient, NoConversationWhenTheServerRefusesOrIsNotThere) {
     EXPECT_EQ(connects[0].Outcome, "refused");
 
     progman->Reset();
-    const DdeStringOwner nobody(dde, "QV-NO-SUCH-SERVICE");
+    const DdeStringOwner nobody = MakeStringHandle(dde, "QV-NO-SUCH-SERVICE");
     EXPECT_EQ(Raised([&] { dde.Connect(nobody.get(), nobody.get()); }).second, kNoConversation);
     // A topic the Program Manager does not serve.
-    const DdeStringOwner other(dde, "OTHER");
+    const DdeStringOwner other = MakeStringHandle(dde, "OTHER");
     EXPECT_EQ(Raised([&] { dde.Connect(progmanName.get(), other.get()); }).second, kNoConversation);
     EXPECT_TRUE(progman->Transactions("execute").empty());
 
@@ -157,7 +157,7 @@ TEST_F(DdeClient, NoConversationWhenTheServerRefusesOrIsNotThere) {
 TEST_F(DdeClient, RequestGivesTheReplyBytesUntilUnaccessed) {
     const DdeConversationOwner conversation =
         Start({{"Main", {{"Clock", "CLOCK.EXE", "", 0, ""}}}, {"Games", {}}});
-    const DdeStringOwner groups(dde, "GROUPS"), games(dde, "Games");
+    const DdeStringOwner groups = MakeStringHandle(dde, "GROUPS"), games = MakeStringHandle(dde, "Games");
 
     HDDEDATA handle = nullptr;
     const BYTE* data = nullptr;
@@ -184,7 +184,7 @@ TEST_F(DdeClient, AnUnknownOrRejectedRequestRaises) {
     Behaviour behaviour;
     behaviour.Reject = {"GROUPS"};
     const DdeConversationOwner conversation = Start({{"Main", {}}}, behaviour);
-    const DdeStringOwner groups(dde, "GROUPS"), missing(dde, "没有这个组");
+    const DdeStringOwner groups = MakeStringHandle(dde, "GROUPS"), missing = MakeStringHandle(dde, "没有这个组");
     HDDEDATA handle = nullptr;
     const BYTE* data = nullptr;
     DWORD size = 0;
@@ -194,7 +194,7 @@ TEST_F(DdeClient, AnUnknownOrRejectedRequestRaises) {
         EXPECT_EQ(handle, nullptr);
         EXPECT_EQ(data, nullptr);
     }
-    EXPECT_EQ(RequestText(dde, conversation.get(), DdeStringOwner(dde, "Main").get()),
+    EXPECT_EQ(RequestText(dde, conversation.get(), MakeStringHandle(dde, "Main").get()),
               "\"Main\",C:\\WINDOWS\\QVGRP001.GRP,0\r\n");
 }
 
@@ -204,8 +204,8 @@ TEST_F(DdeClient, RequestTextKeepsChineseNamesAndFallsBackToAnsiText) {
         {"Games", {}}};
     {
         const DdeConversationOwner conversation = Start(groups);
-        EXPECT_EQ(RequestText(dde, conversation.get(), DdeStringOwner(dde, "GROUPS").get()), "附件\r\nGames\r\n");
-        EXPECT_EQ(RequestText(dde, conversation.get(), DdeStringOwner(dde, "附件").get()),
+        EXPECT_EQ(RequestText(dde, conversation.get(), MakeStringHandle(dde, "GROUPS").get()), "附件\r\nGames\r\n");
+        EXPECT_EQ(RequestText(dde, conversation.get(), MakeStringHandle(dde, "附件").get()),
                   "\"附件\",C:\\WINDOWS\\QVGRP001.GRP,2\r\n"
                   "\"记事本\",\"NOTEPAD.EXE\",C:\\WINDOWS,,0,0,0,0,0\r\n"
                   "\"计算器\",\"CALC.EXE\",,,0,0,0,0,0\r\n");
@@ -218,7 +218,7 @@ TEST_F(DdeClient, RequestTextKeepsChineseNamesAndFallsBackToAnsiText) {
     Behaviour old;
     old.TextRequestsOnly = true;
     const DdeConversationOwner conversation = Start(groups, old);
-    EXPECT_EQ(RequestText(dde, conversation.get(), DdeStringOwner(dde, "Games").get()),
+    EXPECT_EQ(RequestText(dde, conversation.get(), MakeStringHandle(dde, "Games").get()),
               "\"Games\",C:\\WINDOWS\\QVGRP002.GRP,0\r\n");
     const std::vector<Transaction> requests = progman->Transactions("request");
     ASSERT_EQ(requests.size(), 2u);
