@@ -77,18 +77,20 @@ WinFileOutStream::WinFileOutStream(const std::string& path)
     replacedExisting_ = GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-void WinFileOutStream::Write(const void* buffer, std::size_t count) {
+void WriteAllToFile(HANDLE file, const void* buffer, std::size_t count) {
     const auto* p = static_cast<const std::uint8_t*>(buffer);
     std::size_t total = 0;
     while (total < count) {
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(file_.get(), p + total, piece, &written, nullptr)) RaiseLastInOutError();
+        if (!WriteFile(file, p + total, piece, &written, nullptr)) RaiseLastInOutError();
         // Success with fewer bytes than asked: the device has no room.
         if (written == 0) throw EInOutError(io_code::DiskFull);
         total += written;
     }
 }
+
+void WinFileOutStream::Write(const void* buffer, std::size_t count) { WriteAllToFile(file_.get(), buffer, count); }
 
 std::uint64_t WinFileOutStream::Position() const { return CurrentPosition(file_.get()); }
 

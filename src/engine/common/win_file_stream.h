@@ -51,5 +51,8 @@ private:
 int InOutCodeFromWin32(DWORD error);
 // Raises EInOutError for GetLastError().
 [[noreturn]] void RaiseLastInOutError();
+// Writes all `count` bytes at the file's position, raising EInOutError
+// (Disk full when the device takes no more).
+void WriteAllToFile(HANDLE file, const void* buffer, std::size_t count);
 
 }  // namespace qv

@@ -1,7 +1,5 @@
 #include "engine/install/new_file_stream.h"
 
-#include <algorithm>
-
 #include "core/errors.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
@@ -15,16 +13,7 @@ TNewFileStream::TNewFileStream(const std::string& path)
 }
 
 void TNewFileStream::Write(const void* buffer, std::size_t count) {
-    const auto* p = static_cast<const std::uint8_t*>(buffer);
-    std::size_t total = 0;
-    while (total < count) {
-        const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
-        DWORD written = 0;
-        if (!WriteFile(file_.get(), p + total, piece, &written, nullptr)) RaiseLastInOutError();
-        // Success with fewer bytes than asked: the device has no room.
-        if (written == 0) throw EInOutError(io_code::DiskFull);
-        total += written;
-    }
+    WriteAllToFile(file_.get(), buffer, count);
     written_ += count;
 }
 
