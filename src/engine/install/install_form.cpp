@@ -87,7 +87,12 @@ void TInstallForm::ShowFilename(const std::string& path) {
 void TInstallForm::SetPosition(std::int64_t position) {
     position_ = std::clamp<std::int64_t>(position, 0, maximum_);
     ProgressGauge.SetProgress(static_cast<std::int32_t>(position_ / unitsPerStep_));
-    // Only the gauge: the rest of the window has not changed.
+    // Only the gauge, and only when it looks different: its bar is a few
+    // hundred pixels wide and its text a whole percentage, so a thousandth
+    // of the way is finer than anything it can show.
+    const std::int64_t drawn = maximum_ > 0 ? position_ * 1000 / maximum_ : 0;
+    if (drawn == drawnPermille_) return;
+    drawnPermille_ = drawn;
     ProgressGauge.Repaint();
 }
 

@@ -60,6 +60,8 @@ private:
     std::int64_t position_ = 0;
     // Units per step of the gauge, so that its 32-bit range holds any sum.
     std::int64_t unitsPerStep_ = 1;
+    // The thousandths of the way the gauge shows now.
+    std::int64_t drawnPermille_ = 0;
 };
 
 }  // namespace qv
