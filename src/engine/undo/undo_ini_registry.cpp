@@ -1,6 +1,7 @@
 // Undoing INI entries and registry entries.
 #include <windows.h>
 
+#include "engine/common/ini_profile_cp936.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -11,19 +12,6 @@ namespace qv {
 
 namespace {
 
-// Removes `key` of `section`, or the whole section when `key` is null, in
-// `iniFile` or the Windows WIN.INI. Windows reports nothing useful here: a
-// missing key or file is no failure.
-void RemoveIniEntry(const std::string& iniFile, const std::string& section, const std::string* key) {
-    const std::wstring wideSection = Widen(section);
-    const std::wstring wideKey = key ? Widen(*key) : std::wstring();
-    const wchar_t* keyName = key ? wideKey.c_str() : nullptr;
-    if (iniFile.empty())
-        WriteProfileStringW(wideSection.c_str(), keyName, nullptr);
-    else
-        WritePrivateProfileStringW(wideSection.c_str(), keyName, nullptr, Widen(iniFile).c_str());
-}
-
 UniqueHKey OpenKey(HKEY root, const std::string& subKey, REGSAM access) {
     UniqueHKey key;
     if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, access, key.put()) != ERROR_SUCCESS) key.reset();
@@ -33,12 +21,12 @@ UniqueHKey OpenKey(HKEY root, const std::string& subKey, REGSAM access) {
 }  // namespace
 
 void UndoRun::UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key) {
-    RemoveIniEntry(iniFile, section, &key);
-    if (IniSectionHasNoKeys(section, iniFile)) RemoveIniEntry(iniFile, section, nullptr);
+    RemoveIniEntryCp936(section, &key, iniFile);
+    if (IniSectionHasNoKeys(section, iniFile)) RemoveIniEntryCp936(section, nullptr, iniFile);
 }
 
 void UndoRun::UndoIniSection(const std::string& iniFile, const std::string& section) {
-    RemoveIniEntry(iniFile, section, nullptr);
+    RemoveIniEntryCp936(section, nullptr, iniFile);
 }
 
 // A key that does not open is gone already, or never was: nothing to undo.

@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
+#include "engine/common/ini_profile_cp936.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -39,15 +40,7 @@ bool CallDllUnregister(const std::string& filePath) {
 }
 
 bool IniSectionHasNoKeys(const std::string& section, const std::string& iniFile) {
-    // The key names, each ending in a zero; the first character alone tells
-    // whether there is any.
-    wchar_t names[256] = {};
-    const std::wstring wideSection = Widen(section);
-    if (iniFile.empty())
-        GetProfileStringW(wideSection.c_str(), nullptr, nullptr, names, 256);
-    else
-        GetPrivateProfileStringW(wideSection.c_str(), nullptr, nullptr, names, 256, Widen(iniFile).c_str());
-    return names[0] == L'\0';
+    return IniSectionHasNoKeysCp936(section, iniFile);
 }
 
 HKEY RootKeyOfEntry(std::uint32_t flags) {

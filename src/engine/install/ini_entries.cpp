@@ -1,0 +1,48 @@
+#include "engine/install/ini_entries.h"
+
+#include "core/errors.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/ini_profile_cp936.h"
+
+namespace qv {
+
+namespace {
+
+// Until written or skipped; Abort raises EAbort.
+void WriteUntilDoneOrSkipped(const std::string& section, const std::string& entry, const std::string& value,
+                             const std::string& fileName) {
+    while (!WriteIniValueCp936(section, entry, value, fileName)) {
+        switch (AppMsgBoxFmt("在 %s INI文件创建项目出错，\r\n\r\n按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。",
+                             {fileName}, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
+        case IDRETRY: continue;
+        case IDIGNORE: return;
+        default: throw EAbort();
+        }
+    }
+}
+
+}  // namespace
+
+void WriteIniEntries(TInstallContext& context) {
+    const TInstallRun& run = context.Run;
+    for (const TIniRec& record : run.Data.IniRecords) {
+        const std::string section = run.Expand(record.Section);
+        const std::string entry = run.Expand(record.Entry);
+        const std::string value = run.Expand(record.Value);
+        const std::string fileName = run.Expand(record.Filename);
+
+        WriteUntilDoneOrSkipped(section, entry, value, fileName);
+
+        // Also after a skip: the entry may stand in the file from before,
+        // and what the setup asks to remove goes at uninstall either way.
+        if (record.Flags & ifUninstDeleteKey)
+            context.UndoLog.AddEntry(ekIniKey, {fileName, section, entry}, 0);
+        else if (record.Flags & ifUninstDeleteSection)
+            context.UndoLog.AddEntry(ekIniSection, {fileName, section}, 0);
+
+        context.Progress.PumpMessagesCheckCancel();
+    }
+    context.Progress.Advance(1000);
+}
+
+}  // namespace qv

@@ -1,0 +1,99 @@
+#include "engine/install/registry_entries.h"
+
+#include "core/errors.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/format_text.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+HKEY PredefinedRootKey(std::uint32_t value) {
+    return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(value)));
+}
+
+bool RegWriteString(HKEY key, const std::string& name, DWORD type, const std::string& text) {
+    const std::wstring wide = Widen(text);
+    const DWORD size = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));
+    return RegSetValueExW(key, name.empty() ? nullptr : Widen(name).c_str(), 0, type,
+                          reinterpret_cast<const BYTE*>(wide.c_str()), size) == ERROR_SUCCESS;
+}
+
+namespace {
+
+bool WriteValue(HKEY key, const TRegistryRec& record, const std::string& valueName, const TInstallRun& run) {
+    const std::wstring wideName = Widen(valueName);
+    const wchar_t* name = valueName.empty() ? nullptr : wideName.c_str();
+    switch (record.ValueType) {
+    case rtString: return RegWriteString(key, valueName, REG_SZ, run.Expand(record.ValueString));
+    case rtExpandString: return RegWriteString(key, valueName, REG_EXPAND_SZ, run.Expand(record.ValueString));
+    case rtDWord: {
+        const DWORD number = record.ValueDWord;
+        return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+               ERROR_SUCCESS;
+    }
+    case rtBinary: {
+        // A length of 0 still writes the value, with no data.
+        const BYTE none = 0;
+        const BYTE* data = record.ValueBinary.empty() ? &none : record.ValueBinary.data();
+        return RegSetValueExW(key, name, 0, REG_BINARY, data, static_cast<DWORD>(record.ValueBinary.size())) ==
+               ERROR_SUCCESS;
+    }
+    default: return true;  // only the key
+    }
+}
+
+// One attempt at `record`: the key, the value, the undo entry. Raises the
+// system's texts.
+void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
+    const TInstallRun& run = context.Run;
+    const std::string subKey = run.Expand(record.SubKey);
+    const std::string valueName = run.Expand(record.ValueName);
+    {
+        UniqueHKey key;
+        if (RegCreateKeyExW(PredefinedRootKey(record.RootKey), Widen(subKey).c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(),
+                            nullptr) != ERROR_SUCCESS)
+            throw Exception(FormatText("创建注册表出错: %s", {subKey}));
+        const bool keep = record.ValueType != rtNone && (record.Flags & rfKeepExistingValue) &&
+                          RegHasValue(key.get(), valueName);
+        if (!keep && !WriteValue(key.get(), record, valueName, run))
+            throw Exception(FormatText("写注册表出错: %s", {subKey}));
+    }
+    if (record.Flags & rfUninstDeleteValue) {
+        if (record.ValueType == rtNone)
+            context.UndoLog.AddEntry(ekRegKeyIfEmpty, {subKey}, record.RootKey);
+        else
+            context.UndoLog.AddEntry(ekRegValue, {subKey, valueName}, record.RootKey);
+    } else if (record.Flags & rfUninstDeleteKey) {
+        context.UndoLog.AddEntry(ekRegKeyTree, {subKey}, record.RootKey);
+    } else if (record.Flags & rfUninstEmptyDefault) {
+        context.UndoLog.AddEntry(ekRegDefaultValue, {subKey}, record.RootKey);
+    }
+}
+
+}  // namespace
+
+void WriteRegistryEntries(TInstallContext& context) {
+    for (const TRegistryRec& record : context.Run.Data.RegistryRecords) {
+        for (;;) {
+            try {
+                WriteRegistryEntry(context, record);
+                break;
+            } catch (const EAbort&) {
+                throw;
+            } catch (const Exception& error) {
+                const std::string text = std::string(error.what()) + ".\r\n\r\n" +
+                                         "按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。";
+                const int answer = AppMsgBox(text, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2);
+                if (answer == IDRETRY) continue;
+                if (answer == IDIGNORE) break;
+                throw EAbort();
+            }
+        }
+    }
+    context.Progress.Advance(1000);
+}
+
+}  // namespace qv

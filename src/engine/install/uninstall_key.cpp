@@ -1,0 +1,93 @@
+#include "engine/install/uninstall_key.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "core/text/path_strings.h"
+#include "engine/common/format_text.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/common/windows_version.h"
+#include "engine/install/registry_entries.h"
+#include "engine/install/uninstall_log_file.h"
+
+namespace qv {
+
+const char kUninstallParentKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string UninstallKeyName(const TInstallContext& context, int n) {
+    return FormatText("%s_qv%d", {context.Run.Data.SetupInfo.AppNameVersion, n});
+}
+
+std::string UninstallCommandLine(const TInstallContext& context) {
+    return FormatText("\"%s\" /U \"%s\" \"%s\"", {AppendBackslash(context.Run.Folders.Win) + "UNISTB32.EXE",
+                                                   UninstallLogName(context.UninstallLogPattern, '0'),
+                                                   UninstallLogName(context.UninstallLogPattern, '1')});
+}
+
+namespace {
+
+bool SubKeyExists(HKEY parent, const std::string& name) {
+    UniqueHKey key;
+    return RegOpenKeyExW(parent, Widen(name).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS;
+}
+
+bool RegWriteDWord(HKEY key, const wchar_t* name, DWORD number) {
+    return RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number) ==
+           ERROR_SUCCESS;
+}
+
+// The installed size the list of programs shows, in KiB: the files the
+// setup brings, without those deleted when the setup ends.
+DWORD EstimatedSizeKiB(const std::vector<TFileRec>& files) {
+    std::uint64_t bytes = 0;
+    for (const TFileRec& file : files)
+        if (!(file.FileFlags & ffDeleteAtEnd) && file.OriginalSize > 0)
+            bytes += static_cast<std::uint32_t>(file.OriginalSize);
+    return static_cast<DWORD>((bytes + 1023) / 1024);
+}
+
+// The values beyond the two the uninstaller needs, for today's list of
+// installed programs; only what this installation knows for certain. The
+// uninstaller can neither change nor repair an installation.
+bool WriteListValues(HKEY key, const TInstallContext& context) {
+    return RegWriteString(key, "InstallLocation", REG_SZ, context.Run.Folders.App) &&
+           RegWriteDWord(key, L"NoModify", 1) && RegWriteDWord(key, L"NoRepair", 1) &&
+           RegWriteDWord(key, L"EstimatedSize", EstimatedSizeKiB(context.Run.Data.FileRecords));
+}
+
+}  // namespace
+
+bool WriteUninstallKey(TInstallContext& context) {
+    if (GetWindowsVersion().Major() < 4) return false;
+    const HKEY machine = PredefinedRootKey(kHkeyLocalMachine);
+    UniqueHKey parent;
+    if (RegCreateKeyExW(machine, Widen(kUninstallParentKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_QUERY_VALUE, nullptr, parent.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+
+    const bool replace = context.Run.Data.SetupInfo.Has(optReplaceUninstallEntries);
+    int n = 1;
+    for (; SubKeyExists(parent.get(), UninstallKeyName(context, n)); ++n)
+        if (replace) RegDeleteKeyTree(parent.get(), UninstallKeyName(context, n));
+    const std::string name = UninstallKeyName(context, replace ? 1 : n);
+    const std::string full = std::string(kUninstallParentKey) + "\\" + name;
+
+    {
+        UniqueHKey key;
+        if (RegCreateKeyExW(parent.get(), Widen(name).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                            nullptr, key.put(), nullptr) != ERROR_SUCCESS)
+            throw Exception(FormatText("创建注册表出错: %s", {full}));
+        // Recorded before the values: a value that fails still leaves a key
+        // behind, which the rollback must take away.
+        context.UndoLog.AddEntry(ekRegKeyTree, {full}, kHkeyLocalMachine);
+        if (!RegWriteString(key.get(), "DisplayName", REG_SZ, context.Run.Data.SetupInfo.AppNameVersion) ||
+            !RegWriteString(key.get(), "UninstallString", REG_SZ, UninstallCommandLine(context)) ||
+            !WriteListValues(key.get(), context))
+            throw Exception(FormatText("写注册表出错: %s", {full}));
+    }
+    return true;
+}
+
+}  // namespace qv

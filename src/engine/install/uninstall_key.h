@@ -1,0 +1,29 @@
+// The application's entry in the system's list of installed programs:
+// a key below HKEY_LOCAL_MACHINE whose command line starts the uninstaller
+// UNISTB32.EXE (in the Windows folder) on this installation's log.
+#pragma once
+
+#include <string>
+
+#include "engine/install/install_context.h"
+
+namespace qv {
+
+// Where the system looks for the entries.
+extern const char kUninstallParentKey[];  // "Software\Microsoft\Windows\CurrentVersion\Uninstall"
+
+// "<AppNameVersion>_qv<n>": several installations of one version sit side
+// by side as n = 1, 2, ...
+std::string UninstallKeyName(const TInstallContext& context, int n);
+
+// "\"<win>\UNISTB32.EXE\" /U \"<placeholder>\" \"<log>\"".
+std::string UninstallCommandLine(const TInstallContext& context);
+
+// Writes the key after the last one present, or, with
+// optReplaceUninstallEntries, deletes the present ones and writes n = 1;
+// records it as ekRegKeyTree. False, with no message, below Windows 4 or
+// when the parent key cannot be opened. A key or value that cannot be
+// written raises "创建注册表出错: %s" or "写注册表出错: %s" with the full path.
+bool WriteUninstallKey(TInstallContext& context);
+
+}  // namespace qv
