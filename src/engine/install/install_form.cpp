@@ -11,6 +11,10 @@
 #include "engine/controls/message_loop.h"
 #include "engine/install/create_folder_path.h"
 #include "engine/install/file_install.h"
+#include "engine/install/ini_entries.h"
+#include "engine/install/program_icons.h"
+#include "engine/install/registry_entries.h"
+#include "engine/install/uninstall_key.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/setupdata/new_disk_form.h"
 
@@ -128,11 +132,32 @@ void TInstallForm::RunSteps(TInstallContext& context) {
     const bool uninstallable = run_.Data.SetupInfo.Has(optUninstallable);
     ShowStepText("正在创建目录 ...");
     CreateFolders(context);
-    if (uninstallable) ReserveUninstallLogName(context);
+    if (uninstallable) {
+        ReserveUninstallLogName(context);
+        context.UninstallKeyCreated = WriteUninstallKey(context);
+    }
 
     ShowStepText("复制文件 ...");
     InstallFiles(context, NextDiskDialog(ConfirmExitSetup));
     ShowFilename("");
+    PumpMessagesCheckCancel();
+
+    if (ProgramIconsStepNeeded(context)) {
+        ShowStepText("正在创建程序快捷图标 ...");
+        MakeProgramIcons(context);
+    }
+    PumpMessagesCheckCancel();
+
+    if (!run_.Data.IniRecords.empty()) {
+        ShowStepText("正在创建 INI 信息 ...");
+        WriteIniEntries(context);
+    }
+    PumpMessagesCheckCancel();
+
+    if (!run_.Data.RegistryRecords.empty()) {
+        ShowStepText("正在创建注册表信息 ...");
+        WriteRegistryEntries(context);
+    }
     PumpMessagesCheckCancel();
 
     RecordUninstallDeleteEntries(context);

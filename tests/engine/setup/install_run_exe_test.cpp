@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "core/io/streams.h"
 #include "core/setupdata/data_files.h"
@@ -32,6 +33,8 @@ protected:
         Install("staged_setup.exe");
         data_ = test::SampleSetupData();
         data_.SetupInfo.Options = optUninstallable;
+        // The uninstall keys of this run alone, removed again at the end.
+        data_.SetupInfo.AppNameVersion = "示例程序 " + std::to_string(GetCurrentProcessId());
         data_.DirRecords.resize(1);
         data_.DirRecords[0].DirName = "{app}\\数据";
         data_.IconRecords.clear();
@@ -67,6 +70,15 @@ protected:
         return RunToEnd("\"/DIR=" + app + "\"");
     }
 
+    std::string UninstallKey(int n) const {
+        return std::string(kUninstallKeyParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv" + std::to_string(n);
+    }
+    void TearDown() override {
+        for (int n = 1; n <= 2; ++n) RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(UninstallKey(n)).c_str());
+        test::SetupExeWindow::TearDown();
+    }
+
+    static constexpr const char* kUninstallKeyParent = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     std::vector<std::vector<std::uint8_t>> contents_;
     test::ScratchFolder apps_{"qv 应用"};
     std::string app_;
@@ -84,19 +96,19 @@ TEST_F(InstallRun, FilesFoldersAndTheUninstallLogTwiceIntoOneFolder) {
         const UninstallLog log = ReadUninstallLog(in);
         EXPECT_EQ(log.Header.AppName, data_.SetupInfo.AppName);
         // Folders (the application folder, then its own), the placeholder,
-        // then the files in the order of the records.
-        std::vector<std::pair<TChangeKind, std::string>> seen;
-        for (const LoggedChange& c : log.Entries) seen.emplace_back(c.Entry.Kind, EntryString(c.Entry, 0));
-        const std::vector<std::pair<TChangeKind, std::string>> expected = {
-            {ekFolder, app_},
-            {ekFolder, AppFile("数据")},
-            {ekFile, AppFile("UNINST0.000")},
-            {ekFile, AppFile("程序.exe")},
-            {ekFile, AppFile("数据\\big.dat")},
-            {ekFile, AppFile("readme.txt")},
+        // the uninstall key, then the files in the order of the records.
+        std::vector<std::tuple<TChangeKind, std::string, std::uint32_t>> seen;
+        for (const LoggedChange& c : log.Entries) seen.emplace_back(c.Entry.Kind, EntryString(c.Entry, 0), c.Entry.Flags);
+        const std::vector<std::tuple<TChangeKind, std::string, std::uint32_t>> expected = {
+            {ekFolder, app_, 0},
+            {ekFolder, AppFile("数据"), 0},
+            {ekFile, AppFile("UNINST0.000"), 0},
+            {ekRegKeyTree, UninstallKey(1), 0x80000002u},
+            {ekFile, AppFile("程序.exe"), 0},
+            {ekFile, AppFile("数据\\big.dat"), 0},
+            {ekFile, AppFile("readme.txt"), 0},
         };
         EXPECT_EQ(seen, expected);
-        for (const LoggedChange& c : log.Entries) EXPECT_EQ(c.Entry.Flags, 0u) << EntryString(c.Entry, 0);
     }
     EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
 
@@ -109,9 +121,10 @@ TEST_F(InstallRun, FilesFoldersAndTheUninstallLogTwiceIntoOneFolder) {
     ASSERT_TRUE(FileExists(AppFile("UNINST1.001")));
     FileInStream in(AppFile("UNINST1.001"));
     const UninstallLog second = ReadUninstallLog(in);
-    ASSERT_EQ(second.Entries.size(), 4u);  // no folder was made this time
+    ASSERT_EQ(second.Entries.size(), 5u);  // no folder was made this time
     EXPECT_EQ(EntryString(second.Entries[0].Entry, 0), AppFile("UNINST0.001"));
-    EXPECT_EQ(second.Entries[1].Entry.Flags, static_cast<std::uint32_t>(efWasPresent));
+    EXPECT_EQ(EntryString(second.Entries[1].Entry, 0), UninstallKey(2));
+    EXPECT_EQ(second.Entries[2].Entry.Flags, static_cast<std::uint32_t>(efWasPresent));
 }
 
 TEST_F(InstallRun, CancelInTheNextDiskDialogRollsBackWith1602) {

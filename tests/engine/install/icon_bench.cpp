@@ -1,0 +1,78 @@
+#include "icon_bench.h"
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "engine/common/win_text.h"
+#include "engine/instfunc/com_for_process.h"
+
+namespace qv::test {
+
+IconBench::IconBench()
+    : com(InitializeComForProcess()),
+      run{data, {}, "", "", 0, false, true, false, filesToDeleteAtEnd, dirsToRemoveAtEnd, restartNeeded},
+      context{run, undo, progress, "", false} {
+    run.Folders.App = app.path();
+    run.Folders.Win = win.path();
+    run.Folders.Group = "示例 程序";
+    for (std::string& folder : run.Folders.ShellFolders) folder = programs.path();
+    data.SetupInfo.AppName = "示例";
+    WriteFileBytes(app.file("示例 app.exe"), {'M', 'Z'});
+    WriteFileBytes(app.file("tool.exe"), {'M', 'Z'});
+    WriteFileBytes(win.file("UNISTB32.EXE"), {'M', 'Z'});
+}
+
+void IconBench::AddIcon(const std::string& iconPath, const std::string& filename, const std::string& parameters,
+                        const std::string& workingFolder, const std::string& iconFile, int iconIndex) {
+    TIconRec icon;
+    icon.IconPath = iconPath;
+    icon.Filename = filename;
+    icon.Parameters = parameters;
+    icon.WorkingFolder = workingFolder;
+    icon.IconFile = iconFile;
+    icon.IconIndex = iconIndex;
+    data.IconRecords.push_back(icon);
+}
+
+void IconBench::MakeUninstallable(bool iconAlways) {
+    data.SetupInfo.Options |= optUninstallable;
+    if (iconAlways) data.SetupInfo.Options |= optUninstallIconAlways;
+    context.UninstallLogPattern = app.file("UNINST%s.004");
+}
+
+std::string IconBench::GroupFolder() const { return programs.file(run.Folders.Group); }
+
+LinkFields ReadLink(const std::string& linkPath) {
+    LinkFields fields;
+    ComPtr<IShellLinkW> link;
+    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                              reinterpret_cast<void**>(link.put())));
+    if (!link) return fields;
+    ComPtr<IPersistFile> file;
+    EXPECT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())));
+    EXPECT_HRESULT_SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ)) << linkPath;
+    // The target as the shell resolves it from the item list: Wine keeps the
+    // link's plain path in the ANSI code page only.
+    wchar_t text[INFOTIPSIZE] = {};
+    PIDLIST_ABSOLUTE items = nullptr;
+    if (SUCCEEDED(link->GetIDList(&items)) && items && SHGetPathFromIDListW(items, text)) fields.Target = Narrow(text);
+    CoTaskMemFree(items);
+    text[0] = 0;
+    link->GetArguments(text, INFOTIPSIZE);
+    fields.Arguments = Narrow(text);
+    text[0] = 0;
+    link->GetWorkingDirectory(text, INFOTIPSIZE);
+    fields.StartFolder = Narrow(text);
+    text[0] = 0;
+    link->GetIconLocation(text, INFOTIPSIZE, &fields.IconIndex);
+    fields.IconFile = Narrow(text);
+    text[0] = 0;
+    link->GetDescription(text, INFOTIPSIZE);
+    fields.Description = Narrow(text);
+    return fields;
+}
+
+}  // namespace qv::test
