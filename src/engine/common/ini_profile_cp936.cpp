@@ -8,6 +8,7 @@
 
 #include "core/text/cp936.h"
 #include "engine/common/ini_files.h"
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 
 namespace qv {
@@ -48,6 +49,24 @@ bool SurvivesAnsiCodePage(const std::string& bytes) {
     return back && *back == bytes;
 }
 
+// The short name of an existing file when the ANSI code page holds it
+// whole, for the ANSI functions; nullopt otherwise.
+std::optional<std::string> AnsiShortName(const std::string& fileName) {
+    if (fileName.empty()) return std::nullopt;
+    const std::wstring wide = Widen(fileName);
+    const DWORD length = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (length == 0) return std::nullopt;
+    std::wstring shortName(length, L'\0');
+    const DWORD got = GetShortPathNameW(wide.c_str(), shortName.data(), length);
+    if (got == 0 || got >= length) return std::nullopt;
+    shortName.resize(got);
+    const std::optional<std::string> bytes = WideToAnsi(shortName);
+    if (!bytes) return std::nullopt;
+    const std::optional<std::wstring> back = AnsiToWide(*bytes);
+    if (!back || *back != shortName) return std::nullopt;
+    return bytes;
+}
+
 struct Cp936Texts {
     std::string Section, Key, Value, FileName;
 };
@@ -62,9 +81,15 @@ std::optional<Cp936Texts> EncodeForAnsiFunctions(const std::string& section, con
         if (!encoded || !SurvivesAnsiCodePage(*encoded)) return std::nullopt;
         *bytes = std::move(*encoded);
     }
-    // A file name is not kept as bytes but opened: it must name the same file.
+    // A file name is not kept as bytes but opened: it must name the same
+    // file. One the ANSI code page cannot name may still be reached by its
+    // short name.
     const std::optional<std::wstring> fileAsOpened = AnsiToWide(texts.FileName);
-    if (!fileAsOpened || *fileAsOpened != Widen(fileName)) return std::nullopt;
+    if (!fileAsOpened || *fileAsOpened != Widen(fileName)) {
+        const std::optional<std::string> shortName = AnsiShortName(fileName);
+        if (!shortName) return std::nullopt;
+        texts.FileName = *shortName;
+    }
     return texts;
 }
 
@@ -77,7 +102,15 @@ bool IniTextsFitCp936(const std::string& section, const std::string& key, const 
 
 bool WriteIniValueCp936(const std::string& section, const std::string& key, const std::string& value,
                         const std::string& fileName) {
-    const std::optional<Cp936Texts> texts = EncodeForAnsiFunctions(section, key, value, fileName);
+    // A file that is still to be made is made empty first, so that it has a
+    // short name if its long one cannot be given to the ANSI functions.
+    std::optional<Cp936Texts> texts = EncodeForAnsiFunctions(section, key, value, fileName);
+    if (!texts && !fileName.empty() && EncodeForAnsiFunctions(section, key, value, "") &&
+        GetFileAttributesW(Widen(fileName).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        const UniqueHFile made(CreateFileW(Widen(fileName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (made) texts = EncodeForAnsiFunctions(section, key, value, fileName);
+    }
     if (!texts) return WriteIniValue(section, key, value, fileName);
     if (fileName.empty())
         return WriteProfileStringA(texts->Section.c_str(), texts->Key.c_str(), texts->Value.c_str()) != FALSE;

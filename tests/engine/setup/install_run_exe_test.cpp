@@ -1,18 +1,22 @@
 // Whole installations in the real progress window, run by Setup.exe's run
 // (with a wizard that goes straight on) in a process of its own: files and
-// folders installed and their uninstall log written; a cancel in the
-// next-disk dialog and a failure after the files were copied, both rolled
-// back.
+// folders, icons, INI and registry entries made and their uninstall log
+// written; a cancel in the next-disk dialog and failures after the files
+// were copied, all rolled back.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
 
 #include "core/io/streams.h"
+#include "core/text/cp936.h"
 #include "core/setupdata/data_files.h"
 #include "core/uninstall/uninstall_log.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/win_handles.h"
 #include "engine/setup/exit_codes.h"
 #include "setup_exe_fixture.h"
 
@@ -167,6 +171,91 @@ TEST_F(InstallRun, AFailureAfterTheFilesRollsBackWith1603) {
     GetExitCodeProcess(process_, &code);
     EXPECT_EQ(code, exit_code::FatalError) << texts[0];
     EXPECT_FALSE(FolderExists(app));
+}
+
+// Links, INI entries, registry values and the uninstall key as the setup
+// data asks, every one in the uninstall log; and a failed installation of
+// the same data leaves none of them.
+TEST_F(InstallRun, IconsIniAndRegistryAreMadeAndRolledBack) {
+    const std::string tag = std::to_string(GetCurrentProcessId());
+    const std::string group = "QV 测试 " + tag, regKey = "Software\\QV Setup e2e " + tag;
+    data_.IconRecords.resize(1);
+    data_.IconRecords[0].IconPath = "{group}\\示例";
+    data_.IconRecords[0].Filename = "{app}\\程序.exe";
+    data_.IniRecords.resize(1);
+    data_.IniRecords[0] = {};
+    data_.IniRecords[0].Filename = "{app}\\settings.ini";
+    data_.IniRecords[0].Section = "Paths";
+    data_.IniRecords[0].Entry = "Home";
+    data_.IniRecords[0].Value = "{app}";
+    data_.IniRecords[0].Flags = ifUninstDeleteKey;
+    data_.RegistryRecords.resize(1);
+    data_.RegistryRecords[0].RootKey = kHkeyCurrentUser;
+    data_.RegistryRecords[0].SubKey = regKey;
+    data_.RegistryRecords[0].ValueName = "Folder";
+    data_.RegistryRecords[0].ValueType = rtString;
+    data_.RegistryRecords[0].ValueString = "{app}";
+    data_.RegistryRecords[0].Flags = rfUninstDeleteKey;
+    test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+    const auto linkIn = [&](int csidl) {
+        wchar_t folder[MAX_PATH] = {};
+        SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
+        return Narrow(folder) + "\\" + group + "\\示例.lnk";
+    };
+    const auto linkMade = [&] { return FileExists(linkIn(CSIDL_COMMON_PROGRAMS)) || FileExists(linkIn(CSIDL_PROGRAMS)); };
+    const auto regValue = [&]() -> std::string {
+        wchar_t value[MAX_PATH] = {};
+        DWORD size = sizeof value;
+        if (RegGetValueW(HKEY_CURRENT_USER, Widen(regKey).c_str(), L"Folder", RRF_RT_REG_SZ, nullptr, value, &size))
+            return "<missing>";
+        return Narrow(value);
+    };
+
+    test::ScopedEnvVar real("QV_TEST_INSTALL", "real");
+    ASSERT_EQ(RunToEnd("\"/DIR=" + app_ + "\" \"/GROUP=" + group + "\""), exit_code::Success);
+    EXPECT_TRUE(linkMade());
+    // The INI file holds its texts in code page 936, whatever the system's code page.
+    const auto iniText = [&](const std::string& file) {
+        const std::vector<std::uint8_t> bytes = Read(file);
+        return cp936::ToUtf8(std::string(bytes.begin(), bytes.end()));
+    };
+    EXPECT_EQ(iniText(AppFile("settings.ini")), "[Paths]\r\nHome=" + app_ + "\r\n");
+    EXPECT_EQ(regValue(), app_);
+    FileInStream in(AppFile("UNINST1.000"));
+    std::vector<TChangeKind> kinds;
+    for (const LoggedChange& c : ReadUninstallLog(in).Entries) kinds.push_back(c.Entry.Kind);
+    // ..., the placeholder, the key, three files, the link's folder and the link, the registry key.
+    for (TChangeKind kind : {ekRegKeyTree, ekFolder, ekFile})
+        EXPECT_NE(std::find(kinds.begin(), kinds.end(), kind), kinds.end()) << int(kind);
+    EXPECT_EQ(kinds.back(), ekRegKeyTree);
+    RegDeleteTreeW(HKEY_CURRENT_USER, Widen(regKey).c_str());
+
+    // The same into a folder whose name the uninstall log cannot hold: the
+    // installation fails at its very end and takes everything back.
+    CloseHandle(std::exchange(process_, nullptr));
+    const std::string app = apps_.file("한국어 " + tag);
+    ASSERT_TRUE(Launch("\"/DIR=" + app + "\" \"/GROUP=" + group + " 2\""));
+    for (int box = 0; box < 2; ++box) {
+        HWND shown = test::WaitForMessageBox(pid_, 30000);
+        ASSERT_NE(shown, nullptr) << box;
+        test::PressButton(shown, IDOK);
+        for (int i = 0; i < 100 && test::FindMessageBox(pid_) == shown; ++i) Sleep(50);
+    }
+    ASSERT_EQ(WaitForSingleObject(process_, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    EXPECT_EQ(code, exit_code::FatalError);
+    // The INI file itself stays (emptied), and with it the folder.
+    EXPECT_EQ(iniText(app + "\\settings.ini").find("Home="), std::string::npos);
+    EXPECT_FALSE(FileExists(app + "\\程序.exe"));
+    EXPECT_EQ(regValue(), "<missing>");
+    for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS}) {
+        wchar_t folder[MAX_PATH] = {};
+        SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
+        EXPECT_FALSE(FolderExists(Narrow(folder) + "\\" + group + " 2")) << csidl;
+    }
+    UniqueHKey key;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(UninstallKey(2)).c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
 }
 
 }  // namespace

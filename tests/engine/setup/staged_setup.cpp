@@ -1,6 +1,7 @@
 // Setup.exe's whole run with stand-in stages, for the tests of its exit
 // codes and of whole installations: the wizard goes straight on to
-// installing into the folder of /DIR=, and the installation ends as the
+// installing into the folder of /DIR= (with icons in the group of /GROUP=
+// when it is given), and the installation ends as the
 // variable QV_TEST_INSTALL says: "complete", "cancel" or "fail" (as a
 // sequence does after its rollback), or "real": the real install window.
 #include <windows.h>
@@ -38,8 +39,11 @@ struct StraightOnWizard : IWizardStage {
     std::string DirEditText() const override {
         return SetupState.CmdLineDir.empty() ? "C:\\QV Test" : SetupState.CmdLineDir;
     }
-    std::string GroupEditText() const override { return "QV Test"; }
-    bool NoIconsChecked() const override { return true; }
+    std::string GroupEditText() const override {
+        return SetupState.CmdLineGroup.empty() ? "QV Test" : SetupState.CmdLineGroup;
+    }
+    // Icons only when /GROUP= names their group.
+    bool NoIconsChecked() const override { return SetupState.CmdLineGroup.empty(); }
     void OfferRestart(const std::string&) override {}
     void OfferReadme() override {}
     void ShowFinishingPages(bool) override { PostStep(); }  // Finish at once
