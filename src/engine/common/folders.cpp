@@ -65,16 +65,11 @@ std::string ShellFolderPath(int csidl) {
     if (!HasShellFolders()) return {};
     ComPtr<IMalloc> allocator;
     if (FAILED(SHGetMalloc(allocator.put()))) allocator.reset();
-    LPITEMIDLIST items = nullptr;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, &items)) || !items) return {};
-    std::string path;
+    // Freed by the shell's allocator, or the task allocator without one.
+    UniqueItemList items(nullptr, handle_traits::ShellItemList{allocator.get()});
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, csidl, items.put())) || !items) return {};
     wchar_t buffer[MAX_PATH] = {};
-    if (SHGetPathFromIDListW(items, buffer)) path = Narrow(buffer);
-    // The shell's allocator is the task allocator; without it the list is
-    // still freed rather than leaked.
-    if (allocator) allocator->Free(items);
-    else CoTaskMemFree(items);
-    return path;
+    return SHGetPathFromIDListW(items.get(), buffer) ? Narrow(buffer) : std::string();
 }
 
 std::string CurrentVersionValue(const std::string& name) {
