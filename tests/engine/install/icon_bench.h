@@ -10,6 +10,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/install/install_context.h"
 #include "install_bench.h"
+#include "testkit/links.h"
 #include "testkit/scratch.h"
 
 namespace qv::test {
@@ -40,11 +41,5 @@ struct IconBench {
     TInstallContext context;
 };
 
-// What a link file holds.
-struct LinkFields {
-    std::string Target, Arguments, StartFolder, IconFile, Description;
-    int IconIndex = -1;
-};
-LinkFields ReadLink(const std::string& linkPath);
 
 }  // namespace qv::test

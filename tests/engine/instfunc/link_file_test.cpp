@@ -14,6 +14,7 @@
 #include "engine/common/win_text.h"
 #include "engine/instfunc/com_for_process.h"
 #include "engine/instfunc/link_file.h"
+#include "testkit/links.h"
 #include "testkit/scratch.h"
 
 namespace qv {
@@ -22,39 +23,8 @@ namespace {
 using test::ScratchFolder;
 
 // What a link file holds, read back through the shell's own link object.
-struct LinkFields {
-    std::string Target, Arguments, StartFolder, IconFile, Description;
-    int IconIndex = -1;
-};
-
-LinkFields ReadLink(const std::string& linkPath) {
-    LinkFields fields;
-    ComPtr<IShellLinkW> link;
-    EXPECT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                              reinterpret_cast<void**>(link.put())));
-    ComPtr<IPersistFile> file;
-    EXPECT_HRESULT_SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(file.put())));
-    EXPECT_HRESULT_SUCCEEDED(file->Load(Widen(linkPath).c_str(), STGM_READ));
-    // The target as the shell resolves it from the item list: Wine keeps the
-    // link's plain path in the ANSI code page only.
-    wchar_t text[INFOTIPSIZE] = {};
-    PIDLIST_ABSOLUTE items = nullptr;
-    if (SUCCEEDED(link->GetIDList(&items)) && items && SHGetPathFromIDListW(items, text)) fields.Target = Narrow(text);
-    CoTaskMemFree(items);
-    text[0] = 0;
-    link->GetArguments(text, INFOTIPSIZE);
-    fields.Arguments = Narrow(text);
-    text[0] = 0;
-    link->GetWorkingDirectory(text, INFOTIPSIZE);
-    fields.StartFolder = Narrow(text);
-    text[0] = 0;
-    link->GetIconLocation(text, INFOTIPSIZE, &fields.IconIndex);
-    fields.IconFile = Narrow(text);
-    text[0] = 0;
-    link->GetDescription(text, INFOTIPSIZE);
-    fields.Description = Narrow(text);
-    return fields;
-}
+using test::LinkFields;
+using test::ReadLink;
 
 // Runs `work` on a thread of its own, which starts without COM.
 void OnNewThread(const std::function<void()>& work) {
