@@ -22,21 +22,6 @@ void RecordingProgress::PumpMessagesCheckCancel() {
     if (cancelRequested_) throw EAbort();
 }
 
-AnsweredBoxes::AnsweredBoxes(std::vector<int> answers) : answers_(std::move(answers)) {
-    SetMsgBoxAnswerer([this](const MsgBoxQuestion& question) {
-        const std::size_t number = asked.size();
-        asked.push_back(question);
-        if (duringBox) duringBox(number);
-        if (number >= answers_.size()) {
-            ADD_FAILURE() << "a question nobody expected: " << question.Text;
-            return IDABORT;
-        }
-        return answers_[number];
-    });
-}
-
-AnsweredBoxes::~AnsweredBoxes() { SetMsgBoxAnswerer({}); }
-
 std::vector<std::uint8_t> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
 std::vector<std::uint8_t> IncompressibleBytes(std::size_t size) {

@@ -16,6 +16,7 @@
 #include "engine/install/install_context.h"
 #include "engine/setupdata/data_file_locator.h"
 #include "testkit/scratch.h"
+#include "testkit/scripted_boxes.h"
 
 namespace qv::test {
 
@@ -44,23 +45,6 @@ public:
 private:
     std::int64_t position_ = 0;
     bool cancelRequested_ = false;
-};
-
-// Answers message boxes in turn from a list, recording each question; a
-// question beyond the list fails the test and is answered with Abort.
-class AnsweredBoxes {
-public:
-    explicit AnsweredBoxes(std::vector<int> answers = {});
-    ~AnsweredBoxes();
-    AnsweredBoxes(const AnsweredBoxes&) = delete;
-    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
-
-    std::vector<MsgBoxQuestion> asked;
-    // Runs while a box would be on the screen, given its number (from 0).
-    std::function<void(std::size_t)> duringBox;
-
-private:
-    std::vector<int> answers_;
 };
 
 // One file of the setup: its record (the data fields are filled in when

@@ -1,28 +1,15 @@
-// Answers the wizard's message boxes from a script, one button per box in
-// order (IDOK once the script runs out), and records each box asked.
+// What the wizard's tests share: the two shells, the buttons of a box, and
+// the scripted answerer of the test kit.
 #pragma once
 
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "engine/common/message_box.h"
 #include "engine/common/windows_version.h"
+#include "testkit/scripted_boxes.h"
 
 namespace qv::test {
-
-class AnsweredBoxes {
-public:
-    explicit AnsweredBoxes(std::deque<int> answers = {});
-    ~AnsweredBoxes();
-    AnsweredBoxes(const AnsweredBoxes&) = delete;
-    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
-
-    std::vector<MsgBoxQuestion> asked;
-
-private:
-    std::deque<int> answers_;
-};
 
 // The two shells whose rules differ.
 inline WindowsVersion OldShell() { return WindowsVersion::Of(3, 95, kPlatformWin32Windows); }

@@ -1,5 +1,6 @@
-// The scripted answerer for in-process tests: every message box is
-// recorded and answered with a chosen button instead of being shown.
+// The scripted answerers for in-process tests: every message box is
+// recorded and answered instead of being shown, with one button for all
+// (ScriptedBoxes) or one answer per box in order (AnsweredBoxes).
 #pragma once
 
 #include <functional>
@@ -25,6 +26,24 @@ public:
     std::vector<MsgBoxQuestion> asked;
     // Runs while a box would be on the screen.
     std::function<void()> duringBox;
+};
+
+// Answers the boxes in order from `answers`. Once they run out, a box with
+// only an OK button gets OK; any other box is a question nobody expected,
+// a failure of the test, answered with Abort.
+class AnsweredBoxes {
+public:
+    explicit AnsweredBoxes(std::vector<int> answers = {});
+    ~AnsweredBoxes();
+    AnsweredBoxes(const AnsweredBoxes&) = delete;
+    AnsweredBoxes& operator=(const AnsweredBoxes&) = delete;
+
+    std::vector<MsgBoxQuestion> asked;
+    // Runs while a box would be on the screen, given its number (from 0).
+    std::function<void(std::size_t)> duringBox;
+
+private:
+    std::vector<int> answers_;
 };
 
 }  // namespace qv::test
