@@ -4,7 +4,8 @@
 The pictures are ours: the folder and drive glyphs (16 x 16, 16 colours) in
 two looks (the plain names for Windows below 4, "95" for 4 and later), the
 wizard's picture WIZARDIMAGE (117 x 231) and the next-disk picture DISKIMAGE
-(48 x 48, 16 colours, on pure blue, which the dialog leaves transparent).
+(48 x 48, 16 colours, on pure blue, which the dialog leaves transparent),
+and the program's icon setup.ico (32 x 32, 32-bit with its transparency).
 The glyphs' background is fuchsia; the controls replace the colour of the
 bottom-left pixel, so every glyph keeps that pixel in the background.
 Run it again after changing a picture; the output is byte-for-byte stable.
@@ -302,6 +303,49 @@ def wizard_image():
     return w, h, px
 
 
+def write_ico(path, size, pixels):
+    """pixels: rows top-down of (r, g, b, a); one 32-bit image with its AND mask."""
+    xor = bytearray()
+    for row in reversed(pixels):
+        for (r, g, b, a) in row:
+            xor += struct.pack('<BBBB', b, g, r, a)
+    mask_row = ((size + 31) // 32) * 4
+    mask = bytearray()
+    for row in reversed(pixels):
+        bits = bytearray(mask_row)
+        for x, p in enumerate(row):
+            if p[3] == 0:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask += bits
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, len(xor) + len(mask), 0, 0, 0, 0)
+    image = header + bytes(xor) + bytes(mask)
+    directory = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), 22)
+    with open(path, 'wb') as f:
+        f.write(directory + image)
+
+
+def program_icon():
+    """The program's icon, 32 x 32: a box with a disk before it, as in the wizard's picture."""
+    n = 32
+    px = [[(0, 0, 0, 0)] * n for _ in range(n)]
+
+    def rect(x0, y0, x1, y1, c):
+        for y in range(y0, y1):
+            for x in range(x0, x1):
+                px[y][x] = c + (255,)
+
+    rect(4, 8, 24, 28, (120, 90, 20))       # box outline
+    rect(5, 9, 23, 27, (230, 200, 60))      # front
+    rect(24, 5, 28, 25, (170, 140, 30))     # side
+    rect(7, 4, 27, 8, (250, 230, 120))      # top
+    rect(8, 12, 20, 17, (200, 40, 40))      # label
+    rect(14, 18, 30, 31, (20, 20, 20))      # disk
+    rect(15, 19, 29, 30, (30, 30, 110))
+    rect(18, 19, 26, 23, (192, 192, 192))
+    rect(17, 25, 27, 30, (245, 245, 245))
+    return px
+
+
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..')
     out = os.path.join(root, 'src', 'engine', 'resources', 'bitmaps')
@@ -312,6 +356,7 @@ def main():
     write_bmp(os.path.join(out, 'diskimage.bmp'), 48, 48, disk_image(), 4)
     w, h, px = wizard_image()
     write_bmp(os.path.join(out, 'wizardimage.bmp'), w, h, px, 24)
+    write_ico(os.path.join(out, 'setup.ico'), 32, program_icon())
     return 0
 
 

@@ -1,5 +1,7 @@
 #include "engine/controls/child_form.h"
 
+#include <algorithm>
+
 #include "engine/common/app_forms.h"
 #include "engine/controls/gdi.h"
 
@@ -7,6 +9,16 @@ namespace qv {
 
 TSetupChildForm* TSetupChildForm::FromWindow(HWND window) {
     return dynamic_cast<TSetupChildForm*>(TWindow::FromHandle(window));
+}
+
+void TSetupChildForm::CentreOnOwner() {
+    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    if (HWND owner = GetWindow(Handle(), GW_OWNER)) GetClientRect(owner, &r);
+    // The background window covers the screen from its corner, so its
+    // client area stands for screen coordinates. Divisions truncate toward zero.
+    const TRect outer = Bounds();
+    const LONG left = (r.left + r.right) / 2 - outer.Width / 2, top = (r.top + r.bottom) / 2 - outer.Height / 2;
+    SetBounds({std::max<LONG>(0, left), std::max<LONG>(0, top), outer.Width, outer.Height});
 }
 
 HWND TSetupChildForm::OwnerWindow(const TFormParams& params) const {

@@ -24,6 +24,10 @@ public:
     // The form of a top-level window, when it is a TSetupChildForm.
     static TSetupChildForm* FromWindow(HWND window);
 
+    // Centres the whole window over its owner's client area (the screen
+    // without an owner), never above or left of the screen's corner.
+    void CentreOnOwner();
+
 protected:
     // The owner is the background window (when one exists).
     HWND OwnerWindow(const TFormParams& params) const override;

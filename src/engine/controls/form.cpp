@@ -133,6 +133,11 @@ void TForm::Close() {
 }
 
 void TForm::SetDefaultButton(TWindow* button) { defaultButton_ = button; }
+
+void TForm::SetActiveControl(TWindow* control) {
+    activeControl_ = control ? control->Handle() : nullptr;
+    if (activeControl_ && GetActiveWindow() == Handle()) ::SetFocus(activeControl_);
+}
 void TForm::SetCancelButton(TWindow* button) { cancelButton_ = button; }
 
 void ClickButton(TWindow* button) {
@@ -156,8 +161,19 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             if (reinterpret_cast<const WINDOWPOS*>(lParam)->flags & SWP_SHOWWINDOW) NoteShowing();
             break;
         case WM_ACTIVATE: {
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                // Keep where the focus was, to give it back on the next activation.
+                HWND focus = GetFocus();
+                if (focus && IsChild(Handle(), focus)) activeControl_ = focus;
+            }
+            // The default activation gives the focus to the form itself.
             const LRESULT result = TWindow::WndProc(msg, wParam, lParam);
-            if (LOWORD(wParam) != WA_INACTIVE) FormActivate();
+            if (LOWORD(wParam) != WA_INACTIVE) {
+                if (activeControl_ && IsChild(Handle(), activeControl_) && IsWindowVisible(activeControl_) &&
+                    IsWindowEnabled(activeControl_))
+                    ::SetFocus(activeControl_);
+                FormActivate();
+            }
             return result;
         }
         case WM_SYSCOLORCHANGE:

@@ -68,6 +68,11 @@ public:
     void SetCancelButton(TWindow* button);
     TWindow* CancelButton() const { return cancelButton_; }
 
+    // The control that has the focus whenever the form is active: given it
+    // now when the form is active, and given back each time the form is
+    // activated again (as a dialog keeps its focus across activations).
+    void SetActiveControl(TWindow* control);
+
     HFONT ChildFont() const override { return font_.get(); }
     // Whether IsDialogMessage handles this form's keys.
     virtual bool WantsDialogKeys() const { return true; }
@@ -100,6 +105,7 @@ private:
     UniqueOwner<AppFormEntry> appFormEntry_;
     bool shown_ = false;
     TWindow* defaultButton_ = nullptr;
+    HWND activeControl_ = nullptr;
     TWindow* cancelButton_ = nullptr;
     int modalResult_ = mrNone;
     bool modal_ = false;

@@ -16,6 +16,23 @@ std::string ListText(HWND h, UINT lenMsg, UINT textMsg, int index) {
 }
 }  // namespace
 
+void TControlColor::Set(TWindow& control, COLORREF color) {
+    if (set_ && color == color_) return;
+    brush_.reset(CreateSolidBrush(color));
+    color_ = color;
+    set_ = true;
+    control.Invalidate(true);
+}
+
+bool TControlColor::Answer(UINT msg, WPARAM wParam, LRESULT& result) const {
+    if (!set_ || (msg != WM_CTLCOLOREDIT && msg != WM_CTLCOLORSTATIC && msg != WM_CTLCOLORLISTBOX)) return false;
+    // A disabled or read-only edit asks with WM_CTLCOLORSTATIC: the colour
+    // set for it holds then too.
+    SetBkColor(reinterpret_cast<HDC>(wParam), color_);
+    result = reinterpret_cast<LRESULT>(brush_.get());
+    return true;
+}
+
 void TLabel::Create(TWindow& parent, const TRect& r, const std::string& text, Options o) {
     DWORD style = WS_CHILD | WS_VISIBLE | (o.WordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP);
     if (!o.ShowAccelChar) style |= SS_NOPREFIX;
@@ -29,6 +46,7 @@ void TEdit::Create(TWindow& parent, const TRect& r, const std::string& text, int
 }
 
 bool TEdit::Notify(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (color_.Answer(msg, wParam, result)) return true;
     if (msg == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) {
         if (OnChange) OnChange();
         result = 0;
@@ -125,6 +143,7 @@ void TListBox::SetItemHeight(int h) {
 }
 int TListBox::ItemHeight() const { return static_cast<int>(SendMessageW(Handle(), LB_GETITEMHEIGHT, 0, 0)); }
 bool TListBox::Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (color_.Answer(msg, wParam, result)) return true;
     if (msg == WM_MEASUREITEM && itemHeight_ > 0) {
         reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)->itemHeight = static_cast<UINT>(itemHeight_);
         result = TRUE;

@@ -7,11 +7,27 @@
 #include <functional>
 #include <string>
 
+#include "engine/controls/gdi.h"
 #include "engine/controls/window.h"
 
 namespace qv {
 
 using TNotifyEvent = std::function<void()>;
+
+// A background colour of a control's own (the system's window colour until
+// set), answered when its parent asks with WM_CTLCOLOR*.
+class TControlColor {
+public:
+    void Set(TWindow& control, COLORREF color);
+    COLORREF Color() const { return set_ ? color_ : GetSysColor(COLOR_WINDOW); }
+    // Answers a WM_CTLCOLOR* message for the control; false when no colour was set.
+    bool Answer(UINT msg, WPARAM wParam, LRESULT& result) const;
+
+private:
+    Brush brush_;
+    COLORREF color_ = 0;
+    bool set_ = false;
+};
 
 // A static text. Word-wrapped unless told otherwise; an ampersand marks the
 // accelerator that focuses the next control in tab order.
@@ -29,9 +45,14 @@ class TEdit : public TWindow {
 public:
     void Create(TWindow& parent, const TRect& r, const std::string& text = {}, int maxLength = 0);
     TNotifyEvent OnChange;
+    void SetColor(COLORREF color) { color_.Set(*this, color); }
+    COLORREF Color() const { return color_.Color(); }
 
 protected:
     bool Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    TControlColor color_;
 };
 
 // A read-only or editable multi-line edit with a vertical scroll bar.
@@ -96,10 +117,15 @@ public:
     int ItemHeight() const;
     TNotifyEvent OnClick;     // selection changed
     TNotifyEvent OnDblClick;
+    void SetColor(COLORREF color) { color_.Set(*this, color); }
+    COLORREF Color() const { return color_.Color(); }
 
 protected:
     bool Notify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     int itemHeight_ = 0;
+
+private:
+    TControlColor color_;
 };
 
 class TComboBox : public TWindow {

@@ -25,15 +25,6 @@ namespace {
 constexpr int kClientWidth = 313;
 constexpr int kClientHeight = 113;
 
-// Centred on the background window's client area, never above or left of
-// the screen's corner (divisions truncate toward zero).
-POINT CentredOn(HWND owner, int width, int height) {
-    RECT r{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    if (owner) GetClientRect(owner, &r);
-    const LONG left = (r.left + r.right) / 2 - width / 2, top = (r.top + r.bottom) / 2 - height / 2;
-    return {std::max<LONG>(0, left), std::max<LONG>(0, top)};
-}
-
 }  // namespace
 
 std::int64_t InstallGaugeMaximum(const SetupData& data) {
@@ -52,10 +43,8 @@ TInstallForm::TInstallForm(TInstallRun& run) : run_(run) {
     p.ClientHeight = kClientHeight;
     p.FontSpec = {"宋体", -12, false, false};
     CreateForm(p);
-    // The outer size is known only now; centre the whole window.
-    const TRect outer = Bounds();
-    const POINT at = CentredOn(GetWindow(Handle(), GW_OWNER), outer.Width, outer.Height);
-    SetBounds({at.x, at.y, outer.Width, outer.Height});
+    // The outer size is known only now.
+    CentreOnOwner();
 
     StatusLabel.Create(*this, {8, 8, 297, 16}, "");
     FilenameLabel.Create(*this, {8, 24, 297, 16});

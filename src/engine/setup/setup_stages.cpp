@@ -1,13 +1,13 @@
 #include "engine/setup/setup_stages.h"
 
 #include "engine/setup/install_stage.h"
+#include "engine/setup/wizard_stage.h"
 
 namespace qv {
 
 TSetupStages DefaultSetupStages() {
     TSetupStages stages;
-    // The wizard joins here once it is built; until then the run stays at
-    // its first step and the install stage is not reached.
+    stages.CreateWizard = CreateWizardStage;
     stages.CreateInstallForm = CreateInstallStage;
     return stages;
 }

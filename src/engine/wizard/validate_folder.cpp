@@ -25,7 +25,7 @@ bool HasForbiddenAfterRoot(const std::string& s, const std::string& forbidden) {
 
 }  // namespace
 
-PageCheck ValidateFolder(const std::string& typed, std::uint32_t totalFileSize, const DriveFreeSpaceQuery& freeSpace) {
+PageCheck ValidateFolder(const std::string& typed, std::uint64_t totalFileSize, const DriveFreeSpaceQuery& freeSpace) {
     std::string s = Trim(typed);
     if (s.find("\\\\") != std::string::npos) {
         ShowError(

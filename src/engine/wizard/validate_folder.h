@@ -18,7 +18,7 @@ namespace qv {
 // user's consent to install into it. Every message goes through AppMsgBox;
 // nothing is raised. Text is the trimmed text, and from the space check on
 // the text without its trailing backslash.
-PageCheck ValidateFolder(const std::string& typed, std::uint32_t totalFileSize,
+PageCheck ValidateFolder(const std::string& typed, std::uint64_t totalFileSize,
                          const DriveFreeSpaceQuery& freeSpace = GetDriveFreeSpace);
 
 }  // namespace qv

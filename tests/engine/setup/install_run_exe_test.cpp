@@ -25,12 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> Content(std::size_t size, std::uint32_t seed) {
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
-    return bytes;
-}
-
 class InstallRun : public test::SetupExeWindow {
 protected:
     void SetUp() override {
@@ -45,22 +39,14 @@ protected:
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         // Three files over two data files of 40,000 bytes: the second spans them.
-        FileDataWriter writer(folder_.path(), 40000, 0);
         const char* names[] = {"{app}\\程序.exe", "{app}\\数据\\big.dat", "{app}\\readme.txt"};
         const std::size_t sizes[] = {20000, 30000, 100};
+        std::vector<test::PayloadFile> files;
         for (int i = 0; i < 3; ++i) {
-            contents_.push_back(Content(sizes[i], 7 + i));
-            MemoryInStream in(contents_.back());
-            const StoredStream stored = writer.AddStream(in);
-            TFileRec f;
-            f.DestPath = names[i];
-            f.OriginalSize = stored.OriginalSize;
-            f.CompressedSize = stored.CompressedSize;
-            f.Adler32 = stored.Adler32;
-            data_.FileRecords.push_back(f);
-            data_.FileLocationRecords.push_back(stored.Location);
+            contents_.push_back(test::PatternedContent(sizes[i], 7 + i));
+            files.push_back({names[i], contents_.back()});
         }
-        ASSERT_EQ(writer.Finish(), 2);
+        ASSERT_EQ(test::AddPayloadFiles(data_, folder_.path(), files, 40000), 2);
         test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
         app_ = apps_.file("示例 程序");
     }

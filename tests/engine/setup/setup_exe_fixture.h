@@ -12,38 +12,9 @@
 #include "testkit/boxes.h"
 #include "testkit/scratch.h"
 #include "testkit/setup_files.h"
+#include "testkit/wizard_driver.h"
 
 namespace qv::test {
-
-struct WindowOf {
-    DWORD pid;
-    std::wstring caption;
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchProcessWindow(HWND w, LPARAM lp) {
-    auto* s = reinterpret_cast<WindowOf*>(lp);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(w, &pid);
-    wchar_t text[256] = {};
-    GetWindowTextW(w, text, 256);
-    if (pid == s->pid && IsWindowVisible(w) && s->caption == text) {
-        s->found = w;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-inline HWND WaitForWindow(DWORD pid, const std::string& caption, DWORD timeoutMs) {
-    const DWORD end = GetTickCount() + timeoutMs;
-    do {
-        WindowOf s{pid, Widen(caption), nullptr};
-        EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&s));
-        if (s.found) return s.found;
-        Sleep(50);
-    } while (static_cast<int>(end - GetTickCount()) > 0);
-    return nullptr;
-}
 
 // Setup.exe (or a build of its run with stand-in stages) copied beside its
 // setup data, started with a private temporary folder.

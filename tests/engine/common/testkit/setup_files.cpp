@@ -1,7 +1,9 @@
 #include "testkit/setup_files.h"
 
 #include "core/bytes.h"
+#include "core/io/streams.h"
 #include "core/setupdata/block.h"
+#include "core/setupdata/data_files.h"
 #include "testkit/scratch.h"
 
 namespace qv::test {
@@ -34,6 +36,29 @@ std::vector<std::uint8_t> SetupDataBytes(const SetupData& data) {
 }
 
 void WriteSetupDataFile(const std::string& path, const SetupData& data) { WriteFileBytes(path, SetupDataBytes(data)); }
+
+std::vector<std::uint8_t> PatternedContent(std::size_t size, std::uint32_t seed) {
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+    return bytes;
+}
+
+int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
+                    std::uint64_t diskSize) {
+    FileDataWriter writer(folder, diskSize, 0);
+    for (const PayloadFile& file : files) {
+        MemoryInStream in(file.Content);
+        const StoredStream stored = writer.AddStream(in);
+        TFileRec f;
+        f.DestPath = file.DestPath;
+        f.OriginalSize = stored.OriginalSize;
+        f.CompressedSize = stored.CompressedSize;
+        f.Adler32 = stored.Adler32;
+        data.FileRecords.push_back(f);
+        data.FileLocationRecords.push_back(stored.Location);
+    }
+    return writer.Finish();
+}
 
 std::vector<std::size_t> BlockOffsets(const std::vector<std::uint8_t>& bytes) {
     std::vector<std::size_t> offsets;

@@ -18,6 +18,20 @@ SetupData SampleSetupData();
 std::vector<std::uint8_t> SetupDataBytes(const SetupData& data);
 void WriteSetupDataFile(const std::string& path, const SetupData& data);
 
+// Bytes of a fixed pattern that compresses poorly, the same for the same seed.
+std::vector<std::uint8_t> PatternedContent(std::size_t size, std::uint32_t seed);
+
+struct PayloadFile {
+    std::string DestPath;  // as in TFileRec.DestPath, "{app}\\..."
+    std::vector<std::uint8_t> Content;
+};
+
+// Compresses the files into data files SETUP.1, ... of at most `diskSize`
+// bytes in `folder` and adds their TFileRec and TFileLocationRec to
+// `data`. Returns the number of data files.
+int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
+                    std::uint64_t diskSize = 1u << 30);
+
 // The offsets of the blocks in setup data bytes (the signature's 8 bytes
 // skipped): [0] is the header block, then the texts and records in order.
 std::vector<std::size_t> BlockOffsets(const std::vector<std::uint8_t>& bytes);

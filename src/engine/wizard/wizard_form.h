@@ -1,0 +1,108 @@
+// TWizardForm: the wizard in which the user walks through the installation.
+// One window whose pages live in two notebooks: the outer one holds the
+// page with the picture (welcome, folder, group, ready and finished pages,
+// in the inner notebook) and the licence and information pages. Back, Next
+// and Cancel move between the pages, passing over those with nothing to
+// show. The wizard installs nothing: Install on the ready page and Finish
+// on the finished page hide it and post the step message to the
+// background window, which reads the controls and carries on.
+#pragma once
+
+#include <string>
+
+#include "core/ui/wizard_pages.h"
+#include "core/ui/wizard_text.h"
+#include "engine/controls/bevel.h"
+#include "engine/controls/child_form.h"
+#include "engine/controls/dir_list.h"
+#include "engine/controls/drive_combo.h"
+#include "engine/controls/gdi.h"
+#include "engine/controls/panels.h"
+#include "engine/controls/std_controls.h"
+#include "engine/wizard/wizard_run.h"
+
+namespace qv {
+
+class TWizardForm : public TSetupChildForm {
+public:
+    // FormCreate: the window (hidden until shown) with every control and
+    // fixed text, centred on the background window.
+    explicit TWizardForm(TWizardRun& run);
+
+    TWizardPageId CurrentPage = pgWelcome;
+    bool InClose = false;
+    bool Shown = false;
+
+    std::string ExpandWizardText(const std::string& text) const;
+    bool PageIsEmpty(TWizardPageId page) const;
+    // Shows CurrentPage: notebooks, buttons, captions, the focus.
+    void UpdatePage();
+    WizardPageFacts PageFacts() const;
+
+    void NextButtonClick();
+    void BackButtonClick();
+    void CancelButtonClick();
+
+    // Part of the destination folder and group pages.
+    bool ValidateFolder();
+    bool ValidateGroup();
+    void FillGroupList();
+    void DirListChange();
+    void GroupEditChange();
+    void GroupListClick();
+    void NoIconsCheckClick();
+
+    TNotebook Notebook1;
+    TPaintBox PicturePaintBox;
+    TLabel ClickLabel;
+    TBevel Bevel;
+    TNotebook Notebook2;
+    TPaintBox WelcomeBox;
+    TLabel SelectFolderLabel;
+    TEdit DirEdit;
+    TNewDirectoryListBox DirList;
+    TNewDriveComboBox DriveList;
+    TLabel DiskSpaceLabel;
+    TLabel IconsLabel;
+    TEdit GroupEdit;
+    TListBox GroupList;
+    TCheckBox NoIconsCheck;
+    TLabel ReadyLabel;
+    TLabel FinishedLabel;
+    TCheckBox ShowReadmeCheck;
+    TRadioButton YesRadio;
+    TRadioButton NoRadio;
+    TPaintBox LicenseIcon;
+    TLabel LicenseLabel1;
+    TMemo LicenseMemo;
+    TLabel LicenseLabel2;
+    TPaintBox ReadmeBeforeIcon;
+    TLabel InfoBeforeLabel;
+    TMemo InfoBeforeMemo;
+    TLabel InfoBeforeClickLabel;
+    TPaintBox ReadmeAfterIcon;
+    TLabel InfoAfterLabel;
+    TMemo InfoAfterMemo;
+    TLabel InfoAfterClickLabel;
+    TButton BackButton;
+    TButton NextButton;
+    TButton CancelButton;
+
+protected:
+    void FirstShow() override;    // FormShow
+    bool CloseQuery() override;   // FormCloseQuery
+
+private:
+    void CreateControls();
+    void SetFixedTexts();
+    void PaintPicture(HDC dc, const RECT& client);
+    void PaintIcon(HDC dc);
+    void PointDirList(const std::string& folder);
+
+    TWizardRun& run_;
+    WizardTextValues textValues_;
+    Bitmap wizardBitmap_;
+    std::string welcomeText_;
+};
+
+}  // namespace qv
