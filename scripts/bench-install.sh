@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Part of make bench, run in a virtual display: the installation of setup
 # data by Setup.exe's run under Wine (staged_setup.exe, the run with a
-# wizard that goes straight on to the real install window, until the
-# wizard exists), beside `qvsetup.exe extract` of the same data under the
+# wizard that goes straight on to the real install window, so that no
+# window needs driving), beside `qvsetup.exe extract` of the same data under the
 # same Wine. Prints wall time, MB/s and peak memory of each.
 #   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES
 set -eu

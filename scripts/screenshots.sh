@@ -12,40 +12,9 @@ shots=("$@")
 [ ${#shots[@]} -eq 0 ] && shots=(gauge folders seldir background-gradient background-plain)
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-# A prefix of its own: Wine draws the window frames itself (no window
-# manager runs here), and the Chinese faces of the forms are mapped to the
-# CJK font that the build installs, as a Chinese Windows would show them.
+# A prefix of its own, with the Chinese faces that a Chinese Windows shows.
 export QV_WINEPREFIX="$build/wineprefix-shots"
-"$here/wine-prefix.sh" "$QV_WINEPREFIX"
-if [ ! -f "$QV_WINEPREFIX/.qv-shots-2" ]; then
-  reg=$(mktemp --suffix=.reg)
-  python3 - "$reg" <<'PY'
-import sys
-text = """Windows Registry Editor Version 5.00
-
-[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]
-"Decorated"="N"
-"Managed"="N"
-
-[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
-"宋体"="WenQuanYi Zen Hei"
-"SimSun"="WenQuanYi Zen Hei"
-"MS Shell Dlg"="WenQuanYi Zen Hei"
-"""
-# Chinese letters in Latin faces (the background's "Arial") come from the
-# CJK font through font linking, as on a Chinese Windows.
-link = "wqy-zenhei.ttc,WenQuanYi Zen Hei\0\0".encode("utf-16-le")
-value = "hex(7):" + ",".join("%02x" % b for b in link)
-text += "\n[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\FontLink\\SystemLink]\n"
-for face in ("Arial", "Tahoma", "MS Sans Serif", "Microsoft Sans Serif"):
-    text += '"%s"=%s\n' % (face, value)
-open(sys.argv[1], "w", encoding="utf-16").write(text.replace("\n", "\r\n"))
-PY
-  WINEPREFIX="$QV_WINEPREFIX" WINEDEBUG=-all wine regedit /S "$(WINEPREFIX="$QV_WINEPREFIX" winepath -w "$reg")" >/dev/null 2>&1 || true
-  WINEPREFIX="$QV_WINEPREFIX" wineserver -w
-  rm -f "$reg"
-  touch "$QV_WINEPREFIX/.qv-shots-2"
-fi
+"$here/wine-shots-prefix.sh" "$QV_WINEPREFIX"
 
 for shot in "${shots[@]}"; do
   case $shot in

@@ -147,8 +147,11 @@ int Run(const std::string& setupExe, bool nextDisk) {
     wizard.Press(P::Next);
     Say("  installing");
     if (nextDisk) return CancelAtTheNextDisk(pi);
-    // The progress window, while a large copy is still going.
-    if (test::WaitForWindow(pi.dwProcessId, "设置", 5000)) Shot("07-progress");
+    // The progress window, when the copy is large enough to be seen going.
+    if (HWND progress = test::WaitForWindow(pi.dwProcessId, "设置", 5000)) {
+        Sleep(300);
+        if (IsWindowVisible(progress)) Shot("07-progress");
+    }
     // The example runs its program when the installation is done: its greeting.
     if (HWND hello = test::WaitForWindow(0, "你好", 60000)) {
         Shot("08-program-runs");
@@ -193,7 +196,10 @@ int Run(const std::string& setupExe, bool nextDisk) {
     }
     Say("\n" + app + "\\hello.ini:");
     const std::vector<std::uint8_t> ini = test::ReadFileBytes(app + "\\hello.ini");
-    Say("    " + cp936::ToUtf8(std::string(ini.begin(), ini.end())));
+    std::string iniText = cp936::ToUtf8(std::string(ini.begin(), ini.end()));
+    for (std::size_t at = 0; (at = iniText.find('\n', at)) != std::string::npos && at + 1 < iniText.size(); at += 5)
+        iniText.insert(at + 1, "    ");
+    Say("    " + iniText);
     Say("Registry HKEY_CURRENT_USER\\Software\\QV Setup\\Hello:");
     std::fputs(RegistryValues(HKEY_CURRENT_USER, "Software\\QV Setup\\Hello").c_str(), stdout);
     // Each installation of the same version has an entry of its own.
