@@ -7,6 +7,7 @@ WIN32 := $(BUILD)/win32
 CTEST := ctest --output-on-failure --timeout 600
 
 .PHONY: all deps native win64 win32 test test-native test-win64 demo bench clean
+.PHONY: fuzz fuzz-ci sanitize
 
 all: native win64 win32
 
@@ -44,3 +45,11 @@ bench: native win64
 
 clean:
 	rm -rf $(BUILD)
+
+# Readers under libFuzzer (clang) and the native tests under ASan/UBSan.
+fuzz: deps
+	scripts/fuzz.sh $(BUILD)/fuzz 60
+fuzz-ci: deps
+	scripts/fuzz.sh $(BUILD)/fuzz 10
+sanitize: deps
+	scripts/sanitize.sh $(BUILD)/sanitize

@@ -10,6 +10,7 @@ packages=(
   wine wine64 xvfb xauth
   imagemagick fonts-wqy-zenhei
   zip unzip time
+  clang libclang-rt-14-dev
 )
 
 missing=()

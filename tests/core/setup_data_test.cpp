@@ -21,6 +21,13 @@ void* operator new(std::size_t size) {
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
+// The library's own nothrow form (std::stable_sort's buffer) is freed by the
+// delete below, so it must come from the same malloc; a sanitizer's
+// allocator would otherwise see its block freed as a malloc block.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    if (size > allocationLimit.load(std::memory_order_relaxed)) return nullptr;
+    return std::malloc(size == 0 ? 1 : size);
+}
 // Kept out of line: inlined next to a new, GCC takes the free for a mismatch.
 [[gnu::noinline]] void operator delete(void* block) noexcept { std::free(block); }
 [[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept { std::free(block); }
