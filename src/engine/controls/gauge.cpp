@@ -28,9 +28,19 @@ void PaintPart(HDC dc, const RECT& part, const RECT& whole, COLORREF fill, COLOR
 void TNewGauge::Create(TWindow& parent, const TRect& r) {
     RegisterOwnClass(kGaugeClass, 0, nullptr);
     CreateOwn(kGaugeClass, 0, WS_CHILD | WS_VISIBLE, {}, r, parent.Handle(), NextControlId());
+    Changed();
 }
 
-void TNewGauge::Changed() { Invalidate(false); }
+void TNewGauge::Changed() {
+    // The painted percentage is the window's text too, for screen readers
+    // and for whoever watches the installation from outside.
+    std::string text = showText_ ? GaugePercentText(range_) : std::string();
+    if (text != windowText_) {
+        windowText_ = std::move(text);
+        SetText(windowText_);
+    }
+    Invalidate(false);
+}
 
 void TNewGauge::SetMinValue(std::int32_t value) {
     if (value == range_.MinValue) return;

@@ -18,6 +18,7 @@ public:
     using Exception::Exception;
 };
 
+// Its window text is the percentage it shows (empty without the text).
 class TNewGauge : public TWindow {
 public:
     // A new gauge is 100 x 100 pixels unless the rectangle says otherwise.
@@ -53,6 +54,7 @@ private:
 
     GaugeRange range_{0, 100, 0};
     bool showText_ = true;
+    std::string windowText_;
     COLORREF foreColor_ = RGB(0, 0, 128);   // navy
     COLORREF backColor_ = RGB(255, 255, 255);
     Font font_;

@@ -76,6 +76,14 @@ TEST_F(GaugeTest, HalfFullFills147Of293PixelsAndWritesInBothColours) {
     EXPECT_EQ(text->Pixel(290, 10), kWhite);
 }
 
+TEST_F(GaugeTest, TheWindowTextIsThePercentageShown) {
+    EXPECT_EQ(gauge.Text(), "0 %");
+    gauge.SetProgress(37);
+    EXPECT_EQ(gauge.Text(), "37 %");
+    gauge.SetShowText(false);
+    EXPECT_EQ(gauge.Text(), "");
+}
+
 TEST_F(GaugeTest, ProgressIsClampedAndAnEmptyRangeShowsAnEmptyBar) {
     gauge.SetShowText(false);
     gauge.SetProgress(150);
