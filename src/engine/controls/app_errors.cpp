@@ -6,6 +6,8 @@
 
 #include "core/errors.h"
 #include "engine/common/app_title.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 
 namespace qv {
@@ -26,8 +28,10 @@ void HandleCurrentException() noexcept {
             return;
         } catch (const std::exception& e) {
             text = ErrorBoxText(e.what());
+            LogLine("error: " + Quoted(e.what()) + " (" + ExceptionKindText(e) + ")");
         } catch (...) {
             text = ErrorBoxText("Unknown exception");
+            LogLine("error: an exception that is no std::exception");
         }
         MsgBoxQuestion box;
         box.Text = text;

@@ -6,6 +6,8 @@
 #include "core/errors.h"
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/setupdata/full_path.h"
@@ -23,17 +25,25 @@ void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& 
 
     folder = FullPathOf(folder);
     const std::wstring wideFolder = Widen(folder);
-    if (!CreateDirectoryW(wideFolder.c_str(), nullptr))
+    if (!CreateDirectoryW(wideFolder.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        LogLine("cannot create folder " + Quoted(folder) + ": " + WindowsErrorText(error));
         throw Exception(FormatText("设置程序不能创建文件夹 \"%s\"", {folder}));
+    }
     if (flags & cfNotifyShell) {
         SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, wideFolder.c_str(), nullptr);
         const std::string shownParent = StripBackslashKeepRoot(ExtractFileDir(folder));
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW | SHCNF_FLUSH, Widen(shownParent).c_str(), nullptr);
     }
-    if (flags & cfRemoveAtEnd)
+    if (flags & cfRemoveAtEnd) {
         dirsToRemoveAtEnd.push_back(folder);
-    else if (!(flags & cfNoUninstall))
+        LogLine("created folder " + Quoted(folder) + ", removed again when setup ends");
+    } else if (flags & cfNoUninstall) {
+        LogLine("created folder " + Quoted(folder) + ", not recorded for undo");
+    } else {
+        LogLine("created folder " + Quoted(folder));
         undoLog.AddEntry(ekFolder, {folder}, (flags & cfNotifyShell) ? std::uint32_t{efFolderNotify} : 0u);
+    }
 }
 
 void CreateFolderPath(TInstallContext& context, const std::string& dir, std::uint8_t flags) {

@@ -4,6 +4,7 @@
 
 #include "core/errors.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/log_text.h"
 #include "engine/common/win_text.h"
 #include "engine/install/file_version.h"
 #include "engine/install/file_write_time.h"
@@ -13,12 +14,17 @@ namespace qv {
 namespace {
 
 // The existing file is newer: it stays when the copy mode says so or the
-// user wants to keep it.
-bool KeepNewerFile(const TFileRec& file, const std::string& destFile) {
-    if (file.ReplaceMode == rmKeepNewer) return true;
-    return AppMsgBox("系统已存在一个比设置程序将要安装的文件版本更新的文件，建议保留已存在的文件。\r\n\r\n"
-                     "是否保留已存在的文件？",
-                     destFile, mbtError, MB_YESNO) == IDYES;
+// user wants to keep it. `reason` tells why it is newer and gets the rest.
+bool KeepNewerFile(const TFileRec& file, const std::string& destFile, std::string& reason) {
+    if (file.ReplaceMode == rmKeepNewer) {
+        reason += ", and the copy mode keeps newer files";
+        return true;
+    }
+    const bool keep = AppMsgBox("系统已存在一个比设置程序将要安装的文件版本更新的文件，建议保留已存在的文件。\r\n\r\n"
+                                "是否保留已存在的文件？",
+                                destFile, mbtError, MB_YESNO) == IDYES;
+    reason += keep ? ", and the user answered Yes to keeping it" : ", and the user answered No to keeping it";
+    return keep;
 }
 
 // How the last-write time of `destFile`, in local time as the setup data
@@ -36,20 +42,44 @@ TTimeOrder CompareWriteTime(const TFileRec& file, const std::string& destFile) {
 enum class TVersionVerdict { GoOn, Keep };
 
 // The versions, and for equal versions the time stamps, when the record
-// carries a version and the existing file has one.
-TVersionVerdict CompareWithExisting(const TFileRec& file, const std::string& destFile) {
-    if (file.ReplaceMode == rmAlways || !(file.VersionFlags & vfHasVersion)) return TVersionVerdict::GoOn;
+// carries a version and the existing file has one. `reason` gets the rule
+// that decided.
+TVersionVerdict CompareWithExisting(const TFileRec& file, const std::string& destFile, std::string& reason) {
+    if (file.ReplaceMode == rmAlways) {
+        reason = "the copy mode replaces always";
+        return TVersionVerdict::GoOn;
+    }
+    if (!(file.VersionFlags & vfHasVersion)) {
+        reason = "the setup's file carries no version";
+        return TVersionVerdict::GoOn;
+    }
     std::uint32_t existingMS = 0, existingLS = 0;
-    if (!ReadFileVersion(destFile, existingMS, existingLS)) return TVersionVerdict::GoOn;
+    if (!ReadFileVersion(destFile, existingMS, existingLS)) {
+        reason = "the existing file has no version to compare";
+        return TVersionVerdict::GoOn;
+    }
+    const std::string existing = VersionText(existingMS, existingLS);
+    const std::string ours = VersionText(file.FileVersionMS, file.FileVersionLS);
     const int order = CompareFileVersions(existingMS, existingLS, file.FileVersionMS, file.FileVersionLS);
-    if (order > 0) return KeepNewerFile(file, destFile) ? TVersionVerdict::Keep : TVersionVerdict::GoOn;
-    if (order < 0) return TVersionVerdict::GoOn;
-    if (!(file.VersionFlags & vfCompareTime)) return TVersionVerdict::Keep;
+    if (order > 0) {
+        reason = "existing file is newer (version " + existing + " > " + ours + ")";
+        return KeepNewerFile(file, destFile, reason) ? TVersionVerdict::Keep : TVersionVerdict::GoOn;
+    }
+    if (order < 0) {
+        reason = "existing file is older (version " + existing + " < " + ours + ")";
+        return TVersionVerdict::GoOn;
+    }
+    if (!(file.VersionFlags & vfCompareTime)) {
+        reason = "same version (" + ours + "), times not compared";
+        return TVersionVerdict::Keep;
+    }
     switch (CompareWriteTime(file, destFile)) {
-    case TTimeOrder::Equal: return TVersionVerdict::Keep;
-    case TTimeOrder::Later: return KeepNewerFile(file, destFile) ? TVersionVerdict::Keep : TVersionVerdict::GoOn;
-    case TTimeOrder::Earlier:
-    case TTimeOrder::Unknown: break;
+    case TTimeOrder::Equal: reason = "same version (" + ours + ") and same time"; return TVersionVerdict::Keep;
+    case TTimeOrder::Later:
+        reason = "same version (" + ours + "), existing file's time is later";
+        return KeepNewerFile(file, destFile, reason) ? TVersionVerdict::Keep : TVersionVerdict::GoOn;
+    case TTimeOrder::Earlier: reason = "same version (" + ours + "), existing file's time is earlier"; break;
+    case TTimeOrder::Unknown: reason = "same version (" + ours + "), existing file's time cannot be read"; break;
     }
     return TVersionVerdict::GoOn;
 }
@@ -62,13 +92,21 @@ int CompareFileVersions(std::uint32_t aMS, std::uint32_t aLS, std::uint32_t bMS,
     return 0;
 }
 
-TExistingFileDecision DecideOnExistingFile(const TFileRec& file, const std::string& destFile) {
-    if (file.ReplaceMode == rmOnlyIfMissing) return TExistingFileDecision::Keep;
-    if (CompareWithExisting(file, destFile) == TVersionVerdict::Keep) return TExistingFileDecision::Keep;
-
-    if ((file.FileFlags & ffAskOverwrite) &&
-        AppMsgBoxFmt("%s\r\n文件已经存在 \r\n\r\n是否覆盖此文件？", {destFile}, "", mbtConfirmation, MB_YESNO) != IDYES)
+TExistingFileDecision DecideOnExistingFile(const TFileRec& file, const std::string& destFile, std::string& reason) {
+    if (file.ReplaceMode == rmOnlyIfMissing) {
+        reason = "only-if-missing and the file exists";
         return TExistingFileDecision::Keep;
+    }
+    if (CompareWithExisting(file, destFile, reason) == TVersionVerdict::Keep) return TExistingFileDecision::Keep;
+
+    if (file.FileFlags & ffAskOverwrite) {
+        if (AppMsgBoxFmt("%s\r\n文件已经存在 \r\n\r\n是否覆盖此文件？", {destFile}, "", mbtConfirmation,
+                         MB_YESNO) != IDYES) {
+            reason = "user answered No to overwrite";
+            return TExistingFileDecision::Keep;
+        }
+        reason += "; user answered Yes to overwrite";
+    }
 
     const std::wstring wideDest = Widen(destFile);
     const DWORD attributes = GetFileAttributesW(wideDest.c_str());
@@ -80,9 +118,12 @@ TExistingFileDecision DecideOnExistingFile(const TFileRec& file, const std::stri
             // The other attributes stay; whether this worked shows in the next attempt.
             const DWORD cleared = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
             SetFileAttributesW(wideDest.c_str(), cleared != 0 ? cleared : FILE_ATTRIBUTE_NORMAL);
+            reason = "the file is read-only; the user answered Retry, the attribute was removed";
             return TExistingFileDecision::StartOver;
         }
-        case IDIGNORE: return TExistingFileDecision::Keep;
+        case IDIGNORE:
+            reason = "the file is read-only and the user answered Ignore";
+            return TExistingFileDecision::Keep;
         default: break;
         }
     }

@@ -25,6 +25,9 @@ int CompareFileVersions(std::uint32_t aMS, std::uint32_t aLS, std::uint32_t bMS,
 
 // Decides for `file` whose destination `destFile` exists, asking the user
 // where the rules say so. Abort in the read-only question raises EAbort.
-TExistingFileDecision DecideOnExistingFile(const TFileRec& file, const std::string& destFile);
+// `reason` gets the rule that decided, in words for the installation log:
+// "existing file is newer (version 1.2.0.0 > 1.0.0.0), and the copy mode
+// keeps newer files", "only-if-missing and the file exists", ...
+TExistingFileDecision DecideOnExistingFile(const TFileRec& file, const std::string& destFile, std::string& reason);
 
 }  // namespace qv

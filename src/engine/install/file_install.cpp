@@ -8,6 +8,8 @@
 #include "core/errors.h"
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_file_stream.h"
@@ -106,6 +108,9 @@ private:
     // True: try again; false: go on without this file. Abort raises EAbort.
     bool AskAfterFailure(const std::string& message);
     void DeletePendingTempFile() noexcept;
+    // Inside a catch block: the failure of the attempt, for the log.
+    void LogFailure(const TFileRec& file) const;
+    std::string InstalledText(const TFileRec& file) const;
 
     TInstallContext& context_;
     TDataFileLocator sources_;
@@ -117,6 +122,10 @@ private:
     bool restartReplaced_ = false;
     bool extracting_ = false;
     std::string errorPrefix_;
+    // For the log: why an existing destination is replaced, and the data
+    // file the data begins in.
+    std::string replaceReason_;
+    std::string sourceFile_;
 };
 
 void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location) {
@@ -127,8 +136,10 @@ void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& l
         } catch (const EAbort&) {
             throw;
         } catch (const std::bad_alloc&) {
+            LogFailure(file);
             if (!AskAfterFailure("Out of memory")) break;
         } catch (const std::exception& error) {
+            LogFailure(file);
             if (!AskAfterFailure(error.what())) break;
         }
     }
@@ -146,6 +157,8 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
     // the entries of this one must not name it.
     tempFile_.clear();
     destFile_.clear();
+    replaceReason_.clear();
+    sourceFile_.clear();
 
     // A failed attempt takes back what it read, so that a retry does not
     // count the same data twice.
@@ -159,10 +172,15 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
         bool keep = false;
         if (destExisted_) {
             if (file.ReplaceMode != rmOnlyIfMissing) errorPrefix_ = kReadingExistingFile;
-            switch (DecideOnExistingFile(file, destFile_)) {
-            case TExistingFileDecision::Keep: keep = true; break;
+            switch (DecideOnExistingFile(file, destFile_, replaceReason_)) {
+            case TExistingFileDecision::Keep:
+                keep = true;
+                LogLine("kept " + Quoted(destFile_) + ": " + replaceReason_);
+                break;
             case TExistingFileDecision::Replace: break;
-            case TExistingFileDecision::StartOver: return TAttemptEnd::StartOver;
+            case TExistingFileDecision::StartOver:
+                LogLine("trying " + Quoted(destFile_) + " again: " + replaceReason_);
+                return TAttemptEnd::StartOver;
             }
         }
         if (!keep) CopyIntoPlace(file, location);
@@ -185,6 +203,7 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         firstSource = run.SlDataFileName;
     else if (location.FirstDisk >= 1)
         firstSource = sources_.LocateDataFile(location.FirstDisk);
+    sourceFile_ = firstSource;
 
     errorPrefix_ = kCreatingTempFile;
     tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
@@ -219,6 +238,8 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
             restartReplaced_ = true;
             // It waits for the restart now.
             tempPending_ = false;
+            LogLine(InstalledText(file) + ", replaced at the next restart: the existing file is in use (" +
+                    WindowsErrorText(error) + "), the new one waits in " + Quoted(tempFile_));
         }
     }
     if (!restartReplaced_) {
@@ -226,7 +247,11 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
         tempPending_ = false;
         tempFile_.clear();
-        if (file.FileFlags & ffDeleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
+        const bool deleteAtEnd = (file.FileFlags & ffDeleteAtEnd) != 0;
+        if (deleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
+        LogLine(InstalledText(file) +
+                (destExisted_ ? ", replacing the existing file: " + replaceReason_ : std::string(", a new file")) +
+                (deleteAtEnd ? "; deleted again when setup ends" : ""));
     }
 
     errorPrefix_.clear();
@@ -237,8 +262,23 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
 }
 
+std::string TFileInstaller::InstalledText(const TFileRec& file) const {
+    std::string text = "installed " + Quoted(destFile_) + " (" + std::to_string(file.OriginalSize) + " bytes";
+    if (!sourceFile_.empty()) text += " from " + Quoted(sourceFile_);
+    return text + ")";
+}
+
+void TFileInstaller::LogFailure(const TFileRec& file) const {
+    if (!InstallLogIsOpen()) return;
+    const std::string name = destFile_.empty() ? file.DestPath : destFile_;
+    const std::string what = errorPrefix_.empty() ? std::string() : Quoted(errorPrefix_) + ": ";
+    LogLine("error with " + Quoted(name) + ": " + what + CurrentExceptionText());
+}
+
 void TFileInstaller::RunAfterActions(const TFileRec& file) {
-    if ((file.FileFlags & ffSelfRegister) && !restartReplaced_) {
+    if ((file.FileFlags & ffSelfRegister) && restartReplaced_) {
+        LogLine("not self-registered " + Quoted(destFile_) + ": the new file arrives only at the restart");
+    } else if (file.FileFlags & ffSelfRegister) {
         errorPrefix_.clear();
         SelfRegisterLibrary(destFile_);
     }
@@ -246,6 +286,7 @@ void TFileInstaller::RunAfterActions(const TFileRec& file) {
     if ((file.FileFlags & ffShared) && GetWindowsVersion().Major() >= 4) {
         errorPrefix_.clear();
         RaiseSharedFileCount(destFile_, destExisted_);
+        LogLine("shared-file count of " + Quoted(destFile_) + " raised");
         std::uint32_t flags = efSharedCount;
         if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;
         context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
@@ -260,8 +301,8 @@ bool TFileInstaller::AskAfterFailure(const std::string& message) {
     text += "\r\n\n\n";
     text += kRetryIgnoreAbort;
     switch (AppMsgBox(text, destFile_, mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
-    case IDRETRY: return true;
-    case IDIGNORE: return false;
+    case IDRETRY: LogLine("retrying " + Quoted(destFile_)); return true;
+    case IDIGNORE: LogLine("skipped " + Quoted(destFile_) + " after the error"); return false;
     default: throw EAbort();
     }
 }

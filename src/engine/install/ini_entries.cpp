@@ -2,6 +2,8 @@
 
 #include "core/errors.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/ini_profile_cp936.h"
 
 namespace qv {
@@ -11,14 +13,18 @@ namespace {
 // Until written or skipped; Abort raises EAbort.
 void WriteUntilDoneOrSkipped(const std::string& section, const std::string& entry, const std::string& value,
                              const std::string& fileName) {
+    const std::string shown = (fileName.empty() ? std::string("WIN.INI") : Quoted(fileName)) + " [" + section +
+                              "] " + entry + "=" + value;
     while (!WriteIniValueCp936(section, entry, value, fileName)) {
+        LogLine("cannot write INI entry " + shown);
         switch (AppMsgBoxFmt("在 %s INI文件创建项目出错，\r\n\r\n按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。",
                              {fileName}, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
         case IDRETRY: continue;
-        case IDIGNORE: return;
+        case IDIGNORE: LogLine("skipped INI entry " + shown); return;
         default: throw EAbort();
         }
     }
+    LogLine("wrote INI entry " + shown);
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "engine/common/app_forms.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/confirm_exit.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
 #include "engine/install/create_folder_path.h"
@@ -118,45 +120,61 @@ void TInstallForm::CreateFolders(TInstallContext& context) {
 }
 
 void TInstallForm::RunSteps(TInstallContext& context) {
-    const bool uninstallable = run_.Data.SetupInfo.Has(optUninstallable);
+    const SetupData& data = run_.Data;
+    const bool uninstallable = data.SetupInfo.Has(optUninstallable);
+    LogLine("step: creating the folders");
     ShowStepText("正在创建目录 ...");
     CreateFolders(context);
     if (uninstallable) {
+        LogLine("step: reserving the uninstall log's name and writing the uninstall key");
         ReserveUninstallLogName(context);
         context.UninstallKeyCreated = WriteUninstallKey(context);
     }
 
+    LogLine("step: installing the files (" + std::to_string(data.FileRecords.size()) + ")");
     ShowStepText("复制文件 ...");
     InstallFiles(context, NextDiskDialog(ConfirmExitSetup));
     ShowFilename("");
     PumpMessagesCheckCancel();
 
     if (ProgramIconsStepNeeded(context)) {
+        LogLine("step: making the icons (" + std::to_string(data.IconRecords.size()) + ") in the group " +
+                Quoted(run_.Folders.Group));
         ShowStepText("正在创建程序快捷图标 ...");
         MakeProgramIcons(context);
+    } else {
+        LogLine(run_.ChosenNoIcons ? "step: no icons, as the user chose" : "step: no icons to make");
     }
     PumpMessagesCheckCancel();
 
-    if (!run_.Data.IniRecords.empty()) {
+    if (!data.IniRecords.empty()) {
+        LogLine("step: writing the INI entries (" + std::to_string(data.IniRecords.size()) + ")");
         ShowStepText("正在创建 INI 信息 ...");
         WriteIniEntries(context);
     }
     PumpMessagesCheckCancel();
 
-    if (!run_.Data.RegistryRecords.empty()) {
+    if (!data.RegistryRecords.empty()) {
+        LogLine("step: writing the registry entries (" + std::to_string(data.RegistryRecords.size()) + ")");
         ShowStepText("正在创建注册表信息 ...");
         WriteRegistryEntries(context);
     }
     PumpMessagesCheckCancel();
 
+    if (!data.UninstallDeleteRecords.empty())
+        LogLine("step: recording the files for the uninstaller to delete (" +
+                std::to_string(data.UninstallDeleteRecords.size()) + ")");
     RecordUninstallDeleteEntries(context);
     PumpMessagesCheckCancel();
 
     if (uninstallable) {
+        LogLine("step: saving the uninstall log");
         ShowStepText("保存反安装信息 ...");
         SaveUninstallLog(context);
     }
     // The changes are final.
+    LogLine("installation completed; its recorded changes (" + std::to_string(UndoLog.Entries().size()) +
+            ") are final");
     UndoLog.Clear();
 }
 
@@ -165,12 +183,17 @@ TInstallResult TInstallForm::RunInstallSteps() {
     try {
         RunSteps(context);
     } catch (const EAbort&) {
+        LogLine("installation cancelled; rolling back its recorded changes (" +
+                std::to_string(UndoLog.Entries().size()) + ")");
         UndoLog.UndoAll(false);
         return TInstallResult::Cancelled;
     } catch (...) {
+        LogLine("installation failed: " + CurrentExceptionText());
         // Whatever it was, the changes so far must not stay.
         HandleCurrentException();
         AppMsgBox("安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。", "", mbtCriticalError, MB_OK);
+        LogLine("rolling back the installation's recorded changes (" + std::to_string(UndoLog.Entries().size()) +
+                ")");
         UndoLog.UndoAll(false);
         return TInstallResult::FailedRolledBack;
     }

@@ -6,6 +6,8 @@
 #include "core/errors.h"
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/controls/app_errors.h"
@@ -29,6 +31,14 @@ struct TIconTarget {
     std::string Filename, Parameters, WorkingFolder, IconFile;
     int IconIndex = 0;
 };
+
+// What an icon starts, for the log: `"C:\App\a.exe" /x, in "C:\App"`.
+std::string TargetText(const TIconTarget& target) {
+    std::string text = Quoted(target.Filename);
+    if (!target.Parameters.empty()) text += " " + target.Parameters;
+    if (!target.WorkingFolder.empty()) text += ", in " + Quoted(target.WorkingFolder);
+    return text;
+}
 
 std::string UninstallIconTitle(const TSetupHeaderRec& header) {
     if (!header.UninstallIconTitle.empty()) return header.UninstallIconTitle;
@@ -56,6 +66,7 @@ public:
         groupCommand_ = CreateGroupCommand(group);
         dde_.Execute(conversation_.get(), groupCommand_, false);
         dde_.Execute(conversation_.get(), ShowGroupCommand(group), false);
+        LogLine("made Program Manager group " + Quoted(group));
         context_.UndoLog.AddEntry(ekProgManItem, {group, ""}, 0);
     }
 
@@ -92,6 +103,7 @@ private:
         SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, Widen(link).c_str(), nullptr);
         SHChangeNotify(SHCNE_UPDATEDIR, SHCNF_PATHW | SHCNF_FLUSH, Widen(StripBackslashKeepRoot(folder)).c_str(),
                        nullptr);
+        LogLine("made shell link " + Quoted(link) + " -> " + TargetText(target));
         context_.UndoLog.AddEntry(ekFile, {link, ""}, efNotifyShell);
         context_.Progress.Advance(kGaugeUnitsPerIcon);
     }
@@ -105,6 +117,8 @@ private:
         // one; when there is none, the rejection means nothing.
         dde_.Execute(conversation_.get(), ReplaceItemCommand(item), true);
         dde_.Execute(conversation_.get(), command, false);
+        LogLine("made Program Manager item " + Quoted(item) + " in group " + Quoted(context_.Run.Folders.Group) +
+                " -> " + TargetText(target));
         context_.UndoLog.AddEntry(ekProgManItem, {context_.Run.Folders.Group, item}, 0);
         context_.Progress.Advance(kGaugeUnitsPerIcon);
     }
@@ -120,10 +134,10 @@ private:
     std::string groupCommand_;
 };
 
-// Runs `work`; any failure but the silent abort is shown and swallowed.
-// True when it went through.
+// Runs `work`; any failure but the silent abort is shown and swallowed,
+// and the log tells that `what` was not made. True when it went through.
 template <typename Work>
-bool Reported(Work work) {
+bool Reported(const std::string& what, Work work) {
     try {
         work();
         return true;
@@ -131,6 +145,7 @@ bool Reported(Work work) {
         throw;
     } catch (...) {
         HandleCurrentException();
+        LogLine("not made after the error: " + what);
         return false;
     }
 }
@@ -149,24 +164,33 @@ bool ProgramIconsStepNeeded(const TInstallContext& context) {
 
 void MakeProgramIcons(TInstallContext& context) {
     TIconMaker maker(context);
-    if (!Reported([&] { maker.OpenGroup(); })) return;
+    if (!Reported("the group and every icon", [&] { maker.OpenGroup(); })) return;
 
     const TInstallRun& run = context.Run;
-    Reported([&] {
-        for (const TIconRec& icon : run.Data.IconRecords)
+    // Updated as the loop goes: the icon that failed and those after it.
+    std::string notMade;
+    Reported(notMade, [&] {
+        const std::vector<TIconRec>& icons = run.Data.IconRecords;
+        for (std::size_t i = 0; i < icons.size(); ++i) {
+            const TIconRec& icon = icons[i];
+            notMade = "icon " + Quoted(icon.IconPath) + " and the " + std::to_string(icons.size() - i - 1) +
+                      " after it";
             maker.MakeOneIcon(icon.IconPath, {run.Expand(icon.Filename), run.Expand(icon.Parameters),
                                               run.Expand(icon.WorkingFolder), run.Expand(icon.IconFile),
                                               icon.IconIndex});
+        }
     });
 
     if (UninstallIconWanted(context)) {
-        Reported([&] {
+        Reported("the uninstall icon", [&] {
             const std::string& pattern = context.UninstallLogPattern;
             const std::string parameters = FormatText(
                 "/U \"%s\" \"%s\"", {UninstallLogName(pattern, '0'), UninstallLogName(pattern, '1')});
             maker.MakeTitledIcon(UninstallIconTitle(run.Data.SetupInfo),
                                  {AppendBackslash(run.Folders.Win) + "UNISTB32.EXE", parameters, run.Folders.Win, "", 0});
         });
+    } else if (run.Data.SetupInfo.Has(optUninstallable)) {
+        LogLine("no uninstall icon: the uninstall key lists the program among the installed ones");
     }
 }
 

@@ -3,6 +3,8 @@
 #include "core/errors.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -44,22 +46,44 @@ bool WriteValue(HKEY key, const TRegistryRec& record, const std::string& valueNa
     }
 }
 
+// What the record writes, for the log: `REG_SZ "text"`, `REG_DWORD 5`.
+std::string ValueText(const TRegistryRec& record, const TInstallRun& run) {
+    switch (record.ValueType) {
+    case rtString: return "REG_SZ " + Quoted(run.Expand(record.ValueString));
+    case rtExpandString: return "REG_EXPAND_SZ " + Quoted(run.Expand(record.ValueString));
+    case rtDWord: return "REG_DWORD " + std::to_string(record.ValueDWord);
+    case rtBinary: return "REG_BINARY of " + std::to_string(record.ValueBinary.size()) + " bytes";
+    default: return "no value";
+    }
+}
+
 // One attempt at `record`: the key, the value, the undo entry. Raises the
 // system's texts.
 void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     const TInstallRun& run = context.Run;
     const std::string subKey = run.Expand(record.SubKey);
     const std::string valueName = run.Expand(record.ValueName);
+    const std::string keyText = RegistryRootName(record.RootKey) + "\\" + subKey;
+    const std::string valueText = (valueName.empty() ? std::string("(default)") : Quoted(valueName));
     {
         UniqueHKey key;
-        if (RegCreateKeyExW(PredefinedRootKey(record.RootKey), Widen(subKey).c_str(), 0, nullptr,
-                            REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(),
-                            nullptr) != ERROR_SUCCESS)
+        const LSTATUS status =
+            RegCreateKeyExW(PredefinedRootKey(record.RootKey), Widen(subKey).c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        if (status != ERROR_SUCCESS) {
+            LogLine("cannot create registry key " + keyText + ": " + WindowsErrorText(status));
             throw Exception(FormatText("创建注册表出错: %s", {subKey}));
+        }
         const bool keep = record.ValueType != rtNone && (record.Flags & rfKeepExistingValue) &&
                           RegHasValue(key.get(), valueName);
         if (!keep && !WriteValue(key.get(), record, valueName, run))
             throw Exception(FormatText("写注册表出错: %s", {subKey}));
+        if (record.ValueType == rtNone)
+            LogLine("created registry key " + keyText);
+        else if (keep)
+            LogLine("kept registry value " + keyText + " " + valueText + ": it exists, and the entry keeps it");
+        else
+            LogLine("wrote registry value " + keyText + " " + valueText + " = " + ValueText(record, run));
     }
     if (record.Flags & rfUninstDeleteValue) {
         if (record.ValueType == rtNone)
@@ -84,11 +108,16 @@ void WriteRegistryEntries(TInstallContext& context) {
             } catch (const EAbort&) {
                 throw;
             } catch (const Exception& error) {
+                LogLine("registry entry " + RegistryRootName(record.RootKey) + "\\" +
+                        context.Run.Expand(record.SubKey) + " failed: " + CurrentExceptionText());
                 const std::string text = std::string(error.what()) + ".\r\n\r\n" +
                                          "按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。";
                 const int answer = AppMsgBox(text, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2);
                 if (answer == IDRETRY) continue;
-                if (answer == IDIGNORE) break;
+                if (answer == IDIGNORE) {
+                    LogLine("skipped the registry entry after the error");
+                    break;
+                }
                 throw EAbort();
             }
         }

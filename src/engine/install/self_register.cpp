@@ -3,6 +3,8 @@
 #include "core/errors.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 
@@ -42,13 +44,17 @@ std::string SelfRegisterFailureReason(const TSelfRegisterOutcome& outcome) {
 void SelfRegisterLibrary(const std::string& fileName) {
     for (;;) {
         const TSelfRegisterOutcome outcome = CallDllRegisterServer(fileName);
-        if (outcome.Stage == TSelfRegisterStage::Registered) return;
-        const std::string text =
-            FormatText("%s\r\n不能注册DLL/OCX. (%s)", {fileName, SelfRegisterFailureReason(outcome)}) + "\r\n\r\n" +
-            "按<重试>再试，<忽略>继续(不推荐)，或按<取消>取消安装。";
+        if (outcome.Stage == TSelfRegisterStage::Registered) {
+            LogLine("self-registered " + Quoted(fileName));
+            return;
+        }
+        const std::string reason = SelfRegisterFailureReason(outcome);
+        LogLine("self-registration of " + Quoted(fileName) + " failed: " + Quoted(reason));
+        const std::string text = FormatText("%s\r\n不能注册DLL/OCX. (%s)", {fileName, reason}) + "\r\n\r\n" +
+                                 "按<重试>再试，<忽略>继续(不推荐)，或按<取消>取消安装。";
         switch (AppMsgBox(text, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON1)) {
         case IDRETRY: continue;
-        case IDIGNORE: return;
+        case IDIGNORE: LogLine("left unregistered " + Quoted(fileName)); return;
         default: throw EAbort();
         }
     }

@@ -5,6 +5,8 @@
 
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -60,17 +62,28 @@ bool WriteListValues(HKEY key, const TInstallContext& context) {
 }  // namespace
 
 bool WriteUninstallKey(TInstallContext& context) {
-    if (GetWindowsVersion().Major() < 4) return false;
+    if (GetWindowsVersion().Major() < 4) {
+        LogLine("no uninstall key: Windows before version 4 has no list of installed programs");
+        return false;
+    }
     const HKEY machine = PredefinedRootKey(kHkeyLocalMachine);
     UniqueHKey parent;
-    if (RegCreateKeyExW(machine, Widen(kUninstallParentKey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_QUERY_VALUE, nullptr, parent.put(), nullptr) != ERROR_SUCCESS)
+    const LSTATUS status = RegCreateKeyExW(machine, Widen(kUninstallParentKey).c_str(), 0, nullptr,
+                                           REG_OPTION_NON_VOLATILE, KEY_QUERY_VALUE, nullptr, parent.put(), nullptr);
+    if (status != ERROR_SUCCESS) {
+        LogLine("no uninstall key: HKEY_LOCAL_MACHINE\\" + std::string(kUninstallParentKey) + " does not open (" +
+                WindowsErrorText(status) + ")");
         return false;
+    }
 
     const bool replace = context.Run.Data.SetupInfo.Has(optReplaceUninstallEntries);
     int n = 1;
-    for (; SubKeyExists(parent.get(), UninstallKeyName(context, n)); ++n)
-        if (replace) RegDeleteKeyTree(parent.get(), UninstallKeyName(context, n));
+    for (; SubKeyExists(parent.get(), UninstallKeyName(context, n)); ++n) {
+        if (!replace) continue;
+        const bool deleted = RegDeleteKeyTree(parent.get(), UninstallKeyName(context, n));
+        LogLine(std::string(deleted ? "deleted" : "could not delete") + " the earlier uninstall key " +
+                Quoted(UninstallKeyName(context, n)) + ", as the setup replaces its entries");
+    }
     const std::string name = UninstallKeyName(context, replace ? 1 : n);
     const std::string full = std::string(kUninstallParentKey) + "\\" + name;
 
@@ -86,6 +99,9 @@ bool WriteUninstallKey(TInstallContext& context) {
             !RegWriteString(key.get(), "UninstallString", REG_SZ, UninstallCommandLine(context)) ||
             !WriteListValues(key.get(), context))
             throw Exception(FormatText("写注册表出错: %s", {full}));
+        LogLine("wrote uninstall key HKEY_LOCAL_MACHINE\\" + full + ": DisplayName " +
+                Quoted(context.Run.Data.SetupInfo.AppNameVersion) + ", UninstallString " +
+                Quoted(UninstallCommandLine(context)));
     }
     return true;
 }

@@ -6,6 +6,8 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -36,6 +38,8 @@ void ReserveUninstallLogName(TInstallContext& context) {
         const std::string placeholder = UninstallLogName(pattern, '0');
         WinFileOutStream(placeholder).Close();
         context.UninstallLogPattern = pattern;
+        LogLine("reserved the uninstall log's name: placeholder " + Quoted(placeholder) + ", log " +
+                Quoted(UninstallLogName(pattern, '1')));
         context.UndoLog.AddEntry(ekFile, {placeholder, ""}, 0);
         return;
     }
@@ -48,7 +52,10 @@ void RecordUninstallDeleteEntries(TInstallContext& context) {
 }
 
 void SaveUninstallLog(TInstallContext& context) {
-    context.UndoLog.SaveToFile(UninstallLogName(context.UninstallLogPattern, '1'));
+    const std::string fileName = UninstallLogName(context.UninstallLogPattern, '1');
+    context.UndoLog.SaveToFile(fileName);
+    LogLine("saved the uninstall log " + Quoted(fileName) + ", entries: " +
+            std::to_string(context.UndoLog.Entries().size()));
 }
 
 }  // namespace qv

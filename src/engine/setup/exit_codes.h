@@ -9,5 +9,6 @@ constexpr unsigned FatalError = 1603;     // start-up failed, or the installatio
 constexpr unsigned UserCancelled = 1602;  // the user left setup
 constexpr unsigned RestartRequired = 3010;  // completed; Windows must be restarted and was not
 constexpr unsigned RestartInitiated = 1641; // completed; the restart was started
+constexpr unsigned AnotherSetupRunning = 1618;  // a setup of the same application runs already
 
 }  // namespace qv::exit_code

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,20 @@ struct TSetupState : SetupData {
     std::string SetupSourceDir;
     std::string CmdLineDir;
     std::string CmdLineGroup;
+    // The unattended options: no wizard and no background window (Silent,
+    // which VerySilent implies), no window at all (VerySilent), every
+    // question answered by the table of unattended_answers.h.
+    bool Silent = false;
+    bool VerySilent = false;
+    bool SuppressMsgBoxes = false;
+    bool CmdLineNoIcons = false;
+    bool NoRestart = false;
+    bool LogRequested = false;
+    std::string LogFileName;  // empty with /LOG alone: a name in the temporary folder
+    bool ShowHelp = false;    // /? or /HELP
+    // Set when start-up ended the run on purpose before installing (the
+    // help was shown, another setup of the application runs): its exit code.
+    std::optional<unsigned> EarlyExitCode;
 
     // Folders fixed at start-up.
     std::string WinFolder;

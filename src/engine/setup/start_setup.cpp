@@ -9,7 +9,11 @@
 #include "engine/common/process_command_line.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/windows_version.h"
+#include "engine/common/install_log.h"
+#include "engine/setup/exit_codes.h"
+#include "engine/setup/one_instance.h"
 #include "engine/setup/setup_folders.h"
+#include "engine/setup/unattended_run.h"
 #include "engine/setup/setup_state.h"
 #include "engine/setup/top_level_errors.h"
 #include "engine/common/unique_name.h"
@@ -41,8 +45,17 @@ void ReadCommandLine(const std::vector<std::string>& params) {
     }
     SetupState.SetupSourceDir = StripBackslashKeepRoot(SetupState.SetupSourceDir);
     for (std::size_t i = firstOption; i < params.size(); ++i) {
-        if (StartsWithIgnoringCase(params[i], "/DIR=")) SetupState.CmdLineDir = params[i].substr(5);
-        else if (StartsWithIgnoringCase(params[i], "/GROUP=")) SetupState.CmdLineGroup = params[i].substr(7);
+        const std::string& p = params[i];
+        if (StartsWithIgnoringCase(p, "/DIR=")) SetupState.CmdLineDir = p.substr(5);
+        else if (StartsWithIgnoringCase(p, "/GROUP=")) SetupState.CmdLineGroup = p.substr(7);
+        else if (SameTextAscii(p, "/SILENT")) SetupState.Silent = true;
+        else if (SameTextAscii(p, "/VERYSILENT")) SetupState.Silent = SetupState.VerySilent = true;
+        else if (SameTextAscii(p, "/SUPPRESSMSGBOXES")) SetupState.SuppressMsgBoxes = true;
+        else if (SameTextAscii(p, "/NOICONS")) SetupState.CmdLineNoIcons = true;
+        else if (SameTextAscii(p, "/NORESTART")) SetupState.NoRestart = true;
+        else if (SameTextAscii(p, "/LOG")) SetupState.LogRequested = true, SetupState.LogFileName.clear();
+        else if (StartsWithIgnoringCase(p, "/LOG=")) SetupState.LogRequested = true, SetupState.LogFileName = p.substr(5);
+        else if (SameTextAscii(p, "/?") || SameTextAscii(p, "/HELP")) SetupState.ShowHelp = true;
     }
 }
 
@@ -99,7 +112,21 @@ void StartSetup(const std::vector<std::string>& params) {
     SetupState.UserIsAdmin = HasAdminRights();
     SeedUniqueNames();
     ReadCommandLine(params);
-    LoadSetupDataFile(FindSetupDataFile());
+    // Before anything can fail, so that the log says why.
+    StartUnattendedRun(params);
+    if (SetupState.ShowHelp) {
+        ShowCommandLineHelp();
+        SetupState.EarlyExitCode = exit_code::Success;
+        return;
+    }
+    const std::string dataFile = FindSetupDataFile();
+    LogLine("Setup data: " + dataFile);
+    LoadSetupDataFile(dataFile);
+    LogLine("Application: " + SetupState.SetupInfo.AppNameVersion);
+    if (!ClaimTheOnlySetupOf(SetupState.SetupInfo.AppName)) {
+        SetupState.EarlyExitCode = exit_code::AnotherSetupRunning;
+        return;
+    }
     SetupState.TotalFileSize = SumOfOriginalSizes(SetupState.FileRecords);
     FixFolders();
     CreatePrivateTempFolder();

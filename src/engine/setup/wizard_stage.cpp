@@ -30,7 +30,8 @@ public:
                SetupState.CmdLineGroup,
                SetupState.HasIconsToCreate,
                static_cast<std::uint64_t>(SetupState.TotalFileSize),
-               CloseBackgroundWindow},
+               CloseBackgroundWindow,
+               SetupState.CmdLineNoIcons},
           form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }

@@ -8,6 +8,7 @@
 #include "engine/common/app_msg_box.h"
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/unattended.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/select_folder.h"
 #include "engine/setupdata/full_path.h"
@@ -129,6 +130,10 @@ bool AskForDisk(int diskNumber, const std::string& fileName, std::string& path, 
 
 TDiskPrompt NextDiskDialog(TExitQuestion confirmExit) {
     return [confirmExit = std::move(confirmExit)](int diskNumber, const std::string& fileName, std::string& path) {
+        // Nobody is there to insert the disk: the installation fails (and
+        // is rolled back) instead of waiting.
+        if (MessagesSuppressed())
+            throw Exception(FormatText("设置程序需要第 %d 张磁盘上的文件 %s，但找不到它。", {diskNumber, fileName}));
         return AskForDisk(diskNumber, fileName, path, confirmExit);
     };
 }

@@ -4,8 +4,11 @@
 
 #include "core/errors.h"
 #include "core/scope_exit.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/undo/undo_changes.h"
+#include "engine/undo/undo_entry_text.h"
 #include "engine/undo/undo_run.h"
 
 namespace qv {
@@ -29,18 +32,29 @@ void ShowUndoError(const std::exception& error) noexcept {
 bool TUndoChanges::UndoAll(bool uninstalling) {
     // Whatever happens, nothing is left to undo a second time.
     const ScopeExit forget([this] { entries_.clear(); });
+    LogLine(std::string(uninstalling ? "uninstall" : "rollback") + ": undoing the entries, newest first (" +
+            std::to_string(entries_.size()) + ")");
+    std::size_t failed = 0;
     UndoRun run(uninstalling);
     while (!entries_.empty()) {
+        const std::size_t number = entries_.size();
         try {
             run.Undo(entries_.back());
         } catch (const EAbort&) {
-            run.Fail();
+            run.Fail("stopped by a cancel");
         } catch (const std::exception& error) {
-            run.Fail();
+            run.Fail(CurrentExceptionText());
             ShowUndoError(error);
         }
+        if (run.EntryFailed()) ++failed;
+        if (InstallLogIsOpen())
+            LogLine("undo #" + std::to_string(number) + " " + ChangeEntryText(entries_.back()) + ": " +
+                    run.EntryOutcome());
         entries_.pop_back();
     }
+    LogLine(std::string(uninstalling ? "uninstall" : "rollback") + " finished: " +
+            (failed == 0 ? std::string("every entry undone or passed over")
+                         : "entries that could not be undone: " + std::to_string(failed)));
     return run.Result();
 }
 

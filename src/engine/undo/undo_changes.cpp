@@ -2,10 +2,22 @@
 
 #include <windows.h>
 
+#include "engine/common/install_log.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
+#include "engine/undo/undo_entry_text.h"
 
 namespace qv {
+
+namespace {
+
+// Numbered from 1 in the order recorded, as the rollback names them again.
+void LogRecorded(const std::vector<TChangeEntry>& entries) {
+    if (!InstallLogIsOpen()) return;
+    LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()));
+}
+
+}  // namespace
 
 void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::uint32_t flags) {
     TChangeEntry entry;
@@ -13,10 +25,12 @@ void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::u
     entry.Kind = kind;
     entry.StringData = data;
     entries_.push_back(std::move(entry));
+    LogRecorded(entries_);
 }
 
 void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags) {
     entries_.push_back(TChangeEntry::Make(kind, strings, flags));
+    LogRecorded(entries_);
 }
 
 void TUndoChanges::Clear() {

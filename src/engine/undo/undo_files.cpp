@@ -5,6 +5,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/folders.h"
 #include "engine/common/format_text.h"
+#include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
@@ -48,13 +49,16 @@ bool HasHelpExtension(const std::string& path) {
 void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
     RequireFullPath(recorded);
     const std::string folder = StripBackslashKeepRoot(recorded);
-    if (!FolderExists(folder)) return;
+    if (!FolderExists(folder)) return Skip("the folder is gone already");
     // The current directory would hold the folder open.
     SetCurrentDirectoryW(Widen(WindowsFolder()).c_str());
     WaitForRemovedSubfolders(folder);
     // Only an empty folder goes: whatever else is in it stays, and so
     // does the folder. That is no failure.
-    if (!RemoveDirectoryW(Widen(folder).c_str())) return;
+    if (!RemoveDirectoryW(Widen(folder).c_str())) {
+        const DWORD error = GetLastError();
+        return Skip("the folder stays, not empty or in use (" + WindowsErrorText(error) + ")");
+    }
     removedFolders_.AddUnique(folder);
     if (flags & efFolderNotify) {
         SHChangeNotify(SHCNE_RMDIR, SHCNF_PATHW, Widen(folder).c_str(), nullptr);
@@ -83,19 +87,21 @@ void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, 
         // still waiting for the restart goes.
         if (flags & efSharedCount) LowerSharedFileCount(file);
         if (target != file) DeleteFileAndHelpCompanions(target, notifyShell);
-        return;
+        return Skip(target != file ? "the file was there before and stays; its waiting replacement is deleted"
+                                   : "the file was there before and stays");
     }
     if (flags & efSharedCount) {
-        if (!LowerSharedFileCount(file)) return;  // other installations still use it
+        if (!LowerSharedFileCount(file))
+            return Skip("the shared count is still above zero (or there is none): other installations use the file");
         RequireFullPath(target);
-        if (!FileExists(target)) return;
-        if (uninstalling_ && !AskToDeleteSharedFile(file)) return;
+        if (!FileExists(target)) return Skip("the shared count reached zero and the file is gone already");
+        if (uninstalling_ && !AskToDeleteSharedFile(file)) return Skip("the user keeps the shared file");
     }
     if ((flags & efSelfUnregister) && target == file) {
         RequireFullPath(file);
-        if (!CallDllUnregister(file)) Fail();
+        if (!CallDllUnregister(file)) Fail("DllUnregisterServer failed or is missing");
     }
-    if (!uninstalling_ && (flags & efUninstallOnly)) return;
+    if (!uninstalling_ && (flags & efUninstallOnly)) return Skip("deleted only by the uninstaller");
     DeleteFileAndHelpCompanions(target, notifyShell);
 }
 
@@ -119,10 +125,10 @@ void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifySh
         DeleteFileW(Widen(ChangeFileExt(file, ".GID")).c_str());
         DeleteFileW(Widen(ChangeFileExt(file, ".FTS")).c_str());
     }
-    if (!FileExists(file)) return;
+    if (!FileExists(file)) return Skip("the file is gone already");
     if (!DeleteFileW(Widen(file).c_str())) {
-        Fail();
-        return;
+        const DWORD error = GetLastError();
+        return Fail("cannot delete " + Quoted(file) + ": " + WindowsErrorText(error));
     }
     if (notifyShell) {
         SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, Widen(file).c_str(), nullptr);

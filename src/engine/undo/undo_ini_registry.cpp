@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "engine/common/ini_profile_cp936.h"
+#include "engine/common/log_text.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -34,17 +35,17 @@ void UndoRun::UndoIniSection(const std::string& iniFile, const std::string& sect
 
 void UndoRun::UndoRegKeyTree(std::uint32_t rootValue, const std::string& subKey) {
     const HKEY root = RootKeyOfEntry(rootValue);
-    if (!OpenKey(root, subKey, KEY_QUERY_VALUE)) return;
-    if (!RegDeleteKeyTree(root, subKey)) Fail();
+    if (!OpenKey(root, subKey, KEY_QUERY_VALUE)) return Skip("the key is gone already");
+    if (!RegDeleteKeyTree(root, subKey)) Fail("the key or one of its subkeys cannot be deleted");
 }
 
 void UndoRun::UndoRegDefaultValue(std::uint32_t rootValue, const std::string& subKey) {
     const UniqueHKey key = OpenKey(RootKeyOfEntry(rootValue), subKey, KEY_SET_VALUE);
-    if (!key) return;
+    if (!key) return Skip("the key is gone already");
     const wchar_t empty[] = L"";
-    if (RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof empty) !=
-        ERROR_SUCCESS)
-        Fail();
+    const LSTATUS status =
+        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(empty), sizeof empty);
+    if (status != ERROR_SUCCESS) Fail("the default value cannot be emptied: " + WindowsErrorText(status));
 }
 
 void UndoRun::UndoRegValue(std::uint32_t rootValue, const std::string& subKey, const std::string* valueName) {
@@ -52,18 +53,24 @@ void UndoRun::UndoRegValue(std::uint32_t rootValue, const std::string& subKey, c
     DWORD subKeys = 0, values = 0;
     {
         const UniqueHKey key = OpenKey(root, subKey, KEY_QUERY_VALUE | KEY_SET_VALUE);
-        if (!key) return;
-        if (valueName && RegHasValue(key.get(), *valueName) &&
-            RegDeleteValueW(key.get(), Widen(*valueName).c_str()) != ERROR_SUCCESS)
-            Fail();
-        if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
-                             nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            Fail();
-            return;
+        if (!key) return Skip("the key is gone already");
+        if (valueName && !RegHasValue(key.get(), *valueName)) {
+            Skip("the value is gone already");
+        } else if (valueName) {
+            const LSTATUS status = RegDeleteValueW(key.get(), Widen(*valueName).c_str());
+            if (status != ERROR_SUCCESS) Fail("the value cannot be deleted: " + WindowsErrorText(status));
         }
+        const LSTATUS status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                                &values, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS) return Fail("the key cannot be examined: " + WindowsErrorText(status));
     }
     // The key went only when nothing else was left in it.
-    if (subKeys == 0 && values == 0 && !RegDeleteKeyTree(root, subKey)) Fail();
+    if (subKeys != 0 || values != 0) {
+        // Of a value entry the value was what mattered; the key is a bonus.
+        if (!valueName) Skip("the key stays: it holds values or subkeys");
+        return;
+    }
+    if (!RegDeleteKeyTree(root, subKey)) Fail("the empty key cannot be deleted");
 }
 
 }  // namespace qv

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include "core/errors.h"
+#include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/undo_support.h"
@@ -33,7 +34,26 @@ UndoRun::~UndoRun() {
     }
 }
 
+void UndoRun::Fail(const std::string& reason) {
+    result_ = false;
+    if (!entryFailed_) entryReason_.clear();
+    entryFailed_ = true;
+    entryReason_ += (entryReason_.empty() ? "" : "; ") + reason;
+}
+
+void UndoRun::Skip(const std::string& reason) {
+    if (!entryFailed_) entryReason_ = reason;
+}
+
+std::string UndoRun::EntryOutcome() const {
+    if (entryFailed_) return "failed: " + entryReason_;
+    if (!entryReason_.empty()) return "skipped: " + entryReason_;
+    return "done";
+}
+
 void UndoRun::Undo(const TChangeEntry& entry) {
+    entryFailed_ = false;
+    entryReason_.clear();
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     const std::string first = text(0);
     switch (entry.Kind) {
@@ -53,6 +73,7 @@ void UndoRun::Undo(const TChangeEntry& entry) {
     default:
         // A kind of a later version: the uninstaller of that version
         // knows it, this one leaves it alone.
+        Skip("a kind of a later version, left alone");
         break;
     }
 }
@@ -62,7 +83,10 @@ void UndoRun::UndoProgManItem(const std::string& group, const std::string& item)
     // (no Program Manager, a refused command) neither stops nor fails the run.
     try {
         progman_.Remove(group, item);
+    } catch (const std::exception&) {
+        Skip("the Program Manager could not be asked: " + CurrentExceptionText());
     } catch (...) {
+        Skip("the Program Manager could not be asked");
     }
 }
 

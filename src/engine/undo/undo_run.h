@@ -24,8 +24,16 @@ public:
     // Failures that are no exception make the result false; exceptions
     // pass to the caller, which counts them too (Fail).
     void Undo(const TChangeEntry& entry);
-    void Fail() { result_ = false; }
     bool Result() const { return result_; }
+
+    // What became of the entry being undone, for the installation log:
+    // done, unless the undoing passed it over or failed, with the reason.
+    // A failure outweighs a skip; several failures are all told.
+    void Fail(const std::string& reason);
+    void Skip(const std::string& reason);
+    // "done", "skipped: <reason>" or "failed: <reason>".
+    std::string EntryOutcome() const;
+    bool EntryFailed() const { return entryFailed_; }
 
 private:
     void UndoFolder(const std::string& folder, std::uint32_t flags);
@@ -43,6 +51,8 @@ private:
 
     const bool uninstalling_;
     bool result_ = true;
+    bool entryFailed_ = false;
+    std::string entryReason_;
     TSimpleStringList removedFolders_;
     TSimpleStringList foldersToRefresh_;
     ProgmanItemRemover progman_;

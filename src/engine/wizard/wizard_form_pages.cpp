@@ -23,6 +23,19 @@ bool SameTextLocale(const std::string& a, const std::string& b) {
 
 }  // namespace
 
+std::string ProposedAppFolder(const TWizardRun& run) {
+    const TSetupHeaderRec& info = run.Data.SetupInfo;
+    if (!info.Has(optOwnAppFolder)) return run.WinFolder;
+    if (!run.CmdLineDir.empty() && !info.Has(optNoFolderPage)) return run.CmdLineDir;
+    if (info.Has(optFolderInProgFiles)) return AppendBackslash(run.ProgFilesFolder) + info.DefaultFolderName;
+    return run.SystemDrive + "\\" + info.DefaultFolderName;
+}
+
+std::string ProposedGroup(const TWizardRun& run) {
+    const TSetupHeaderRec& info = run.Data.SetupInfo;
+    return !run.CmdLineGroup.empty() && !info.Has(optNoGroupPage) ? run.CmdLineGroup : info.DefaultGroup;
+}
+
 void TWizardForm::PointDirList(const std::string& folder) {
     // A folder or drive that is missing leaves the list where it was; the
     // edit box still gets the text of the step that asked.
@@ -58,8 +71,12 @@ void TWizardForm::FirstShow() {
         // The folder page is skipped: the application goes into the Windows folder.
         DirEdit.SetText(run_.WinFolder);
     }
-    GroupEdit.SetText(!run_.CmdLineGroup.empty() && !info.Has(optNoGroupPage) ? run_.CmdLineGroup : info.DefaultGroup);
+    GroupEdit.SetText(ProposedGroup(run_));
     NoIconsCheck.SetVisible(info.Has(optAllowNoIcons));
+    if (run_.CmdLineNoIcons) {
+        NoIconsCheck.SetChecked(true);
+        NoIconsCheckClick();
+    }
     CurrentPage = pgWelcome;
     UpdatePage();
     FillGroupList();

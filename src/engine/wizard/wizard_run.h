@@ -24,6 +24,14 @@ struct TWizardRun {
     // Asks the background window to close, which asks the user whether to
     // leave the setup; true when it has closed.
     std::function<bool()> CloseBackground;
+    // /NOICONS: the box "不能建立图标" starts checked.
+    bool CmdLineNoIcons = false;
 };
+
+// The folder and the group that the wizard proposes, as an unattended run
+// takes them: /DIR= and /GROUP= unless their page is switched off, else
+// the defaults of the setup data.
+std::string ProposedAppFolder(const TWizardRun& run);
+std::string ProposedGroup(const TWizardRun& run);
 
 }  // namespace qv

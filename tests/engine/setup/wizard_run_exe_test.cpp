@@ -423,3 +423,77 @@ TEST_F(WizardRun, ASecondInstallationIntoTheSameFolderWithARestartDeclinedGives3
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Unattended runs: no window at all, every question answered by the table,
+// the log of what happened, and exit codes that a deployment tool relies on.
+class UnattendedRun : public WizardRun {
+protected:
+    DWORD RunQuietly(const std::string& more) {
+        CloseHandle(std::exchange(process_, nullptr));
+        return RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + app_ + "\" \"/GROUP=" + group_ + "\" " + more);
+    }
+    std::string LogText(const std::string& path) {
+        const std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+};
+
+TEST_F(UnattendedRun, AWholeInstallationWithoutAWindowAndItsLog) {
+    WriteStandardPayload();
+    const std::string log = apps_.file("安装 日志.txt");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), program_);
+    EXPECT_TRUE(FileExists(ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group_ + "\\示例.lnk") ||
+                FileExists(ShellFolder(CSIDL_PROGRAMS) + "\\" + group_ + "\\示例.lnk"));
+    EXPECT_TRUE(FileExists(app_ + "\\settings.ini"));
+    EXPECT_TRUE(FileExists(app_ + "\\UNINST1.000"));
+    const std::string text = LogText(log);
+    for (const std::string& line : {std::string("Command line: "), "Folder: " + app_, "Program group: " + group_,
+                                    std::string("Installation completed"), std::string("Exit code 0")})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+
+    // The same again: the folder exists, the table goes on; a log that cannot
+    // be written is no reason to fail.
+    EXPECT_EQ(RunQuietly("\"/LOG=" + apps_.file("no such folder\\x.log") + "\""), exit_code::Success);
+    EXPECT_TRUE(FileExists(app_ + "\\UNINST1.001"));
+}
+
+TEST_F(UnattendedRun, AMissingDiskFailsAndARestartIsNeverMade) {
+    data_.SetupInfo.Options |= optRestartAfter;
+    data_.IconRecords.clear();
+    // Two data files; the second is missing, and nobody can insert it.
+    data_.FileRecords.clear();
+    data_.FileLocationRecords.clear();
+    test::AddPayloadFiles(data_, folder_.path(),
+                          {{"{app}\\a.dat", test::PatternedContent(30000, 1)}, {"{app}\\b.dat", program_}}, 40000);
+    test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+    const std::string setup2 = folder_.file("SETUP.2"), kept = folder_.file("SETUP.2.kept");
+    ASSERT_TRUE(MoveFileW(Widen(setup2).c_str(), Widen(kept).c_str()));
+    const std::string log = apps_.file("disk.log");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::FatalError);
+    EXPECT_FALSE(FolderExists(app_)) << "rolled back";
+    EXPECT_NE(LogText(log).find("Exit code 1603"), std::string::npos) << LogText(log);
+    // With the disk there, the restart the setup data asks for is left to the administrator.
+    ASSERT_TRUE(MoveFileW(Widen(kept).c_str(), Widen(setup2).c_str()));
+    EXPECT_EQ(RunQuietly("/NORESTART"), exit_code::RestartRequired);
+    EXPECT_TRUE(FileExists(app_ + "\\b.dat"));
+}
+
+TEST_F(UnattendedRun, ASecondSetupOfTheSameApplicationEndsWith1618) {
+    WriteStandardPayload();
+    ASSERT_TRUE(Launch(""));
+    ASSERT_TRUE(test::WaitForWindow(pid_, "欢迎", 30000));
+    HANDLE first = std::exchange(process_, nullptr);
+    EXPECT_EQ(RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES"), exit_code::AnotherSetupRunning);
+    TerminateProcess(first, 0);
+    WaitForSingleObject(first, 10000);
+    CloseHandle(first);
+    // The help needs no setup data and no window with the table answering.
+    EXPECT_EQ(RunQuietly("/?"), exit_code::Success);
+}
+
+}  // namespace
+}  // namespace qv

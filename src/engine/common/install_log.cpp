@@ -1,0 +1,90 @@
+#include "engine/common/install_log.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "core/text/path_strings.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+namespace {
+
+struct OpenLog {
+    UniqueHFile File;
+    std::string Path;
+};
+
+OpenLog& TheLog() {
+    static OpenLog log;
+    return log;
+}
+
+std::string TimeOfDay() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char text[16];
+    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+    return text;
+}
+
+void WriteRaw(const std::string& bytes) {
+    OpenLog& log = TheLog();
+    if (!log.File) return;
+    DWORD written = 0;
+    if (!WriteFile(log.File.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        // A full disk or a removed medium: the run goes on without its log.
+        log.File.reset();
+    }
+}
+
+}  // namespace
+
+bool OpenInstallLog(const std::string& path) {
+    OpenLog& log = TheLog();
+    log.File.reset(CreateFileW(Widen(path).c_str(), GENERIC_WRITE,
+                               // Readable while it grows, whatever share mode the reader asks for.
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!log.File) return false;
+    log.Path = path;
+    // The byte order mark tells editors of any code page that this is UTF-8.
+    WriteRaw("\xEF\xBB\xBF");
+    return true;
+}
+
+void CloseInstallLog() {
+    OpenLog& log = TheLog();
+    log.File.reset();
+    log.Path.clear();
+}
+
+bool InstallLogIsOpen() { return static_cast<bool>(TheLog().File); }
+
+std::string InstallLogPath() { return InstallLogIsOpen() ? TheLog().Path : std::string(); }
+
+void LogLine(const std::string& text) {
+    if (!InstallLogIsOpen()) return;
+    std::string line = TimeOfDay() + "  ";
+    for (char c : text) {
+        if (c == '\r') continue;
+        line += c;
+        if (c == '\n') line += "              ";
+    }
+    line += "\r\n";
+    WriteRaw(line);
+}
+
+std::string DefaultInstallLogPath(const std::string& folder) {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    char name[64];
+    std::snprintf(name, sizeof name, "QV Setup Log %04u-%02u-%02u %02u-%02u-%02u.txt", t.wYear, t.wMonth, t.wDay,
+                  t.wHour, t.wMinute, t.wSecond);
+    return AppendBackslash(folder) + name;
+}
+
+}  // namespace qv

@@ -1,0 +1,69 @@
+#include "engine/common/log_text.h"
+
+#include <cstdio>
+#include <new>
+
+#include "core/errors.h"
+#include "core/setupdata/records.h"
+#include "engine/common/system_error_text.h"
+
+namespace qv {
+
+std::string WindowsErrorText(unsigned long code) {
+    const std::string text = SystemErrorText(code);
+    std::string result = "Windows error " + std::to_string(code);
+    if (!text.empty()) result += " " + Quoted(text);
+    return result;
+}
+
+std::string ExceptionKindText(const std::exception& error) {
+    // Most derived first: each kind below is caught before its base.
+    if (const auto* io = dynamic_cast<const EInOutError*>(&error))
+        return "EInOutError, run-time code " + std::to_string(io->code());
+    if (const auto* zlib = dynamic_cast<const EZlibInternalError*>(&error))
+        return "EZlibInternalError, zlib code " + std::to_string(zlib->code());
+    if (dynamic_cast<const EZlibDataError*>(&error)) return "EZlibDataError";
+    if (dynamic_cast<const ESourceFileCorrupted*>(&error)) return "ESourceFileCorrupted";
+    if (dynamic_cast<const EConvertError*>(&error)) return "EConvertError";
+    if (dynamic_cast<const EAbort*>(&error)) return "EAbort";
+    if (dynamic_cast<const Exception*>(&error)) return "Exception";
+    if (dynamic_cast<const std::bad_alloc*>(&error)) return "std::bad_alloc";
+    return "std::exception";
+}
+
+std::string CurrentExceptionText() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return Quoted(error.what()) + " (" + ExceptionKindText(error) + ")";
+    } catch (...) {
+        return "an exception that is no std::exception";
+    }
+}
+
+std::string RegistryRootName(std::uint32_t root) {
+    switch (root) {
+    case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
+    case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
+    case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
+    case kHkeyUsers: return "HKEY_USERS";
+    case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
+    default: {
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "root key 0x%08X", static_cast<unsigned>(root));
+        return hex;
+    }
+    }
+}
+
+std::string VersionText(std::uint32_t versionMS, std::uint32_t versionLS) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(versionMS >> 16),
+                  static_cast<unsigned>(versionMS & 0xFFFF), static_cast<unsigned>(versionLS >> 16),
+                  static_cast<unsigned>(versionLS & 0xFFFF));
+    return text;
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace qv

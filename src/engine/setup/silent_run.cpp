@@ -1,0 +1,86 @@
+#include "engine/setup/silent_run.h"
+
+#include "core/setup/dir_constants.h"
+#include "engine/controls/child_form.h"
+#include "engine/common/install_log.h"
+#include "engine/controls/app_errors.h"
+#include "engine/setup/run_program.h"
+#include "engine/setup/setup_dir_constants.h"
+#include "engine/setup/setup_state.h"
+#include "engine/wizard/validate_folder.h"
+#include "engine/wizard/validate_group.h"
+#include "engine/wizard/wizard_run.h"
+
+namespace qv {
+
+namespace {
+
+constexpr std::size_t kCommonProgramsFolder = 6;
+
+// The choices of the wizard's folder and group pages, checked as Next
+// checks them; false when a check refused (its message has been given).
+bool ChooseAsTheWizardWould() {
+    const TWizardRun run{SetupState,
+                         SetupState.SystemDrive,
+                         SetupState.WinFolder,
+                         SetupState.ProgFilesFolder,
+                         SetupState.ShellFolderPaths[kCommonProgramsFolder],
+                         SetupState.CmdLineDir,
+                         SetupState.CmdLineGroup,
+                         SetupState.HasIconsToCreate,
+                         static_cast<std::uint64_t>(SetupState.TotalFileSize),
+                         {},
+                         SetupState.CmdLineNoIcons};
+    const TSetupHeaderRec& info = SetupState.SetupInfo;
+    std::string folder = ProposedAppFolder(run);
+    // Only a folder that the user could have typed is checked.
+    if (info.Has(optOwnAppFolder) && !info.Has(optNoFolderPage)) {
+        const PageCheck check = ValidateFolder(folder, run.TotalFileSize);
+        if (!check.Passed) return false;
+        folder = check.Text;
+    }
+    SetupState.ChosenAppDir = folder;
+    SetupState.ChosenNoIcons = SetupState.CmdLineNoIcons;
+    std::string group = ProposedGroup(run);
+    if (SetupState.HasIconsToCreate && !info.Has(optNoGroupPage)) {
+        const PageCheck check = ValidateGroup(group, SetupState.ChosenNoIcons);
+        if (!check.Passed) return false;
+        group = check.Text;
+    }
+    SetupState.ChosenGroup = group;
+    LogLine("Folder: " + SetupState.ChosenAppDir);
+    LogLine(SetupState.ChosenNoIcons ? std::string("No icons") : "Program group: " + SetupState.ChosenGroup);
+    return true;
+}
+
+}  // namespace
+
+TRunOutcome RunSilently(const TSetupStages& stages) {
+    if (!ChooseAsTheWizardWould()) {
+        LogLine("The choices were refused: nothing was installed");
+        return TRunOutcome::FailedRolledBack;
+    }
+    if (!stages.CreateInstallForm) return TRunOutcome::Completed;
+    TInstallResult result;
+    {
+        const std::unique_ptr<IInstallStage> install = stages.CreateInstallForm();
+        if (!SetupState.VerySilent) install->Form().Show();
+        result = install->RunInstallSteps();
+    }
+    if (result == TInstallResult::Cancelled) return TRunOutcome::UserCancelled;
+    if (result == TInstallResult::FailedRolledBack) return TRunOutcome::FailedRolledBack;
+    LogLine("Installation completed");
+    for (const TRunRec& rec : SetupState.RunRecords) {
+        // A program that cannot be run is reported; the installation stands.
+        try {
+            const std::string program = ExpandDirConstants(rec.Filename);
+            LogLine("Running " + program);
+            RunProgram(program, ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
+        } catch (...) {
+            HandleCurrentException();
+        }
+    }
+    return TRunOutcome::Completed;
+}
+
+}  // namespace qv
