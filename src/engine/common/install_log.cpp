@@ -78,13 +78,13 @@ void LogLine(const std::string& text) {
     WriteRaw(line);
 }
 
-std::string DefaultInstallLogPath(const std::string& folder) {
+std::string DefaultInstallLogPath(const std::string& folder, const std::string& title) {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char name[64];
-    std::snprintf(name, sizeof name, "QV Setup Log %04u-%02u-%02u %02u-%02u-%02u.txt", t.wYear, t.wMonth, t.wDay,
-                  t.wHour, t.wMinute, t.wSecond);
-    return AppendBackslash(folder) + name;
+    char when[32];
+    std::snprintf(when, sizeof when, " %04u-%02u-%02u %02u-%02u-%02u.txt", t.wYear, t.wMonth, t.wDay, t.wHour,
+                  t.wMinute, t.wSecond);
+    return AppendBackslash(folder) + title + when;
 }
 
 }  // namespace qv

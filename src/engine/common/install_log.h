@@ -24,7 +24,8 @@ std::string InstallLogPath();
 void LogLine(const std::string& text);
 
 // The log's name when /LOG names no file: in `folder`, named for what it is
-// and when it was started, "QV Setup Log 2026-12-08 14-03-27.txt".
-std::string DefaultInstallLogPath(const std::string& folder);
+// and when it was started, "QV Setup Log 2026-12-08 14-03-27.txt" (the
+// uninstaller's title is "QV Uninstall Log").
+std::string DefaultInstallLogPath(const std::string& folder, const std::string& title = "QV Setup Log");
 
 }  // namespace qv

@@ -45,4 +45,11 @@ std::string GetShortPath(const std::string& path) {
     }
 }
 
+bool IsFullPath(const std::string& path) {
+    const auto isDriveLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    const bool drivePath = path.size() >= 3 && isDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+    const bool networkPath = path.size() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
+    return drivePath || networkPath;
+}
+
 }  // namespace qv

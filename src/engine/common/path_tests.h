@@ -15,6 +15,10 @@ bool FolderExists(const std::string& path);
 // An existing path that is not a folder.
 bool FileExists(const std::string& path);
 
+// A drive path ("C:\...") or a network path ("\\server\..."): a path that
+// means the same whatever the current folder is.
+bool IsFullPath(const std::string& path);
+
 // The short (8.3) form of `path`, or `path` itself when Windows has none.
 std::string GetShortPath(const std::string& path);
 

@@ -10,7 +10,7 @@
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
-#include "engine/setupdata/full_path.h"
+#include "engine/common/full_path.h"
 
 namespace qv {
 

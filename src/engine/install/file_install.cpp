@@ -22,7 +22,7 @@
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/instfunc/shared_file_count.h"
-#include "engine/setupdata/full_path.h"
+#include "engine/common/full_path.h"
 
 namespace qv {
 

@@ -2,7 +2,7 @@
 // program that started it (the codes deployment tools read from installers).
 #pragma once
 
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 
 namespace qv {
 

@@ -10,7 +10,7 @@
 #include "engine/common/win_file_stream.h"
 #include "engine/common/windows_version.h"
 #include "engine/common/install_log.h"
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 #include "engine/setup/one_instance.h"
 #include "engine/setup/setup_folders.h"
 #include "engine/setup/unattended_run.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/common/message_box.h"
+#include "engine/common/unattended.h"
 
 namespace qv {
 
@@ -17,26 +18,5 @@ extern const char kCommandLineHelp[];
 // be written is a warning, never a failure) with the run's first lines,
 // and makes /SUPPRESSMSGBOXES answer every question by the table.
 void StartUnattendedRun(const std::vector<std::string>& params);
-
-// The answer of /SUPPRESSMSGBOXES to a question, by one rule: keep what is
-// on the machine and never loop.
-//   a newer file exists, keep it?          Yes: the existing file stays
-//   the file exists, overwrite it?         No: the existing file stays
-//   the folder exists, install into it?    Yes: go on
-//   not enough free space, go on?          No: the installation stops
-//   the file is read-only                  Retry (the attribute is cleared) the
-//                                          first time for a file, then Abort
-//   every other retry question (a file,    Abort: the installation fails and is
-//   self-registration, INI, registry)      rolled back (exit code 1603)
-//   leave the setup? (after Cancel)        Yes: the user asked to cancel
-//   delete a shared file? (uninstaller)    No: the file stays
-//   a message with OK only                 OK
-//   any other question                     its most cautious answer: No, Cancel or Abort
-// The next-disk dialog cannot be answered: with the option it fails the
-// installation instead of showing (1603).
-int UnattendedAnswer(const MsgBoxQuestion& question);
-// The table answered Abort: the installation ended by a failure, which
-// its exit code must say (1603), not by a person's cancel.
-bool UnattendedTableAborted();
 
 }  // namespace qv

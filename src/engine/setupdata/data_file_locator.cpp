@@ -7,7 +7,7 @@
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_file_stream.h"
-#include "engine/setupdata/full_path.h"
+#include "engine/common/full_path.h"
 
 namespace qv {
 

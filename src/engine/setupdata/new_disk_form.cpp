@@ -11,7 +11,7 @@
 #include "engine/common/unattended.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/select_folder.h"
-#include "engine/setupdata/full_path.h"
+#include "engine/common/full_path.h"
 
 namespace qv {
 

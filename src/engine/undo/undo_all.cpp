@@ -29,12 +29,13 @@ void ShowUndoError(const std::exception& error) noexcept {
 
 }  // namespace
 
-bool TUndoChanges::UndoAll(bool uninstalling) {
+bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
     // Whatever happens, nothing is left to undo a second time.
     const ScopeExit forget([this] { entries_.clear(); });
     LogLine(std::string(uninstalling ? "uninstall" : "rollback") + ": undoing the entries, newest first (" +
             std::to_string(entries_.size()) + ")");
     std::size_t failed = 0;
+    const std::size_t total = entries_.size();
     UndoRun run(uninstalling);
     while (!entries_.empty()) {
         const std::size_t number = entries_.size();
@@ -50,6 +51,8 @@ bool TUndoChanges::UndoAll(bool uninstalling) {
         if (InstallLogIsOpen())
             LogLine("undo #" + std::to_string(number) + " " + ChangeEntryText(entries_.back()) + ": " +
                     run.EntryOutcome());
+        if (observer)
+            observer->EntryUndone({entries_.back(), number, total, run.Outcome(), run.EntryReason(), run.EntryError()});
         entries_.pop_back();
     }
     LogLine(std::string(uninstalling ? "uninstall" : "rollback") + " finished: " +

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/uninstall/uninstall_log.h"
+#include "engine/undo/undo_observer.h"
 
 namespace qv {
 
@@ -59,8 +60,12 @@ public:
     // shared file whose count reached zero is deleted. A failed entry never
     // stops the older ones; the result is whether everything was undone.
     // An entry's exception is shown in the box "反安装", unless it is the
-    // silent abort.
-    bool UndoAll(bool uninstalling);
+    // silent abort. The uninstaller also gets rid of what the rollback
+    // leaves: a file in use goes at the next restart (with the folders
+    // that hold it), a read-only file loses its attribute first, and an
+    // INI file left without anything in it is deleted. `observer`, when
+    // given, hears of every entry.
+    bool UndoAll(bool uninstalling, IUndoObserver* observer = nullptr);
 
     // Oldest first.
     const std::vector<TChangeEntry>& Entries() const { return entries_; }

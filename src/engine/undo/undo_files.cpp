@@ -8,8 +8,10 @@
 #include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/platform.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/instfunc/restart_replace.h"
 #include "engine/undo/undo_run.h"
 #include "engine/undo/undo_support.h"
 
@@ -57,6 +59,18 @@ void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
     // does the folder. That is no failure.
     if (!RemoveDirectoryW(Widen(folder).c_str())) {
         const DWORD error = GetLastError();
+        if (uninstalling_ && IsWinNT() && HoldsFileAtRestart(folder)) {
+            // NT removes it after the files in it, in the order given, and
+            // leaves it when something else is in it by then.
+            bool restartNeeded = false;
+            try {
+                RestartReplace(folder, "", WindowsFolder(), restartNeeded);
+                atRestart_.push_back(folder);
+                return AtRestart("the folder holds files that go at the next restart, and goes after them");
+            } catch (const std::exception&) {
+                // It stays, as a folder with other files does.
+            }
+        }
         return Skip("the folder stays, not empty or in use (" + WindowsErrorText(error) + ")");
     }
     removedFolders_.AddUnique(folder);
@@ -105,6 +119,33 @@ void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, 
     DeleteFileAndHelpCompanions(target, notifyShell);
 }
 
+bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError) {
+    // A running program or a loaded library is denied access; a file open
+    // without delete sharing is a sharing violation.
+    if (deleteError != ERROR_SHARING_VIOLATION && deleteError != ERROR_ACCESS_DENIED &&
+        deleteError != ERROR_LOCK_VIOLATION)
+        return false;
+    bool restartNeeded = false;
+    try {
+        RestartReplace(file, "", WindowsFolder(), restartNeeded);
+    } catch (const std::exception&) {
+        Fail("cannot delete " + Quoted(file) + " (" + WindowsErrorText(deleteError) +
+                 ") nor arrange its deletion at the next restart: " + CurrentExceptionText(),
+             deleteError);
+        return true;
+    }
+    atRestart_.push_back(file);
+    AtRestart("in use (" + WindowsErrorText(deleteError) + "): deleted at the next restart");
+    return true;
+}
+
+bool UndoRun::HoldsFileAtRestart(const std::string& folder) const {
+    const std::string inside = folder + "\\";
+    for (const std::string& path : atRestart_)
+        if (path.size() > inside.size() && SameTextAscii(path.substr(0, inside.size()), inside)) return true;
+    return false;
+}
+
 bool UndoRun::AskToDeleteSharedFile(const std::string& file) const {
     MsgBoxQuestion question;
     question.Text = FormatText(
@@ -126,9 +167,18 @@ void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifySh
         DeleteFileW(Widen(ChangeFileExt(file, ".FTS")).c_str());
     }
     if (!FileExists(file)) return Skip("the file is gone already");
-    if (!DeleteFileW(Widen(file).c_str())) {
+    const std::wstring wide = Widen(file);
+    if (uninstalling_) {
+        // The file is the installation's; a read-only attribute (set by the
+        // program or the user since) does not keep it.
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    if (!DeleteFileW(wide.c_str())) {
         const DWORD error = GetLastError();
-        return Fail("cannot delete " + Quoted(file) + ": " + WindowsErrorText(error));
+        if (uninstalling_ && DeleteAtRestart(file, error)) return;
+        return Fail("cannot delete " + Quoted(file) + ": " + WindowsErrorText(error), error);
     }
     if (notifyShell) {
         SHChangeNotify(SHCNE_DELETE, SHCNF_PATHW, Widen(file).c_str(), nullptr);

@@ -1,7 +1,10 @@
 // Undoing INI entries and registry entries.
 #include <windows.h>
 
+#include "core/text/path_strings.h"
+#include "engine/common/folders.h"
 #include "engine/common/ini_profile_cp936.h"
+#include "engine/common/path_tests.h"
 #include "engine/common/log_text.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
@@ -19,15 +22,49 @@ UniqueHKey OpenKey(HKEY root, const std::string& subKey, REGSAM access) {
     return key;
 }
 
+// What the profile functions leave of a file whose last section went:
+// nothing, or line ends. A comment or anything else of the user's keeps it.
+bool FileHoldsOnlyBlankLines(const std::string& path) {
+    const UniqueHFile file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        for (DWORD i = 0; i < got; ++i)
+            if (buffer[i] != '\r' && buffer[i] != '\n' && buffer[i] != ' ' && buffer[i] != '\t') return false;
+    return true;
+}
+
 }  // namespace
 
 void UndoRun::UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key) {
     RemoveIniEntryCp936(section, &key, iniFile);
     if (IniSectionHasNoKeys(section, iniFile)) RemoveIniEntryCp936(section, nullptr, iniFile);
+    if (uninstalling_) DeleteIniFileIfEmpty(iniFile);
 }
 
 void UndoRun::UndoIniSection(const std::string& iniFile, const std::string& section) {
     RemoveIniEntryCp936(section, nullptr, iniFile);
+    if (uninstalling_) DeleteIniFileIfEmpty(iniFile);
+}
+
+void UndoRun::DeleteIniFileIfEmpty(const std::string& iniFile) {
+    // WIN.INI is the system's, never ours to delete.
+    if (iniFile.empty()) return;
+    // A bare name is a file of the Windows folder, as the profile
+    // functions read it; any other relative form is left alone.
+    std::string path = iniFile;
+    if (path.find_first_of("\\/:") == std::string::npos) path = AppendBackslash(WindowsFolder()) + path;
+    if (!IsFullPath(path) || !FileExists(path)) return;
+    // The profile functions may keep the file in a cache until told.
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
+    if (!FileHoldsOnlyBlankLines(path)) return;
+    if (!DeleteFileW(Widen(path).c_str())) {
+        const DWORD error = GetLastError();
+        Fail("the INI file " + Quoted(path) + " is left empty and cannot be deleted: " + WindowsErrorText(error),
+             error);
+    }
 }
 
 // A key that does not open is gone already, or never was: nothing to undo.

@@ -11,16 +11,8 @@
 
 namespace qv {
 
-namespace {
-
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-
-}  // namespace
-
 void RequireFullPath(const std::string& path) {
-    const bool drivePath = path.size() >= 3 && IsDriveLetter(path[0]) && path[1] == ':' && path[2] == '\\';
-    const bool networkPath = path.size() >= 3 && path[0] == '\\' && path[1] == '\\' && path[2] != '\\';
-    if (!drivePath && !networkPath) throw Exception("undo entry path \"" + path + "\" is not a full path");
+    if (!IsFullPath(path)) throw Exception("undo entry path \"" + path + "\" is not a full path");
 }
 
 UndoRun::~UndoRun() {
@@ -34,26 +26,41 @@ UndoRun::~UndoRun() {
     }
 }
 
-void UndoRun::Fail(const std::string& reason) {
+void UndoRun::Fail(const std::string& reason, unsigned long errorCode) {
     result_ = false;
-    if (!entryFailed_) entryReason_.clear();
+    if (!entryFailed_) entryReason_.clear(), entryError_ = errorCode;
     entryFailed_ = true;
     entryReason_ += (entryReason_.empty() ? "" : "; ") + reason;
 }
 
 void UndoRun::Skip(const std::string& reason) {
-    if (!entryFailed_) entryReason_ = reason;
+    if (!entryFailed_ && !entryAtRestart_) entryReason_ = reason;
+}
+
+void UndoRun::AtRestart(const std::string& reason) {
+    if (entryFailed_) return;
+    entryAtRestart_ = true;
+    entryReason_ = reason;
+}
+
+TUndoOutcome UndoRun::Outcome() const {
+    if (entryFailed_) return TUndoOutcome::Failed;
+    if (entryAtRestart_) return TUndoOutcome::AtRestart;
+    return entryReason_.empty() ? TUndoOutcome::Undone : TUndoOutcome::PassedOver;
 }
 
 std::string UndoRun::EntryOutcome() const {
     if (entryFailed_) return "failed: " + entryReason_;
+    if (entryAtRestart_) return "at the next restart: " + entryReason_;
     if (!entryReason_.empty()) return "skipped: " + entryReason_;
     return "done";
 }
 
 void UndoRun::Undo(const TChangeEntry& entry) {
     entryFailed_ = false;
+    entryAtRestart_ = false;
     entryReason_.clear();
+    entryError_ = 0;
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     const std::string first = text(0);
     switch (entry.Kind) {

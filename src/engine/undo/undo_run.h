@@ -4,10 +4,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/uninstall/uninstall_log.h"
 #include "engine/undo/progman_items.h"
 #include "engine/undo/simple_string_list.h"
+#include "engine/undo/undo_observer.h"
 
 namespace qv {
 
@@ -29,11 +31,18 @@ public:
     // What became of the entry being undone, for the installation log:
     // done, unless the undoing passed it over or failed, with the reason.
     // A failure outweighs a skip; several failures are all told.
-    void Fail(const std::string& reason);
+    void Fail(const std::string& reason, unsigned long errorCode = 0);
     void Skip(const std::string& reason);
-    // "done", "skipped: <reason>" or "failed: <reason>".
+    // Uninstalling: the entry goes at the next start of Windows.
+    void AtRestart(const std::string& reason);
+    // "done", "skipped: <reason>", "at the next restart: <reason>" or
+    // "failed: <reason>".
     std::string EntryOutcome() const;
     bool EntryFailed() const { return entryFailed_; }
+    TUndoOutcome Outcome() const;
+    const std::string& EntryReason() const { return entryReason_; }
+    // The Windows error of the entry's first failure, 0 when it had none.
+    unsigned long EntryError() const { return entryError_; }
 
 private:
     void UndoFolder(const std::string& folder, std::uint32_t flags);
@@ -41,6 +50,13 @@ private:
     void UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags);
     bool AskToDeleteSharedFile(const std::string& file) const;
     void DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell);
+    // Uninstalling: a file that cannot go now because it is in use goes at
+    // the next restart. False when it is not in use (or cannot be scheduled).
+    bool DeleteAtRestart(const std::string& file, unsigned long deleteError);
+    // Something inside `folder` goes at the next restart.
+    bool HoldsFileAtRestart(const std::string& folder) const;
+    // Uninstalling: the INI file, once nothing is left in it.
+    void DeleteIniFileIfEmpty(const std::string& iniFile);
     void UndoProgManItem(const std::string& group, const std::string& item);
     void UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key);
     void UndoIniSection(const std::string& iniFile, const std::string& section);
@@ -52,7 +68,11 @@ private:
     const bool uninstalling_;
     bool result_ = true;
     bool entryFailed_ = false;
+    bool entryAtRestart_ = false;
     std::string entryReason_;
+    unsigned long entryError_ = 0;
+    // Uninstalling: the files and folders that go at the next restart.
+    std::vector<std::string> atRestart_;
     TSimpleStringList removedFolders_;
     TSimpleStringList foldersToRefresh_;
     ProgmanItemRemover progman_;

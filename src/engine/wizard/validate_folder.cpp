@@ -13,7 +13,7 @@ PageCheck Refuse(std::string text) { return {false, std::move(text)}; }
 
 void ShowError(const std::string& message) { AppMsgBox(message, "", mbtError, MB_OK); }
 
-bool IsFullPath(const std::string& s) { return s.size() >= 4 && s[1] == ':' && s[2] == '\\'; }
+bool IsDrivePathWithFolder(const std::string& s) { return s.size() >= 4 && s[1] == ':' && s[2] == '\\'; }
 
 char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
@@ -32,7 +32,7 @@ PageCheck ValidateFolder(const std::string& typed, std::uint64_t totalFileSize, 
             "设置程序不能以通用命名标准(UNC)安装。如果您试图将软件安装到网络，必须首先映射一个网络驱动器。");
         return Refuse(s);
     }
-    if (!IsFullPath(s)) {
+    if (!IsDrivePathWithFolder(s)) {
         ShowError("您必须输入完整路径名，包括盘符；例如：\r\nC:\\APP");
         return Refuse(s);
     }

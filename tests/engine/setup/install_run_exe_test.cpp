@@ -17,7 +17,7 @@
 #include "core/uninstall/uninstall_log.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 #include "setup_exe_fixture.h"
 
 namespace qv {

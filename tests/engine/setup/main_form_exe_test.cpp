@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "engine/common/win_text.h"
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 #include "engine/setup/main_form.h"
 #include "setup_exe_fixture.h"
 #include "testkit/boxes.h"

@@ -6,7 +6,7 @@
 
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 #include "testkit/child_process.h"
 #include "testkit/scratch.h"
 #include "testkit/setup_files.h"

@@ -15,7 +15,7 @@
 #include "core/ui/wizard_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
-#include "engine/setup/exit_codes.h"
+#include "engine/common/exit_codes.h"
 #include "setup_exe_fixture.h"
 #include "testkit/wizard_driver.h"
 

@@ -1,4 +1,4 @@
-#include "engine/setupdata/full_path.h"
+#include "engine/common/full_path.h"
 
 #include <windows.h>
 

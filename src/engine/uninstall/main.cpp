@@ -1,0 +1,12 @@
+// UNISTB32.EXE: the uninstaller that the uninstall icon and the system's
+// list of programs start on an installation's uninstall log.
+#include <windows.h>
+
+#include "engine/common/process_command_line.h"
+#include "engine/uninstall/uninstaller_run.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::vector<std::string> params = qv::GetParams();
+    params.erase(params.begin());  // the program's own path
+    return static_cast<int>(qv::RunUninstaller(params));
+}

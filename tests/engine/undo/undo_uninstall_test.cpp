@@ -1,0 +1,173 @@
+// What uninstalling does beyond a rollback: files in use go at the next
+// restart with the folders that hold them, read-only files go anyway, INI
+// files left with nothing in them are deleted, and an observer hears of
+// every entry.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/undo/undo_changes.h"
+#include "testkit/scratch.h"
+#include "undo_test_support.h"
+
+namespace qv {
+namespace {
+
+using test::Exists;
+using test::MakeFolder;
+using test::ScratchFolder;
+using test::WriteText;
+
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+
+// The pending operations as pairs of strings (source, target), without the
+// "\??\" prefix NT adds.
+std::vector<std::wstring> PendingRenames() {
+    std::vector<std::wstring> strings;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return strings;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
+        for (std::size_t at = 0; at < size / sizeof(wchar_t);) {
+            std::wstring s(data.c_str() + at);
+            at += s.size() + 1;
+            if (s.rfind(L"\\??\\", 0) == 0) s.erase(0, 4);
+            strings.push_back(s);
+        }
+    }
+    RegCloseKey(key);
+    return strings;
+}
+
+// Takes this test's operations out again: nothing is restarted here.
+void ForgetPendingRenamesUnder(const std::string& folder) {
+    const std::wstring prefix = Widen(folder);
+    std::vector<std::wstring> all = PendingRenames(), kept;
+    for (std::size_t i = 0; i + 1 < all.size(); i += 2)
+        if (all[i].rfind(prefix, 0) != 0) kept.insert(kept.end(), {L"\\??\\" + all[i], all[i + 1]});
+    std::wstring data;
+    for (const std::wstring& s : kept) data += s + L'\0';
+    data += L'\0';
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
+    if (kept.empty())
+        RegDeleteValueW(key, kPendingRenames);
+    else
+        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+bool PendingDeletion(const std::string& path) {
+    const std::vector<std::wstring> all = PendingRenames();
+    for (std::size_t i = 0; i + 1 < all.size(); i += 2)
+        if (_wcsicmp(all[i].c_str(), Widen(path).c_str()) == 0 && all[i + 1].empty()) return true;
+    return false;
+}
+
+struct Heard final : IUndoObserver {
+    void EntryUndone(const TUndoEntryResult& r) override {
+        results.push_back({r.Number, r.Total, r.Outcome, EntryString(r.Entry, 0), r.ErrorCode});
+    }
+    struct Result {
+        std::size_t Number, Total;
+        TUndoOutcome Outcome;
+        std::string Path;
+        unsigned long Error;
+    };
+    std::vector<Result> results;
+};
+
+TEST(UndoUninstall, AFileInUseGoesAtTheRestartWithItsFolderAndAReadOnlyFileGoesNow) {
+    ScratchFolder root("undo in use");
+    const std::string app = root.file("应用"), busy = app + "\\busy.dll", locked = app + "\\只读.txt";
+    const std::string other = root.file("other"), otherFile = other + "\\kept.txt";
+    TUndoChanges undo;
+    MakeFolder(app);
+    undo.AddEntry(ekFolder, {app}, 0);
+    WriteText(busy);
+    undo.AddEntry(ekFile, {busy, ""}, 0);
+    WriteText(locked);
+    SetFileAttributesW(Widen(locked).c_str(), FILE_ATTRIBUTE_READONLY);
+    undo.AddEntry(ekFile, {locked, ""}, 0);
+    MakeFolder(other);
+    undo.AddEntry(ekFolder, {other}, 0);
+    WriteText(otherFile);  // the user's
+
+    // Held as a running program holds its libraries: no deletion meanwhile.
+    UniqueHFile holder(CreateFileW(Widen(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    Heard heard;
+    EXPECT_TRUE(undo.UndoAll(true, &heard)) << "a file that goes at the restart is no failure";
+    holder.reset();
+
+    EXPECT_FALSE(Exists(locked)) << "read-only does not keep an installed file";
+    EXPECT_TRUE(Exists(busy));
+    EXPECT_TRUE(PendingDeletion(busy));
+    EXPECT_TRUE(PendingDeletion(app)) << "its folder goes after it";
+    EXPECT_FALSE(PendingDeletion(other)) << "a folder with the user's files is no business of the restart";
+    EXPECT_TRUE(Exists(otherFile));
+    ForgetPendingRenamesUnder(root.path());
+
+    ASSERT_EQ(heard.results.size(), 4u);
+    // Newest first, numbered in the order recorded.
+    EXPECT_EQ(heard.results[0].Number, 4u);
+    EXPECT_EQ(heard.results[0].Total, 4u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::PassedOver);
+    EXPECT_EQ(heard.results[1].Outcome, TUndoOutcome::Undone);
+    EXPECT_EQ(heard.results[2].Path, busy);
+    EXPECT_EQ(heard.results[2].Outcome, TUndoOutcome::AtRestart);
+    EXPECT_EQ(heard.results[3].Number, 1u);
+    EXPECT_EQ(heard.results[3].Outcome, TUndoOutcome::AtRestart);
+}
+
+TEST(UndoUninstall, ARollbackNeverSchedulesAndSaysWhyAFileStayed) {
+    ScratchFolder root("undo rollback in use");
+    const std::string busy = root.file("busy.dll");
+    WriteText(busy);
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {busy, ""}, 0);
+    UniqueHFile holder(CreateFileW(Widen(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr));
+    Heard heard;
+    EXPECT_FALSE(undo.UndoAll(false, &heard));
+    holder.reset();
+    EXPECT_FALSE(PendingDeletion(busy));
+    ASSERT_EQ(heard.results.size(), 1u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::Failed);
+    EXPECT_NE(heard.results[0].Error, 0u) << "the Windows error travels with the failure";
+}
+
+TEST(UndoUninstall, AnIniFileLeftWithNothingIsDeletedAndOneWithAnythingLeftStays) {
+    ScratchFolder root("undo ini files");
+    const std::string only = root.file("only.ini"), commented = root.file("commented.ini"), shared = root.file("shared.ini");
+    WriteText(only, "[App]\r\nHome=C:\\App\r\n");
+    WriteText(commented, "; the user's notes\r\n[App]\r\nHome=C:\\App\r\n");
+    WriteText(shared, "[App]\r\nHome=C:\\App\r\n[Other]\r\nx=1\r\n");
+    const std::string rolledBack = root.file("rolled back.ini");
+    WriteText(rolledBack, "[App]\r\nHome=C:\\App\r\n");
+
+    TUndoChanges undo;
+    undo.AddEntry(ekIniKey, {only, "App", "Home"}, 0);
+    undo.AddEntry(ekIniSection, {commented, "App"}, 0);
+    undo.AddEntry(ekIniSection, {shared, "App"}, 0);
+    EXPECT_TRUE(undo.UndoAll(true));
+    EXPECT_FALSE(Exists(only));
+    EXPECT_TRUE(Exists(commented));
+    EXPECT_TRUE(Exists(shared));
+
+    TUndoChanges rollback;
+    rollback.AddEntry(ekIniSection, {rolledBack, "App"}, 0);
+    EXPECT_TRUE(rollback.UndoAll(false));
+    EXPECT_TRUE(Exists(rolledBack)) << "a rollback leaves the file to what was there before";
+}
+
+}  // namespace
+}  // namespace qv
