@@ -1,7 +1,8 @@
 // Reads fuzz bytes as a build script of qvsetup. The reader takes a path,
 // so each input is written to a script in a folder of this process; the
 // files that the script names are looked up beside it, where only the
-// script itself exists.
+// script itself exists. That folder also stands for qvsetup's, so an
+// uninstallable script finds no uninstaller unless it names one.
 // A bad script must end in ScriptErrors.
 #include <unistd.h>
 
@@ -50,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (std::fclose(file) != 0) std::abort();
     }
     try {
-        const qv::tool::BuildScript script = qv::tool::ReadScript(scriptPath);
+        const qv::tool::BuildScript script = qv::tool::ReadScript(scriptPath, {std::nullopt, scratch.Path});
         // Each file entry has its source.
         if (script.Sources.size() != script.Data.FileRecords.size()) __builtin_trap();
     } catch (const qv::tool::ScriptErrors&) {

@@ -57,6 +57,7 @@ mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
 {
   echo '[setup]'
   echo 'app_name = "Benchmark"'
+  echo 'uninstaller = false  # the payload alone is measured'
   find payload -type f | sort | while read -r f; do
     dest=${f#payload/}
     printf '\n[[file]]\nsource = "%s"\ndest = "{app}\\\\%s"\n' "$f" "${dest//\//\\\\}"
@@ -105,7 +106,7 @@ fi
 rm -rf out extracted unzipped payload.zip installed extracted-wine
 mkdir -p single
 { for i in 1 2 3; do cut_file pool.random $((25 << 20)); cut_file pool.text $((25 << 20)); done; } | head -c $((150 << 20)) > single/large.bin
-printf '[setup]\napp_name = "Large"\n\n[[file]]\nsource = "single/large.bin"\ndest = "{app}\\\\large.bin"\n' > large.toml
+printf '[setup]\napp_name = "Large"\nuninstaller = false\n\n[[file]]\nsource = "single/large.bin"\ndest = "{app}\\\\large.bin"\n' > large.toml
 measure large-build "$qvsetup" build large.toml -o large-out
 measure large-verify "$qvsetup" verify large-out
 measure large-extract "$qvsetup" extract large-out -d large-extracted

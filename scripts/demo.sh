@@ -6,7 +6,9 @@
 # report shows what was installed.
 #   scripts/demo.sh NATIVE_BUILD WIN64_BUILD
 # The Windows build holds hello.exe beside a copy of examples/hello/hello.toml
-# and its texts (the script's paths are relative to its own folder).
+# and its texts (the script's paths are relative to its own folder), and the
+# uninstaller UNISTB32.EXE that the setup data carries (x86-64, which is
+# what runs under Wine here).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 native=$(cd "${1:?usage: demo.sh NATIVE_BUILD WIN64_BUILD}" && pwd)
@@ -15,11 +17,16 @@ qvsetup="$native/bin/qvsetup"
 example="$win64/examples/hello"
 output="$example/output"
 shots="$win64/demo-shots"
+uninstaller="$win64/bin/UNISTB32.EXE"
+if [ ! -f "$uninstaller" ]; then
+  echo "demo.sh: the uninstaller $uninstaller is missing: the Windows build (make win64) makes it" >&2
+  exit 1
+fi
 
 step() { printf '\n== %s\n' "$*"; }
 
-step "qvsetup build $example/hello.toml -o $output"
-"$qvsetup" build "$example/hello.toml" -o "$output"
+step "qvsetup build $example/hello.toml -o $output --uninstaller $uninstaller"
+"$qvsetup" build "$example/hello.toml" -o "$output" --uninstaller "$uninstaller"
 step "qvsetup list $output"
 "$qvsetup" list "$output"
 step "qvsetup verify $output"

@@ -12,6 +12,11 @@ mkdir -p "${2:?usage: wizard-shots.sh WIN64_BUILD OUT_DIR}"
 out=$(cd "$2" && pwd)
 qvsetup="$win64/../native/bin/qvsetup"
 work="$win64/wizard-shots-work"
+uninstaller="$win64/bin/UNISTB32.EXE"
+if [ ! -f "$uninstaller" ]; then
+  echo "wizard-shots.sh: the uninstaller $uninstaller is missing: the Windows build (make win64) makes it" >&2
+  exit 1
+fi
 rm -rf "$work"
 cp -r "$win64/examples/hello" "$work"
 rm -rf "$work/output"
@@ -22,8 +27,8 @@ cat >> "$work/hello.toml" <<'TOML'
 source = "big.dat"
 dest = "{app}\\big.dat"
 TOML
-"$qvsetup" build "$work/hello.toml" -o "$work/one-disk" --level 1 > /dev/null
-"$qvsetup" build "$work/hello.toml" -o "$work/disks" --level 1 --disk-size 60000000 > /dev/null
+"$qvsetup" build "$work/hello.toml" -o "$work/one-disk" --level 1 --uninstaller "$uninstaller" > /dev/null
+"$qvsetup" build "$work/hello.toml" -o "$work/disks" --level 1 --disk-size 60000000 --uninstaller "$uninstaller" > /dev/null
 rm "$work/disks/SETUP.3"
 cp "$win64/bin/Setup.exe" "$work/one-disk/"
 cp "$win64/bin/Setup.exe" "$work/disks/"

@@ -168,6 +168,7 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
     char ratio[32];
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   result.BytesIn ? 100.0 * static_cast<double>(bytesOut) / static_cast<double>(result.BytesIn) : 0.0);
+    out << "uninstaller: " << script.Uninstaller << "\n";
     out << "bytes: " << result.BytesIn << " in, " << bytesOut << " out (" << ratio << ")\n";
     out << "wrote:";
     for (const auto& file : result.OutputFiles) out << " " << PathToUtf8(file);
@@ -179,7 +180,8 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
 void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err, bool progress) {
     if (options.SingleFile && options.DiskSize)
         throw UsageError("--single-file keeps all file data in one file; it cannot be combined with --disk-size");
-    BuildScript script = ReadScript(options.Script);
+    const UninstallerSearch search{options.Uninstaller, RunningProgramPath().parent_path()};
+    BuildScript script = ReadScript(options.Script, search);
 
     ProgressBar bar(err, progress, "build", TotalSourceBytes(script));
     BuildResult result;

@@ -43,7 +43,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     app.allow_windows_style_options(false);
 
     BuildOptions build;
-    std::string script, output, singleFile;
+    std::string script, output, singleFile, uninstaller;
     std::uint64_t diskSize = 0;
     auto* buildCommand = app.add_subcommand("build", "build setup data (SETUP.0, SETUP.1, ...) from a script");
     buildCommand->add_option("SCRIPT", script, "the build script (TOML; see docs/script.md)")->required();
@@ -52,6 +52,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
                            ->check(CLI::Range(std::uint64_t{17}, std::uint64_t{0x7FFFFFFF}));
     auto* singleOption = buildCommand->add_option("--single-file", singleFile,
                                                   "write one file: the setup data at offset 0, the file data after it");
+    auto* uninstallerOption = buildCommand->add_option(
+        "--uninstaller", uninstaller,
+        "the uninstaller UNISTB32.EXE to carry when the script names none (default: the one beside qvsetup)");
+    uninstallerOption->type_name("FILE");
     buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
     singleOption->excludes(outputOption);
     singleOption->excludes(diskOption);
@@ -92,6 +96,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             if (*outputOption) build.OutputFolder = PathFromUtf8(output);
             if (*diskOption) build.DiskSize = diskSize;
             if (*singleOption) build.SingleFile = PathFromUtf8(singleFile);
+            if (*uninstallerOption) build.Uninstaller = PathFromUtf8(uninstaller);
             RunBuild(build, out, err, progress);
         } else if (*listCommand) {
             RunList(path, SlFrom(sl), json, out);

@@ -186,6 +186,18 @@ void MoveReplacing(const fs::path& from, const fs::path& to) {
                         std::system_category().message(static_cast<int>(GetLastError())));
 }
 
+fs::path RunningProgramPath() {
+    // The path may be longer than MAX_PATH: grow until it fits.
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return fs::path(buffer.substr(0, length));
+        if (buffer.size() >= 32768) return {};  // no Windows path is longer
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 #else
@@ -213,6 +225,12 @@ void MoveReplacing(const fs::path& from, const fs::path& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
         throw IoFailure("cannot move '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "': " +
                         InOutErrorText(InOutCodeFromErrno(errno)));
+}
+
+fs::path RunningProgramPath() {
+    std::error_code error;
+    fs::path path = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::path() : path;
 }
 
 bool StandardErrorIsTerminal() { return isatty(fileno(stderr)) != 0; }

@@ -1,5 +1,5 @@
 // What differs between Linux and Windows for the tool: UTF-8 paths, file
-// times, terminals and replacing files.
+// times, terminals, replacing files and where the program itself lies.
 #pragma once
 
 #include <cstdint>
@@ -34,6 +34,10 @@ bool FileTimeFromCalendar(const CalendarTime& time, std::uint64_t& fileTime);
 
 // Moves `from` over `to`, replacing a file that is there.
 void MoveReplacing(const fs::path& from, const fs::path& to);
+
+// The file of the running program (files shipped beside qvsetup are found
+// through it); empty when the system does not tell.
+fs::path RunningProgramPath();
 
 // True when standard error is a terminal (where a progress bar belongs).
 bool StandardErrorIsTerminal();

@@ -159,4 +159,9 @@ std::string ColorText(std::int32_t color) {
     return buffer;
 }
 
+std::string VersionText(std::uint32_t ms, std::uint32_t ls) {
+    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
+           std::to_string(ls & 0xFFFF);
+}
+
 }  // namespace qv::tool

@@ -44,4 +44,8 @@ std::uint32_t EffectiveRegistryUninstall(std::uint8_t flags);
 std::optional<std::int32_t> ParseColor(const std::string& text);
 std::string ColorText(std::int32_t color);
 
+// A file version as the script writes it: "a.b.c.d" from TFileRec's
+// FileVersionMS and FileVersionLS.
+std::string VersionText(std::uint32_t ms, std::uint32_t ls);
+
 }  // namespace qv::tool

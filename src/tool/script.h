@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,11 +25,21 @@ struct BuildScript {
     SetupData Data;
     std::vector<ScriptSource> Sources;  // item i belongs to Data.FileRecords[i]
     std::uint64_t DiskSize = 0;         // [setup] disk_size; 0 = no limit
+    // Which uninstaller the setup data carries and where it came from, or
+    // why it carries none: a line for the build's summary.
+    std::string Uninstaller;
+};
+
+// Where an uninstallable script's uninstaller is looked for when the script
+// names none ([setup] uninstaller), in this order.
+struct UninstallerSearch {
+    std::optional<std::filesystem::path> CommandLine;  // build --uninstaller FILE
+    std::filesystem::path ProgramFolder;               // UNISTB32.EXE beside qvsetup; empty: unknown
 };
 
 // Reads and checks a script. Raises ScriptErrors with every mistake found
 // (each naming the script, the line, the entry and the key), or UsageError
 // when the script itself cannot be read.
-BuildScript ReadScript(const std::filesystem::path& path);
+BuildScript ReadScript(const std::filesystem::path& path, const UninstallerSearch& uninstaller);
 
 }  // namespace qv::tool

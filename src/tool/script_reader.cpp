@@ -12,6 +12,7 @@
 #include "tool/script_entry.h"
 #include "tool/text_checks.h"
 #include "tool/tool_errors.h"
+#include "tool/uninstaller_file.h"
 
 namespace qv::tool {
 
@@ -26,8 +27,8 @@ std::string Quoted(const fs::path& path) { return "'" + PathToUtf8(path) + "'"; 
 
 class ScriptReader {
 public:
-    ScriptReader(const fs::path& path, const toml::table& root)
-        : root_(root), folder_(path.parent_path()), problems_(PathToUtf8(path)) {
+    ScriptReader(const fs::path& path, const toml::table& root, const UninstallerSearch& search)
+        : root_(root), folder_(path.parent_path()), problems_(PathToUtf8(path)), search_(search) {
         script_.Path = path;
     }
 
@@ -84,6 +85,7 @@ public:
                 kind->second.Read(*this, entry);
             }
         }
+        AddUninstaller();
         if (!problems_.Empty()) problems_.Raise();
         return std::move(script_);
     }
@@ -101,7 +103,9 @@ private:
                        "uninstallable", "own_app_folder", "no_folder_page", "no_group_page",
                        "allow_no_icons", "restart_after", "plain_background", "folder_in_program_files",
                        "uninstall_icon_always", "replace_uninstall_entries", "license_file",
-                       "info_before_file", "info_after_file", "disk_size"});
+                       "info_before_file", "info_after_file", "disk_size", "uninstaller"});
+        setupRead_ = true;
+        setupLine_ = table.source().begin.line;
         TSetupHeaderRec& h = script_.Data.SetupInfo;
         h.AppName = e.Text("app_name", kString63, true);
         if (e.Has("app_name") && h.AppName.empty()) e.Problem(e.Node("app_name"), "'app_name' must not be empty");
@@ -132,6 +136,76 @@ private:
         script_.Data.InfoBeforeText = ReadText(e, "info_before_file");
         script_.Data.InfoAfterText = ReadText(e, "info_after_file");
         if (const auto size = e.Integer("disk_size", 17, kInt32Max)) script_.DiskSize = static_cast<std::uint64_t>(*size);
+        ReadUninstallerKey(e);
+    }
+
+    // [setup] uninstaller: the UNISTB32.EXE to carry, or false for none.
+    // A named file is checked even where the script needs none, as every
+    // source is.
+    void ReadUninstallerKey(ScriptEntry& e) {
+        const toml::node* node = e.Node("uninstaller");
+        if (!node) return;
+        uninstallerKeyGiven_ = true;
+        if (const auto* flag = node->as_boolean()) {
+            if (flag->get())
+                e.Problem(node, "'uninstaller' is true, but must be the path of the UNISTB32.EXE to carry, "
+                                "or false to carry none");
+            else uninstallerOptedOut_ = true;
+            return;
+        }
+        if (!node->is_string()) {
+            e.Problem(node, "'uninstaller' must be a path (a string) or false, not " + TypeName(node->type()));
+            return;
+        }
+        const std::string name = e.LocalPath("uninstaller", false);
+        if (name.empty()) return;
+        FoundUninstaller named;
+        named.Source = {Resolve(name), name};
+        named.Origin = "[setup] uninstaller";
+        if (const auto problem = MakeUninstallerRecord(named.Source.Path, named.Record))
+            e.Problem(node, "'uninstaller' names " + Quoted(named.Source.Path) + ", which " + *problem);
+        else namedUninstaller_ = named;
+    }
+
+    // After every entry: an uninstallable installation gets the uninstaller
+    // as its first file, unless the author opted out or installs one of
+    // their own. The script's choice comes before the command line's, and
+    // that before the copy shipped beside qvsetup.
+    void AddUninstaller() {
+        if (!setupRead_) return;  // no [setup]: already a mistake
+        if (!(script_.Data.SetupInfo.Options & optUninstallable)) {
+            script_.Uninstaller = "none (the installation is not uninstallable)";
+            return;
+        }
+        if (uninstallerOptedOut_) {
+            script_.Uninstaller = "none (uninstaller = false)";
+            return;
+        }
+        const auto& files = script_.Data.FileRecords;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (!IsUninstallerDest(files[i].DestPath)) continue;
+            script_.Uninstaller = "the script's own [[file]] #" + std::to_string(i + 1) + " (" + files[i].DestPath + ")";
+            return;
+        }
+        std::optional<FoundUninstaller> chosen = namedUninstaller_;
+        if (uninstallerKeyGiven_) {
+            if (!chosen) return;  // its mistake is noted
+        } else {
+            UninstallerSearchResult searched = SearchUninstaller(search_);
+            if (!searched.Found) {
+                // --uninstaller is no line of the script.
+                if (searched.ProblemOfCommandLine) problems_.Add(0, "", searched.Problem);
+                else problems_.Add(setupLine_, "[setup]", searched.Problem);
+                return;
+            }
+            chosen = std::move(searched.Found);
+        }
+        const TFileRec& f = chosen->Record;
+        script_.Uninstaller = std::string(kUninstallerDest) + " " + VersionText(f.FileVersionMS, f.FileVersionLS) +
+                              " from " + Quoted(chosen->Source.Path) + " (" + chosen->Origin + ")";
+        script_.Data.FileRecords.insert(script_.Data.FileRecords.begin(), f);
+        script_.Data.FileLocationRecords.emplace(script_.Data.FileLocationRecords.begin());
+        script_.Sources.insert(script_.Sources.begin(), chosen->Source);
     }
 
     void ReadMinVersion(ScriptEntry& e, const char* key, std::uint8_t& major, std::uint8_t& minor) {
@@ -366,12 +440,18 @@ private:
     const toml::table& root_;
     fs::path folder_;
     ScriptProblems problems_;
+    const UninstallerSearch& search_;
     BuildScript script_;
+    bool setupRead_ = false;
+    std::uint32_t setupLine_ = 0;
+    bool uninstallerKeyGiven_ = false;
+    bool uninstallerOptedOut_ = false;
+    std::optional<FoundUninstaller> namedUninstaller_;
 };
 
 }  // namespace
 
-BuildScript ReadScript(const fs::path& path) {
+BuildScript ReadScript(const fs::path& path, const UninstallerSearch& uninstaller) {
     std::string content;
     try {
         FileInStream in(PathToUtf8(path));
@@ -388,7 +468,7 @@ BuildScript ReadScript(const fs::path& path) {
         throw ScriptErrors({PathToUtf8(path) + ":" + std::to_string(at.line) + ":" + std::to_string(at.column) +
                             ": " + std::string(error.description())});
     }
-    return ScriptReader(path, root).Read();
+    return ScriptReader(path, root, uninstaller).Read();
 }
 
 }  // namespace qv::tool

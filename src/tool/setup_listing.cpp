@@ -41,11 +41,6 @@ std::string TimeText(std::uint64_t fileTime) {
     return text;
 }
 
-std::string VersionText(std::uint32_t ms, std::uint32_t ls) {
-    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
-           std::to_string(ls & 0xFFFF);
-}
-
 void AddFlags(Json& object, const NameTable& table, std::uint32_t bits) {
     for (const auto& flag : table) object[flag.Name] = (bits & flag.Value) != 0;
 }

@@ -6,6 +6,7 @@
 #include <regex>
 
 #include "core/setupdata/records.h"
+#include "pe_images.h"
 #include "tool/platform.h"
 #include "workspace.h"
 
@@ -24,6 +25,7 @@ void WriteRoundTripSources(const Workspace& w) {
     w.WriteText("license.txt", "\xEF\xBB\xBF许可协议\nLicence line 2\n");
     w.WriteText("before.txt", "安装之前\r\nCR LF kept\r\n");
     w.WriteText("after.txt", "安装之后");
+    w.Write("tools/UNISTB32.EXE", MakeVersionedImage(false, 0x00020001, 0x00000007));
 }
 
 ToolRun MustRun(const std::vector<std::string>& args) {
@@ -36,9 +38,10 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     Workspace w;
     WriteRoundTripSources(w);
     const ToolRun built = MustRun({"build", w.Arg("roundtrip.toml"), "-o", w.Arg("out")});
-    EXPECT_NE(built.Out.find("records: 2 dirs, 5 files, 1 icon, 2 ini entries, 5 registry entries, 1 uninstall delete, 1 run"),
+    // The script's five files after the uninstaller it names.
+    EXPECT_NE(built.Out.find("records: 2 dirs, 6 files, 1 icon, 2 ini entries, 5 registry entries, 1 uninstall delete, 1 run"),
               std::string::npos) << built.Out;
-    EXPECT_NE(built.Out.find("3 stored contents"), std::string::npos) << built.Out;
+    EXPECT_NE(built.Out.find("4 stored contents"), std::string::npos) << built.Out;
     EXPECT_TRUE(w.Exists("out/SETUP.0"));
     EXPECT_TRUE(w.Exists("out/SETUP.1"));
     EXPECT_FALSE(w.Exists("out/SETUP.2"));
@@ -55,7 +58,7 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_EQ(h["raw"]["options"], "0x07EE");  // every option but no_group_page (bit 4)
     EXPECT_EQ(h["no_group_page"], false);
     EXPECT_EQ(h["restart_after"], true);
-    EXPECT_EQ(h["counts"]["file"], 5);
+    EXPECT_EQ(h["counts"]["file"], 6);
     EXPECT_EQ(j["texts"]["license"], "许可协议\r\nLicence line 2\r\n");  // BOM dropped, CR LF lines
     EXPECT_EQ(j["texts"]["info_before"], "安装之前\r\nCR LF kept\r\n");
     EXPECT_EQ(j["texts"]["info_after"], "安装之后");
@@ -64,7 +67,12 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_EQ(j["dir"][0]["no_uninstall"], true);
     EXPECT_EQ(j["dir"][1]["remove_at_end"], true);
 
-    const auto& app = j["file"][0];
+    const auto& uninstaller = j["file"][0];
+    EXPECT_EQ(uninstaller["dest"], "{win}\\UNISTB32.EXE");
+    EXPECT_EQ(uninstaller["version"], "2.1.0.7");
+    EXPECT_EQ(uninstaller["replace"], "keep-newer");
+
+    const auto& app = j["file"][1];
     EXPECT_EQ(app["dest"], "{app}\\bin\\app.bin");
     EXPECT_EQ(app["replace"], "keep-newer");
     EXPECT_EQ(app["version"], "2.5.0.17");
@@ -72,16 +80,16 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_EQ(app["time"], "2023-11-05T08:15:30.2500000");
     EXPECT_EQ(app["raw"]["file_flags"], "0x35");  // ask_overwrite, restart_replace, self_register, shared
     EXPECT_EQ(app["original_size"], 200000);
-    const auto& same = j["file"][1];
+    const auto& same = j["file"][2];
     EXPECT_EQ(same["location"], app["location"]);  // identical contents, one stream
     EXPECT_EQ(same["adler32"], app["adler32"]);
     EXPECT_EQ(same["replace"], "only-if-missing");
-    EXPECT_EQ(j["file"][2]["original_size"], 0);
-    EXPECT_EQ(j["file"][2]["delete_at_end"], true);
-    EXPECT_EQ(j["file"][3]["readme"], true);
-    EXPECT_EQ(j["file"][4]["uninstall_data"], true);
-    EXPECT_EQ(j["file"][4]["dest"], "");
-    EXPECT_EQ(j["file"][4]["location"], j["file"][2]["location"]);  // the same source twice
+    EXPECT_EQ(j["file"][3]["original_size"], 0);
+    EXPECT_EQ(j["file"][3]["delete_at_end"], true);
+    EXPECT_EQ(j["file"][4]["readme"], true);
+    EXPECT_EQ(j["file"][5]["uninstall_data"], true);
+    EXPECT_EQ(j["file"][5]["dest"], "");
+    EXPECT_EQ(j["file"][5]["location"], j["file"][3]["location"]);  // the same source twice
 
     EXPECT_EQ(j["icon"][0]["parameters"], "/start \"x\"");
     EXPECT_EQ(j["icon"][0]["icon_index"], 2);
@@ -108,7 +116,7 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_NE(text.Out.find("  | 许可协议"), std::string::npos);
 
     const ToolRun verified = MustRun({"verify", w.Arg("out")});
-    EXPECT_NE(verified.Out.find("5 files in 3 streams"), std::string::npos) << verified.Out;
+    EXPECT_NE(verified.Out.find("6 files in 4 streams"), std::string::npos) << verified.Out;
 
     MustRun({"extract", w.Arg("out"), "-d", w.Arg("x")});
     EXPECT_EQ(w.Read("x/app/bin/app.bin"), w.Read("app.bin"));
@@ -117,6 +125,7 @@ TEST(RoundTrip, EveryRecordKindSurvivesBuildListVerifyExtract) {
     EXPECT_EQ(w.Read("x/app/empty.txt").size(), 0u);
     EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/설명 (韩文名).txt"));
     EXPECT_TRUE(w.Exists("x/app/UNINST0.000"));  // where the engine puts uninstall data
+    EXPECT_EQ(w.Read("x/win/UNISTB32.EXE"), w.Read("tools/UNISTB32.EXE"));
     // The time stamp comes back as the script gave it (local time).
     EXPECT_EQ(tool::LocalFileTimeOf(w.Path("x/app/bin/app.bin")), app["raw"]["file_time"].get<std::uint64_t>());
 }
@@ -127,10 +136,10 @@ TEST(RoundTrip, TimeAndVersionDefaultFromTheSource) {
     MustRun({"build", w.Arg("roundtrip.toml"), "-o", w.Arg("out")});
     const nlohmann::json j = ListJson({w.Arg("out")});
     // No time in the script: the source's modification time, as local time.
-    EXPECT_EQ(j["file"][1]["raw"]["file_time"].get<std::uint64_t>(), tool::LocalFileTimeOf(w.Path("same.bin")));
+    EXPECT_EQ(j["file"][2]["raw"]["file_time"].get<std::uint64_t>(), tool::LocalFileTimeOf(w.Path("same.bin")));
     // No version and no version resource: none.
-    EXPECT_EQ(j["file"][1]["version"], "none");
-    EXPECT_EQ(j["file"][1]["raw"]["version_flags"], "0x00");
+    EXPECT_EQ(j["file"][2]["version"], "none");
+    EXPECT_EQ(j["file"][2]["raw"]["version_flags"], "0x00");
 }
 
 TEST(RoundTrip, SameInputsGiveByteIdenticalOutput) {
@@ -216,6 +225,7 @@ TEST(RoundTrip, SingleFileLayoutWithSlOffsets) {
     MustRun({"extract", w.Arg("setup.bin"), "--sl", "0", fileDataOffset, "-d", w.Arg("x")});
     EXPECT_EQ(w.Read("x/app/bin/app.bin"), w.Read("app.bin"));
     EXPECT_EQ(w.Read("x/app/文档/说明.txt"), w.Read("数据/설명 (韩文名).txt"));
+    EXPECT_EQ(w.Read("x/win/UNISTB32.EXE"), w.Read("tools/UNISTB32.EXE"));
 
     // The setup data is the same as in the data-files layout; only locations differ.
     MustRun({"build", w.Arg("roundtrip.toml"), "-o", w.Arg("out")});
@@ -229,10 +239,13 @@ TEST(RoundTrip, SingleFileLayoutWithSlOffsets) {
 TEST(RoundTrip, TheBundledExampleBuildsVerifiesAndExtracts) {
     Workspace w;
     const fs::path example(QV_EXAMPLE_FOLDER);
-    MustRun({"build", tool::PathToUtf8(example / "hello.toml"), "-o", w.Arg("out")});
+    // The script names no uninstaller (the demo passes the one it builds).
+    w.Write("UNISTB32.EXE", MakeVersionedImage(true, 0x00010000, 0));
+    MustRun({"build", tool::PathToUtf8(example / "hello.toml"), "-o", w.Arg("out"), "--uninstaller", w.Arg("UNISTB32.EXE")});
     const nlohmann::json j = ListJson({w.Arg("out")});
     EXPECT_EQ(j["header"]["app_name"], "你好");
-    EXPECT_EQ(j["file"][0]["version"], "1.0.2.3");  // from hello.exe's version resource
+    EXPECT_EQ(j["file"][0]["dest"], "{win}\\UNISTB32.EXE");
+    EXPECT_EQ(j["file"][1]["version"], "1.0.2.3");  // from hello.exe's version resource
     for (const char* kind : {"dir", "file", "icon", "ini", "registry", "uninstall_delete", "run"})
         EXPECT_FALSE(j[kind].empty()) << kind;
     MustRun({"verify", w.Arg("out")});
@@ -246,6 +259,7 @@ TEST(CommandLine, HelpUsageMistakesAndExitStatus) {
     const ToolRun help = RunQvsetup({"build", "--help"});
     EXPECT_EQ(help.Status, 0);
     EXPECT_NE(help.Out.find("--single-file"), std::string::npos) << help.Out;
+    EXPECT_NE(help.Out.find("--uninstaller FILE"), std::string::npos) << help.Out;
     EXPECT_EQ(RunQvsetup({}).Status, 1);
     EXPECT_EQ(RunQvsetup({"frobnicate"}).Status, 1);
     EXPECT_EQ(RunQvsetup({"build", "x.toml", "--level", "12"}).Status, 1);

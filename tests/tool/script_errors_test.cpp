@@ -2,6 +2,7 @@
 // script, the line, the entry and the key, and nothing written.
 #include <gtest/gtest.h>
 
+#include "pe_images.h"
 #include "workspace.h"
 
 namespace qv::test {
@@ -38,7 +39,20 @@ const ScriptMistake kMistakes[] = {
     {"empty_values.toml", {"empty_values.toml:2: [setup]: 'app_name' must not be empty",
                            "empty_values.toml:5: [[file]] #1: 'source' must not be empty"}},
     {"disk_size_too_small.toml", {"disk_size_too_small.toml:3: [setup]: 'disk_size' is 16, outside 17 to 2147483647"}},
+    // The script's uninstaller is checked before --uninstaller would be looked at.
+    {"uninstaller_missing.toml", {"uninstaller_missing.toml:3: [setup]: 'uninstaller' names '", "no-such-uninstaller.exe', which does not exist"}},
+    {"uninstaller_unversioned.toml", {"uninstaller_unversioned.toml:3: [setup]: 'uninstaller' names '",
+                                      "a.txt', which has no version resource (an uninstaller without a version could replace a newer one on the machine)"}},
+    {"uninstaller_true.toml", {"uninstaller_true.toml:3: [setup]: 'uninstaller' is true, but must be the path of the UNISTB32.EXE to carry, or false to carry none"}},
+    {"uninstaller_wrong_type.toml", {"uninstaller_wrong_type.toml:3: [setup]: 'uninstaller' must be a path (a string) or false, not an integer"}},
 };
+
+// Every script here is uninstallable; a good uninstaller on the command
+// line keeps the search for one out of their messages.
+ToolRun BuildWithUninstaller(const Workspace& w, const std::string& script) {
+    w.Write("UNISTB32.EXE", MakeVersionedImage(false, 0x00010000, 0));
+    return RunQvsetup({"build", w.Arg(script), "-o", w.Arg("out"), "--uninstaller", w.Arg("UNISTB32.EXE")});
+}
 
 TEST(ScriptErrors, EachMistakeIsNamedWithItsPlaceAndNothingIsWritten) {
     for (const auto& mistake : kMistakes) {
@@ -47,7 +61,7 @@ TEST(ScriptErrors, EachMistakeIsNamedWithItsPlaceAndNothingIsWritten) {
         w.AddScript(std::string("errors/") + mistake.Script);
         w.WriteText("a.txt", "a");
         w.WriteText("korean.txt", "第一行\n第二行 한\n");
-        const ToolRun run = RunQvsetup({"build", w.Arg(mistake.Script), "-o", w.Arg("out")});
+        const ToolRun run = BuildWithUninstaller(w, mistake.Script);
         EXPECT_EQ(run.Status, 1);
         for (const auto& expected : mistake.Expected) EXPECT_NE(run.Err.find(expected), std::string::npos) << run.Err;
         EXPECT_NE(run.Err.find("nothing was written"), std::string::npos) << run.Err;
@@ -58,7 +72,7 @@ TEST(ScriptErrors, EachMistakeIsNamedWithItsPlaceAndNothingIsWritten) {
 TEST(ScriptErrors, AllMistakesOfOneScriptAreListedInLineOrder) {
     Workspace w;
     w.AddScript("errors/several.toml");
-    const ToolRun run = RunQvsetup({"build", w.Arg("several.toml")});
+    const ToolRun run = BuildWithUninstaller(w, "several.toml");
     EXPECT_EQ(run.Status, 1);
     const auto first = run.Err.find("several.toml:3: [setup]: 'restart_after' must be a boolean");
     const auto second = run.Err.find("several.toml:6: [[dir]] #1: 'name' is 54 bytes in code page 936, at most 47 allowed");

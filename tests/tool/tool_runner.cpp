@@ -77,11 +77,20 @@ fs::path ProgramFolder() {
 
 fs::path ScriptSource(const std::string& name) { return fs::path(QV_TOOL_TEST_SCRIPTS) / tool::PathFromUtf8(name); }
 
-ToolRun RunQvsetup(const std::vector<std::string>& args) {
+fs::path QvsetupProgram() {
+#ifdef _WIN32
+    return ProgramFolder() / "qvsetup.exe";
+#else
+    return ProgramFolder() / "qvsetup";
+#endif
+}
+
+ToolRun RunQvsetup(const std::vector<std::string>& args) { return RunQvsetupAt(QvsetupProgram(), args); }
+
+ToolRun RunQvsetupAt(const fs::path& program, const std::vector<std::string>& args) {
     const fs::path outPath = CaptureFile("out"), errPath = CaptureFile("err");
     ToolRun run;
 #ifdef _WIN32
-    const fs::path program = ProgramFolder() / "qvsetup.exe";
     std::wstring commandLine = QuoteArgument(program.wstring());
     for (const auto& arg : args) commandLine += L" " + QuoteArgument(Wide(arg));
     HANDLE out = InheritableFile(outPath), err = InheritableFile(errPath);
@@ -104,8 +113,8 @@ ToolRun RunQvsetup(const std::vector<std::string>& args) {
     CloseHandle(process.hThread);
     run.Status = static_cast<int>(status);
 #else
-    const std::string program = (ProgramFolder() / "qvsetup").string();
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    const std::string path = program.string();
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
@@ -113,9 +122,9 @@ ToolRun RunQvsetup(const std::vector<std::string>& args) {
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) throw std::runtime_error("cannot start " + program);
+    if (spawned != 0) throw std::runtime_error("cannot start " + path);
     int status = 0;
     waitpid(pid, &status, 0);
     run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

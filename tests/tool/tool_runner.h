@@ -16,6 +16,12 @@ struct ToolRun {
 
 // Arguments in UTF-8.
 ToolRun RunQvsetup(const std::vector<std::string>& args);
+// The same with a copy of qvsetup elsewhere (what qvsetup finds beside
+// itself depends on where it lies).
+ToolRun RunQvsetupAt(const std::filesystem::path& program, const std::vector<std::string>& args);
+
+// The qvsetup program built beside the test program.
+std::filesystem::path QvsetupProgram();
 
 // The folder of the running test program (where CMake puts every program).
 std::filesystem::path ProgramFolder();
