@@ -1,0 +1,64 @@
+// What the uninstaller tells at its end, and the exit code that goes with it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "core/setupdata/records.h"
+#include "engine/common/exit_codes.h"
+#include "engine/uninstall/uninstall_report.h"
+
+namespace qv {
+namespace {
+
+TChangeEntry Entry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags = 0) {
+    return TChangeEntry::Make(kind, strings, flags);
+}
+
+void Hear(TUninstallReport& report, const TChangeEntry& entry, TUndoOutcome outcome, unsigned long error = 0) {
+    report.EntryUndone({entry, 1, 1, outcome, "reason", error});
+}
+
+TEST(UninstallReport, EachKindIsNamedInTheUsersWords) {
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekFile, {"C:\\应用\\a.dll", ""})), "文件 C:\\应用\\a.dll");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekFolder, {"C:\\应用"})), "文件夹 C:\\应用");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekProgManItem, {"工具", ""})), "程序组 工具");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekProgManItem, {"工具", "示例"})), "程序组 工具 中的图标 示例");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekIniKey, {"", "Sec", "Key"})), "WIN.INI 中 [Sec] 的 Key");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekIniSection, {"C:\\a.ini", "Sec"})), "C:\\a.ini 中的 [Sec]");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekRegKeyTree, {"Software\\App"}, kHkeyCurrentUser)),
+              "注册表键 HKEY_CURRENT_USER\\Software\\App");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekRegValue, {"Software\\App", "Path"}, kHkeyLocalMachine)),
+              "注册表键 HKEY_LOCAL_MACHINE\\Software\\App 中的值 Path");
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekRegDefaultValue, {"Software\\App"}, kHkeyLocalMachine)),
+              "注册表键 HKEY_LOCAL_MACHINE\\Software\\App 的默认值");
+}
+
+TEST(UninstallReport, FailuresOutweighRestartsWhichOutweighSuccess) {
+    TUninstallReport report;
+    Hear(report, Entry(ekFile, {"C:\\a.txt", ""}), TUndoOutcome::Undone);
+    Hear(report, Entry(ekFolder, {"C:\\gone"}), TUndoOutcome::PassedOver);
+    EXPECT_EQ(report.ExitCode(), exit_code::Success);
+    EXPECT_EQ(report.MessageText("应用"), "“应用”已经从计算机中删除。");
+
+    Hear(report, Entry(ekFile, {"C:\\busy.dll", ""}), TUndoOutcome::AtRestart);
+    EXPECT_EQ(report.ExitCode(), exit_code::RestartRequired);
+    EXPECT_EQ(report.MessageText("应用"),
+              "“应用”已经从计算机中删除。\r\n\r\n下面的项目正在使用，将在重新启动计算机后删除：\r\nC:\\busy.dll");
+
+    Hear(report, Entry(ekFile, {"C:\\locked.dll", ""}), TUndoOutcome::Failed, ERROR_ACCESS_DENIED);
+    Hear(report, Entry(ekRegKeyTree, {"Software\\App"}, kHkeyCurrentUser), TUndoOutcome::Failed);
+    EXPECT_EQ(report.ExitCode(), exit_code::FatalError);
+    const std::string text = report.MessageText("应用");
+    EXPECT_EQ(text.rfind("“应用”的反安装没有全部完成。下面的项目不能删除：\r\n\r\n文件 C:\\locked.dll：", 0), 0u) << text;
+    EXPECT_NE(text.find("（代码 5）"), std::string::npos) << text;
+    EXPECT_NE(text.find("注册表键 HKEY_CURRENT_USER\\Software\\App：不能删除"), std::string::npos) << text;
+}
+
+TEST(UninstallReport, LongListsAreCutWithTheNumberOfTheRest) {
+    TUninstallReport report;
+    for (int i = 0; i < 5; ++i) Hear(report, Entry(ekFile, {"C:\\f" + std::to_string(i), ""}), TUndoOutcome::AtRestart);
+    EXPECT_EQ(report.MessageText("应用", 2),
+              "“应用”已经从计算机中删除。\r\n\r\n下面的项目正在使用，将在重新启动计算机后删除：\r\nC:\\f0\r\nC:\\f1\r\n……另有 3 项");
+}
+
+}  // namespace
+}  // namespace qv

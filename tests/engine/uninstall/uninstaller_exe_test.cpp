@@ -1,0 +1,371 @@
+// Install with Setup.exe, then uninstall with UNISTB32.EXE as the system's
+// list of programs starts it (the uninstall entry's UninstallString), and
+// compare the machine with its snapshot from before the installation.
+// Unattended runs where nothing needs a person; the questions and the
+// closing message read from the real boxes where they are the point.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <utility>
+
+#include "core/setupdata/records.h"
+#include "engine/common/exit_codes.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
+#include "engine/install/file_version.h"
+#include "../setup/setup_exe_fixture.h"
+#include "testkit/machine_snapshot.h"
+
+namespace qv {
+namespace {
+
+std::string ShellFolder(int csidl) {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
+    return Narrow(folder);
+}
+
+std::string WindowsFolderPath() {
+    wchar_t folder[MAX_PATH] = {};
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return Narrow(folder);
+}
+
+std::string ReadString(HKEY root, const std::string& subKey, const std::string& name) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return "<no value>";
+    return Narrow(value);
+}
+
+constexpr char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+
+class UninstallRun : public test::SetupExeWindow {
+protected:
+    void SetUp() override {
+        test::SetupExeWindow::SetUp();
+        data_ = test::SampleSetupData();
+        data_.SetupInfo.AppName = "反安装测试";
+        data_.SetupInfo.AppNameVersion = "反安装测试 " + tag_;
+        data_.SetupInfo.DefaultGroup = group_;
+        data_.SetupInfo.Options = optUninstallable | optOwnAppFolder | optUninstallIconAlways;
+        data_.LicenseText.clear();
+        data_.InfoBeforeText.clear();
+        data_.InfoAfterText.clear();
+        data_.DirRecords = {{"{app}\\数据", 0}, {"{cf}\\" + sharedFolderName_, 0}};
+        data_.IconRecords = {{"{group}\\示例", "{app}\\程序.exe", "", "{app}", "", 0}};
+        data_.IniRecords.resize(1);
+        data_.IniRecords[0].Filename = "{app}\\settings.ini";
+        data_.IniRecords[0].Section = "Paths";
+        data_.IniRecords[0].Entry = "Home";
+        data_.IniRecords[0].Value = "{app}";
+        data_.IniRecords[0].Flags = ifUninstDeleteSection;
+        data_.RegistryRecords.resize(2);
+        data_.RegistryRecords[0].RootKey = kHkeyCurrentUser;
+        data_.RegistryRecords[0].SubKey = regKey_;
+        data_.RegistryRecords[0].ValueName = "Folder";
+        data_.RegistryRecords[0].ValueType = rtString;
+        data_.RegistryRecords[0].ValueString = "{app}";
+        data_.RegistryRecords[0].Flags = rfUninstDeleteKey;
+        // A value in a key that is the user's: the value goes, the key stays.
+        data_.RegistryRecords[1].RootKey = kHkeyCurrentUser;
+        data_.RegistryRecords[1].SubKey = userKey_;
+        data_.RegistryRecords[1].ValueName = "App";
+        data_.RegistryRecords[1].ValueType = rtDWord;
+        data_.RegistryRecords[1].ValueDWord = 7;
+        data_.RegistryRecords[1].Flags = rfUninstDeleteValue;
+        data_.UninstallDeleteRecords = {{"{app}\\app.log"}};
+
+        // The uninstaller travels in the setup data, as qvsetup puts it there.
+        const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
+        data_.FileRecords.clear();
+        data_.FileLocationRecords.clear();
+        test::AddPayloadFiles(data_, folder_.path(),
+                              {{"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)},
+                               {"{app}\\程序.exe", program_},
+                               {"{app}\\数据\\a.dat", test::PatternedContent(5000, 9)},
+                               {"{cf}\\" + sharedFolderName_ + "\\共享.dll", shared_}});
+        TFileRec& carried = data_.FileRecords[0];
+        carried.ReplaceMode = rmKeepNewer;
+        carried.FileFlags = ffNoUninstall | ffReplaceAtRestart;
+        carried.VersionFlags = vfHasVersion;
+        ASSERT_TRUE(ReadFileVersion(uninstaller, carried.FileVersionMS, carried.FileVersionLS));
+        data_.FileRecords[3].FileFlags = ffShared;
+        test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+
+        // The user's key, with a value of the user's in it.
+        UniqueHKey key;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Widen(userKey_).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                  key.put(), nullptr),
+                  ERROR_SUCCESS);
+        const wchar_t mine[] = L"mine";
+        RegSetValueExW(key.get(), L"Mine", 0, REG_SZ, reinterpret_cast<const BYTE*>(mine), sizeof mine);
+    }
+    void TearDown() override {
+        for (const char* suffix : {"_qv1", "_qv2", "_qv3"})
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE,
+                           Widen(std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + suffix).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, Widen(regKey_).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, Widen(userKey_).c_str());
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), Widen(SharedFile()).c_str());
+        DeleteFileW(Widen(SharedFile()).c_str());
+        RemoveDirectoryW(Widen(SharedFolder()).c_str());
+        test::SetupExeWindow::TearDown();
+    }
+
+    // Everything the installation touches, but the uninstaller in the
+    // Windows folder, which stays for every application that uses it, and
+    // (unless `withShared`) the shared file, which an unattended uninstall
+    // keeps by rule.
+    std::string Machine(bool withShared = true) const {
+        std::string text = "apps:\n" + test::FolderSnapshot(apps_.path());
+        for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
+            text += "group:\n" + test::FolderSnapshot(ShellFolder(csidl) + "\\" + group_);
+        if (withShared) text += "shared:\n" + test::FolderSnapshot(SharedFolder());
+        text += test::RegistrySnapshot(HKEY_CURRENT_USER, regKey_) + test::RegistrySnapshot(HKEY_CURRENT_USER, userKey_);
+        for (const char* suffix : {"_qv1", "_qv2"})
+            text += test::RegistrySnapshot(HKEY_LOCAL_MACHINE, std::string(kUninstallParent) + "\\" +
+                                                                   data_.SetupInfo.AppNameVersion + suffix);
+        if (withShared) text += "shared count: " + SharedCount() + "\n";
+        return text;
+    }
+    std::string SharedFolder() const { return ShellFolder(CSIDL_PROGRAM_FILES_COMMON) + "\\" + sharedFolderName_; }
+    std::string SharedFile() const { return SharedFolder() + "\\共享.dll"; }
+    std::string SharedCount() const {
+        UniqueHKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+            ERROR_SUCCESS)
+            return "none";
+        DWORD count = 0, size = sizeof count, type = 0;
+        if (RegQueryValueExW(key.get(), Widen(SharedFile()).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&count),
+                             &size) != ERROR_SUCCESS)
+            return "none";
+        return std::to_string(count);
+    }
+
+    // An unattended installation; its log is kept for the failure message.
+    DWORD Install(const std::string& folder) {
+        CloseHandle(std::exchange(process_, nullptr));
+        const std::string log = temp_.file("install.log");
+        const DWORD code = RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + folder + "\" \"/LOG=" + log + "\"");
+        installLog_ = FileText(log);
+        return code;
+    }
+    std::string installLog_;
+    // The command line the system's list of programs runs for installation n.
+    std::string UninstallString(int n) const {
+        return ReadString(HKEY_LOCAL_MACHINE,
+                          std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv" +
+                              std::to_string(n),
+                          "UninstallString");
+    }
+    // Starts a command line as it stands (the uninstaller's path quoted in it).
+    bool Start(const std::string& commandLine) {
+        CloseHandle(std::exchange(process_, nullptr));
+        std::wstring line = Widen(commandLine);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+        CloseHandle(pi.hThread);
+        process_ = pi.hProcess;
+        pid_ = pi.dwProcessId;
+        return true;
+    }
+    DWORD Ended() {
+        if (!process_ || WaitForSingleObject(process_, 60000) != WAIT_OBJECT_0) return 0xFFFFFFFF;
+        DWORD code = 0;
+        GetExitCodeProcess(process_, &code);
+        return code;
+    }
+    DWORD Uninstall(const std::string& commandLine) { return Start(commandLine) ? Ended() : 0xFFFFFFFF; }
+    // The box the uninstaller shows next: its text, answered with `button`.
+    std::string Answer(int button, const std::string& caption) {
+        HWND box = test::WaitForMessageBox(pid_, 20000);
+        if (!box) return "<no box>";
+        const test::SeenBox seen = test::ReadMessageBox(box);
+        EXPECT_EQ(seen.Caption, caption) << seen.Text;
+        test::PressButton(box, button);
+        for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
+        return seen.Text;
+    }
+    std::string FileText(const std::string& path) {
+        const std::vector<std::uint8_t> bytes = test::ReadFileBytes(path);
+        return std::string(bytes.begin(), bytes.end());
+    }
+
+    // Each test's own names: shared counts must not add up across tests.
+    static inline int testNumber_ = 0;
+    const std::string tag_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++testNumber_);
+    const std::string regKey_ = "Software\\QV uninstall " + tag_;
+    const std::string userKey_ = "Software\\QV uninstall user " + tag_;
+    const std::string group_ = "QV 反安装组 " + tag_;
+    const std::string sharedFolderName_ = "QV shared " + tag_;
+    const std::vector<std::uint8_t> program_ = test::PatternedContent(150000, 5);
+    const std::vector<std::uint8_t> shared_ = test::PatternedContent(3000, 6);
+    test::ScratchFolder apps_{"qv 反安装"};
+    const std::string app_ = apps_.file("应用 一");
+};
+
+TEST_F(UninstallRun, AnUnattendedUninstallLeavesTheMachineAsBeforeTheInstallation) {
+    const std::string before = Machine(false);
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string uninstaller = WindowsFolderPath() + "\\UNISTB32.EXE";
+    EXPECT_TRUE(FileExists(uninstaller)) << "the setup brought its uninstaller";
+    EXPECT_EQ(UninstallString(1), "\"" + uninstaller + "\" /U \"" + app_ + "\\UNINST0.000\" \"" + app_ +
+                                      "\\UNINST1.000\"");
+    EXPECT_TRUE(FileExists(app_ + "\\settings.ini"));
+    EXPECT_EQ(SharedCount(), "1");
+    test::WriteFileBytes(app_ + "\\app.log", {'l', 'o', 'g'});  // the application's, listed for deletion
+    ASSERT_NE(Machine(false), before);
+
+    const std::string log = apps_.file("反安装 日志.txt");
+    EXPECT_EQ(Uninstall(UninstallString(1) + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\""),
+              exit_code::Success);
+    // The log lies in apps_ and is no part of what is compared.
+    const std::string text = FileText(log);
+    DeleteFileW(Widen(log).c_str());
+    EXPECT_EQ(Machine(false), before) << text;
+    EXPECT_TRUE(FileExists(uninstaller)) << "other applications use it";
+    // Nobody was there to say the shared file may go: it stays, uncounted.
+    EXPECT_EQ(test::ReadFileBytes(SharedFile()), shared_);
+    EXPECT_EQ(SharedCount(), "none");
+    DeleteFileW(Widen(SharedFile()).c_str());
+    RemoveDirectoryW(Widen(SharedFolder()).c_str());
+    for (const std::string& line : {"Application: 反安装测试", "uninstall: undoing the entries", "deleted the uninstall log",
+                                    "Exit code 0"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+
+    // A second run on the same log finds none and says so (here in the log).
+    EXPECT_EQ(Uninstall(UninstallString(1).substr(0, 0) + "\"" + uninstaller + "\" /U \"" + app_ +
+                        "\\UNINST0.000\" \"" + app_ + "\\UNINST1.000\" /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log +
+                        "\""),
+              exit_code::FatalError);
+    EXPECT_NE(FileText(log).find("is not there"), std::string::npos) << FileText(log);
+    DeleteFileW(Widen(log).c_str());
+}
+
+TEST_F(UninstallRun, ThePersonIsAskedOnceNoKeepsEverythingAndYesRemovesWithAClosingWord) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string installed = Machine();
+    ASSERT_TRUE(Start(UninstallString(1)));
+    EXPECT_EQ(Answer(IDNO, "反安装"), "确实要完全删除“反安装测试”及其所有组件吗？");
+    EXPECT_EQ(Ended(), exit_code::UserCancelled);
+    EXPECT_EQ(Machine(), installed) << "declined: nothing touched";
+
+    // The user put a file into the application folder meanwhile: it stays,
+    // and so does its folder; everything of the installation goes.
+    test::WriteFileBytes(app_ + "\\我的笔记.txt", {'x'});
+    ASSERT_TRUE(Start(UninstallString(1)));
+    EXPECT_EQ(Answer(IDYES, "反安装"), "确实要完全删除“反安装测试”及其所有组件吗？");
+    EXPECT_NE(Answer(IDYES, "删除被共享的文件").find(SharedFile()), std::string::npos);
+    const std::string closing = Answer(IDOK, "反安装");
+    EXPECT_EQ(closing, "“反安装测试”已经从计算机中删除。\r\n\r\n下面的文件夹中还有其它文件，因此没有删除：\r\n" + app_);
+    EXPECT_EQ(Ended(), exit_code::Success);
+    EXPECT_EQ(test::ListFolder(app_), (std::vector<std::string>{"我的笔记.txt"}));
+    EXPECT_FALSE(FolderExists(SharedFolder()));
+}
+
+TEST_F(UninstallRun, TwoInstallationsShareAFileAndEachUninstallTakesOnlyItsOwn) {
+    const std::string second = apps_.file("应用 二");
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    ASSERT_EQ(Install(second), exit_code::Success) << installLog_;
+    EXPECT_EQ(SharedCount(), "2");
+    EXPECT_EQ(Uninstall(UninstallString(1) + " /VERYSILENT /SUPPRESSMSGBOXES"), exit_code::Success);
+    EXPECT_FALSE(FolderExists(app_));
+    EXPECT_EQ(test::ReadFileBytes(second + "\\程序.exe"), program_) << "the other installation is intact";
+    EXPECT_TRUE(FileExists(second + "\\settings.ini"));
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, regKey_, "Folder"), "<no key>")
+        << "the key of both installations went with the first: it was recorded for deletion";
+    EXPECT_EQ(test::ReadFileBytes(SharedFile()), shared_);
+    EXPECT_EQ(SharedCount(), "1");
+    EXPECT_NE(UninstallString(2), "<no key>");
+
+    // The last user of the shared file: /SILENT asks no confirmation but
+    // still asks whether the shared file goes.
+    ASSERT_TRUE(Start(UninstallString(2) + " /SILENT"));
+    const std::string question = Answer(IDYES, "删除被共享的文件");
+    EXPECT_NE(question.find(SharedFile()), std::string::npos) << question;
+    EXPECT_EQ(Ended(), exit_code::Success);
+    EXPECT_FALSE(FileExists(SharedFile()));
+    EXPECT_EQ(SharedCount(), "none");
+    EXPECT_FALSE(FolderExists(second));
+}
+
+TEST_F(UninstallRun, ADamagedLogOrAWrongCommandLineTouchesNothing) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string installed = Machine();
+    const std::string logFile = app_ + "\\UNINST1.000";
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(logFile);
+    const std::vector<std::uint8_t> good = bytes;
+    FILETIME written{};
+    {
+        WIN32_FILE_ATTRIBUTE_DATA facts{};
+        GetFileAttributesExW(Widen(logFile).c_str(), GetFileExInfoStandard, &facts);
+        written = facts.ftLastWriteTime;
+    }
+    bytes[76] = 1;  // a reserved byte of the header
+    test::WriteFileBytes(logFile, bytes);
+    const std::string damaged = Machine();
+
+    ASSERT_TRUE(Start(UninstallString(1)));
+    const std::string refusal = Answer(IDOK, "反安装");
+    EXPECT_EQ(refusal, "反安装日志文件已损坏，或者不是反安装程序的日志文件：\r\n" + logFile + "\r\n\r\n没有删除任何东西。");
+    EXPECT_EQ(Ended(), exit_code::FatalError);
+    EXPECT_EQ(Machine(), damaged);
+
+    // The log cut short by a full disk or a copy that stopped.
+    bytes = good;
+    bytes.resize(bytes.size() - 3);
+    test::WriteFileBytes(logFile, bytes);
+    EXPECT_EQ(Uninstall(UninstallString(1) + " /VERYSILENT /SUPPRESSMSGBOXES"), exit_code::FatalError);
+    test::WriteFileBytes(logFile, good);
+    {
+        // The log as the installation left it, time stamp included.
+        UniqueHFile file(CreateFileW(Widen(logFile).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        SetFileTime(file.get(), nullptr, nullptr, &written);
+    }
+    EXPECT_EQ(Machine(), installed);
+
+    const std::string uninstaller = "\"" + WindowsFolderPath() + "\\UNISTB32.EXE\"";
+    ASSERT_TRUE(Start(uninstaller + " /U \"" + app_ + "\\UNINST0.000\""));
+    const std::string usage = Answer(IDOK, "反安装");
+    EXPECT_NE(usage.find("反安装程序的命令行不正确：/U 后面应是占位文件和日志文件的名字。"), std::string::npos) << usage;
+    EXPECT_NE(usage.find("UNISTB32.EXE /U \"占位文件\" \"日志文件\""), std::string::npos) << usage;
+    EXPECT_EQ(Ended(), exit_code::FatalError);
+    EXPECT_EQ(Uninstall(uninstaller + " /X /SUPPRESSMSGBOXES"), exit_code::FatalError);
+    EXPECT_EQ(Uninstall(uninstaller + " /? /SUPPRESSMSGBOXES"), exit_code::Success);
+    EXPECT_EQ(Machine(), installed);
+}
+
+TEST_F(UninstallRun, AProgramStillRunningIsDeletedAtTheRestart) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string program = app_ + "\\程序.exe";
+    UniqueHFile running(CreateFileW(Widen(program).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(running);
+    const std::string log = apps_.file("restart.log");
+    EXPECT_EQ(Uninstall(UninstallString(1) + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\""),
+              exit_code::RestartRequired);
+    running.reset();
+    const std::string text = FileText(log);
+    EXPECT_NE(text.find("goes at the next restart: " + program), std::string::npos) << text;
+    EXPECT_TRUE(FileExists(program)) << "until the restart";
+    EXPECT_FALSE(FileExists(app_ + "\\UNINST1.000"));
+    EXPECT_FALSE(FileExists(app_ + "\\settings.ini"));
+    // Nothing restarts here: the pending deletions are taken back.
+    UniqueHKey key;
+    RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                  key.put());
+    RegDeleteValueW(key.get(), L"PendingFileRenameOperations");
+}
+
+}  // namespace
+}  // namespace qv
