@@ -37,13 +37,11 @@ void ShowCommandLineHelp() { AppMsgBox(kCommandLineHelp, "设置程序", mbtInfo
 
 namespace {
 
-bool tableAborted = false;
-
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 int Answered(int button, const char* rule) {
     LogLine(std::string("Unattended answer: ") + rule);
-    if (button == IDABORT) tableAborted = true;
+    NoteUnattendedAnswer(button, rule);
     return button;
 }
 
@@ -76,8 +74,6 @@ int UnattendedAnswer(const MsgBoxQuestion& q) {
         default: return Answered(IDCANCEL, "an unknown question: cancel");
     }
 }
-
-bool UnattendedTableAborted() { return tableAborted; }
 
 void StartUnattendedRun(const std::vector<std::string>& params) {
     if (SetupState.SuppressMsgBoxes) {
