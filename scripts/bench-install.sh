@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Part of make bench, run in a virtual display: the installation of setup
-# data by Setup.exe's run under Wine (staged_setup.exe, the run with a
-# wizard that goes straight on to the real install window, so that no
-# window needs driving), beside `qvsetup.exe extract` of the same data under the
-# same Wine. Prints wall time, MB/s and peak memory of each.
+# data by the real Setup.exe under Wine, unattended (/VERYSILENT
+# /SUPPRESSMSGBOXES /DIR=, so that no window shows and none needs driving),
+# beside `qvsetup.exe extract` of the same data under the same Wine. Prints
+# wall time, MB/s and peak memory of each, and Setup.exe's exit status.
 #   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES
 set -eu
 win64=$(cd "$1" && pwd)
@@ -12,25 +12,45 @@ bytes=$3
 export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
-cp "$win64/bin/staged_setup.exe" "$setup/"
+cp "$win64/bin/Setup.exe" "$setup/"
 rm -rf "$work/installed" "$work/extracted-wine"
 
-measure() {  # measure NAME COMMAND...: sets wall_NAME and rss_NAME
-  local name=$1; shift
+measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
+  local name=$1 status=0; shift
   sync
-  /usr/bin/time -f '%e %M' -o "$work/time.$name" "$@" > "$work/log.$name" 2>&1 || true
-  read -r wall kb < "$work/time.$name"
-  eval "wall_$name=$wall rss_$name=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }')"
+  /usr/bin/time -f '%e %M' -o "$work/time.$name" "$@" > "$work/log.$name" 2>&1 || status=$?
+  # A failing command puts a line of its own before the figures.
+  read -r wall kb < <(tail -n 1 "$work/time.$name")
+  eval "wall_$name=$wall rss_$name=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') status_$name=$status"
 }
+uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 wineserver -p 60  # one server for both runs: its start is not measured
 measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" -d "$(winepath -w "$work/extracted-wine")"
-QV_TEST_INSTALL=real measure install wine "$setup/staged_setup.exe" "/DIR=$(winepath -w "$work/installed")"
+measure install wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
+# The installation's entry in the list of programs goes again: the prefix is the tests' own.
+for key in $(wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Benchmark_qv[0-9]*$' || true); do
+  wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
+done
 wineserver -k || true
 
+# Wine hands a Linux parent only the low 8 bits of the exit code. None of
+# Setup.exe's codes but 0 has a zero low byte (1602 → 66, 1603 → 67,
+# 1618 → 82, 1641 → 105, 3010 → 194), so 0 here is success.
+if [ "$status_install" -eq 0 ]; then
+  echo "Setup.exe exit status: 0 (the low 8 bits that reach a Linux shell): completed"
+else
+  echo "Setup.exe FAILED: exit status $status_install (the low 8 bits of its exit code; 67 is 1603)"
+  cat "$work/log.install"
+fi
+if [ "$status_extract" -ne 0 ]; then
+  echo "qvsetup.exe extract FAILED: exit status $status_extract"
+  cat "$work/log.extract"
+fi
 ok=$(diff -rq "$work/extracted-wine/app" "$work/installed" 2>&1 | grep -v 'UNINST' | head -3 || true)
 [ -z "$ok" ] && echo "installed files: identical to the extracted ones" || echo "installed files DIFFER: $ok"
 rate() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.1f", (s > 0 ? b / 1e6 / s : 0) }'; }
 printf '\n%-24s %8s %9s %11s\n' "under Wine" "wall s" "MB/s" "max RSS MB"
 printf '%-24s %8s %9s %11s\n' "qvsetup.exe extract" "$wall_extract" "$(rate "$wall_extract")" "$rss_extract"
-printf '%-24s %8s %9s %11s   %s\n' "Setup install" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
+printf '%-24s %8s %9s %11s   %s\n' "Setup.exe /VERYSILENT" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
   "$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { printf "%.2f x extract (goal: at most 1.30)", (b > 0 ? a / b : 0) }')"
+[ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ]

@@ -6,8 +6,10 @@
 # run, as ratios. Then one 150 MB file alone, to show that memory does not
 # grow with file size. Prints figures; it is not a test. The time ratios are
 # qvsetup's wall time over the other program's: below 1 means qvsetup is faster.
-# With a Windows build it also installs the same setup data with Setup.exe's
-# run under Wine beside `qvsetup.exe extract` under Wine (bench-install.sh).
+# With a Windows build it also installs the same setup data with the real
+# Setup.exe, unattended (/VERYSILENT /SUPPRESSMSGBOXES), under Wine beside
+# `qvsetup.exe extract` under Wine (bench-install.sh); an installation that
+# fails or differs makes the whole run fail, after its other figures.
 #   scripts/bench.sh NATIVE_BUILD [WIN64_BUILD]
 set -eu  # no pipefail: the pools are cut with head, which closes pipes early
 native=${1:?usage: bench.sh NATIVE_BUILD [WIN64_BUILD]}
@@ -66,6 +68,7 @@ mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
 
 # ---- timing ----
 declare -A wall rss
+install_failed=0
 measure() {  # measure NAME COMMAND...: wall seconds and peak resident memory (MB)
   local name=$1; shift
   sync
@@ -99,7 +102,7 @@ awk -v s="$setup_bytes" -v z="$zip_bytes" -v b="$bytes" 'BEGIN {
 
 if [ -n "$win64" ]; then
   rm -rf extracted unzipped
-  xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes" || install_failed=1
 fi
 
 # ---- memory with one large file ----
@@ -112,3 +115,4 @@ measure large-verify "$qvsetup" verify large-out
 measure large-extract "$qvsetup" extract large-out -d large-extracted
 cmp -s single/large.bin large-extracted/app/large.bin && echo "extracted file: identical" || echo "extracted file: DIFFERS"
 echo "one file of $(( $(stat -c %s single/large.bin) >> 20 )) MiB: max RSS build ${rss[large-build]} MB, verify ${rss[large-verify]} MB, extract ${rss[large-extract]} MB"
+exit "$install_failed"

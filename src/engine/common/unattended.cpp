@@ -12,10 +12,16 @@ namespace {
 bool suppressed = false;
 bool tableAborted = false;
 
+std::string& LastRule() {
+    static std::string rule;
+    return rule;
+}
+
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 int Answered(int button, const char* rule) {
     LogLine(std::string("Unattended answer: ") + rule);
+    LastRule() = rule;
     if (button == IDABORT) tableAborted = true;
     return button;
 }
@@ -24,6 +30,7 @@ int Answered(int button, const char* rule) {
 
 void SetMessagesSuppressed(bool value) { suppressed = value; }
 bool MessagesSuppressed() { return suppressed; }
+const std::string& LastUnattendedRule() { return LastRule(); }
 
 int UnattendedAnswer(const MsgBoxQuestion& q) {
     const UINT buttons = q.Flags & MB_TYPEMASK;

@@ -4,12 +4,19 @@
 // waiting for a person who is not there.
 #pragma once
 
+#include <string>
+
 #include "engine/common/message_box.h"
 
 namespace qv {
 
 void SetMessagesSuppressed(bool suppressed);
 bool MessagesSuppressed();
+
+// The rule by which the table gave its last answer ("keep the newer
+// existing file"), so that a decision in the log names who made it; empty
+// before the table's first answer.
+const std::string& LastUnattendedRule();
 
 // The answer of /SUPPRESSMSGBOXES to a question, by one rule: keep what is
 // on the machine and never loop.

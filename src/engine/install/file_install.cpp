@@ -122,8 +122,10 @@ private:
     bool restartReplaced_ = false;
     bool extracting_ = false;
     std::string errorPrefix_;
-    // For the log: why an existing destination is replaced, and the data
-    // file the data begins in.
+    // For the log: the row of the existing-file rules that decided and why
+    // ("(existing-file table, row 8): existing file is older ..."), and the
+    // data file the data
+    // begins in.
     std::string replaceReason_;
     std::string sourceFile_;
 };
@@ -172,14 +174,16 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
         bool keep = false;
         if (destExisted_) {
             if (file.ReplaceMode != rmOnlyIfMissing) errorPrefix_ = kReadingExistingFile;
-            switch (DecideOnExistingFile(file, destFile_, replaceReason_)) {
+            const TExistingFileVerdict verdict = DecideOnExistingFile(file, destFile_);
+            replaceReason_ = "(existing-file table, row " + std::to_string(verdict.Row) + "): " + verdict.Reason;
+            switch (verdict.Decision) {
             case TExistingFileDecision::Keep:
                 keep = true;
-                LogLine("kept " + Quoted(destFile_) + ": " + replaceReason_);
+                LogLine("kept " + Quoted(destFile_) + " " + replaceReason_);
                 break;
             case TExistingFileDecision::Replace: break;
             case TExistingFileDecision::StartOver:
-                LogLine("trying " + Quoted(destFile_) + " again: " + replaceReason_);
+                LogLine("trying " + Quoted(destFile_) + " again " + replaceReason_);
                 return TAttemptEnd::StartOver;
             }
         }
@@ -232,7 +236,11 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         if (!DeleteFileW(Widen(destFile_).c_str())) {
             const DWORD error = GetLastError();
             const bool inUse = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-            if (!inUse || !(file.FileFlags & ffReplaceAtRestart)) throw EInOutError(InOutCodeFromWin32(error));
+            if (!inUse || !(file.FileFlags & ffReplaceAtRestart)) {
+                // The run-time code of the error hides which of the two it was.
+                LogLine("cannot delete the existing file " + Quoted(destFile_) + ": " + WindowsErrorText(error));
+                throw EInOutError(InOutCodeFromWin32(error));
+            }
             errorPrefix_ = kSchedulingRestartReplace;
             RestartReplace(tempFile_, destFile_, run.Folders.Win, run.RestartNeeded);
             restartReplaced_ = true;
@@ -250,7 +258,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         const bool deleteAtEnd = (file.FileFlags & ffDeleteAtEnd) != 0;
         if (deleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
         LogLine(InstalledText(file) +
-                (destExisted_ ? ", replacing the existing file: " + replaceReason_ : std::string(", a new file")) +
+                (destExisted_ ? ", replacing the existing file " + replaceReason_ : std::string(", a new file")) +
                 (deleteAtEnd ? "; deleted again when setup ends" : ""));
     }
 

@@ -9,6 +9,7 @@
 #include "engine/common/confirm_exit.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/unattended.h"
 #include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
 #include "engine/install/create_folder_path.h"
@@ -183,8 +184,10 @@ TInstallResult TInstallForm::RunInstallSteps() {
     try {
         RunSteps(context);
     } catch (const EAbort&) {
-        LogLine("installation cancelled; rolling back its recorded changes (" +
-                std::to_string(UndoLog.Entries().size()) + ")");
+        // The table's Abort is no person's cancel: the run fails (1603).
+        LogLine(std::string(UnattendedTableAborted() ? "installation failed: the unattended table answered Abort"
+                                                     : "installation cancelled") +
+                "; rolling back its recorded changes (" + std::to_string(UndoLog.Entries().size()) + ")");
         UndoLog.UndoAll(false);
         return TInstallResult::Cancelled;
     } catch (...) {

@@ -2,6 +2,7 @@
 
 #include "engine/common/app_title.h"
 #include "engine/common/install_log.h"
+#include "engine/common/unattended.h"
 #include "engine/instfunc/com_for_process.h"
 #include "engine/setup/end_setup.h"
 #include "engine/setup/main_form.h"

@@ -87,15 +87,16 @@ TEST(InstallLogRun, ACompletedRunNamesEveryFileWithItsDecisionAndEveryChange) {
         "step: installing the files (5)",
         "installed " + quoted("new.txt") + " (3 bytes from \"" + bench.source.file("SETUP.1") + "\"), a new file",
         "undo entry #2: ekFile " + quoted("new.txt"),
-        "kept " + quoted("kept.txt") + ": only-if-missing and the file exists",
+        "kept " + quoted("kept.txt") + " (existing-file table, row 1): only-if-missing and the file exists",
         "kept " + quoted("lib.dll") +
-            ": existing file is newer (version 2.0.3.4 > 1.0.0.0), and the copy mode keeps newer files",
+            " (existing-file table, row 2): existing file is newer (version 2.0.3.4 > 1.0.0.0), and the copy mode "
+            "keeps newer files",
         "message box \"Confirm\" (question icon; buttons Yes, No; default Yes):\n" + bench.AppFile("ask.txt") +
             "\n文件已经存在 \n\n是否覆盖此文件？",
         "answer: No, answered automatically",
-        "kept " + quoted("ask.txt") + ": user answered No to overwrite",
+        "kept " + quoted("ask.txt") + " (existing-file table, row 6): the user answered No to overwrite",
         "installed " + quoted("older.txt") + " (17 bytes from \"" + bench.source.file("SETUP.1") +
-            "\"), replacing the existing file: the setup's file carries no version",
+            "\"), replacing the existing file (existing-file table, row 8): the setup's file carries no version",
         "undo entry #3: ekFile " + quoted("older.txt") + ", flags efWasPresent",
         "step: no icons to make",
         "step: writing the INI entries (1)",

@@ -482,6 +482,70 @@ TEST_F(UnattendedRun, AMissingDiskFailsAndARestartIsNeverMade) {
     EXPECT_TRUE(FileExists(app_ + "\\b.dat"));
 }
 
+TEST_F(UnattendedRun, ANewerFileOnTheMachineIsKeptAndTheLogSaysByWhichRowAndWhichAnswer) {
+    // The setup brings lib.dll 1.0.0.0; the machine has 2.0.3.4.
+    WritePayload({{"{app}\\程序.exe", program_}, {"{app}\\lib.dll", test::PatternedContent(5000, 7)}});
+    data_.FileRecords[1].VersionFlags = vfHasVersion;
+    data_.FileRecords[1].FileVersionMS = 0x00010000;
+    data_.FileRecords[1].FileVersionLS = 0;
+    test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+    const std::string lib = app_ + "\\lib.dll";
+    const std::vector<std::uint8_t> newer = test::ReadFileBytes(test::ProgramFolder() + "\\qvtest_version_2_0_3_4.dll");
+    ASSERT_FALSE(newer.empty());
+    ASSERT_TRUE(CreateDirectoryW(Widen(app_).c_str(), nullptr));
+    test::WriteFileBytes(lib, newer);
+
+    const std::string log = apps_.file("newer.log");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(lib), newer) << "the newer file stays byte for byte";
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), program_);
+    const std::string text = LogText(log);
+    for (const std::string& line :
+         {"kept \"" + lib +
+              "\" (existing-file table, row 2): existing file is newer (version 2.0.3.4 > 1.0.0.0), and the unattended "
+              "table answered Yes to keeping it (its rule: keep the newer existing file)",
+          std::string("Exit code 0")})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+TEST_F(UnattendedRun, AFileHeldOpenFailsTheRunWith1603AndEverythingGoesBack) {
+    WriteStandardPayload();
+    // readme.txt, the second file, is there already and somebody holds it
+    // open without sharing: it cannot be replaced, and the table answers
+    // the retry question with Abort.
+    const std::string readme = app_ + "\\readme.txt";
+    const std::vector<std::uint8_t> before = test::PatternedContent(300, 9);
+    ASSERT_TRUE(CreateDirectoryW(Widen(app_).c_str(), nullptr));
+    test::WriteFileBytes(readme, before);
+    UniqueHFile holder(CreateFileW(Widen(readme).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+
+    const std::string log = apps_.file("held.log");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::FatalError);
+    holder.reset();
+    // The folder as it was: the first file, the uninstall files and every
+    // temporary file gone, the held file untouched.
+    EXPECT_EQ(test::ListFolder(app_), std::vector<std::string>{"readme.txt"});
+    EXPECT_EQ(test::ReadFileBytes(readme), before);
+    const std::string uninstallKey = std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1";
+    UniqueHKey key;
+    EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(uninstallKey).c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS)
+        << "the uninstall key is taken back";
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, Widen(regKey_).c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS)
+        << "the steps after the files never ran";
+    EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
+
+    const std::string text = LogText(log);
+    for (const std::string& line :
+         {"cannot delete the existing file \"" + readme + "\": Windows error 32 ",
+          "error with \"" + readme + "\": \"错误：试图删除文件时出错。\"",
+          std::string("Unattended answer: a retry question: fail the installation"), std::string("answer: Abort"),
+          std::string("installation failed: the unattended table answered Abort; rolling back its recorded changes"),
+          "ekFile \"" + app_ + "\\程序.exe\": done",
+          std::string("rollback finished: every entry undone or passed over"), std::string("Exit code 1603")})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
 TEST_F(UnattendedRun, ASecondSetupOfTheSameApplicationEndsWith1618) {
     WriteStandardPayload();
     ASSERT_TRUE(Launch(""));
