@@ -51,4 +51,5 @@ if [ -n "$log" ]; then
 fi
 step "Screenshots of every page"
 ls "$shots"/*.png
-grep -q '^Setup.exe exit code: 0$' "$report"
+grep -q "^Setup.exe exit code: 0$" "$report"
+grep -q "^UNISTB32.EXE exit code: 0$" "$report"

@@ -1,6 +1,7 @@
 // The uninstaller UNISTB32.EXE that an uninstallable build carries: its
 // file record as the engine reads it, where it comes from in which order,
 // and the builds that carry none.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "core/io/streams.h"
@@ -15,6 +16,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// The tool's output with Windows line ends made plain, so that the same
+// expectations hold for the Linux and the Windows build.
+ToolRun Plain(ToolRun run) {
+    for (std::string* text : {&run.Out, &run.Err})
+        text->erase(std::remove(text->begin(), text->end(), '\r'), text->end());
+    return run;
+}
+
 constexpr char kDest[] = "{win}\\UNISTB32.EXE";
 constexpr std::uint32_t kV1 = 0x00010000, kV2 = 0x00020000, kV3 = 0x00030000;
 
@@ -27,7 +36,7 @@ public:
         fs::create_directories(program_.parent_path());
         fs::copy_file(QvsetupProgram(), program_);
     }
-    ToolRun Run(const std::vector<std::string>& args) const { return RunQvsetupAt(program_, args); }
+    ToolRun Run(const std::vector<std::string>& args) const { return Plain(RunQvsetupAt(program_, args)); }
 
 private:
     fs::path program_;
@@ -59,7 +68,7 @@ TEST(Uninstaller, ItsRecordComesFirstWithTheRulesOfASharedProgram) {
     Workspace w;
     WriteScript(w, "carrier.toml", "uninstaller = \"tools/uninst-3.2.exe\"");
     w.Write("tools/uninst-3.2.exe", MakeVersionedImage(false, 0x00030002, 0x00010009));
-    const ToolRun built = RunQvsetup({"build", w.Arg("carrier.toml"), "-o", w.Arg("out")});
+    const ToolRun built = Plain(RunQvsetup({"build", w.Arg("carrier.toml"), "-o", w.Arg("out")}));
     ASSERT_EQ(built.Status, 0) << built.Err;
     EXPECT_NE(built.Out.find("uninstaller: {win}\\UNISTB32.EXE 3.2.1.9 from '" + w.Arg("tools/uninst-3.2.exe") +
                              "' ([setup] uninstaller)"),
@@ -80,7 +89,7 @@ TEST(Uninstaller, ItsRecordComesFirstWithTheRulesOfASharedProgram) {
     EXPECT_EQ(d.FileRecords[1].DestPath, "{app}\\app.txt");
 
     // The listing shows it as the file it is.
-    const ToolRun listed = RunQvsetup({"list", w.Arg("out")});
+    const ToolRun listed = Plain(RunQvsetup({"list", w.Arg("out")}));
     ASSERT_EQ(listed.Status, 0) << listed.Err;
     const auto first = listed.Out.find("file (2):\n  #1:\n");
     const auto second = listed.Out.find("  #2:\n", first);
@@ -90,10 +99,10 @@ TEST(Uninstaller, ItsRecordComesFirstWithTheRulesOfASharedProgram) {
                              "    restart_replace: true\n", "    ask_overwrite: false\n", "    version: 3.2.1.9\n"})
         EXPECT_NE(block.find(line), std::string::npos) << line << block;
 
-    const ToolRun verified = RunQvsetup({"verify", w.Arg("out")});
+    const ToolRun verified = Plain(RunQvsetup({"verify", w.Arg("out")}));
     EXPECT_EQ(verified.Status, 0) << verified.Err;
     EXPECT_NE(verified.Out.find("2 files in 2 streams"), std::string::npos) << verified.Out;
-    const ToolRun extracted = RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")});
+    const ToolRun extracted = Plain(RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")}));
     ASSERT_EQ(extracted.Status, 0) << extracted.Err;
     EXPECT_EQ(w.Read("x/win/UNISTB32.EXE"), w.Read("tools/uninst-3.2.exe"));
     EXPECT_EQ(tool::LocalFileTimeOf(w.Path("x/win/UNISTB32.EXE")), u.FileTime);

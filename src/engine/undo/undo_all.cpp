@@ -37,6 +37,12 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
     std::size_t failed = 0;
     const std::size_t total = entries_.size();
     UndoRun run(uninstalling);
+    if (uninstalling) {
+        std::vector<std::string> folders;
+        for (const TChangeEntry& entry : entries_)
+            if (entry.Kind == ekFolder) folders.push_back(EntryString(entry, 0));
+        run.SetRecordedFolders(std::move(folders));
+    }
     while (!entries_.empty()) {
         const std::size_t number = entries_.size();
         try {

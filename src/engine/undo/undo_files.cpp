@@ -139,6 +139,27 @@ bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError
     return true;
 }
 
+bool UndoRun::BehindALink(const std::string& path) const {
+    const auto withinRecorded = [this](const std::string& folder) {
+        for (const std::string& recorded : recordedFolders_) {
+            const std::string r = StripBackslashKeepRoot(recorded);
+            if (SameTextAscii(folder, r) ||
+                (folder.size() > r.size() && SameTextAscii(folder.substr(0, r.size() + 1), r + "\\")))
+                return true;
+        }
+        return false;
+    };
+    // Every folder on the way, as far as the installation made them.
+    for (std::string folder = ParentFolder(path); withinRecorded(folder);) {
+        const DWORD attributes = GetFileAttributesW(Widen(folder).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+        const std::string parent = ParentFolder(folder);
+        if (parent == folder) break;
+        folder = parent;
+    }
+    return false;
+}
+
 bool UndoRun::HoldsFileAtRestart(const std::string& folder) const {
     const std::string inside = folder + "\\";
     for (const std::string& path : atRestart_)
@@ -166,6 +187,8 @@ void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifySh
         DeleteFileW(Widen(ChangeFileExt(file, ".GID")).c_str());
         DeleteFileW(Widen(ChangeFileExt(file, ".FTS")).c_str());
     }
+    if (uninstalling_ && BehindALink(file))
+        return Fail("not deleted: a folder on its way is a link or junction now, which leads elsewhere");
     if (!FileExists(file)) return Skip("the file is gone already");
     const std::wstring wide = Widen(file);
     if (uninstalling_) {

@@ -22,6 +22,11 @@ public:
     UndoRun(const UndoRun&) = delete;
     UndoRun& operator=(const UndoRun&) = delete;
 
+    // Uninstalling: the folders the log records. A path below one of them
+    // that has become a link or junction since leads out of what the
+    // installation made, and is not followed.
+    void SetRecordedFolders(std::vector<std::string> folders) { recordedFolders_ = std::move(folders); }
+
     // Undoes one entry; a kind this system does not know is passed over.
     // Failures that are no exception make the result false; exceptions
     // pass to the caller, which counts them too (Fail).
@@ -53,6 +58,8 @@ private:
     // Uninstalling: a file that cannot go now because it is in use goes at
     // the next restart. False when it is not in use (or cannot be scheduled).
     bool DeleteAtRestart(const std::string& file, unsigned long deleteError);
+    // A recorded folder on the way to `path` is a link or junction now.
+    bool BehindALink(const std::string& path) const;
     // Something inside `folder` goes at the next restart.
     bool HoldsFileAtRestart(const std::string& folder) const;
     // Uninstalling: the INI file, once nothing is left in it.
@@ -73,6 +80,7 @@ private:
     unsigned long entryError_ = 0;
     // Uninstalling: the files and folders that go at the next restart.
     std::vector<std::string> atRestart_;
+    std::vector<std::string> recordedFolders_;
     TSimpleStringList removedFolders_;
     TSimpleStringList foldersToRefresh_;
     ProgmanItemRemover progman_;

@@ -4,6 +4,11 @@
 //
 //   demo_driver.exe SETUP_EXE [--next-disk]
 //
+// Then it uninstalls what it installed, as the system's list of programs
+// does (the uninstall entry's command line), answering the uninstaller's
+// question and closing message, and shows that the folders, the program
+// group and the registry are as they were before the installation.
+//
 // With --next-disk the data files are expected to lack a disk: the driver
 // photographs the next-disk dialog, cancels the installation and leaves.
 //
@@ -25,6 +30,7 @@
 #include "engine/common/win_text.h"
 #include "testkit/boxes.h"
 #include "testkit/links.h"
+#include "testkit/machine_snapshot.h"
 #include "testkit/scratch.h"
 #include "testkit/wizard_driver.h"
 
@@ -104,6 +110,85 @@ int CancelAtTheNextDisk(const PROCESS_INFORMATION& pi) {
     return static_cast<int>(code);
 }
 
+// What the example's installation touches, as text: the application
+// folder, the program group, its registry key and its uninstall entries.
+std::string Machine(const std::string& app, const std::string& group) {
+    std::string text = "application folder:\n" + test::FolderSnapshot(app);
+    for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
+        text += "program group:\n" + test::FolderSnapshot(ShellFolder(csidl) + "\\" + group);
+    text += test::RegistrySnapshot(HKEY_CURRENT_USER, "Software\\QV Setup\\Hello");
+    const std::string uninstallParent = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY parent = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(uninstallParent).c_str(), 0, KEY_READ, &parent) == ERROR_SUCCESS) {
+        wchar_t name[256];
+        for (DWORD i = 0; RegEnumKeyW(parent, i, name, 256) == ERROR_SUCCESS; ++i)
+            if (Narrow(name).rfind("你好 1.0_qv", 0) == 0)
+                text += test::RegistrySnapshot(HKEY_LOCAL_MACHINE, uninstallParent + "\\" + Narrow(name));
+        RegCloseKey(parent);
+    }
+    return text;
+}
+
+// The uninstall entry whose command line names `uninstallLog`.
+std::string UninstallCommandFor(const std::string& uninstallLog) {
+    const std::string uninstallParent = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    HKEY parent = nullptr;
+    std::string found;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(uninstallParent).c_str(), 0, KEY_READ, &parent) != ERROR_SUCCESS)
+        return found;
+    wchar_t name[256];
+    for (DWORD i = 0; found.empty() && RegEnumKeyW(parent, i, name, 256) == ERROR_SUCCESS; ++i) {
+        wchar_t command[2048] = {};
+        DWORD size = sizeof command - sizeof(wchar_t);
+        if (RegGetValueW(parent, name, L"UninstallString", RRF_RT_REG_SZ, nullptr, command, &size) == ERROR_SUCCESS &&
+            Narrow(command).find("\"" + uninstallLog + "\"") != std::string::npos)
+            found = Narrow(command);
+    }
+    RegCloseKey(parent);
+    return found;
+}
+
+// Answers the uninstaller's next box with `button`, photographed first.
+std::string AnswerBox(const PROCESS_INFORMATION& pi, const std::string& shot, int button) {
+    HWND box = test::WaitForMessageBox(pi.dwProcessId, 60000);
+    if (!box) Fail("the uninstaller showed no box for " + shot);
+    const std::string text = test::ReadMessageBox(box).Text;
+    Shot(shot);
+    test::PressButton(box, button);
+    for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
+    return text;
+}
+
+int Uninstall(const std::string& uninstallLog, const std::string& before, const std::string& app,
+              const std::string& group) {
+    const std::string command = UninstallCommandFor(uninstallLog);
+    if (command.empty()) Fail("no uninstall entry names " + uninstallLog);
+    Say("\nUninstalling, as the list of programs does:\n    " + command);
+    PROCESS_INFORMATION pi{};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    std::wstring commandLine = Widen(command);
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        Fail("cannot start the uninstaller");
+    CloseHandle(pi.hThread);
+    Say("  " + AnswerBox(pi, "10-uninstall-question", IDYES) + " 是");
+    Say("  " + AnswerBox(pi, "11-uninstall-done", IDOK));
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hProcess);
+    Say("UNISTB32.EXE exit code: " + std::to_string(code));
+    const std::string after = Machine(app, group);
+    if (after == before) {
+        Say("The application folder, the program group, the registry key and the uninstall entry are as they were "
+            "before the installation.");
+    } else {
+        Say("Not as before the installation. Before:\n" + before + "After:\n" + after);
+        return 1;
+    }
+    return static_cast<int>(code);
+}
+
 int Run(const std::string& setupExe, bool nextDisk) {
     PROCESS_INFORMATION pi{};
     STARTUPINFOW si{};
@@ -144,6 +229,7 @@ int Run(const std::string& setupExe, bool nextDisk) {
     Say("  program group: " + group);
     NextTo(wizard, "准备安装");
     Shot("06-ready");
+    const std::string before = Machine(app, group);
     wizard.Press(P::Next);
     Say("  installing");
     if (nextDisk) return CancelAtTheNextDisk(pi);
@@ -215,8 +301,13 @@ int Run(const std::string& setupExe, bool nextDisk) {
         }
         RegCloseKey(parent);
     }
-    if (!uninstallLog.empty()) Say("uninstall-log " + uninstallLog);
-    return static_cast<int>(code);
+    if (code != 0 || uninstallLog.empty()) return static_cast<int>(code);
+    // A copy for `qvsetup log`: the uninstaller deletes the log itself.
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const std::string copy = Narrow(temp) + "QV demo uninstall log.bin";
+    if (CopyFileW(Widen(uninstallLog).c_str(), Widen(copy).c_str(), FALSE)) Say("uninstall-log " + copy);
+    return Uninstall(uninstallLog, before, app, group);
 }
 
 }  // namespace

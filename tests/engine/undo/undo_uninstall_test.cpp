@@ -169,5 +169,28 @@ TEST(UndoUninstall, AnIniFileLeftWithNothingIsDeletedAndOneWithAnythingLeftStays
     EXPECT_TRUE(Exists(rolledBack)) << "a rollback leaves the file to what was there before";
 }
 
+TEST(UndoUninstall, AFolderThatBecameALinkIsNotFollowed) {
+    ScratchFolder root("undo link");
+    const std::string app = root.file("app"), sub = app + "\\sub", elsewhere = root.file("elsewhere");
+    MakeFolder(app);
+    MakeFolder(elsewhere);
+    WriteText(elsewhere + "\\x.dll", "not the installation's");
+    TUndoChanges undo;
+    undo.AddEntry(ekFolder, {app}, 0);
+    undo.AddEntry(ekFolder, {sub}, 0);
+    undo.AddEntry(ekFile, {sub + "\\x.dll", ""}, 0);
+    // Since the installation, sub has been replaced by a link to elsewhere.
+    const bool made = CreateSymbolicLinkW(Widen(sub).c_str(), Widen(elsewhere).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    const DWORD attributes = GetFileAttributesW(Widen(sub).c_str());
+    if (!made || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        !Exists(sub + "\\x.dll")) {
+        RemoveDirectoryW(Widen(sub).c_str());
+        GTEST_SKIP() << "this system makes no directory links that lead anywhere";
+    }
+    EXPECT_FALSE(undo.UndoAll(true));
+    EXPECT_TRUE(Exists(elsewhere + "\\x.dll"));
+    RemoveDirectoryW(Widen(sub).c_str());
+}
+
 }  // namespace
 }  // namespace qv
