@@ -19,6 +19,7 @@
 #include "engine/install/existing_file.h"
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
+#include "engine/install/rollback_keeping.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -233,10 +234,10 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     TInstallRun& run = context_.Run;
     if (destExisted_) {
         errorPrefix_ = kDeletingFile;
-        if (!DeleteFileW(Widen(destFile_).c_str())) {
-            const DWORD error = GetLastError();
-            const bool inUse = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-            if (!inUse || !(file.FileFlags & ffReplaceAtRestart)) {
+        DWORD error = 0;
+        // Kept aside for a rollback, unless it is in use.
+        if (!ClearForReplacement(context_, destFile_, error)) {
+            if (!(file.FileFlags & ffReplaceAtRestart)) {
                 // The run-time code of the error hides which of the two it was.
                 LogLine("cannot delete the existing file " + Quoted(destFile_) + ": " + WindowsErrorText(error));
                 throw EInOutError(InOutCodeFromWin32(error));

@@ -4,7 +4,10 @@
 #include "engine/common/app_msg_box.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "core/text/path_strings.h"
+#include "engine/common/full_path.h"
 #include "engine/common/ini_profile_cp936.h"
+#include "engine/install/rollback_keeping.h"
 
 namespace qv {
 
@@ -27,6 +30,14 @@ void WriteUntilDoneOrSkipped(const std::string& section, const std::string& entr
     LogLine("wrote INI entry " + shown);
 }
 
+// The file the profile functions write for `fileName`: WIN.INI for none, a
+// bare name in the Windows folder.
+std::string IniFilePath(const std::string& fileName, const std::string& winFolder) {
+    if (fileName.empty()) return AppendBackslash(winFolder) + "WIN.INI";
+    if (fileName.find_first_of("\\/:") == std::string::npos) return AppendBackslash(winFolder) + fileName;
+    return FullPathOf(fileName);
+}
+
 }  // namespace
 
 void WriteIniEntries(TInstallContext& context) {
@@ -36,6 +47,7 @@ void WriteIniEntries(TInstallContext& context) {
         const std::string entry = run.Expand(record.Entry);
         const std::string value = run.Expand(record.Value);
         const std::string fileName = run.Expand(record.Filename);
+        KeepCopyForRollback(context, IniFilePath(fileName, run.Folders.Win));
 
         WriteUntilDoneOrSkipped(section, entry, value, fileName);
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "engine/install/install_progress.h"
 #include "engine/install/install_run.h"
@@ -20,6 +21,8 @@ struct TInstallContext {
     std::string UninstallLogPattern;
     // The uninstall key was written (given to the icons step).
     bool UninstallKeyCreated = false;
+    // Files already copied for the rollback in this run (INI files).
+    std::vector<std::string> KeptForRollback{};
 };
 
 }  // namespace qv

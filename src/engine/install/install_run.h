@@ -35,6 +35,10 @@ struct TInstallRun {
     std::vector<std::string>& DirsToRemoveAtEnd;
     bool& RestartNeeded;
 
+    // Where what the installation replaces waits for a rollback: inside the
+    // private temporary folder, which goes when the run ends. Empty: nothing
+    // is kept, and a rollback leaves replaced files new.
+    std::string BackupFolder{};
     // `s` with its directory constants expanded.
     std::string Expand(const std::string& s) const { return ExpandDirConstants(s, Folders); }
 };

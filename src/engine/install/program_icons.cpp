@@ -8,6 +8,7 @@
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/controls/app_errors.h"
@@ -16,6 +17,7 @@
 #include "engine/install/create_folder_path.h"
 #include "engine/install/icon_item_command.h"
 #include "engine/install/icon_title.h"
+#include "engine/install/rollback_keeping.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/link_file.h"
 
@@ -98,6 +100,10 @@ private:
         const std::string link = name + ".lnk";
         const std::string folder = ExtractFileDir(link);
         CreateFolderPath(context_, folder, cfNotifyShell);
+        // A link of that name from before is put back by a rollback; one in
+        // use is simply overwritten.
+        DWORD inUse = 0;
+        if (FileExists(link)) ClearForReplacement(context_, link, inUse);
         CreateLinkFile(link, description, target.Filename, target.Parameters, target.WorkingFolder, target.IconFile,
                        target.IconIndex);
         SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, Widen(link).c_str(), nullptr);

@@ -8,6 +8,8 @@
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/install/rollback_keeping.h"
+#include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
@@ -65,6 +67,7 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     const std::string valueName = run.Expand(record.ValueName);
     const std::string keyText = RegistryRootName(record.RootKey) + "\\" + subKey;
     const std::string valueText = (valueName.empty() ? std::string("(default)") : Quoted(valueName));
+    const TKeyCreation creation(record.RootKey, subKey);
     {
         UniqueHKey key;
         const LSTATUS status =
@@ -74,8 +77,10 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
             LogLine("cannot create registry key " + keyText + ": " + WindowsErrorText(status));
             throw Exception(FormatText("创建注册表出错: %s", {subKey}));
         }
+        creation.RecordCreatedKeys(context);
         const bool keep = record.ValueType != rtNone && (record.Flags & rfKeepExistingValue) &&
                           RegHasValue(key.get(), valueName);
+        if (!keep && record.ValueType != rtNone) KeepRegValueForRollback(context, record.RootKey, subKey, valueName);
         if (!keep && !WriteValue(key.get(), record, valueName, run))
             throw Exception(FormatText("写注册表出错: %s", {subKey}));
         if (record.ValueType == rtNone)
@@ -94,6 +99,16 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
         context.UndoLog.AddEntry(ekRegKeyTree, {subKey}, record.RootKey);
     } else if (record.Flags & rfUninstEmptyDefault) {
         context.UndoLog.AddEntry(ekRegDefaultValue, {subKey}, record.RootKey);
+    } else {
+        return;
+    }
+    // The key was there before: a rollback leaves it, and gives back its
+    // values by their own entries.
+    if (creation.Existed() && !context.Run.BackupFolder.empty()) {
+        const TChangeEntry& entry = context.UndoLog.Entries().back();
+        context.UndoLog.AddEntry(ekKeptBefore,
+                                 {std::to_string(entry.Kind), EntryString(entry, 0), EntryString(entry, 1)},
+                                 entry.Flags);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/install/rollback_keeping.h"
 #include "engine/common/windows_version.h"
 #include "engine/install/registry_entries.h"
 #include "engine/install/uninstall_log_file.h"
@@ -80,6 +81,8 @@ bool WriteUninstallKey(TInstallContext& context) {
     int n = 1;
     for (; SubKeyExists(parent.get(), UninstallKeyName(context, n)); ++n) {
         if (!replace) continue;
+        KeepKeyTreeForRollback(context, kHkeyLocalMachine,
+                               std::string(kUninstallParentKey) + "\\" + UninstallKeyName(context, n));
         const bool deleted = RegDeleteKeyTree(parent.get(), UninstallKeyName(context, n));
         LogLine(std::string(deleted ? "deleted" : "could not delete") + " the earlier uninstall key " +
                 Quoted(UninstallKeyName(context, n)) + ", as the setup replaces its entries");

@@ -21,7 +21,9 @@ public:
                SetupState.UserIsAdmin,
                SetupState.FilesToDeleteAtEnd,
                SetupState.DirsToRemoveAtEnd,
-               SetupState.RestartNeeded},
+               SetupState.RestartNeeded,
+               // What the installation replaces waits there for a rollback.
+               SetupState.PrivateTempFolder},
           form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }

@@ -5,6 +5,7 @@
 #include "engine/common/install_log.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
+#include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_entry_text.h"
 
 namespace qv {
@@ -41,7 +42,12 @@ void TUndoChanges::Clear() {
 }
 
 void TUndoChanges::SaveToFile(const std::string& fileName) const {
-    const std::vector<std::uint8_t> log = EncodeUninstallLog(AppName, AdminInstall, entries_);
+    // What the rollback alone needs stays out of the uninstaller's log.
+    std::vector<TChangeEntry> logged;
+    logged.reserve(entries_.size());
+    for (const TChangeEntry& entry : entries_)
+        if (!IsRollbackOnly(entry.Kind)) logged.push_back(entry);
+    const std::vector<std::uint8_t> log = EncodeUninstallLog(AppName, AdminInstall, logged);
     bool madeTheFile = false;
     try {
         WinFileOutStream file(fileName);

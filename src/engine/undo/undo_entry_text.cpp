@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/common/log_text.h"
+#include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
@@ -39,7 +40,8 @@ std::string RegistryKeyText(const TChangeEntry& entry) {
 std::string ChangeEntryText(const TChangeEntry& entry) {
     const std::string kind = ChangeKindName(entry.Kind);
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
-    switch (entry.Kind) {
+    // The kinds of a rollback lie outside the enumeration of the file.
+    switch (static_cast<unsigned>(entry.Kind)) {
     case ekFolder: return kind + " " + Quoted(text(0)) + FlagsText(entry.Flags, {{efFolderNotify, "efFolderNotify"}});
     case ekFile: {
         std::string result = kind + " " + Quoted(text(0));
@@ -60,6 +62,15 @@ std::string ChangeEntryText(const TChangeEntry& entry) {
     case ekRegKeyIfEmpty: return kind + " " + RegistryKeyText(entry);
     case ekRegValue:
         return kind + " " + RegistryKeyText(entry) + ", value " + (text(1).empty() ? "(default)" : Quoted(text(1)));
+    // Kept for a rollback only.
+    case ekRestoreFile: return "restore " + Quoted(text(0)) + " from " + Quoted(text(1));
+    case ekRemoveNewFile: return "remove the new file " + Quoted(text(0));
+    case ekRestoreRegValue:
+        return "restore " + RegistryKeyText(entry) + ", value " + (text(1).empty() ? "(default)" : Quoted(text(1))) +
+               (text(2) == "1" ? " to its earlier type " + text(3) + " and data" : ": there was none");
+    case ekRemoveNewKey: return "remove the new key " + RegistryKeyText(entry) + " when empty";
+    case ekRestoreKeyTree: return "restore the deleted key " + RegistryKeyText(entry);
+    case ekKeptBefore: return "the key of the entry before was there already: " + Quoted(text(1));
     default: return kind + FlagsText(entry.Flags, {});
     }
 }

@@ -46,6 +46,23 @@ bool HasHelpExtension(const std::string& path) {
     return dot != std::string::npos && path[dot] == '.' && SameTextAscii(path.substr(dot), ".HLP");
 }
 
+// An empty folder that something looks into at this moment (the shell
+// watching a program group) refuses to go for a short while; a folder
+// with something in it is no such case and stays at once.
+bool RemoveFolderOnceFree(const std::string& folder) {
+    constexpr int kTries = 5;
+    constexpr DWORD kPauseMs = 100;
+    for (int attempt = 1;; ++attempt) {
+        if (RemoveDirectoryW(Widen(folder).c_str())) return true;
+        const DWORD error = GetLastError();
+        if (error == ERROR_DIR_NOT_EMPTY || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            attempt == kTries)
+            return false;
+        Sleep(kPauseMs);
+        SetLastError(error);
+    }
+}
+
 }  // namespace
 
 void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
@@ -57,7 +74,7 @@ void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
     WaitForRemovedSubfolders(folder);
     // Only an empty folder goes: whatever else is in it stays, and so
     // does the folder. That is no failure.
-    if (!RemoveDirectoryW(Widen(folder).c_str())) {
+    if (!RemoveFolderOnceFree(folder)) {
         const DWORD error = GetLastError();
         if (uninstalling_ && IsWinNT() && HoldsFileAtRestart(folder)) {
             // NT removes it after the files in it, in the order given, and

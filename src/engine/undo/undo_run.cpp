@@ -3,10 +3,13 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstdlib>
+
 #include "core/errors.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
+#include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_support.h"
 
 namespace qv {
@@ -63,6 +66,13 @@ void UndoRun::Undo(const TChangeEntry& entry) {
     entryError_ = 0;
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     const std::string first = text(0);
+    if (IsRollbackOnly(entry.Kind)) {
+        // The uninstall log never holds them; a rollback puts back what they kept.
+        if (uninstalling_) return Skip("kept for a rollback only");
+        return UndoRollbackOnly(entry);
+    }
+    if (!uninstalling_ && entry.Kind >= ekRegKeyTree && entry.Kind <= ekRegValue && WasThereBefore(entry))
+        return Skip("the key was there before the installation: it stays, and its values come back by their own entries");
     switch (entry.Kind) {
     case ekFolder: UndoFolder(first, entry.Flags); break;
     case ekFile: UndoFile(first, text(1), entry.Flags); break;
@@ -82,6 +92,26 @@ void UndoRun::Undo(const TChangeEntry& entry) {
         // knows it, this one leaves it alone.
         Skip("a kind of a later version, left alone");
         break;
+    }
+}
+
+void UndoRun::UndoRollbackOnly(const TChangeEntry& entry) {
+    const auto text = [&](std::size_t index) { return EntryString(entry, index); };
+    // The kinds of a rollback lie outside the enumeration of the file.
+    switch (static_cast<unsigned>(entry.Kind)) {
+    case ekRestoreFile: RestoreFile(text(0), text(1), text(2)); break;
+    case ekRemoveNewFile: RemoveNewFile(text(0)); break;
+    case ekRestoreRegValue:
+        RestoreRegValue(entry.Flags, text(0), text(1), text(2) == "1", std::strtoul(text(3).c_str(), nullptr, 10),
+                        BytesOfHex(text(4)));
+        break;
+    case ekRemoveNewKey: RemoveNewKey(entry.Flags, text(0)); break;
+    case ekKeptBefore: NoteKeptBefore(entry); break;
+    case ekRestoreKeyTree:
+        if (!WriteKeyTree(RootKeyOfEntry(entry.Flags), text(0), text(1)))
+            throw Exception("不能恢复注册表键 " + RegistryRootName(entry.Flags) + "\\" + text(0));
+        break;
+    default: Skip("a kind of a later version, left alone"); break;
     }
 }
 

@@ -71,6 +71,15 @@ private:
     void UndoRegDefaultValue(std::uint32_t root, const std::string& subKey);
     // ekRegKeyIfEmpty with no value name, ekRegValue with one.
     void UndoRegValue(std::uint32_t root, const std::string& subKey, const std::string* valueName);
+    // The entries only a rollback knows (rollback_entries.h).
+    void UndoRollbackOnly(const TChangeEntry& entry);
+    void RestoreFile(const std::string& path, const std::string& backup, const std::string& facts);
+    void RemoveNewFile(const std::string& path);
+    void RestoreRegValue(std::uint32_t root, const std::string& subKey, const std::string& name, bool existed,
+                         unsigned long type, const std::string& data);
+    void RemoveNewKey(std::uint32_t root, const std::string& subKey);
+    void NoteKeptBefore(const TChangeEntry& marker);
+    bool WasThereBefore(const TChangeEntry& entry) const;
 
     const bool uninstalling_;
     bool result_ = true;
@@ -81,6 +90,13 @@ private:
     // Uninstalling: the files and folders that go at the next restart.
     std::vector<std::string> atRestart_;
     std::vector<std::string> recordedFolders_;
+    // Registry entries whose keys existed before the installation.
+    struct KeptEntry {
+        TChangeKind Kind;
+        std::uint32_t Flags;
+        std::string First, Second;
+    };
+    std::vector<KeptEntry> keptBefore_;
     TSimpleStringList removedFolders_;
     TSimpleStringList foldersToRefresh_;
     ProgmanItemRemover progman_;

@@ -367,5 +367,40 @@ TEST_F(UninstallRun, AProgramStillRunningIsDeletedAtTheRestart) {
     RegDeleteValueW(key.get(), L"PendingFileRenameOperations");
 }
 
+// Not the uninstaller's, but judged the same way: an upgrade that fails
+// gives back everything the earlier installation had, byte for byte.
+TEST_F(UninstallRun, AFailedUpgradeGivesBackEverythingTheEarlierInstallationHad) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string installed = Machine();
+
+    // The next version: other contents, values and an INI text, and a last
+    // file whose data is damaged, so that the upgrade fails at its end.
+    const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
+    const TFileRec carried = data_.FileRecords[0];
+    data_.FileRecords.clear();
+    data_.FileLocationRecords.clear();
+    test::AddPayloadFiles(data_, folder_.path(),
+                          {{"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)},
+                           {"{app}\\程序.exe", test::PatternedContent(120000, 15)},
+                           {"{app}\\数据\\a.dat", test::PatternedContent(7000, 19)},
+                           {"{cf}\\" + sharedFolderName_ + "\\共享.dll", test::PatternedContent(3500, 16)},
+                           {"{app}\\最后.dat", test::PatternedContent(1000, 17)}});
+    data_.FileRecords[0] = TFileRec{carried.DestPath, data_.FileRecords[0].FileTime, carried.FileVersionMS,
+                                    carried.FileVersionLS, data_.FileRecords[0].OriginalSize,
+                                    data_.FileRecords[0].CompressedSize, data_.FileRecords[0].Adler32,
+                                    carried.ReplaceMode, carried.FileFlags, carried.VersionFlags};
+    data_.FileRecords[3].FileFlags = ffShared;
+    data_.FileRecords[4].Adler32 ^= 1;
+    data_.IniRecords[0].Value = "{app}\\第二版";
+    data_.RegistryRecords[0].ValueString = "第二版";
+    data_.RegistryRecords[1].ValueDWord = 8;
+    test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+
+    EXPECT_EQ(Install(app_), exit_code::FatalError);
+    EXPECT_NE(installLog_.find("moved the existing file"), std::string::npos) << installLog_;
+    EXPECT_EQ(Machine(), installed) << installLog_;
+    EXPECT_EQ(test::ListFolder(temp_.path(), "qv-*.tmp"), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace qv

@@ -1,0 +1,58 @@
+// Entries that only a rollback knows: what the installation replaced or
+// overwrote, kept so that a failed or cancelled installation puts it back.
+// They live in the undo list among the others, in the order of the changes,
+// and never reach the uninstall log (SaveToFile leaves them out): the
+// uninstaller removes the installation, it does not bring back what the
+// installation replaced.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "core/uninstall/uninstall_log.h"
+
+namespace qv {
+
+// A file the installation replaced, moved or copied aside:
+//   path; backup; "attributes creation-time write-time" (hexadecimal)
+inline constexpr TChangeKind ekRestoreFile = static_cast<TChangeKind>(0x80);
+// A file the installation made where there was none (an INI file):
+//   path
+inline constexpr TChangeKind ekRemoveNewFile = static_cast<TChangeKind>(0x81);
+// A registry value before the installation wrote it; Flags = root key:
+//   subkey; value name; "1" it existed, "0" it did not; type; data (hexadecimal)
+inline constexpr TChangeKind ekRestoreRegValue = static_cast<TChangeKind>(0x82);
+// A registry key the installation created; Flags = root key. Removed when
+// the rollback leaves nothing in it:
+//   subkey
+inline constexpr TChangeKind ekRemoveNewKey = static_cast<TChangeKind>(0x83);
+// The registry entry just before it concerns a key that existed before the
+// installation: its rollback is left out (its values come back by their
+// own entries), so that the rollback removes nothing that was there.
+// Flags = the entry's flags:
+//   the entry's kind (decimal); its string 0; its string 1
+inline constexpr TChangeKind ekKeptBefore = static_cast<TChangeKind>(0x84);
+
+// A registry key tree the installation deleted (earlier uninstall keys it
+// replaces); Flags = root key:
+//   subkey; the tree as KeyTreeText holds it
+inline constexpr TChangeKind ekRestoreKeyTree = static_cast<TChangeKind>(0x85);
+
+inline bool IsRollbackOnly(TChangeKind kind) { return kind >= ekRestoreFile && kind <= ekRestoreKeyTree; }
+
+// Lower-case hexadecimal of `bytes`, and back ("" for text that is not).
+std::string HexOfBytes(const std::string& bytes);
+std::string BytesOfHex(const std::string& hex);
+
+// A key with its values and subkeys as text, one line each: "K <path>" for
+// a key (relative to the tree's root, "" for the root itself), then its
+// values as "V <name> <type> <data>", all but the type in hexadecimal. Empty
+// when the key does not open.
+std::string KeyTreeText(HKEY root, const std::string& subKey);
+// Creates the tree of KeyTreeText again below `subKey`. False when a key or
+// value cannot be written.
+bool WriteKeyTree(HKEY root, const std::string& subKey, const std::string& text);
+
+}  // namespace qv

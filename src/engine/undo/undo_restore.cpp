@@ -1,0 +1,151 @@
+// Undoing the entries only a rollback knows: putting back what the
+// installation replaced, overwrote or created.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/errors.h"
+#include "engine/common/format_text.h"
+#include "engine/common/log_text.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/undo/rollback_entries.h"
+#include "engine/undo/undo_run.h"
+#include "engine/undo/undo_support.h"
+
+namespace qv {
+
+std::string HexOfBytes(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) hex += digits[c >> 4], hex += digits[c & 15];
+    return hex;
+}
+
+std::string BytesOfHex(const std::string& hex) {
+    const auto value = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        const int high = value(hex[i]), low = value(hex[i + 1]);
+        if (high < 0 || low < 0) return {};
+        bytes += static_cast<char>(high * 16 + low);
+    }
+    return bytes;
+}
+
+namespace {
+
+FILETIME FileTimeOf(unsigned long long value) {
+    return {static_cast<DWORD>(value & 0xFFFFFFFFu), static_cast<DWORD>(value >> 32)};
+}
+
+}  // namespace
+
+void UndoRun::RestoreFile(const std::string& path, const std::string& backup, const std::string& facts) {
+    RequireFullPath(path);
+    RequireFullPath(backup);
+    if (!FileExists(backup)) {
+        // Without its backup nothing can be put back: the user hears of it.
+        throw Exception(FormatText("不能恢复被替换的文件 %s：备份 %s 不见了", {path, backup}));
+    }
+    const std::wstring widePath = Widen(path);
+    // The installation's file may be read-only by now; it goes either way.
+    SetFileAttributesW(widePath.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (!MoveFileExW(Widen(backup).c_str(), widePath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        const DWORD error = GetLastError();
+        Fail("cannot put back " + Quoted(path) + " from " + Quoted(backup) + ": " + WindowsErrorText(error), error);
+        throw Exception(FormatText("不能恢复被替换的文件 %s（代码 %d）", {path, static_cast<long>(error)}));
+    }
+    // A copy (the backup on another drive) carries neither the times nor
+    // all attributes of the original.
+    unsigned long attributes = 0;
+    unsigned long long created = 0, written = 0;
+    if (std::sscanf(facts.c_str(), "%lx %llx %llx", &attributes, &created, &written) == 3) {
+        const UniqueHFile file(CreateFileW(widePath.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) {
+            const FILETIME creation = FileTimeOf(created), lastWrite = FileTimeOf(written);
+            SetFileTime(file.get(), &creation, nullptr, &lastWrite);
+        }
+        SetFileAttributesW(widePath.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+void UndoRun::RemoveNewFile(const std::string& path) {
+    RequireFullPath(path);
+    if (!FileExists(path)) return Skip("the file is gone already");
+    // The profile functions may keep it in a cache and write it again later.
+    WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
+    if (!DeleteFileW(Widen(path).c_str())) {
+        const DWORD error = GetLastError();
+        Fail("cannot delete " + Quoted(path) + ", which the installation made: " + WindowsErrorText(error), error);
+    }
+}
+
+void UndoRun::RestoreRegValue(std::uint32_t rootValue, const std::string& subKey, const std::string& name,
+                              bool existed, DWORD type, const std::string& data) {
+    const HKEY root = RootKeyOfEntry(rootValue);
+    const std::wstring wideName = Widen(name);
+    const wchar_t* valueName = name.empty() ? nullptr : wideName.c_str();
+    UniqueHKey key;
+    if (!existed) {
+        if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, key.put()) !=
+            ERROR_SUCCESS)
+            return Skip("the key is gone already");
+        if (!RegHasValue(key.get(), name)) return Skip("the value is gone already");
+        const LSTATUS status = RegDeleteValueW(key.get(), valueName);
+        if (status != ERROR_SUCCESS) Fail("the value cannot be deleted: " + WindowsErrorText(status), status);
+        return;
+    }
+    LSTATUS status = RegCreateKeyExW(root, Widen(subKey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                                     nullptr);
+    if (status == ERROR_SUCCESS)
+        status = RegSetValueExW(key.get(), valueName, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                                static_cast<DWORD>(data.size()));
+    if (status != ERROR_SUCCESS) {
+        Fail("the earlier value cannot be written back: " + WindowsErrorText(status), status);
+        throw Exception(FormatText("不能恢复注册表值 %s\\%s（代码 %d）",
+                                   {RegistryRootName(rootValue) + "\\" + subKey, name, static_cast<long>(status)}));
+    }
+}
+
+void UndoRun::RemoveNewKey(std::uint32_t rootValue, const std::string& subKey) {
+    const HKEY root = RootKeyOfEntry(rootValue);
+    DWORD subKeys = 0, values = 0;
+    {
+        UniqueHKey key;
+        if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+            return Skip("the key is gone already");
+        const LSTATUS status = RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                                &values, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS) return Fail("the key cannot be examined: " + WindowsErrorText(status), status);
+    }
+    // Something else was put there meanwhile: it stays, with its key.
+    if (subKeys != 0 || values != 0) return Skip("the key the installation made holds something else now");
+    if (!RegDeleteKeyTree(root, subKey)) Fail("the key the installation made cannot be deleted");
+}
+
+void UndoRun::NoteKeptBefore(const TChangeEntry& marker) {
+    TChangeEntry kept;
+    kept.Kind = static_cast<TChangeKind>(std::atoi(EntryString(marker, 0).c_str()));
+    kept.Flags = marker.Flags;
+    keptBefore_.push_back({kept.Kind, kept.Flags, EntryString(marker, 1), EntryString(marker, 2)});
+}
+
+bool UndoRun::WasThereBefore(const TChangeEntry& entry) const {
+    for (const KeptEntry& kept : keptBefore_)
+        if (kept.Kind == entry.Kind && kept.Flags == entry.Flags && kept.First == EntryString(entry, 0) &&
+            kept.Second == EntryString(entry, 1))
+            return true;
+    return false;
+}
+
+}  // namespace qv
