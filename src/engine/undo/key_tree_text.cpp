@@ -14,7 +14,8 @@ namespace {
 std::string Utf8Hex(const std::wstring& text) { return HexOfBytes(Narrow(text)); }
 
 void AddKey(HKEY key, const std::string& path, std::string& text) {
-    text += "K " + HexOfBytes(path) + "\n";
+    // Each field starts with "=", so that an empty one is still a field.
+    text += "K =" + HexOfBytes(path) + "\n";
     for (DWORD i = 0;; ++i) {
         std::wstring name(16384, L'\0');
         DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, size = 0;
@@ -24,7 +25,7 @@ void AddKey(HKEY key, const std::string& path, std::string& text) {
         RegEnumValueW(key, i, name.data(), &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
         name.resize(nameLength);
         data.resize(size);
-        text += "V " + Utf8Hex(name) + " " + std::to_string(type) + " " + HexOfBytes(data) + "\n";
+        text += "V =" + Utf8Hex(name) + " " + std::to_string(type) + " =" + HexOfBytes(data) + "\n";
     }
     std::vector<std::wstring> subKeys;
     for (DWORD i = 0;; ++i) {
@@ -59,6 +60,8 @@ bool WriteKeyTree(HKEY root, const std::string& subKey, const std::string& text)
         std::istringstream fields(line);
         std::string tag, first, type, data;
         fields >> tag >> first;
+        if (first.empty() || first[0] != '=') continue;
+        first.erase(0, 1);
         if (tag == "K") {
             const std::string relative = BytesOfHex(first);
             const std::string path = relative.empty() ? subKey : subKey + "\\" + relative;
@@ -67,6 +70,8 @@ bool WriteKeyTree(HKEY root, const std::string& subKey, const std::string& text)
                                  nullptr) == ERROR_SUCCESS && ok;
         } else if (tag == "V" && key) {
             fields >> type >> data;
+            if (data.empty() || data[0] != '=') continue;
+            data.erase(0, 1);
             const std::wstring name = Widen(BytesOfHex(first));
             const std::string bytes = BytesOfHex(data);
             ok = RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, std::stoul(type),

@@ -46,9 +46,9 @@ inline bool IsRollbackOnly(TChangeKind kind) { return kind >= ekRestoreFile && k
 std::string HexOfBytes(const std::string& bytes);
 std::string BytesOfHex(const std::string& hex);
 
-// A key with its values and subkeys as text, one line each: "K <path>" for
+// A key with its values and subkeys as text, one line each: "K =<path>" for
 // a key (relative to the tree's root, "" for the root itself), then its
-// values as "V <name> <type> <data>", all but the type in hexadecimal. Empty
+// values as "V =<name> <type> =<data>", all but the type in hexadecimal. Empty
 // when the key does not open.
 std::string KeyTreeText(HKEY root, const std::string& subKey);
 // Creates the tree of KeyTreeText again below `subKey`. False when a key or

@@ -59,7 +59,6 @@ bool RemoveFolderOnceFree(const std::string& folder) {
             attempt == kTries)
             return false;
         Sleep(kPauseMs);
-        SetLastError(error);
     }
 }
 
