@@ -11,6 +11,7 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/common/full_path.h"
+#include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
@@ -39,7 +40,9 @@ void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& 
         dirsToRemoveAtEnd.push_back(folder);
         LogLine("created folder " + Quoted(folder) + ", removed again when setup ends");
     } else if (flags & cfNoUninstall) {
-        LogLine("created folder " + Quoted(folder) + ", not recorded for undo");
+        // The uninstaller leaves it; a rollback still takes it away.
+        LogLine("created folder " + Quoted(folder) + ", not recorded for the uninstaller");
+        undoLog.AddEntry(ekRemoveNewFolder, {folder}, 0);
     } else {
         LogLine("created folder " + Quoted(folder));
         undoLog.AddEntry(ekFolder, {folder}, (flags & cfNotifyShell) ? std::uint32_t{efFolderNotify} : 0u);

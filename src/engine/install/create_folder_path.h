@@ -13,14 +13,15 @@ namespace qv {
 
 // What CreateFolderPath does with each folder it creates.
 enum TCreateFolderFlag : std::uint8_t {
-    cfNoUninstall = 1,  // record nothing in the undo log
+    cfNoUninstall = 1,  // not recorded for the uninstaller, only for a rollback
     cfRemoveAtEnd = 2,  // removed when the program ends, instead of by the undo log
     cfNotifyShell = 4,  // the shell hears of it (a folder of shell links)
 };
 
 // Creates `dir` and each of its missing parents, parents first. Each folder
-// created goes to `dirsToRemoveAtEnd` (cfRemoveAtEnd), or else, unless
-// cfNoUninstall is set, into `undoLog` as ekFolder. Raises
+// created goes to `dirsToRemoveAtEnd` (cfRemoveAtEnd), or else into
+// `undoLog`: as ekFolder, or with cfNoUninstall as an entry that only a
+// rollback acts on. Raises
 // Exception("设置程序不能创建文件夹 \"<folder>\"") for the first folder that
 // cannot be created; the folders made before it stay recorded.
 void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& undoLog,

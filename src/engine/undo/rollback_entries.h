@@ -40,7 +40,12 @@ inline constexpr TChangeKind ekKeptBefore = static_cast<TChangeKind>(0x84);
 //   subkey; the tree as KeyTreeText holds it
 inline constexpr TChangeKind ekRestoreKeyTree = static_cast<TChangeKind>(0x85);
 
-inline bool IsRollbackOnly(TChangeKind kind) { return kind >= ekRestoreFile && kind <= ekRestoreKeyTree; }
+// A folder the installation made that the uninstaller leaves (a file's
+// folder, a folder marked so), removed by a rollback when empty:
+//   folder
+inline constexpr TChangeKind ekRemoveNewFolder = static_cast<TChangeKind>(0x86);
+
+inline bool IsRollbackOnly(TChangeKind kind) { return kind >= ekRestoreFile && kind <= ekRemoveNewFolder; }
 
 // Lower-case hexadecimal of `bytes`, and back ("" for text that is not).
 std::string HexOfBytes(const std::string& bytes);

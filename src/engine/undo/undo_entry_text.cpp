@@ -69,6 +69,7 @@ std::string ChangeEntryText(const TChangeEntry& entry) {
         return "restore " + RegistryKeyText(entry) + ", value " + (text(1).empty() ? "(default)" : Quoted(text(1))) +
                (text(2) == "1" ? " to its earlier type " + text(3) + " and data" : ": there was none");
     case ekRemoveNewKey: return "remove the new key " + RegistryKeyText(entry) + " when empty";
+    case ekRemoveNewFolder: return "remove the new folder " + Quoted(text(0)) + " when empty";
     case ekRestoreKeyTree: return "restore the deleted key " + RegistryKeyText(entry);
     case ekKeptBefore: return "the key of the entry before was there already: " + Quoted(text(1));
     default: return kind + FlagsText(entry.Flags, {});

@@ -107,6 +107,7 @@ void UndoRun::UndoRollbackOnly(const TChangeEntry& entry) {
         break;
     case ekRemoveNewKey: RemoveNewKey(entry.Flags, text(0)); break;
     case ekKeptBefore: NoteKeptBefore(entry); break;
+    case ekRemoveNewFolder: UndoFolder(text(0), 0); break;
     case ekRestoreKeyTree:
         if (!WriteKeyTree(RootKeyOfEntry(entry.Flags), text(0), text(1)))
             throw Exception("不能恢复注册表键 " + RegistryRootName(entry.Flags) + "\\" + text(0));

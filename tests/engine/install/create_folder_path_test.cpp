@@ -6,6 +6,7 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/install/create_folder_path.h"
+#include "engine/undo/rollback_entries.h"
 #include "testkit/scratch.h"
 
 namespace qv {
@@ -53,8 +54,13 @@ TEST(CreateFolderPath, TheFlagsChooseWhereTheFoldersAreRecorded) {
     std::vector<std::string> removeAtEnd;
     CreateFolderPath(scratch.file("quiet\\inner"), cfNoUninstall, undo, removeAtEnd);
     EXPECT_TRUE(FolderExists(scratch.file("quiet\\inner")));
-    EXPECT_TRUE(undo.Empty());
+    // For a rollback only: the uninstall log never holds them.
+    ASSERT_EQ(undo.Entries().size(), 2u);
+    EXPECT_EQ(undo.Entries()[1].Kind, ekRemoveNewFolder);
+    EXPECT_EQ(EntryString(undo.Entries()[1], 0), scratch.file("quiet\\inner"));
     EXPECT_TRUE(removeAtEnd.empty());
+    EXPECT_TRUE(undo.UndoAll(false));
+    EXPECT_FALSE(FolderExists(scratch.file("quiet")));
 
     CreateFolderPath(scratch.file("later\\inner"), cfRemoveAtEnd, undo, removeAtEnd);
     EXPECT_TRUE(undo.Empty());

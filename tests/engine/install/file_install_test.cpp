@@ -15,6 +15,7 @@
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/instfunc/shared_file_count.h"
+#include "engine/undo/rollback_entries.h"
 #include "install_bench.h"
 
 namespace qv {
@@ -155,9 +156,15 @@ TEST(InstallFiles, NewFilesGetTheirFoldersTheirTimesAndOneEntryEach) {
     EXPECT_TRUE(test::ReadFileBytes(empty).empty());
     for (const std::string& file : {readme, big, empty})
         EXPECT_EQ(test::AsNumber(test::LastWriteTime(file)), test::AsNumber(test::UtcOfLocal(test::BenchFileTime())));
-    // The folders the files needed are not undone: the entries name files only.
-    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, readme, "", 0}, {ekFile, big, "", 0},
-                                                         {ekFile, empty, "", 0}}));
+    // The folders the files needed are the rollback's alone: the uninstaller
+    // leaves them.
+    const std::string made = bench.AppFile("新 目录");
+    EXPECT_EQ(EntriesOf(bench.undo),
+              (std::vector<Entry>{{ekFile, readme, "", 0},
+                                  {ekRemoveNewFolder, made, "", 0},
+                                  {ekRemoveNewFolder, made + "\\deeper", "", 0},
+                                  {ekFile, big, "", 0},
+                                  {ekFile, empty, "", 0}}));
     EXPECT_EQ(bench.progress.filenames, (std::vector<std::string>{readme, big, empty}));
     EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
     // The gauge moves as the data is read, never by more than a piece between pumps.
