@@ -5,8 +5,10 @@
 #include <cstdio>
 
 #include "core/text/path_strings.h"
+#include "engine/common/process_command_line.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/common/windows_version.h"
 
 namespace qv {
 
@@ -85,6 +87,22 @@ std::string DefaultInstallLogPath(const std::string& folder, const std::string& 
     std::snprintf(when, sizeof when, " %04u-%02u-%02u %02u-%02u-%02u.txt", t.wYear, t.wMonth, t.wDay, t.wHour,
                   t.wMinute, t.wSecond);
     return AppendBackslash(folder) + title + when;
+}
+
+bool StartRunLog(std::string& path, const std::string& title, const std::string& heading, const std::string& mode) {
+    if (path.empty()) {
+        wchar_t temp[MAX_PATH + 1] = {};
+        GetTempPathW(MAX_PATH + 1, temp);
+        path = DefaultInstallLogPath(Narrow(temp), title);
+    }
+    if (!OpenInstallLog(path)) return false;
+    LogLine(heading);
+    LogLine("Command line: " + CommandLineTail());
+    const WindowsVersion v = GetWindowsVersion();
+    LogLine("Windows " + std::to_string(v.Major()) + "." + std::to_string(v.Minor()) +
+            (v.PlatformId == kPlatformWin32NT ? " (NT)" : ""));
+    LogLine("Mode: " + mode);
+    return true;
 }
 
 }  // namespace qv

@@ -28,4 +28,10 @@ void LogLine(const std::string& text);
 // uninstaller's title is "QV Uninstall Log").
 std::string DefaultInstallLogPath(const std::string& folder, const std::string& title = "QV Setup Log");
 
+// The log of a run's /LOG: opens `path` (empty: DefaultInstallLogPath with
+// `title` in the temporary folder, and `path` becomes that name) and
+// writes the first lines: `heading`, the command line, the Windows version
+// and `mode`. False when the file cannot be created.
+bool StartRunLog(std::string& path, const std::string& title, const std::string& heading, const std::string& mode);
+
 }  // namespace qv

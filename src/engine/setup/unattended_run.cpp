@@ -41,26 +41,17 @@ void StartUnattendedRun(const std::vector<std::string>& params) {
     }
     if (!SetupState.LogRequested) return;
     std::string path = SetupState.LogFileName;
-    if (path.empty()) {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path = DefaultInstallLogPath(Narrow(temp));
-    }
-    if (!OpenInstallLog(path)) {
+    const std::string mode =
+        std::string(SetupState.VerySilent ? "very silent" : SetupState.Silent ? "silent" : "wizard") +
+        (SetupState.SuppressMsgBoxes ? ", questions answered by the unattended table" : "") +
+        (SetupState.NoRestart ? ", never restart" : "");
+    if (!StartRunLog(path, "QV Setup Log", "QV Setup 1.0 installation log", mode)) {
         // The installation goes on without its log; a person is told.
         if (!SetupState.SuppressMsgBoxes && !SetupState.VerySilent)
             AppMsgBoxFmt("不能建立安装日志文件：\r\n%s\r\n\r\n安装将继续进行，但不记录日志。", {path}, "", mbtError,
                          MB_OK);
         return;
     }
-    LogLine("QV Setup 1.0 installation log");
-    LogLine("Command line: " + CommandLineTail());
-    const WindowsVersion v = GetWindowsVersion();
-    LogLine("Windows " + std::to_string(v.Major()) + "." + std::to_string(v.Minor()) +
-            (v.PlatformId == kPlatformWin32NT ? " (NT)" : ""));
-    LogLine(std::string("Mode: ") + (SetupState.VerySilent ? "very silent" : SetupState.Silent ? "silent" : "wizard") +
-            (SetupState.SuppressMsgBoxes ? ", questions answered by the unattended table" : "") +
-            (SetupState.NoRestart ? ", never restart" : ""));
     (void)params;
 }
 

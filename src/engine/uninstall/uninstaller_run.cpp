@@ -18,12 +18,10 @@
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
-#include "engine/common/process_command_line.h"
 #include "engine/common/system_error_text.h"
 #include "engine/common/unattended.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
-#include "engine/common/windows_version.h"
 #include "engine/controls/app_errors.h"
 #include "engine/instfunc/com_for_process.h"
 #include "engine/undo/undo_changes.h"
@@ -48,24 +46,15 @@ void ShowError(const std::string& text) { AppMsgBox(text, kCaption, mbtError, MB
 void StartLog(const UninstallerOptions& options) {
     if (!options.LogRequested) return;
     std::string path = options.LogFileName;
-    if (path.empty()) {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path = DefaultInstallLogPath(Narrow(temp), "QV Uninstall Log");
-    }
-    if (!OpenInstallLog(path)) {
+    const std::string mode =
+        std::string(options.VerySilent ? "very silent" : options.Silent ? "silent" : "interactive") +
+        (options.SuppressMsgBoxes ? ", questions answered by the unattended table" : "");
+    if (!StartRunLog(path, "QV Uninstall Log", "QV Setup 1.0 uninstall log", mode)) {
         // The uninstall goes on without its log; a person is told.
         if (!options.SuppressMsgBoxes && !options.VerySilent)
             ShowError(FormatText("不能建立反安装日志文件：\r\n%s\r\n\r\n反安装将继续进行，但不记录日志。", {path}));
         return;
     }
-    LogLine("QV Setup 1.0 uninstall log");
-    LogLine("Command line: " + CommandLineTail());
-    const WindowsVersion v = GetWindowsVersion();
-    LogLine("Windows " + std::to_string(v.Major()) + "." + std::to_string(v.Minor()) +
-            (v.PlatformId == kPlatformWin32NT ? " (NT)" : ""));
-    LogLine(std::string("Mode: ") + (options.VerySilent ? "very silent" : options.Silent ? "silent" : "interactive") +
-            (options.SuppressMsgBoxes ? ", questions answered by the unattended table" : ""));
 }
 
 // The whole uninstall log, or nothing: a log that is missing, unreadable,

@@ -64,11 +64,7 @@ void NextTo(const test::WizardDriver& wizard, const std::string& caption) {
     if (!wizard.WaitForCaption(caption, 60000)) Fail("expected the page \"" + caption + "\", at \"" + wizard.Caption() + "\"");
 }
 
-std::string ShellFolder(int csidl) {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
-    return Narrow(folder);
-}
+using test::ShellFolder;
 
 std::string RegistryValues(HKEY root, const std::string& key) {
     HKEY k = nullptr;

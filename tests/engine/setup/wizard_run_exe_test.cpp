@@ -24,11 +24,7 @@ namespace {
 
 using P = test::WizardPlaces;
 
-std::string ShellFolder(int csidl) {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
-    return Narrow(folder);
-}
+using test::ShellFolder;
 
 // A drive letter that names no drive here.
 char MissingDrive() {

@@ -21,11 +21,7 @@
 namespace qv {
 namespace {
 
-std::string ShellFolder(int csidl) {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
-    return Narrow(folder);
-}
+using test::ShellFolder;
 
 std::string WindowsFolderPath() {
     wchar_t folder[MAX_PATH] = {};
@@ -239,7 +235,7 @@ TEST_F(UninstallRun, AnUnattendedUninstallLeavesTheMachineAsBeforeTheInstallatio
     EXPECT_EQ(SharedCount(), "none");
     DeleteFileW(Widen(SharedFile()).c_str());
     RemoveDirectoryW(Widen(SharedFolder()).c_str());
-    for (const std::string& line : {"Application: 反安装测试", "uninstall: undoing the entries", "deleted the uninstall log",
+    for (const char* line : {"Application: 反安装测试", "uninstall: undoing the entries", "deleted the uninstall log",
                                     "Exit code 0"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 

@@ -1,5 +1,7 @@
 #include "testkit/scratch.h"
 
+#include <shlobj.h>
+
 #include <random>
 #include <stdexcept>
 
@@ -67,6 +69,12 @@ std::string ProgramFolder() {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     return StripBackslash(ExtractFileDir(Narrow(path, n)));
+}
+
+std::string ShellFolder(int csidl) {
+    wchar_t folder[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
+    return Narrow(folder);
 }
 
 }  // namespace qv::test

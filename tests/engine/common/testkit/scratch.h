@@ -46,5 +46,7 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
 // The folder of this test program (where every built program lies).
 std::string ProgramFolder();
+// A folder of the shell by its CSIDL (the Start Menu's programs, ...).
+std::string ShellFolder(int csidl);
 
 }  // namespace qv::test
