@@ -62,3 +62,35 @@ TEST(UninstallReport, LongListsAreCutWithTheNumberOfTheRest) {
 
 }  // namespace
 }  // namespace qv
+
+#include <cstdlib>
+
+#include "engine/controls/window.h"
+#include "engine/uninstall/uninstall_form.h"
+
+namespace qv {
+namespace {
+
+// The progress window as the uninstaller shows it: its caption and text,
+// the gauge over the steps, and no way to close it before the end.
+TEST(UninstallForm, ShowsTheApplicationAndCountsTheSteps) {
+    const auto form = MakeOwned<TUninstallForm>("你好", 4);
+    form->Show();
+    EXPECT_EQ(form->Text(), "反安装");
+    EXPECT_EQ(form->StatusLabel.Text(), "正在删除“你好”，请稍候...");
+    EXPECT_EQ(form->ProgressGauge.MaxValue(), 4);
+    form->Step("C:\\Program Files\\你好\\hello.exe");
+    form->Step("C:\\Program Files\\你好\\readme.txt");
+    EXPECT_EQ(form->ProgressGauge.Progress(), 2);
+    EXPECT_EQ(form->ItemLabel.Text(), "C:\\Program Files\\你好\\readme.txt");
+    // For a screenshot: QV_SHOW_MS keeps the window up that long.
+    if (const char* ms = std::getenv("QV_SHOW_MS")) {
+        for (int waited = 0; waited < std::atoi(ms); waited += 50) form->Step(form->ItemLabel.Text()), Sleep(50);
+    }
+    SendMessageW(form->Handle(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindowVisible(form->Handle())) << "it stays until the run has finished";
+    form->Finish();
+}
+
+}  // namespace
+}  // namespace qv
