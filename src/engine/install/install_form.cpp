@@ -7,6 +7,7 @@
 #include "engine/common/app_forms.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/confirm_exit.h"
+#include "engine/common/fault_injection.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/unattended.h"
@@ -93,6 +94,11 @@ void TInstallForm::SetPosition(std::int64_t position) {
 }
 
 void TInstallForm::PumpMessagesCheckCancel() {
+    if (FaultStrikesAtPump()) {
+        // A test's plan: as if the user had just confirmed Cancel.
+        LogLine("cancel confirmed at pump " + std::to_string(PumpsCounted()) + ", as the test planned");
+        CancelRequested = true;
+    }
     if (CancelRequested) throw EAbort();
     if (!ProcessMessages()) {
         // The application is closing (WM_QUIT, posted again for the outer

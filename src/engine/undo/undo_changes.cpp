@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "core/errors.h"
+#include "engine/common/fault_injection.h"
 #include "engine/common/install_log.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
@@ -18,6 +20,14 @@ void LogRecorded(const std::vector<TChangeEntry>& entries) {
     LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()));
 }
 
+// A test's plan may fail the run here. The entry is in the list by now, so
+// the change just made is rolled back with the others.
+void FailWhenPlanned() {
+    if (!FaultStrikesAtChange()) return;
+    throw Exception("Injected fault: change " + std::to_string(ChangesCounted()) +
+                    " of the run fails, as the test planned");
+}
+
 }  // namespace
 
 void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::uint32_t flags) {
@@ -27,11 +37,13 @@ void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::u
     entry.StringData = data;
     entries_.push_back(std::move(entry));
     LogRecorded(entries_);
+    FailWhenPlanned();
 }
 
 void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags) {
     entries_.push_back(TChangeEntry::Make(kind, strings, flags));
     LogRecorded(entries_);
+    FailWhenPlanned();
 }
 
 void TUndoChanges::Clear() {

@@ -40,6 +40,8 @@ public:
     // Appends an entry of `strings` in the order of the kind (see TChangeKind).
     // Raises Exception when a known kind gets another number of strings or
     // a string holds a zero byte: the entry would name other paths.
+    // Both count the change for a test's fault plan (fault_injection.h),
+    // which may raise Exception once the entry is appended.
     void AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags);
     // Forgets every entry, the application name and AdminInstall.
     void Clear();
