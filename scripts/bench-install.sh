@@ -9,7 +9,7 @@ set -eu
 win64=$(cd "$1" && pwd)
 setup=$(cd "$2" && pwd)
 bytes=$3
-export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
 cp "$win64/bin/Setup.exe" "$setup/"

@@ -2,7 +2,7 @@
 # Creates the private Wine prefix once; later calls return at once.
 set -euo pipefail
 prefix=$1
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -f "$prefix/.qv-ready" ] && exit 0
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"

@@ -6,6 +6,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 : "${QV_WINEPREFIX:?QV_WINEPREFIX must name the private Wine prefix}"
 export WINEPREFIX="$QV_WINEPREFIX"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 exec wine "$@"

@@ -90,26 +90,25 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
         else
             LogLine("wrote registry value " + keyText + " " + valueText + " = " + ValueText(record, run));
     }
+    TChangeKind kind;
+    std::vector<std::string> strings{subKey};
     if (record.Flags & rfUninstDeleteValue) {
-        if (record.ValueType == rtNone)
-            context.UndoLog.AddEntry(ekRegKeyIfEmpty, {subKey}, record.RootKey);
-        else
-            context.UndoLog.AddEntry(ekRegValue, {subKey, valueName}, record.RootKey);
+        kind = record.ValueType == rtNone ? ekRegKeyIfEmpty : ekRegValue;
+        if (kind == ekRegValue) strings.push_back(valueName);
     } else if (record.Flags & rfUninstDeleteKey) {
-        context.UndoLog.AddEntry(ekRegKeyTree, {subKey}, record.RootKey);
+        kind = ekRegKeyTree;
     } else if (record.Flags & rfUninstEmptyDefault) {
-        context.UndoLog.AddEntry(ekRegDefaultValue, {subKey}, record.RootKey);
+        kind = ekRegDefaultValue;
     } else {
         return;
     }
     // The key was there before: a rollback leaves it, and gives back its
-    // values by their own entries.
-    if (creation.Existed() && !context.Run.BackupFolder.empty()) {
-        const TChangeEntry& entry = context.UndoLog.Entries().back();
-        context.UndoLog.AddEntry(ekKeptBefore,
-                                 {std::to_string(entry.Kind), EntryString(entry, 0), EntryString(entry, 1)},
-                                 entry.Flags);
-    }
+    // values by their own entries. Said first, so that a failure right
+    // after the entry finds it already said.
+    if (creation.Existed() && !context.Run.BackupFolder.empty())
+        context.UndoLog.AddEntry(ekKeptBefore, {std::to_string(kind), subKey, strings.size() > 1 ? strings[1] : ""},
+                                 record.RootKey);
+    context.UndoLog.AddEntry(kind, strings, record.RootKey);
 }
 
 }  // namespace

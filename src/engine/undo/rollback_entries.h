@@ -28,10 +28,10 @@ inline constexpr TChangeKind ekRestoreRegValue = static_cast<TChangeKind>(0x82);
 // the rollback leaves nothing in it:
 //   subkey
 inline constexpr TChangeKind ekRemoveNewKey = static_cast<TChangeKind>(0x83);
-// The registry entry just before it concerns a key that existed before the
+// The registry entry recorded next concerns a key that existed before the
 // installation: its rollback is left out (its values come back by their
-// own entries), so that the rollback removes nothing that was there.
-// Flags = the entry's flags:
+// own entries), so that the rollback removes nothing that was there. Read
+// before the rollback starts, whatever the order. Flags = the entry's flags:
 //   the entry's kind (decimal); its string 0; its string 1
 inline constexpr TChangeKind ekKeptBefore = static_cast<TChangeKind>(0x84);
 

@@ -8,6 +8,7 @@
 #include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/undo/undo_changes.h"
+#include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_entry_text.h"
 #include "engine/undo/undo_run.h"
 
@@ -37,7 +38,10 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
     std::size_t failed = 0;
     const std::size_t total = entries_.size();
     UndoRun run(uninstalling);
-    if (uninstalling) {
+    if (!uninstalling) {
+        for (const TChangeEntry& entry : entries_)
+            if (entry.Kind == ekKeptBefore) run.NoteKeptBefore(entry);
+    } else {
         std::vector<std::string> folders;
         for (const TChangeEntry& entry : entries_)
             if (entry.Kind == ekFolder) folders.push_back(EntryString(entry, 0));

@@ -106,7 +106,7 @@ void UndoRun::UndoRollbackOnly(const TChangeEntry& entry) {
                         BytesOfHex(text(4)));
         break;
     case ekRemoveNewKey: RemoveNewKey(entry.Flags, text(0)); break;
-    case ekKeptBefore: NoteKeptBefore(entry); break;
+    case ekKeptBefore: break;  // read before the run began
     case ekRemoveNewFolder: UndoFolder(text(0), 0); break;
     case ekRestoreKeyTree:
         if (!WriteKeyTree(RootKeyOfEntry(entry.Flags), text(0), text(1)))

@@ -26,6 +26,8 @@ public:
     // that has become a link or junction since leads out of what the
     // installation made, and is not followed.
     void SetRecordedFolders(std::vector<std::string> folders) { recordedFolders_ = std::move(folders); }
+    // Rolling back: a registry entry whose key existed before (ekKeptBefore).
+    void NoteKeptBefore(const TChangeEntry& marker);
 
     // Undoes one entry; a kind this system does not know is passed over.
     // Failures that are no exception make the result false; exceptions
@@ -78,7 +80,6 @@ private:
     void RestoreRegValue(std::uint32_t root, const std::string& subKey, const std::string& name, bool existed,
                          unsigned long type, const std::string& data);
     void RemoveNewKey(std::uint32_t root, const std::string& subKey);
-    void NoteKeptBefore(const TChangeEntry& marker);
     bool WasThereBefore(const TChangeEntry& entry) const;
 
     const bool uninstalling_;

@@ -65,8 +65,8 @@ TEST(UndoRestore, AKeyThatExistedBeforeIsNotDeletedByTheRollback) {
     const std::string app = root.sub("App");
     SetValue(app, L"users", REG_SZ, std::string("m\0\0\0", 4));
     TUndoChanges undo;
-    undo.AddEntry(ekRegKeyTree, {app}, kCurrentUser);
     undo.AddEntry(ekKeptBefore, {std::to_string(ekRegKeyTree), app, ""}, kCurrentUser);
+    undo.AddEntry(ekRegKeyTree, {app}, kCurrentUser);
     const std::string other = root.sub("Other");
     SetValue(other, L"v", REG_SZ, std::string("m\0\0\0", 4));
     undo.AddEntry(ekRegKeyTree, {other}, kCurrentUser);  // made by the installation: it goes
