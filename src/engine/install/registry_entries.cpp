@@ -104,8 +104,9 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     }
     // The key was there before: a rollback leaves it, and gives back its
     // values by their own entries. Said first, so that a failure right
-    // after the entry finds it already said.
-    if (creation.Existed() && !context.Run.BackupFolder.empty())
+    // after the entry finds it already said. Emptying the default value is
+    // the uninstaller's alone: a rollback gives back the value there was.
+    if ((creation.Existed() || kind == ekRegDefaultValue) && !context.Run.BackupFolder.empty())
         context.UndoLog.AddEntry(ekKeptBefore, {std::to_string(kind), subKey, strings.size() > 1 ? strings[1] : ""},
                                  record.RootKey);
     context.UndoLog.AddEntry(kind, strings, record.RootKey);

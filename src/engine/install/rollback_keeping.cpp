@@ -36,6 +36,18 @@ bool InUse(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
 
+// The volume (its mount point) that holds `path`, as Windows names it.
+std::wstring VolumeOf(const std::string& path) {
+    wchar_t volume[MAX_PATH + 1] = {};
+    if (!GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1)) return Widen(path.substr(0, 3));
+    return volume;
+}
+
+// Whether a move from `path` into `folder` is a rename, not a copy.
+bool SameVolume(const std::string& path, const std::string& folder) {
+    return _wcsicmp(VolumeOf(path).c_str(), VolumeOf(folder).c_str()) == 0;
+}
+
 // A copy needs room beside the installation's own files.
 void RequireRoomFor(const std::string& folder, std::uint64_t size, const std::string& path) {
     ULARGE_INTEGER available{};
@@ -73,17 +85,20 @@ bool ClearForReplacement(TInstallContext& context, const std::string& path, DWOR
     }
     WIN32_FILE_ATTRIBUTE_DATA facts{};
     if (!GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &facts)) RaiseLastInOutError();
-    std::string backup = MakeUniqueName(folder, ".bak");
-    if (MoveFileW(widePath.c_str(), Widen(backup).c_str())) {
-        Record(context, path, backup, facts);
-        LogLine("moved the existing file " + Quoted(path) + " aside to " + Quoted(backup) + ", for a rollback");
-        return true;
+    if (SameVolume(path, folder)) {
+        const std::string backup = MakeUniqueName(folder, ".bak");
+        if (MoveFileW(widePath.c_str(), Widen(backup).c_str())) {
+            Record(context, path, backup, facts);
+            LogLine("moved the existing file " + Quoted(path) + " aside to " + Quoted(backup) + ", for a rollback");
+            return true;
+        }
+        error = GetLastError();
+        if (InUse(error)) return false;
+        if (error != ERROR_NOT_SAME_DEVICE) throw EInOutError(InOutCodeFromWin32(error));
     }
-    error = GetLastError();
-    if (InUse(error)) return false;
-    if (error != ERROR_NOT_SAME_DEVICE) throw EInOutError(InOutCodeFromWin32(error));
-    // Another drive: a copy, and then the file itself goes.
-    backup = CopyAside(folder, path, facts);
+    // Another drive: a copy, once the room for it is known, and then the
+    // file itself goes.
+    const std::string backup = CopyAside(folder, path, facts);
     if (!DeleteFileW(widePath.c_str())) {
         error = GetLastError();
         DeleteFileW(Widen(backup).c_str());
