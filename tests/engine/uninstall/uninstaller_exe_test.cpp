@@ -134,17 +134,7 @@ protected:
     }
     std::string SharedFolder() const { return ShellFolder(CSIDL_PROGRAM_FILES_COMMON) + "\\" + sharedFolderName_; }
     std::string SharedFile() const { return SharedFolder() + "\\共享.dll"; }
-    std::string SharedCount() const {
-        UniqueHKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
-            ERROR_SUCCESS)
-            return "none";
-        DWORD count = 0, size = sizeof count, type = 0;
-        if (RegQueryValueExW(key.get(), Widen(SharedFile()).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&count),
-                             &size) != ERROR_SUCCESS)
-            return "none";
-        return std::to_string(count);
-    }
+    std::string SharedCount() const { return test::SharedFileCount(SharedFile()); }
 
     // An unattended installation; its log is kept for the failure message.
     DWORD Install(const std::string& folder) {

@@ -103,4 +103,16 @@ std::string RegistrySnapshot(HKEY root, const std::string& subKey) {
     return Joined(lines, false);
 }
 
+std::string SharedFileCount(const std::string& path) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
+                      KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+        return "none";
+    DWORD count = 0, size = sizeof count;
+    if (RegQueryValueExW(key.get(), Widen(path).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) !=
+        ERROR_SUCCESS)
+        return "none";
+    return std::to_string(count);
+}
+
 }  // namespace qv::test

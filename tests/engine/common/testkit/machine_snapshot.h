@@ -19,4 +19,7 @@ std::string FolderSnapshot(const std::string& folder);
 // subkey, recursively. "<none>" when the key does not open.
 std::string RegistrySnapshot(HKEY root, const std::string& subKey);
 
+// The shared-file count of `path` as a number, or "none".
+std::string SharedFileCount(const std::string& path);
+
 }  // namespace qv::test
