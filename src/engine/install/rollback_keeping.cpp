@@ -13,13 +13,12 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
+#include "engine/install/registry_entries.h"
 #include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
 namespace {
-
-HKEY RootKey(std::uint32_t value) { return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(value))); }
 
 // "attributes creation-time write-time": what a copy does not carry along.
 std::string FileFacts(const WIN32_FILE_ATTRIBUTE_DATA& facts) {
@@ -137,7 +136,7 @@ void KeepRegValueForRollback(TInstallContext& context, std::uint32_t root, const
     const wchar_t* valueName = name.empty() ? nullptr : wideName.c_str();
     std::string data;
     bool existed = false;
-    if (RegOpenKeyExW(RootKey(root), Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+    if (RegOpenKeyExW(PredefinedRootKey(root), Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
         RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
         data.resize(size);
         existed = RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
@@ -153,7 +152,7 @@ TKeyCreation::TKeyCreation(std::uint32_t root, const std::string& subKey) : root
     // From the key outwards to the first level that is there.
     for (std::string level = subKey; !level.empty();) {
         UniqueHKey key;
-        if (RegOpenKeyExW(RootKey(root), Widen(level).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) break;
+        if (RegOpenKeyExW(PredefinedRootKey(root), Widen(level).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS) break;
         missing_.insert(missing_.begin(), level);
         const std::size_t slash = level.find_last_of('\\');
         level = slash == std::string::npos ? std::string() : level.substr(0, slash);
@@ -168,7 +167,7 @@ void TKeyCreation::RecordCreatedKeys(TInstallContext& context) const {
 
 void KeepKeyTreeForRollback(TInstallContext& context, std::uint32_t root, const std::string& subKey) {
     if (context.Run.BackupFolder.empty()) return;
-    const std::string tree = KeyTreeText(RootKey(root), subKey);
+    const std::string tree = KeyTreeText(PredefinedRootKey(root), subKey);
     if (!tree.empty()) context.UndoLog.AddEntry(ekRestoreKeyTree, {subKey, tree}, root);
 }
 

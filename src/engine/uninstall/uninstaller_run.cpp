@@ -53,7 +53,6 @@ void StartLog(const UninstallerOptions& options) {
         // The uninstall goes on without its log; a person is told.
         if (!options.SuppressMsgBoxes && !options.VerySilent)
             ShowError(FormatText("不能建立反安装日志文件：\r\n%s\r\n\r\n反安装将继续进行，但不记录日志。", {path}));
-        return;
     }
 }
 
@@ -98,12 +97,14 @@ void RemoveWhatTheLogKept(const UninstallLog& log, const UninstallerOptions& opt
     // came back since, and only when the log names it.
     if (FileExists(options.PlaceholderFile) && IsRecordedFile(log, options.PlaceholderFile))
         DeleteFileW(Widen(options.PlaceholderFile).c_str());
-    for (auto change = log.Entries.rbegin(); change != log.Entries.rend(); ++change) {
-        if (change->Entry.Kind != ekFolder || change->DataCut) continue;
-        const std::string folder = StripBackslashKeepRoot(EntryString(change->Entry, 0));
-        if (IsFullPath(folder) && FolderExists(folder) && RemoveDirectoryW(Widen(folder).c_str()))
-            LogLine("removed the folder " + Quoted(folder) + " once the log was gone");
-    }
+    // The folders the log kept from going have their turn again, undone as
+    // every entry is (the wait for subfolders, the shell told).
+    TUndoChanges folders;
+    for (const LoggedChange& change : log.Entries)
+        if (change.Entry.Kind == ekFolder && !change.DataCut)
+            folders.AddRawEntry(ekFolder, change.Entry.StringData, change.Entry.Flags);
+    LogLine("once the log is gone, the recorded folders that are still there:");
+    folders.UndoAll(true);
 }
 
 unsigned Uninstall(UninstallerOptions options) {
