@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 xvfb xauth
   imagemagick fonts-wqy-zenhei
-  zip unzip time
+  zip unzip time ccache
   clang libclang-rt-14-dev
 )
 

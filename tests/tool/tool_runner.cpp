@@ -38,6 +38,8 @@ std::string TakeFile(const fs::path& path) {
 }
 
 #ifdef _WIN32
+constexpr DWORD kToolTimeoutMs = 5 * 60 * 1000;
+
 std::wstring Wide(const std::string& utf8) { return tool::PathFromUtf8(utf8).wstring(); }
 
 // Quotes one argument so that CommandLineToArgvW gives it back unchanged.
@@ -106,11 +108,19 @@ ToolRun RunQvsetupAt(const fs::path& program, const std::vector<std::string>& ar
     CloseHandle(out);
     CloseHandle(err);
     if (!started) throw std::runtime_error("cannot start " + program.string());
-    WaitForSingleObject(process.hProcess, INFINITE);
+    // A program that never ends fails its test by name instead of holding
+    // the whole suite until ctest's own limit.
+    const bool ended = WaitForSingleObject(process.hProcess, kToolTimeoutMs) == WAIT_OBJECT_0;
+    if (!ended) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
+    if (!ended) throw std::runtime_error(program.string() + " did not end within " +
+                                         std::to_string(kToolTimeoutMs / 1000) + " s");
     run.Status = static_cast<int>(status);
 #else
     const std::string path = program.string();

@@ -32,20 +32,42 @@ std::wstring EnvironmentBlock(const std::map<std::string, std::string>& changes)
     return out;
 }
 
+// The child's standard output and error go to a temporary file, never to a
+// pipe: a process the child starts may inherit the handle and keep it open
+// for as long as it lives (Wine's desktop process, started by the first
+// program of a session that needs the desktop, takes that program's
+// standard error), and a read from a pipe would wait for its end. A file
+// is read up to what was written once the child has ended; the file goes
+// with its last handle.
+UniqueHFile OutputFile() {
+    wchar_t folder[MAX_PATH], name[MAX_PATH];
+    if (!GetTempPathW(MAX_PATH, folder) || !GetTempFileNameW(folder, L"qvo", 0, name)) return {};
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    return UniqueHFile(CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+}
+
+std::string ReadWhole(HANDLE file) {
+    std::string text;
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) text.append(buffer, got);
+    return text;
+}
+
 }  // namespace
 
 ChildResult RunChild(const ChildRun& run) {
     ChildResult result;
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    UniqueHandle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 1 << 20)) return result;
-    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    const UniqueHFile output = OutputFile();
+    if (!output) return result;
 
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
+    startup.hStdOutput = output.get();
+    startup.hStdError = output.get();
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION info{};
     std::wstring commandLine = Widen(run.CommandLine);
@@ -57,7 +79,6 @@ ChildResult RunChild(const ChildRun& run) {
         return result;
     result.Started = true;
     const UniqueHandle process(info.hProcess), thread(info.hThread);
-    writeEnd.reset();
 
     std::set<HWND> answered;
     const DWORD start = GetTickCount();
@@ -76,10 +97,7 @@ ChildResult RunChild(const ChildRun& run) {
         }
     }
     GetExitCodeProcess(process.get(), &result.ExitCode);
-
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) result.Output.append(buffer, got);
+    result.Output = ReadWhole(output.get());
     return result;
 }
 
