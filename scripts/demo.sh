@@ -36,20 +36,24 @@ step "Setup.exe under Wine: every page of the wizard, clicked from outside"
 # A prefix of its own that keeps what the demo installs, with the Chinese
 # fonts of the screenshots.
 export QV_WINEPREFIX="$win64/wineprefix-demo"
-"$here/wine-shots-prefix.sh" "$QV_WINEPREFIX"
+rm -rf "$shots"
+mkdir -p "$shots"
+report="$shots/report.txt"
+# What Wine itself says (its loader, its desktop, the virtual display) goes
+# to a log beside the screenshots; the demo prints only its own report.
+winelog="$shots/wine.log"
+trap 'echo "demo.sh: failed; what Wine said is in $winelog" >&2' ERR
+"$here/wine-shots-prefix.sh" "$QV_WINEPREFIX" 2>>"$winelog"
 export WINEPREFIX="$QV_WINEPREFIX"
 cp "$win64/bin/Setup.exe" "$output/"
-rm -rf "$shots"
-report="$shots/report.txt"
-mkdir -p "$shots"
-"$here/drive-setup.sh" "$win64" "$shots" "$output/Setup.exe" | tee "$report"
+"$here/drive-setup.sh" "$win64" "$shots" "$output/Setup.exe" 2>>"$winelog" | tee "$report"
 
 log=$(sed -n 's/^uninstall-log //p' "$report" | tail -1)
 if [ -n "$log" ]; then
   step "qvsetup log: the uninstall log of the installation"
-  "$qvsetup" log "$(winepath -u "$log" 2>/dev/null)"
+  "$qvsetup" log "$(winepath -u "$log" 2>>"$winelog")"
 fi
-step "Screenshots of every page"
+step "Screenshots of every page (and Wine's own output in $winelog)"
 ls "$shots"/*.png
 grep -q "^Setup.exe exit code: 0$" "$report"
 grep -q "^UNISTB32.EXE exit code: 0$" "$report"
