@@ -156,6 +156,12 @@ TEST(Journal, EachFactIsOnDiskBeforeItsChangeMayBegin) {
     const std::size_t done = sink.bytes.size();
     writer.WriteAhead(2, FileWasAbsent{"C:\\b", 0});
     EXPECT_GT(sink.flushed, done) << "the done marker rides on the next fact's flush";
+    // The facts of one change under one flush.
+    EXPECT_EQ(writer.WriteAhead(3, {RegKeyWasAbsent{0x80000001u, "Software\\QV", 0},
+                                    RegValueBefore{0x80000001u, "Software\\QV", "v", {}}}),
+              4u);
+    EXPECT_EQ(sink.flushed, sink.bytes.size());
+    EXPECT_EQ(writer.NextNumber(), 6u);
     EXPECT_THROW(writer.WriteAhead(3, ChangeDone{}), std::invalid_argument);
 }
 

@@ -25,28 +25,40 @@ JournalWriter::JournalWriter(JournalSink& sink, const JournalHeader& header) : s
 
 JournalWriter::JournalWriter(JournalSink& sink, std::uint32_t nextNumber) : sink_(sink), next_(nextNumber) {}
 
-std::uint32_t JournalWriter::Append(std::uint32_t change, const JournalFact& fact, bool flush) {
+std::uint32_t JournalWriter::Append(std::uint32_t change, const std::vector<JournalFact>& facts, bool flush) {
     RefuseWhenBroken(broken_);
-    // Encoded whole first: a record the format refuses leaves no trace.
-    const std::vector<std::uint8_t> frame = EncodeJournalFrame(next_, {change, fact});
+    // Encoded whole first: records the format refuses leave no trace.
+    std::vector<std::uint8_t> frames;
+    for (std::size_t i = 0; i < facts.size(); ++i) {
+        const std::vector<std::uint8_t> frame =
+            EncodeJournalFrame(next_ + static_cast<std::uint32_t>(i), {change, facts[i]});
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
     broken_ = true;
-    sink_.Append(frame.data(), frame.size());
+    sink_.Append(frames.data(), frames.size());
     if (flush) sink_.Flush();
     broken_ = false;
-    return next_++;
+    const std::uint32_t first = next_;
+    next_ += static_cast<std::uint32_t>(facts.size());
+    return first;
 }
 
 std::uint32_t JournalWriter::WriteAhead(std::uint32_t change, const JournalFact& fact) {
-    if (IsMarker(KindOf(fact))) throw std::invalid_argument("a marker is no fact to write ahead");
-    return Append(change, fact, true);
+    return WriteAhead(change, std::vector<JournalFact>{fact});
 }
 
-void JournalWriter::MarkDone(std::uint32_t change) { Append(change, ChangeDone{}, false); }
+std::uint32_t JournalWriter::WriteAhead(std::uint32_t change, const std::vector<JournalFact>& facts) {
+    for (const JournalFact& fact : facts)
+        if (IsMarker(KindOf(fact))) throw std::invalid_argument("a marker is no fact to write ahead");
+    return Append(change, facts, true);
+}
+
+void JournalWriter::MarkDone(std::uint32_t change) { Append(change, {ChangeDone{}}, false); }
 
 void JournalWriter::MarkUndone(std::uint32_t number, std::uint32_t change) {
-    Append(change, RecordUndone{number}, true);
+    Append(change, {RecordUndone{number}}, true);
 }
 
-void JournalWriter::MarkComplete() { Append(0, InstallationComplete{}, true); }
+void JournalWriter::MarkComplete() { Append(0, {InstallationComplete{}}, true); }
 
 }  // namespace qv::journal

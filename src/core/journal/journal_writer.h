@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "core/journal/journal_format.h"
 
@@ -36,6 +37,9 @@ public:
     // then may the change begin. Returns the record's number. Raises
     // std::invalid_argument for a marker, which has its own calls.
     std::uint32_t WriteAhead(std::uint32_t change, const JournalFact& fact);
+    // The facts of one change (the levels of a registry key and its value)
+    // under a single flush. Returns the first record's number.
+    std::uint32_t WriteAhead(std::uint32_t change, const std::vector<JournalFact>& facts);
     // `change` is complete. Not flushed: losing it only makes a recovery
     // try to undo a change that was made whole, which it can; the next
     // WriteAhead's flush carries it to the disk.
@@ -49,7 +53,7 @@ public:
     std::uint32_t NextNumber() const { return next_; }
 
 private:
-    std::uint32_t Append(std::uint32_t change, const JournalFact& fact, bool flush);
+    std::uint32_t Append(std::uint32_t change, const std::vector<JournalFact>& facts, bool flush);
 
     JournalSink& sink_;
     std::uint32_t next_ = 1;
