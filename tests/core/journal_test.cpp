@@ -109,7 +109,7 @@ TEST(Journal, EveryKindReadsBackAsWritten) {
     // Every kind is among them.
     std::vector<bool> seen(std::variant_size_v<JournalFact>);
     for (const JournalRecord& record : written) seen[record.Fact.index()] = true;
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), static_cast<long>(seen.size()));
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), static_cast<std::ptrdiff_t>(seen.size()));
 }
 
 void Append(Bytes& bytes, std::initializer_list<int> values) {

@@ -83,7 +83,6 @@ inline constexpr std::size_t kFrameChecksumOffset = 12;
 inline constexpr std::size_t kFrameHeaderSize = 16;
 inline constexpr std::size_t kFrameTrailerSize = 4;
 inline constexpr std::size_t kFrameOverhead = kFrameHeaderSize + kFrameTrailerSize;
-inline constexpr std::size_t kBodyPrefixSize = 5;  // kind and change number
 // A registry tree of a few megabytes is already far beyond any this system
 // keeps; the cap keeps a forged size from meaning anything.
 inline constexpr std::size_t kMaxRecordBody = 16 * 1024 * 1024;
