@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/journal/journal_writer.h"
 #include "core/io/streams.h"
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/setup_data.h"
@@ -120,6 +121,50 @@ void UninstallLogSeeds(const fs::path& folder) {
     WriteSeed(folder, "every-kind", qv::EncodeUninstallLog("你好", true, entries));
 }
 
+// Journals as the writer leaves them: whole, with a record of every kind;
+// cut inside its last record; and with a middle record spoilt.
+void JournalSeeds(const fs::path& folder) {
+    namespace j = qv::journal;
+    struct Sink : j::JournalSink {
+        Bytes bytes;
+        void Append(const std::uint8_t* data, std::size_t count) override {
+            bytes.insert(bytes.end(), data, data + count);
+        }
+        void Flush() override {}
+    } sink;
+    j::JournalHeader header;
+    header.ProcessId = 1234;
+    header.ProcessCreationTime = 0x01D9000000000000ull;
+    header.AppName = "你好";
+    header.AppFolder = "C:\\应用";
+    j::JournalWriter writer(sink, header);
+    const std::vector<j::JournalFact> facts = {
+        j::FileMovedAside{"C:\\应用\\a.dll", "C:\\J\\qv-1.bak", 0x20, 1, 2, 3},
+        j::FileWasAbsent{"C:\\应用\\b.lnk", j::jfNotifyShell},
+        j::FolderCreated{"C:\\应用", 0},
+        j::IniValueBefore{"C:\\W\\x.ini", "S", "K", true, "v"},
+        j::RegKeyWasAbsent{0x80000002u, "Software\\QV", j::jfWholeTree},
+        j::RegValueBefore{0x80000001u, "Software\\QV", "N", {true, 4, std::string("\x01\0\0\0", 4)}},
+        j::RegKeyTreeBefore{0x80000002u, "Software\\U", {{"", {{"DisplayName", 1, "x"}}}, {"Sub", {}}}},
+        j::SharedCountRaised{"C:\\W\\s.dll", {false, 0, ""}},
+        j::RestartRenameAdded{"C:\\应用\\qv-2.tmp", "C:\\应用\\a.dll", j::RestartRenameWay::WininitIni},
+        j::LibraryRegistered{"C:\\应用\\r.ocx"},
+        j::ProgManItemAdded{"组", "项"},
+    };
+    std::uint32_t change = 1;
+    for (const j::JournalFact& fact : facts) {
+        writer.WriteAhead(change, fact);
+        writer.MarkDone(change++);
+    }
+    writer.MarkUndone(2, 1);
+    writer.MarkComplete();
+    WriteSeed(folder, "every-kind", sink.bytes);
+    WriteSeed(folder, "cut", Bytes(sink.bytes.begin(), sink.bytes.end() - 7));
+    Bytes spoilt = sink.bytes;
+    spoilt[spoilt.size() / 2] ^= 0x10;
+    WriteSeed(folder, "spoilt", spoilt);
+}
+
 qv::fuzz::DataFileCase CaseOf(const qv::StoredStream& stored) {
     qv::fuzz::DataFileCase c;
     c.File.OriginalSize = stored.OriginalSize;
@@ -187,10 +232,11 @@ int main(int argc, char** argv) {
     try {
         const fs::path out = argv[1];
         fs::remove_all(out);
-        for (const char* target : {"setup_data", "data_files", "uninstall_log", "script_reader"})
+        for (const char* target : {"setup_data", "data_files", "uninstall_log", "journal", "script_reader"})
             fs::create_directories(out / target);
         SetupDataSeeds(out / "setup_data");
         UninstallLogSeeds(out / "uninstall_log");
+        JournalSeeds(out / "journal");
         const fs::path scratch = out / "scratch";
         DataFileSeeds(out / "data_files", scratch, "one-disk", 0, {Content(2000, 1), {}, {'h', 'i'}});
         DataFileSeeds(out / "data_files", scratch, "spanning", 300, {Content(1500, 2)});
