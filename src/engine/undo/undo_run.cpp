@@ -15,7 +15,7 @@
 namespace qv {
 
 void RequireFullPath(const std::string& path) {
-    if (!IsFullPath(path)) throw Exception("undo entry path \"" + path + "\" is not a full path");
+    if (!IsFullPath(path)) throw Exception("反安装记录中的路径 \"" + path + "\" 不是完整的路径");
 }
 
 UndoRun::~UndoRun() {

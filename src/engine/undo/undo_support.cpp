@@ -56,8 +56,7 @@ HKEY RootKeyOfEntry(std::uint32_t flags) {
     default: {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(flags));
-        throw Exception(std::string("undo entry names the registry root key ") + hex +
-                        ", which is not a predefined key");
+        throw Exception(std::string("反安装记录中的注册表根键 ") + hex + " 不是系统预定义的键");
     }
     }
 }
