@@ -129,7 +129,11 @@ void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, 
     }
     if ((flags & efSelfUnregister) && target == file) {
         RequireFullPath(file);
-        if (!CallDllUnregister(file)) Fail("DllUnregisterServer failed or is missing");
+        const TSelfRegisterOutcome outcome = CallDllUnregister(file);
+        if (outcome.Stage != TSelfRegisterStage::Registered) {
+            const std::string reason = LibraryCallFailureReason(outcome, TLibraryCall::Unregister);
+            Fail("the library did not unregister itself: " + Quoted(reason), 0, "不能注销DLL/OCX：" + reason);
+        }
     }
     if (!uninstalling_ && (flags & efUninstallOnly)) return Skip("deleted only by the uninstaller");
     DeleteFileAndHelpCompanions(target, notifyShell);

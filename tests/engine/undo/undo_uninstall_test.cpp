@@ -73,13 +73,14 @@ bool PendingDeletion(const std::string& path) {
 
 struct Heard final : IUndoObserver {
     void EntryUndone(const TUndoEntryResult& r) override {
-        results.push_back({r.Number, r.Total, r.Outcome, EntryString(r.Entry, 0), r.ErrorCode});
+        results.push_back({r.Number, r.Total, r.Outcome, EntryString(r.Entry, 0), r.ErrorCode, r.UserReason});
     }
     struct Result {
         std::size_t Number, Total;
         TUndoOutcome Outcome;
         std::string Path;
         unsigned long Error;
+        std::string UserReason;
     };
     std::vector<Result> results;
 };
@@ -143,6 +144,26 @@ TEST(UndoUninstall, ARollbackNeverSchedulesAndSaysWhyAFileStayed) {
     ASSERT_EQ(heard.results.size(), 1u);
     EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::Failed);
     EXPECT_NE(heard.results[0].Error, 0u) << "the Windows error travels with the failure";
+}
+
+TEST(UndoUninstall, ALibraryThatCrashesWhileUnregisteringFailsInTheUsersWordsAndStillGoes) {
+    ScratchFolder root("undo crash");
+    const test::UnregisterProbe probe(root.file("unregister.log"));
+    const std::string library = root.file("崩溃.ocx"), older = root.file("older.txt");
+    probe.CopyTo(library);
+    WriteText(older);
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {older, ""}, 0);
+    undo.AddEntry(ekFile, {library, ""}, efSelfUnregister);
+    const test::ScopedEnvVar crash("QV_UNREGISTER_STATUS", "crash");
+    Heard heard;
+    EXPECT_FALSE(undo.UndoAll(true, &heard));
+    ASSERT_EQ(heard.results.size(), 2u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::Failed);
+    EXPECT_EQ(heard.results[0].UserReason, "不能注销DLL/OCX：DLL注销服务异常终止，代码 0xC0000005。");
+    EXPECT_EQ(probe.Calls(), std::vector<std::string>{library}) << "it was called, in a process of its own";
+    EXPECT_FALSE(Exists(library));
+    EXPECT_FALSE(Exists(older));
 }
 
 TEST(UndoUninstall, AnIniFileLeftWithNothingIsDeletedAndOneWithAnythingLeftStays) {
