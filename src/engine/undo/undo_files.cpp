@@ -5,6 +5,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/folders.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/common/path_tests.h"
@@ -109,25 +110,26 @@ void UndoRun::WaitForRemovedSubfolders(const std::string& folder) const {
 void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags) {
     const bool notifyShell = (flags & efNotifyShell) != 0;
     // The new version of a file in use waits in the temporary file for the
-    // restart; the uninstaller meets the file after that restart.
-    const std::string target = uninstalling_ || pendingTemp.empty() ? file : pendingTemp;
+    // restart. Until the restart has come it is taken back, pending rename
+    // and all, so that it never arrives: by a rollback, and by an uninstall
+    // that comes first.
+    const bool tookBack = !pendingTemp.empty() && TakeBackWaitingReplacement(file, pendingTemp);
 
-    if (!uninstalling_ && (flags & efWasPresent)) {
-        // The file was there before: it stays, and only a replacement
-        // still waiting for the restart goes.
+    // A replacement waits only for a file that was there before.
+    if (!uninstalling_ && ((flags & efWasPresent) || !pendingTemp.empty())) {
+        // The file was there before: it stays.
         if (flags & efSharedCount) LowerSharedFileCount(file);
-        if (target != file) DeleteFileAndHelpCompanions(target, notifyShell);
-        return Skip(target != file ? "the file was there before and stays; its waiting replacement is deleted"
-                                   : "the file was there before and stays");
+        return Skip(tookBack ? "the file was there before and stays; its replacement waiting for the restart is taken back"
+                             : "the file was there before and stays");
     }
     if (flags & efSharedCount) {
         if (!LowerSharedFileCount(file))
             return Skip("the shared count is still above zero (or there is none): other installations use the file");
-        RequireFullPath(target);
-        if (!FileExists(target)) return Skip("the shared count reached zero and the file is gone already");
+        RequireFullPath(file);
+        if (!FileExists(file)) return Skip("the shared count reached zero and the file is gone already");
         if (uninstalling_ && !AskToDeleteSharedFile(file)) return Skip("the user keeps the shared file");
     }
-    if ((flags & efSelfUnregister) && target == file) {
+    if (flags & efSelfUnregister) {
         RequireFullPath(file);
         const TSelfRegisterOutcome outcome = CallDllUnregister(file);
         if (outcome.Stage != TSelfRegisterStage::Registered) {
@@ -136,7 +138,24 @@ void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, 
         }
     }
     if (!uninstalling_ && (flags & efUninstallOnly)) return Skip("deleted only by the uninstaller");
-    DeleteFileAndHelpCompanions(target, notifyShell);
+    DeleteFileAndHelpCompanions(file, notifyShell);
+}
+
+bool UndoRun::TakeBackWaitingReplacement(const std::string& file, const std::string& temp) {
+    RequireFullPath(temp);
+    // Gone: the restart has come and moved it into place (or somebody
+    // deleted it, and the rename finds nothing to move).
+    if (!FileExists(temp)) return false;
+    try {
+        if (CancelRestartReplace(temp, file, WindowsFolder()))
+            LogLine("took back the replacement of " + Quoted(file) + " by " + Quoted(temp) + " at the next restart");
+    } catch (const std::exception&) {
+        // Once its file is deleted the rename has nothing to move.
+        LogLine("cannot take back the replacement of " + Quoted(file) + " at the next restart: " +
+                CurrentExceptionText());
+    }
+    DeleteFileAndHelpCompanions(temp, false);
+    return true;
 }
 
 bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError) {

@@ -57,6 +57,9 @@ private:
     void UndoFolder(const std::string& folder, std::uint32_t flags);
     void WaitForRemovedSubfolders(const std::string& folder) const;
     void UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags);
+    // A new version of `file` still waiting in `temp` for the restart: its
+    // pending rename taken back, `temp` deleted. False when `temp` is gone.
+    bool TakeBackWaitingReplacement(const std::string& file, const std::string& temp);
     bool AskToDeleteSharedFile(const std::string& file) const;
     void DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell);
     // Uninstalling: a file that cannot go now because it is in use goes at
