@@ -29,6 +29,20 @@ constexpr DWORD kFolderWaitMs = 250;
 // is a drive root.
 std::string ParentFolder(const std::string& path) { return StripBackslashKeepRoot(ExtractFileDir(path)); }
 
+// Whether a file that could not be deleted is in use. A file open without
+// delete sharing is a sharing (or lock) violation. A running program or a
+// loaded library is refused with "access denied", as missing rights are;
+// the image the system maps also refuses to be opened for writing with a
+// sharing violation, which missing rights never give.
+bool InUse(const std::string& file, unsigned long deleteError) {
+    if (deleteError == ERROR_SHARING_VIOLATION || deleteError == ERROR_LOCK_VIOLATION) return true;
+    if (deleteError != ERROR_ACCESS_DENIED) return false;
+    const UniqueHFile probe(CreateFileW(Widen(file).c_str(), FILE_WRITE_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 bool ListedAsFolder(const std::string& path) {
     WIN32_FIND_DATAW found;
     const UniqueFindHandle find(FindFirstFileW(Widen(path).c_str(), &found));
@@ -159,11 +173,7 @@ bool UndoRun::TakeBackWaitingReplacement(const std::string& file, const std::str
 }
 
 bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError) {
-    // A running program or a loaded library is denied access; a file open
-    // without delete sharing is a sharing violation.
-    if (deleteError != ERROR_SHARING_VIOLATION && deleteError != ERROR_ACCESS_DENIED &&
-        deleteError != ERROR_LOCK_VIOLATION)
-        return false;
+    if (!InUse(file, deleteError)) return false;
     bool restartNeeded = false;
     try {
         RestartReplace(file, "", WindowsFolder(), restartNeeded);

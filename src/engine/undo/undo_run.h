@@ -62,8 +62,9 @@ private:
     bool TakeBackWaitingReplacement(const std::string& file, const std::string& temp);
     bool AskToDeleteSharedFile(const std::string& file) const;
     void DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell);
-    // Uninstalling: a file that cannot go now because it is in use goes at
-    // the next restart. False when it is not in use (or cannot be scheduled).
+    // Uninstalling: a file that cannot go now because it is in use (open
+    // elsewhere, a running program, a loaded library) goes at the next
+    // restart. False when it is not in use: missing rights are a failure.
     bool DeleteAtRestart(const std::string& file, unsigned long deleteError);
     // A recorded folder on the way to `path` is a link or junction now.
     bool BehindALink(const std::string& path) const;

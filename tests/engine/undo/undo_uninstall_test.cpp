@@ -102,6 +102,25 @@ TEST(UndoUninstall, ARollbackNeverSchedulesAndSaysWhyAFileStayed) {
     EXPECT_NE(heard.results[0].Error, 0u) << "the Windows error travels with the failure";
 }
 
+TEST(UndoUninstall, ALoadedLibraryIsInUseThoughWindowsSaysAccessDenied) {
+    ScratchFolder root("undo loaded");
+    const test::UnregisterProbe probe(root.file("unregister.log"));
+    const std::string library = root.file("loaded.dll");
+    probe.CopyTo(library);
+    const PendingRenames restoreAfterwards;
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {library, ""}, 0);
+    const UniqueHModule loaded(LoadLibraryW(Widen(library).c_str()));
+    ASSERT_TRUE(loaded);
+    ASSERT_FALSE(DeleteFileW(Widen(library).c_str()));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    Heard heard;
+    EXPECT_TRUE(undo.UndoAll(true, &heard));
+    ASSERT_EQ(heard.results.size(), 1u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::AtRestart);
+    EXPECT_TRUE(PendingDeletion(library));
+}
+
 TEST(UndoUninstall, ALibraryThatCrashesWhileUnregisteringFailsInTheUsersWordsAndStillGoes) {
     ScratchFolder root("undo crash");
     const test::UnregisterProbe probe(root.file("unregister.log"));
