@@ -128,8 +128,10 @@ bool SameSystemName(const std::wstring& a, const std::wstring& b) {
 }
 
 bool CancelThroughSessionManager(const std::string& sourceFile, const std::string& targetFile) {
+    // Read first: a user without the right to change the list has put
+    // nothing in it either.
     UniqueHKey key;
-    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put());
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put());
     if (status == ERROR_FILE_NOT_FOUND) return false;
     if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
     DWORD type = 0, size = 0;
@@ -168,6 +170,8 @@ bool CancelThroughSessionManager(const std::string& sourceFile, const std::strin
         kept += strings[i] + L'\0' + pairTarget + L'\0';
     }
     if (!removed) return false;
+    status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put());
+    if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
     if (kept.empty()) {
         status = RegDeleteValueW(key.get(), kPendingRenames);
     } else {
