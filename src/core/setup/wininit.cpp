@@ -74,4 +74,20 @@ std::string AddWininitRename(const std::optional<std::string>& oldFile, const st
     return out;
 }
 
+std::optional<std::string> RemoveWininitRename(const std::string& oldFile, const std::string& renameLine) {
+    std::string out;
+    bool inRenameSection = false, removed = false;
+    for (const std::string& line : SplitLines(oldFile)) {
+        if (IsSectionHeader(line)) inRenameSection = IsRenameHeader(line);
+        if (inRenameSection && SameTextAscii(line, renameLine)) {
+            removed = true;
+            continue;
+        }
+        out += line;
+        out += kLineEnd;
+    }
+    if (!removed) return std::nullopt;
+    return out;
+}
+
 }  // namespace qv

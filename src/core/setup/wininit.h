@@ -24,4 +24,9 @@ std::string WininitRenameLine(const std::string& target, const std::string& sour
 // old editors is dropped from the end.
 std::string AddWininitRename(const std::optional<std::string>& oldFile, const std::string& renameLine);
 
+// The contents of WININIT.INI without `renameLine` (letter case aside) in
+// its [rename] sections, the way AddWininitRename writes lines; nullopt
+// when no such line is there. Every other line stays.
+std::optional<std::string> RemoveWininitRename(const std::string& oldFile, const std::string& renameLine);
+
 }  // namespace qv

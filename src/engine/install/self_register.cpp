@@ -11,34 +11,11 @@
 namespace qv {
 
 TSelfRegisterOutcome CallDllRegisterServer(const std::string& fileName) {
-    TSelfRegisterOutcome outcome;
-    // Whatever goes wrong on the way leaves the outcome at the stage it reached.
-    try {
-        // A file that is no library must not make Windows show a box of its own.
-        const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        const UniqueHModule library(LoadLibraryW(Widen(fileName).c_str()));
-        if (!library) return outcome;
-        outcome.Stage = TSelfRegisterStage::NoExport;
-        using RegisterProc = HRESULT(STDAPICALLTYPE*)();
-        const auto registerServer = reinterpret_cast<RegisterProc>(
-            reinterpret_cast<void*>(GetProcAddress(library.get(), "DllRegisterServer")));
-        if (!registerServer) return outcome;
-        outcome.Stage = TSelfRegisterStage::Failed;
-        outcome.Result = registerServer();
-        if (outcome.Result >= 0) outcome.Stage = TSelfRegisterStage::Registered;
-    } catch (...) {
-    }
-    return outcome;
+    return CallLibraryInChild(fileName, TLibraryCall::Register);
 }
 
 std::string SelfRegisterFailureReason(const TSelfRegisterOutcome& outcome) {
-    switch (outcome.Stage) {
-    case TSelfRegisterStage::NotLoaded: return "引导库文件出错。";
-    case TSelfRegisterStage::NoExport: return "DLL注册服务输出未发现。";
-    case TSelfRegisterStage::Failed:
-    case TSelfRegisterStage::Registered: break;
-    }
-    return FormatText("DLL注册服务返回 %d", {static_cast<long>(outcome.Result)});
+    return LibraryCallFailureReason(outcome, TLibraryCall::Register);
 }
 
 void SelfRegisterLibrary(const std::string& fileName) {

@@ -2,30 +2,19 @@
 // itself: its "DllRegisterServer" is called once it is in place.
 #pragma once
 
-#include <windows.h>
-
 #include <string>
+
+#include "engine/instfunc/library_registration.h"
 
 namespace qv {
 
-// How far one call got.
-enum class TSelfRegisterStage {
-    NotLoaded,   // the file did not load as a library
-    NoExport,    // it loaded but has no "DllRegisterServer"
-    Failed,      // the call returned a negative status
-    Registered,  // the call returned a status of 0 or more
-};
-
-struct TSelfRegisterOutcome {
-    TSelfRegisterStage Stage = TSelfRegisterStage::NotLoaded;
-    HRESULT Result = 0;  // what the call returned, once it was made
-};
-
-// Loads `fileName`, calls its "DllRegisterServer" and frees it again.
+// Calls the "DllRegisterServer" of `fileName` in a child process, where a
+// library that crashes harms nothing of the installation.
 TSelfRegisterOutcome CallDllRegisterServer(const std::string& fileName);
 
 // The reason shown for an outcome short of Registered: "引导库文件出错。",
-// "DLL注册服务输出未发现。" or "DLL注册服务返回 <status>".
+// "DLL注册服务输出未发现。", "DLL注册服务返回 <status>", or the words for a
+// crash or a child that did not start.
 std::string SelfRegisterFailureReason(const TSelfRegisterOutcome& outcome);
 
 // Registers `fileName`; when that fails the user may retry, go on without

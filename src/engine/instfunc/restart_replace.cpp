@@ -2,13 +2,16 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <optional>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/scope_exit.h"
 #include "core/setup/wininit.h"
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
+#include "engine/common/full_path.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
 #include "engine/common/win_file_stream.h"
@@ -19,6 +22,9 @@
 namespace qv {
 
 namespace {
+
+const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+const wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
 
 void ReplaceThroughMoveFileEx(const std::string& sourceFile, const std::string& targetFile) {
     const std::wstring source = Widen(sourceFile), target = Widen(targetFile);
@@ -41,10 +47,11 @@ void WriteAll(HANDLE file, const std::string& bytes) {
     if (written != bytes.size()) throw EInOutError(io_code::DiskFull);
 }
 
-void ReplaceThroughWininit(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder) {
-    // Made first: a name that cannot be written must not touch the file.
-    const std::string line =
-        WininitRenameLine(targetFile.empty() ? std::string() : GetShortPath(targetFile), GetShortPath(sourceFile));
+// Gives WININIT.INI in `winFolder` the contents `change` makes of its
+// bytes (nullopt: there is no file). `change` returns nullopt to leave the
+// file as it is. False when it did.
+bool RewriteWininit(const std::string& winFolder,
+                    const std::function<std::optional<std::string>(const std::optional<std::string>&)>& change) {
     const std::string wininit = AppendBackslash(winFolder) + "WININIT.INI";
     const std::wstring wideWininit = Widen(wininit);
 
@@ -69,14 +76,111 @@ void ReplaceThroughWininit(const std::string& sourceFile, const std::string& tar
 
     const std::optional<std::string> oldText =
         oldCopy ? std::optional<std::string>(ReadWholeFile(Narrow(*oldCopy))) : std::nullopt;
-    const std::string newText = AddWininitRename(oldText, line);
+    const std::optional<std::string> newText = change(oldText);
+    if (!newText) return false;
     UniqueHFile file(CreateFileW(wideWininit.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                  nullptr));
     if (!file) RaiseLastInOutError();
     created = true;
-    WriteAll(file.get(), newText);
+    WriteAll(file.get(), *newText);
     if (!CloseHandle(file.release())) RaiseLastInOutError();
     complete = true;
+    return true;
+}
+
+// The line of WININIT.INI for the two files, by their short names.
+std::string WininitLineOf(const std::string& sourceFile, const std::string& targetFile) {
+    return WininitRenameLine(targetFile.empty() ? std::string() : GetShortPath(targetFile), GetShortPath(sourceFile));
+}
+
+void ReplaceThroughWininit(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder) {
+    // Made first: a name that cannot be written must not touch the file.
+    const std::string line = WininitLineOf(sourceFile, targetFile);
+    RewriteWininit(winFolder, [&line](const std::optional<std::string>& oldText) {
+        return std::optional<std::string>(AddWininitRename(oldText, line));
+    });
+}
+
+bool CancelThroughWininit(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder) {
+    const std::string line = WininitLineOf(sourceFile, targetFile);
+    if (!FileExists(AppendBackslash(winFolder) + "WININIT.INI")) return false;
+    return RewriteWininit(winFolder, [&line](const std::optional<std::string>& oldText) {
+        return oldText ? RemoveWininitRename(*oldText, line) : std::nullopt;
+    });
+}
+
+// The name the system keeps a pending rename under: the full path behind
+// "\??\", a network path as "\??\UNC\server\share\...".
+std::wstring SystemNameOf(const std::string& path) {
+    const std::wstring full = Widen(FullPathOf(path));
+    if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}
+
+bool SameSystemName(const std::wstring& a, const std::wstring& b) {
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+[[noreturn]] void RaiseCancelFailure(LSTATUS status) {
+    throw Exception(FormatText("不能取消重新启动时的文件替换；代码 %d。", {static_cast<long>(status)}));
+}
+
+bool CancelThroughSessionManager(const std::string& sourceFile, const std::string& targetFile) {
+    // Read first: a user without the right to change the list has put
+    // nothing in it either.
+    UniqueHKey key;
+    LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put());
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
+    DWORD type = 0, size = 0;
+    status = RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size);
+    if (status == ERROR_FILE_NOT_FOUND) return false;
+    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
+    if (status == ERROR_SUCCESS)
+        status = RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                                  &size);
+    if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
+    if (type != REG_MULTI_SZ) return false;
+
+    // Pairs of strings: the source, then the target ("!" before it: it may
+    // replace an existing file; empty: the source is deleted). An empty
+    // string ends the list.
+    std::vector<std::wstring> strings;
+    for (std::size_t start = 0, count = size / sizeof(wchar_t); start < count;) {
+        std::size_t end = start;
+        while (end < count && data[end] != L'\0') ++end;
+        strings.emplace_back(data.data() + start, end - start);
+        start = end + 1;
+    }
+    if (strings.size() % 2 != 0) strings.pop_back();
+
+    const std::wstring source = SystemNameOf(sourceFile);
+    const std::wstring target = targetFile.empty() ? std::wstring() : SystemNameOf(targetFile);
+    std::wstring kept;
+    bool removed = false;
+    for (std::size_t i = 0; i + 1 < strings.size(); i += 2) {
+        const std::wstring& pairTarget = strings[i + 1];
+        const std::wstring bareTarget = pairTarget.rfind(L"!", 0) == 0 ? pairTarget.substr(1) : pairTarget;
+        if (SameSystemName(strings[i], source) && SameSystemName(bareTarget, target)) {
+            removed = true;
+            continue;
+        }
+        kept += strings[i] + L'\0' + pairTarget + L'\0';
+    }
+    if (!removed) return false;
+    status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put());
+    if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
+    if (kept.empty()) {
+        status = RegDeleteValueW(key.get(), kPendingRenames);
+    } else {
+        kept += L'\0';
+        status = RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                                static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+    }
+    if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
+    return true;
 }
 
 }  // namespace
@@ -88,6 +192,11 @@ void RestartReplace(const std::string& sourceFile, const std::string& targetFile
         ReplaceThroughMoveFileEx(sourceFile, targetFile);
     else
         ReplaceThroughWininit(sourceFile, targetFile, winFolder);
+}
+
+bool CancelRestartReplace(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder) {
+    if (IsWinNT()) return CancelThroughSessionManager(sourceFile, targetFile);
+    return CancelThroughWininit(sourceFile, targetFile, winFolder);
 }
 
 }  // namespace qv

@@ -20,4 +20,15 @@ namespace qv {
 void RestartReplace(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder,
                     bool& restartNeeded);
 
+// Takes back what RestartReplace arranged for the same two files, so that
+// nothing happens to them at the restart: on NT their pair among the
+// system's pending renames, elsewhere their line in WININIT.INI (found by
+// the short names, so `sourceFile` must still be there). Everybody else's
+// pending replacements stay. True when one was found and removed.
+//
+// On NT: raises Exception("不能取消重新启动时的文件替换；代码 <error>。")
+// when the list cannot be read or written back. Elsewhere: raises
+// EInOutError as RestartReplace does, the old file put back as it was.
+bool CancelRestartReplace(const std::string& sourceFile, const std::string& targetFile, const std::string& winFolder);
+
 }  // namespace qv

@@ -62,7 +62,8 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
             LogLine("undo #" + std::to_string(number) + " " + ChangeEntryText(entries_.back()) + ": " +
                     run.EntryOutcome());
         if (observer)
-            observer->EntryUndone({entries_.back(), number, total, run.Outcome(), run.EntryReason(), run.EntryError()});
+            observer->EntryUndone({entries_.back(), number, total, run.Outcome(), run.EntryReason(), run.EntryError(),
+                                    run.EntryUserReason()});
         entries_.pop_back();
     }
     LogLine(std::string(uninstalling ? "uninstall" : "rollback") + " finished: " +

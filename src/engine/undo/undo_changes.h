@@ -57,9 +57,11 @@ public:
     // Undoes every entry, newest first, and forgets each once handled: the
     // list is empty afterwards. With `uninstalling` false it rolls an
     // installation back; with true it gives the entries the meaning the
-    // uninstaller needs: a pending restart replacement is passed over, the
-    // uninstall-only paths are deleted too, and the user is asked before a
-    // shared file whose count reached zero is deleted. A failed entry never
+    // uninstaller needs: the uninstall-only paths are deleted too, and the
+    // user is asked before a shared file whose count reached zero is
+    // deleted. Either way a new version still waiting for the restart is
+    // taken back: its pending rename (or WININIT.INI line) goes, and so
+    // does its temporary file. A failed entry never
     // stops the older ones; the result is whether everything was undone.
     // An entry's exception is shown in the box "反安装", unless it is the
     // silent abort. The uninstaller also gets rid of what the rollback

@@ -5,6 +5,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/folders.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/message_box.h"
 #include "engine/common/path_tests.h"
@@ -27,6 +28,20 @@ constexpr DWORD kFolderWaitMs = 250;
 // The folder that holds `path`, without its trailing backslash unless it
 // is a drive root.
 std::string ParentFolder(const std::string& path) { return StripBackslashKeepRoot(ExtractFileDir(path)); }
+
+// Whether a file that could not be deleted is in use. A file open without
+// delete sharing is a sharing (or lock) violation. A running program or a
+// loaded library is refused with "access denied", as missing rights are;
+// the image the system maps also refuses to be opened for writing with a
+// sharing violation, which missing rights never give.
+bool InUse(const std::string& file, unsigned long deleteError) {
+    if (deleteError == ERROR_SHARING_VIOLATION || deleteError == ERROR_LOCK_VIOLATION) return true;
+    if (deleteError != ERROR_ACCESS_DENIED) return false;
+    const UniqueHFile probe(CreateFileW(Widen(file).c_str(), FILE_WRITE_DATA,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
 
 bool ListedAsFolder(const std::string& path) {
     WIN32_FIND_DATAW found;
@@ -109,38 +124,56 @@ void UndoRun::WaitForRemovedSubfolders(const std::string& folder) const {
 void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags) {
     const bool notifyShell = (flags & efNotifyShell) != 0;
     // The new version of a file in use waits in the temporary file for the
-    // restart; the uninstaller meets the file after that restart.
-    const std::string target = uninstalling_ || pendingTemp.empty() ? file : pendingTemp;
+    // restart. Until the restart has come it is taken back, pending rename
+    // and all, so that it never arrives: by a rollback, and by an uninstall
+    // that comes first.
+    const bool tookBack = !pendingTemp.empty() && TakeBackWaitingReplacement(file, pendingTemp);
 
-    if (!uninstalling_ && (flags & efWasPresent)) {
-        // The file was there before: it stays, and only a replacement
-        // still waiting for the restart goes.
+    // A replacement waits only for a file that was there before.
+    if (!uninstalling_ && ((flags & efWasPresent) || !pendingTemp.empty())) {
+        // The file was there before: it stays.
         if (flags & efSharedCount) LowerSharedFileCount(file);
-        if (target != file) DeleteFileAndHelpCompanions(target, notifyShell);
-        return Skip(target != file ? "the file was there before and stays; its waiting replacement is deleted"
-                                   : "the file was there before and stays");
+        return Skip(tookBack ? "the file was there before and stays; its replacement waiting for the restart is taken back"
+                             : "the file was there before and stays");
     }
     if (flags & efSharedCount) {
         if (!LowerSharedFileCount(file))
             return Skip("the shared count is still above zero (or there is none): other installations use the file");
-        RequireFullPath(target);
-        if (!FileExists(target)) return Skip("the shared count reached zero and the file is gone already");
+        RequireFullPath(file);
+        if (!FileExists(file)) return Skip("the shared count reached zero and the file is gone already");
         if (uninstalling_ && !AskToDeleteSharedFile(file)) return Skip("the user keeps the shared file");
     }
-    if ((flags & efSelfUnregister) && target == file) {
+    if (flags & efSelfUnregister) {
         RequireFullPath(file);
-        if (!CallDllUnregister(file)) Fail("DllUnregisterServer failed or is missing");
+        const TSelfRegisterOutcome outcome = CallDllUnregister(file);
+        if (outcome.Stage != TSelfRegisterStage::Registered) {
+            const std::string reason = LibraryCallFailureReason(outcome, TLibraryCall::Unregister);
+            Fail("the library did not unregister itself: " + Quoted(reason), 0, "不能注销DLL/OCX：" + reason);
+        }
     }
     if (!uninstalling_ && (flags & efUninstallOnly)) return Skip("deleted only by the uninstaller");
-    DeleteFileAndHelpCompanions(target, notifyShell);
+    DeleteFileAndHelpCompanions(file, notifyShell);
+}
+
+bool UndoRun::TakeBackWaitingReplacement(const std::string& file, const std::string& temp) {
+    RequireFullPath(temp);
+    // Gone: the restart has come and moved it into place (or somebody
+    // deleted it, and the rename finds nothing to move).
+    if (!FileExists(temp)) return false;
+    try {
+        if (CancelRestartReplace(temp, file, WindowsFolder()))
+            LogLine("took back the replacement of " + Quoted(file) + " by " + Quoted(temp) + " at the next restart");
+    } catch (const std::exception&) {
+        // Once its file is deleted the rename has nothing to move.
+        LogLine("cannot take back the replacement of " + Quoted(file) + " at the next restart: " +
+                CurrentExceptionText());
+    }
+    DeleteFileAndHelpCompanions(temp, false);
+    return true;
 }
 
 bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError) {
-    // A running program or a loaded library is denied access; a file open
-    // without delete sharing is a sharing violation.
-    if (deleteError != ERROR_SHARING_VIOLATION && deleteError != ERROR_ACCESS_DENIED &&
-        deleteError != ERROR_LOCK_VIOLATION)
-        return false;
+    if (!InUse(file, deleteError)) return false;
     bool restartNeeded = false;
     try {
         RestartReplace(file, "", WindowsFolder(), restartNeeded);

@@ -23,6 +23,7 @@ struct TUndoEntryResult {
     TUndoOutcome Outcome;
     std::string Reason;           // why it was passed over or failed, for the log
     unsigned long ErrorCode = 0;  // the Windows error of a failure, 0 when there was none
+    std::string UserReason;       // a failure's reason in the user's words, when no error code tells it
 };
 
 class IUndoObserver {

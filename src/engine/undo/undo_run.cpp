@@ -15,7 +15,7 @@
 namespace qv {
 
 void RequireFullPath(const std::string& path) {
-    if (!IsFullPath(path)) throw Exception("undo entry path \"" + path + "\" is not a full path");
+    if (!IsFullPath(path)) throw Exception("反安装记录中的路径 \"" + path + "\" 不是完整的路径");
 }
 
 UndoRun::~UndoRun() {
@@ -29,9 +29,9 @@ UndoRun::~UndoRun() {
     }
 }
 
-void UndoRun::Fail(const std::string& reason, unsigned long errorCode) {
+void UndoRun::Fail(const std::string& reason, unsigned long errorCode, const std::string& userReason) {
     result_ = false;
-    if (!entryFailed_) entryReason_.clear(), entryError_ = errorCode;
+    if (!entryFailed_) entryReason_.clear(), entryError_ = errorCode, entryUserReason_ = userReason;
     entryFailed_ = true;
     entryReason_ += (entryReason_.empty() ? "" : "; ") + reason;
 }
@@ -64,6 +64,7 @@ void UndoRun::Undo(const TChangeEntry& entry) {
     entryAtRestart_ = false;
     entryReason_.clear();
     entryError_ = 0;
+    entryUserReason_.clear();
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     const std::string first = text(0);
     if (IsRollbackOnly(entry.Kind)) {

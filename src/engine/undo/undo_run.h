@@ -38,7 +38,7 @@ public:
     // What became of the entry being undone, for the installation log:
     // done, unless the undoing passed it over or failed, with the reason.
     // A failure outweighs a skip; several failures are all told.
-    void Fail(const std::string& reason, unsigned long errorCode = 0);
+    void Fail(const std::string& reason, unsigned long errorCode = 0, const std::string& userReason = "");
     void Skip(const std::string& reason);
     // Uninstalling: the entry goes at the next start of Windows.
     void AtRestart(const std::string& reason);
@@ -50,15 +50,21 @@ public:
     const std::string& EntryReason() const { return entryReason_; }
     // The Windows error of the entry's first failure, 0 when it had none.
     unsigned long EntryError() const { return entryError_; }
+    // The first failure's reason in the user's words, "" when it had none.
+    const std::string& EntryUserReason() const { return entryUserReason_; }
 
 private:
     void UndoFolder(const std::string& folder, std::uint32_t flags);
     void WaitForRemovedSubfolders(const std::string& folder) const;
     void UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags);
+    // A new version of `file` still waiting in `temp` for the restart: its
+    // pending rename taken back, `temp` deleted. False when `temp` is gone.
+    bool TakeBackWaitingReplacement(const std::string& file, const std::string& temp);
     bool AskToDeleteSharedFile(const std::string& file) const;
     void DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell);
-    // Uninstalling: a file that cannot go now because it is in use goes at
-    // the next restart. False when it is not in use (or cannot be scheduled).
+    // Uninstalling: a file that cannot go now because it is in use (open
+    // elsewhere, a running program, a loaded library) goes at the next
+    // restart. False when it is not in use: missing rights are a failure.
     bool DeleteAtRestart(const std::string& file, unsigned long deleteError);
     // A recorded folder on the way to `path` is a link or junction now.
     bool BehindALink(const std::string& path) const;
@@ -88,6 +94,7 @@ private:
     bool entryAtRestart_ = false;
     std::string entryReason_;
     unsigned long entryError_ = 0;
+    std::string entryUserReason_;
     // Uninstalling: the files and folders that go at the next restart.
     std::vector<std::string> atRestart_;
     std::vector<std::string> recordedFolders_;

@@ -27,16 +27,8 @@ bool LowerSharedFileCount(const std::string& filePath) {
     return false;
 }
 
-bool CallDllUnregister(const std::string& filePath) {
-    // A file that is no library must not make Windows show a box of its own.
-    const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const UniqueHModule library(LoadLibraryW(Widen(filePath).c_str()));
-    if (!library) return false;
-    using UnregisterProc = HRESULT(STDAPICALLTYPE*)();
-    const auto unregister =
-        reinterpret_cast<UnregisterProc>(reinterpret_cast<void*>(GetProcAddress(library.get(), "DllUnregisterServer")));
-    if (!unregister) return false;
-    return unregister() >= 0;
+TSelfRegisterOutcome CallDllUnregister(const std::string& filePath) {
+    return CallLibraryInChild(filePath, TLibraryCall::Unregister);
 }
 
 bool IniSectionHasNoKeys(const std::string& section, const std::string& iniFile) {
@@ -56,8 +48,7 @@ HKEY RootKeyOfEntry(std::uint32_t flags) {
     default: {
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(flags));
-        throw Exception(std::string("undo entry names the registry root key ") + hex +
-                        ", which is not a predefined key");
+        throw Exception(std::string("反安装记录中的注册表根键 ") + hex + " 不是系统预定义的键");
     }
     }
 }

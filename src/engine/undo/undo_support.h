@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/instfunc/library_registration.h"
+
 namespace qv {
 
 // Lowers the shared-file count of `filePath` by one, keeping the type it is
@@ -16,11 +18,10 @@ namespace qv {
 // Exception("打开注册表出错: ...") when the SharedDLLs key does not open.
 bool LowerSharedFileCount(const std::string& filePath);
 
-// Loads the library and calls its "DllUnregisterServer". True when that
-// returned a status that is not negative; false when the file does not
-// load as a library, lacks the export or reports a failure. The library is
-// freed again in every case.
-bool CallDllUnregister(const std::string& filePath);
+// Calls the library's "DllUnregisterServer" in a child process (see
+// library_registration.h): Registered when it returned a status that is
+// not negative; otherwise how far it got, a crash of the library included.
+TSelfRegisterOutcome CallDllUnregister(const std::string& filePath);
 
 // The section holds no keys (or does not exist) in `iniFile`, or in the
 // Windows WIN.INI when `iniFile` is empty.

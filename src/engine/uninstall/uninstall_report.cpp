@@ -60,7 +60,8 @@ void TUninstallReport::EntryUndone(const TUndoEntryResult& result) {
     if (entry.Kind == ekFolder) recordedFolders_.push_back(StripBackslashKeepRoot(EntryString(entry, 0)));
     switch (result.Outcome) {
     case TUndoOutcome::Failed:
-        Failed(ChangeEntryObjectText(entry), ErrorWords(result.ErrorCode));
+        Failed(ChangeEntryObjectText(entry),
+               result.UserReason.empty() ? ErrorWords(result.ErrorCode) : result.UserReason);
         break;
     case TUndoOutcome::AtRestart: atRestart_.push_back(EntryString(entry, 0)); break;
     case TUndoOutcome::Undone:

@@ -17,6 +17,7 @@
 #include "engine/instfunc/shared_file_count.h"
 #include "engine/undo/rollback_entries.h"
 #include "install_bench.h"
+#include "testkit/pending_renames.h"
 
 namespace qv {
 namespace {
@@ -60,50 +61,7 @@ UniqueHFile HoldOpen(const std::string& path) {
     return file;
 }
 
-// The renames the system keeps for its next start, put back as they were.
-class PendingRenames {
-public:
-    PendingRenames() : saved_(ReadRaw()) {}
-    ~PendingRenames() {
-        const UniqueHKey key = Open();
-        if (saved_)
-            RegSetValueExW(key.get(), kValue, 0, REG_MULTI_SZ, saved_->data(), static_cast<DWORD>(saved_->size()));
-        else
-            RegDeleteValueW(key.get(), kValue);
-    }
-    PendingRenames(const PendingRenames&) = delete;
-    PendingRenames& operator=(const PendingRenames&) = delete;
-
-    // Whether `source` is to replace `target` at the next start.
-    static bool Holds(const std::string& source, const std::string& target) {
-        const auto raw = ReadRaw();
-        if (!raw) return false;
-        const std::wstring all(reinterpret_cast<const wchar_t*>(raw->data()), raw->size() / sizeof(wchar_t));
-        std::wstring pair = L"\\??\\" + Widen(source);
-        pair.push_back(L'\0');
-        pair += L"!\\??\\" + Widen(target);
-        return all.find(pair) != std::wstring::npos;
-    }
-
-private:
-    static constexpr const wchar_t* kValue = L"PendingFileRenameOperations";
-    static UniqueHKey Open() {
-        UniqueHKey key;
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, key.put());
-        return key;
-    }
-    static std::optional<std::vector<BYTE>> ReadRaw() {
-        const UniqueHKey key = Open();
-        DWORD type = 0, size = 0;
-        if (RegQueryValueExW(key.get(), kValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return std::nullopt;
-        std::vector<BYTE> bytes(size);
-        RegQueryValueExW(key.get(), kValue, nullptr, &type, bytes.data(), &size);
-        bytes.resize(size);
-        return bytes;
-    }
-    std::optional<std::vector<BYTE>> saved_;
-};
+using test::PendingRenames;
 
 // The shared-file counts of some paths, removed again at the end.
 class SharedCounts {

@@ -11,8 +11,17 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/install/file_install.h"
+#include "engine/instfunc/library_registration.h"
+#include "testkit/scratch.h"
 
 namespace qv::test {
+
+namespace {
+// A test program serves no switch of its own: the uninstaller built beside
+// it registers the test libraries in its stead.
+const bool registeringThroughTheUninstaller =
+    (UseLibraryRegistrationProgram(ProgramFolder() + "\\UNISTB32.EXE"), true);
+}  // namespace
 
 void RecordingProgress::PumpMessagesCheckCancel() {
     if (cancelRequested_) throw EAbort();

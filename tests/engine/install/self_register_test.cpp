@@ -92,5 +92,17 @@ TEST(SelfRegisterLibrary, ALibraryWithoutTheExportAndAFileThatIsNoLibraryHaveThe
     EXPECT_EQ(bench.Calls(), "");
 }
 
+TEST(SelfRegisterLibrary, ALibraryThatCrashesIsAFailureLikeAnyOtherAndThisProcessLivesOn) {
+    RegistrationBench bench("qvtest_register_crashes.dll");
+    const TSelfRegisterOutcome outcome = CallDllRegisterServer(bench.library());
+    EXPECT_EQ(outcome.Stage, TSelfRegisterStage::Crashed);
+    EXPECT_EQ(outcome.Code, 0xC0000005u);
+    AnsweredBoxes boxes({IDRETRY, IDABORT});
+    EXPECT_THROW(SelfRegisterLibrary(bench.library()), EAbort);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_EQ(boxes.asked[1].Text, FailureText(bench.library(), "DLL注册服务异常终止，代码 0xC0000005。"));
+    EXPECT_TRUE(DeleteFileW(Widen(bench.library()).c_str())) << "the child that crashed holds nothing";
+}
+
 }  // namespace
 }  // namespace qv

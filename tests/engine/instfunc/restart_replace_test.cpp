@@ -12,6 +12,7 @@
 #include "engine/common/windows_version.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/common/unique_name.h"
+#include "testkit/pending_renames.h"
 #include "testkit/scratch.h"
 
 namespace qv {
@@ -19,64 +20,9 @@ namespace {
 
 using test::ScratchFolder;
 
-const wchar_t kSessionManager[] = L"System\\CurrentControlSet\\Control\\Session Manager";
-const wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+using test::PendingRenames;
 
-// The renames NT keeps for its next start, put back as they were when the
-// test ends.
-class PendingRenames {
-public:
-    PendingRenames() : saved_(ReadRaw()) {}
-    ~PendingRenames() {
-        UniqueHKey key = Open();
-        if (saved_)
-            RegSetValueExW(key.get(), kPendingRenames, 0, REG_MULTI_SZ, saved_->data(),
-                           static_cast<DWORD>(saved_->size()));
-        else
-            RegDeleteValueW(key.get(), kPendingRenames);
-    }
-    PendingRenames(const PendingRenames&) = delete;
-    PendingRenames& operator=(const PendingRenames&) = delete;
-
-    // The operations as pairs: the source, then the target ("" deletes).
-    static std::vector<std::pair<std::wstring, std::wstring>> Read() {
-        std::vector<std::wstring> strings;
-        if (const auto raw = ReadRaw()) {
-            const auto* text = reinterpret_cast<const wchar_t*>(raw->data());
-            const std::size_t length = raw->size() / sizeof(wchar_t);
-            for (std::size_t start = 0; start < length;) {
-                std::size_t end = start;
-                while (end < length && text[end]) ++end;
-                strings.emplace_back(text + start, end - start);
-                start = end + 1;
-            }
-        }
-        // The list ends with an empty string.
-        std::vector<std::pair<std::wstring, std::wstring>> pairs;
-        for (std::size_t i = 0; i + 1 < strings.size(); i += 2) pairs.emplace_back(strings[i], strings[i + 1]);
-        return pairs;
-    }
-
-private:
-    static UniqueHKey Open() {
-        UniqueHKey key;
-        RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, key.put());
-        return key;
-    }
-    static std::optional<std::vector<BYTE>> ReadRaw() {
-        UniqueHKey key = Open();
-        DWORD type = 0, size = 0;
-        if (RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-            return std::nullopt;
-        std::vector<BYTE> bytes(size);
-        RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, bytes.data(), &size);
-        bytes.resize(size);
-        return bytes;
-    }
-    std::optional<std::vector<BYTE>> saved_;
-};
-
-std::wstring NtName(const std::string& path) { return L"\\??\\" + Widen(path); }
+std::wstring NtName(const std::string& path) { return test::SystemName(path); }
 
 TEST(RestartReplace, OnNTTheSystemKeepsTheRenames) {
     const ScopedWindowsVersion nt(WindowsVersion::Of(5, 1, kPlatformWin32NT));
@@ -120,6 +66,30 @@ TEST(RestartReplace, OnNTAFailureCarriesTheSystemCode) {
         EXPECT_EQ(std::string(e.what()), "MoveFileEx 失败；代码 " + std::to_string(code) + "。");
     }
     EXPECT_TRUE(restartNeeded);
+}
+
+TEST(RestartReplace, OnNTACancelTakesBackItsOwnPairAndNoOther) {
+    const ScopedWindowsVersion nt(WindowsVersion::Of(5, 1, kPlatformWin32NT));
+    ScratchFolder scratch;
+    const std::string source = scratch.file("新 version.tmp"), target = scratch.file("in use.dll"),
+                      other = scratch.file("other.tmp");
+    for (const auto& file : {source, target, other}) test::WriteFileBytes(file, {1});
+    const PendingRenames restoreAfterwards;
+    bool restartNeeded = false;
+    RestartReplace(other, "", "", restartNeeded);
+    RestartReplace(source, target, "", restartNeeded);
+    RestartReplace(other, target, "", restartNeeded);
+
+    EXPECT_FALSE(CancelRestartReplace(source, "", ""));
+    // Named as the installation named it; the system keeps it in its own letter case.
+    EXPECT_TRUE(CancelRestartReplace(source, scratch.file("IN USE.DLL"), ""));
+    EXPECT_FALSE(PendingRenames::Holds(source, target));
+    EXPECT_TRUE(PendingRenames::Holds(other, ""));
+    EXPECT_TRUE(PendingRenames::Holds(other, target));
+    EXPECT_TRUE(CancelRestartReplace(other, "", ""));
+    EXPECT_TRUE(CancelRestartReplace(other, target, ""));
+    for (const auto& [from, to] : PendingRenames::Read()) EXPECT_EQ(from.find(Widen(scratch.path())), std::wstring::npos);
+    EXPECT_FALSE(CancelRestartReplace(other, target, ""));
 }
 
 // The Windows 95 family, whose WININIT.INI lies in a scratch Windows folder.
@@ -168,6 +138,17 @@ TEST_F(RestartReplaceWininit, TheLineJoinsTheRenameSectionAndTheOldFileGoes) {
     EXPECT_EQ(ReadWininit(), "[first]\r\nk=v\r\n[Rename]\r\nC:\\A.DLL=C:\\A.TMP\r\nNUL=" + Short(source_) + "\r\n" +
                                  Short(target_) + "=" + Short(source_) + "\r\n[third]\r\nx=y\r\n");
     // The moved-aside copy does not stay behind.
+    EXPECT_EQ(test::ListFolder(win_), std::vector<std::string>{"WININIT.INI"});
+}
+
+TEST_F(RestartReplaceWininit, ACancelRemovesItsOwnLineAndNothingElse) {
+    const std::string line = Short(target_) + "=" + Short(source_);
+    // The same text outside the rename section is none of its business.
+    WriteWininit("[first]\r\n" + line + "\r\n[rename]\r\nC:\\A.DLL=C:\\A.TMP\r\n");
+    Replace(source_, target_);
+    EXPECT_TRUE(CancelRestartReplace(source_, target_, win_));
+    EXPECT_EQ(ReadWininit(), "[first]\r\n" + line + "\r\n[rename]\r\nC:\\A.DLL=C:\\A.TMP\r\n");
+    EXPECT_FALSE(CancelRestartReplace(source_, target_, win_));
     EXPECT_EQ(test::ListFolder(win_), std::vector<std::string>{"WININIT.INI"});
 }
 

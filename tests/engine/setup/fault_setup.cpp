@@ -15,6 +15,7 @@
 #include "engine/common/fault_injection.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
+#include "engine/instfunc/library_registration.h"
 #include "engine/setup/run_setup.h"
 #include "engine/setup/setup_stages.h"
 
@@ -60,6 +61,8 @@ void WriteCounts(const std::string& fileName) {
 }  // namespace qv
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // As Setup.exe: the library registration's child runs no plan and counts nothing.
+    if (const auto code = qv::ServeLibraryRegistrationIfAsked()) return static_cast<int>(*code);
     if (const std::optional<std::string> fault = qv::Variable(L"QV_TEST_FAULT")) {
         qv::TFaultPlan plan;
         if (!qv::ParsePlan(*fault, plan)) {

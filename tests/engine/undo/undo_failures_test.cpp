@@ -51,9 +51,9 @@ TEST(UndoFailures, EachFailureIsCountedAndTheOlderEntriesStillRun) {
     }
     // The locked file is counted, not shown.
     EXPECT_EQ(texts, (std::vector<std::string>{
-                         "undo entry names the registry root key 0x00000000, which is not a predefined key.",
-                         "undo entry path \"\\rooted but on no drive\" is not a full path.",
-                         "undo entry path \"relative.txt\" is not a full path.",
+                         "反安装记录中的注册表根键 0x00000000 不是系统预定义的键.",
+                         "反安装记录中的路径 \"\\rooted but on no drive\" 不是完整的路径.",
+                         "反安装记录中的路径 \"relative.txt\" 不是完整的路径.",
                      }));
     EXPECT_TRUE(Exists(locked));
     EXPECT_TRUE(Exists(later));

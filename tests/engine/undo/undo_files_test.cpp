@@ -8,7 +8,9 @@
 
 #include "engine/common/folders.h"
 #include "engine/common/win_text.h"
+#include "engine/instfunc/restart_replace.h"
 #include "engine/undo/undo_changes.h"
+#include "testkit/pending_renames.h"
 #include "testkit/scratch.h"
 #include "testkit/scripted_boxes.h"
 #include "undo_test_support.h"
@@ -22,12 +24,16 @@ using test::ScratchFolder;
 using test::WriteText;
 
 // An installation into app\: it made app\ and app\sub\, installed
-// sub\new.dll, replaced old.txt, left the new busy.exe waiting in a
-// temporary file for the restart, and listed readme.txt (which the
-// application wrote later) for the uninstaller. keep\ it made too, but the
-// user has put a file there since.
+// sub\new.dll, replaced old.txt, left the new busy.exe and the new shared
+// shared.dll (which another installation uses too) waiting in temporary
+// files for the restart, and listed readme.txt (which the application
+// wrote later) for the uninstaller. keep\ it made too, but the user has put
+// a file there since. Another program waits for the restart as well.
 struct InstalledTree {
     explicit InstalledTree(TUndoChanges& undo) {
+        bool restartNeeded = false;
+        WriteText(othersTemp);
+        RestartReplace(othersTemp, "", "", restartNeeded);
         MakeFolder(app);
         undo.AddEntry(ekFolder, {app}, 0);
         MakeFolder(sub);
@@ -38,7 +44,13 @@ struct InstalledTree {
         undo.AddEntry(ekFile, {oldTxt, ""}, efWasPresent);
         WriteText(busyExe);
         WriteText(pendingTemp);
+        RestartReplace(pendingTemp, busyExe, "", restartNeeded);
         undo.AddEntry(ekFile, {busyExe, pendingTemp}, efWasPresent);
+        WriteText(sharedDll);
+        WriteText(sharedTemp);
+        RestartReplace(sharedTemp, sharedDll, "", restartNeeded);
+        counts.Store(sharedDll, test::Dword(2));
+        undo.AddEntry(ekFile, {sharedDll, sharedTemp}, efSharedCount);
         MakeFolder(keep);
         undo.AddEntry(ekFolder, {keep}, 0);
         WriteText(keep + "\\user.txt");
@@ -50,6 +62,21 @@ struct InstalledTree {
     std::string app = root.file("应用"), sub = app + "\\sub", newDll = sub + "\\new.dll";
     std::string oldTxt = app + "\\old.txt", busyExe = app + "\\busy.exe", pendingTemp = app + "\\qv-00001.tmp";
     std::string readme = app + "\\readme.txt", keep = root.file("keep");
+    std::string sharedDll = app + "\\shared.dll", sharedTemp = app + "\\qv-00002.tmp";
+    std::string othersTemp = root.file("others.tmp");
+    const test::PendingRenames restoreAfterwards;
+    test::SharedCounts counts;
+
+    // What waits for the restart is the other program's alone, and the
+    // shared file keeps the other installation's count.
+    void ExpectNoReplacementWaits() const {
+        for (const auto& temp : {pendingTemp, sharedTemp}) EXPECT_FALSE(Exists(temp)) << temp;
+        EXPECT_FALSE(test::PendingRenames::Holds(pendingTemp, busyExe));
+        EXPECT_FALSE(test::PendingRenames::Holds(sharedTemp, sharedDll));
+        EXPECT_TRUE(test::PendingRenames::Holds(othersTemp, ""));
+        EXPECT_TRUE(Exists(sharedDll));
+        EXPECT_EQ(counts.Stored(sharedDll), test::Dword(1));
+    }
 };
 
 TEST(UndoFiles, RollbackRemovesWhatTheInstallationAddedAndKeepsWhatWasThere) {
@@ -61,7 +88,7 @@ TEST(UndoFiles, RollbackRemovesWhatTheInstallationAddedAndKeepsWhatWasThere) {
     EXPECT_FALSE(Exists(tree.sub));  // its file went first
     EXPECT_TRUE(Exists(tree.oldTxt));
     EXPECT_TRUE(Exists(tree.busyExe));
-    EXPECT_FALSE(Exists(tree.pendingTemp));
+    tree.ExpectNoReplacementWaits();
     EXPECT_TRUE(Exists(tree.readme));  // only the uninstaller deletes it
     EXPECT_TRUE(Exists(tree.app));     // it still holds files
     EXPECT_TRUE(Exists(tree.keep + "\\user.txt"));
@@ -74,8 +101,9 @@ TEST(UndoFiles, UninstallingDeletesTheFilesThemselvesAndTheUninstallOnlyPaths) {
     EXPECT_FALSE(Exists(tree.newDll));
     EXPECT_FALSE(Exists(tree.sub));
     EXPECT_FALSE(Exists(tree.oldTxt));
-    EXPECT_FALSE(Exists(tree.busyExe));     // after the restart it is the new version
-    EXPECT_TRUE(Exists(tree.pendingTemp));  // the restart has used it: not the uninstaller's to touch
+    EXPECT_FALSE(Exists(tree.busyExe));
+    // Uninstalled before the restart: the new versions never arrive.
+    tree.ExpectNoReplacementWaits();
     EXPECT_FALSE(Exists(tree.readme));
     EXPECT_TRUE(Exists(tree.app));
     EXPECT_TRUE(Exists(tree.keep + "\\user.txt"));

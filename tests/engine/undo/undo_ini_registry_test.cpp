@@ -138,7 +138,7 @@ TEST_P(UndoIniAndRegistry, ARootThatIsNoPredefinedKeyIsReportedAndPassedOver) {
     EXPECT_FALSE(undo.UndoAll(Uninstalling()));
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(boxes.asked[0].Text,
-              "undo entry names the registry root key 0x00000004, which is not a predefined key.");
+              "反安装记录中的注册表根键 0x00000004 不是系统预定义的键.");
     EXPECT_EQ(boxes.asked[0].Caption, "反安装");
     EXPECT_EQ(boxes.asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONERROR));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, key.sub("Older")));

@@ -8,12 +8,18 @@
 
 #include "engine/common/registry.h"
 #include "engine/common/win_text.h"
+#include "engine/instfunc/library_registration.h"
 #include "engine/instfunc/shared_file_count.h"
 #include "testkit/scratch.h"
 
 namespace qv::test {
 
 namespace {
+
+// A test program serves no switch of its own: the uninstaller built beside
+// it unregisters the test libraries in its stead, as it does its own.
+const bool unregisteringThroughTheUninstaller =
+    (UseLibraryRegistrationProgram(ProgramFolder() + "\\UNISTB32.EXE"), true);
 
 constexpr UINT kNotifyMessage = WM_APP + 17;
 constexpr wchar_t kMarkerPath[] = L"C:\\qv-undo-test-marker";

@@ -10,6 +10,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/undo_changes.h"
+#include "testkit/pending_renames.h"
 #include "testkit/scratch.h"
 #include "undo_test_support.h"
 
@@ -21,65 +22,20 @@ using test::MakeFolder;
 using test::ScratchFolder;
 using test::WriteText;
 
-constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-constexpr wchar_t kPendingRenames[] = L"PendingFileRenameOperations";
+using test::PendingRenames;
 
-// The pending operations as pairs of strings (source, target), without the
-// "\??\" prefix NT adds.
-std::vector<std::wstring> PendingRenames() {
-    std::vector<std::wstring> strings;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return strings;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS && size > 0) {
-        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-        RegQueryValueExW(key, kPendingRenames, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()), &size);
-        for (std::size_t at = 0; at < size / sizeof(wchar_t);) {
-            std::wstring s(data.c_str() + at);
-            at += s.size() + 1;
-            if (s.rfind(L"\\??\\", 0) == 0) s.erase(0, 4);
-            strings.push_back(s);
-        }
-    }
-    RegCloseKey(key);
-    return strings;
-}
-
-// Takes this test's operations out again: nothing is restarted here.
-void ForgetPendingRenamesUnder(const std::string& folder) {
-    const std::wstring prefix = Widen(folder);
-    std::vector<std::wstring> all = PendingRenames(), kept;
-    for (std::size_t i = 0; i + 1 < all.size(); i += 2)
-        if (all[i].rfind(prefix, 0) != 0) kept.insert(kept.end(), {L"\\??\\" + all[i], all[i + 1]});
-    std::wstring data;
-    for (const std::wstring& s : kept) data += s + L'\0';
-    data += L'\0';
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return;
-    if (kept.empty())
-        RegDeleteValueW(key, kPendingRenames);
-    else
-        RegSetValueExW(key, kPendingRenames, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
-                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-    RegCloseKey(key);
-}
-
-bool PendingDeletion(const std::string& path) {
-    const std::vector<std::wstring> all = PendingRenames();
-    for (std::size_t i = 0; i + 1 < all.size(); i += 2)
-        if (_wcsicmp(all[i].c_str(), Widen(path).c_str()) == 0 && all[i + 1].empty()) return true;
-    return false;
-}
+bool PendingDeletion(const std::string& path) { return PendingRenames::Holds(path, ""); }
 
 struct Heard final : IUndoObserver {
     void EntryUndone(const TUndoEntryResult& r) override {
-        results.push_back({r.Number, r.Total, r.Outcome, EntryString(r.Entry, 0), r.ErrorCode});
+        results.push_back({r.Number, r.Total, r.Outcome, EntryString(r.Entry, 0), r.ErrorCode, r.UserReason});
     }
     struct Result {
         std::size_t Number, Total;
         TUndoOutcome Outcome;
         std::string Path;
         unsigned long Error;
+        std::string UserReason;
     };
     std::vector<Result> results;
 };
@@ -88,6 +44,7 @@ TEST(UndoUninstall, AFileInUseGoesAtTheRestartWithItsFolderAndAReadOnlyFileGoesN
     ScratchFolder root("undo in use");
     const std::string app = root.file("应用"), busy = app + "\\busy.dll", locked = app + "\\只读.txt";
     const std::string other = root.file("other"), otherFile = other + "\\kept.txt";
+    const PendingRenames restoreAfterwards;
     TUndoChanges undo;
     MakeFolder(app);
     undo.AddEntry(ekFolder, {app}, 0);
@@ -114,7 +71,6 @@ TEST(UndoUninstall, AFileInUseGoesAtTheRestartWithItsFolderAndAReadOnlyFileGoesN
     EXPECT_TRUE(PendingDeletion(app)) << "its folder goes after it";
     EXPECT_FALSE(PendingDeletion(other)) << "a folder with the user's files is no business of the restart";
     EXPECT_TRUE(Exists(otherFile));
-    ForgetPendingRenamesUnder(root.path());
 
     ASSERT_EQ(heard.results.size(), 4u);
     // Newest first, numbered in the order recorded.
@@ -132,6 +88,7 @@ TEST(UndoUninstall, ARollbackNeverSchedulesAndSaysWhyAFileStayed) {
     ScratchFolder root("undo rollback in use");
     const std::string busy = root.file("busy.dll");
     WriteText(busy);
+    const PendingRenames restoreAfterwards;
     TUndoChanges undo;
     undo.AddEntry(ekFile, {busy, ""}, 0);
     UniqueHFile holder(CreateFileW(Widen(busy).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -143,6 +100,45 @@ TEST(UndoUninstall, ARollbackNeverSchedulesAndSaysWhyAFileStayed) {
     ASSERT_EQ(heard.results.size(), 1u);
     EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::Failed);
     EXPECT_NE(heard.results[0].Error, 0u) << "the Windows error travels with the failure";
+}
+
+TEST(UndoUninstall, ALoadedLibraryIsInUseThoughWindowsSaysAccessDenied) {
+    ScratchFolder root("undo loaded");
+    const test::UnregisterProbe probe(root.file("unregister.log"));
+    const std::string library = root.file("loaded.dll");
+    probe.CopyTo(library);
+    const PendingRenames restoreAfterwards;
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {library, ""}, 0);
+    const UniqueHModule loaded(LoadLibraryW(Widen(library).c_str()));
+    ASSERT_TRUE(loaded);
+    ASSERT_FALSE(DeleteFileW(Widen(library).c_str()));
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    Heard heard;
+    EXPECT_TRUE(undo.UndoAll(true, &heard));
+    ASSERT_EQ(heard.results.size(), 1u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::AtRestart);
+    EXPECT_TRUE(PendingDeletion(library));
+}
+
+TEST(UndoUninstall, ALibraryThatCrashesWhileUnregisteringFailsInTheUsersWordsAndStillGoes) {
+    ScratchFolder root("undo crash");
+    const test::UnregisterProbe probe(root.file("unregister.log"));
+    const std::string library = root.file("崩溃.ocx"), older = root.file("older.txt");
+    probe.CopyTo(library);
+    WriteText(older);
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {older, ""}, 0);
+    undo.AddEntry(ekFile, {library, ""}, efSelfUnregister);
+    const test::ScopedEnvVar crash("QV_UNREGISTER_STATUS", "crash");
+    Heard heard;
+    EXPECT_FALSE(undo.UndoAll(true, &heard));
+    ASSERT_EQ(heard.results.size(), 2u);
+    EXPECT_EQ(heard.results[0].Outcome, TUndoOutcome::Failed);
+    EXPECT_EQ(heard.results[0].UserReason, "不能注销DLL/OCX：DLL注销服务异常终止，代码 0xC0000005。");
+    EXPECT_EQ(probe.Calls(), std::vector<std::string>{library}) << "it was called, in a process of its own";
+    EXPECT_FALSE(Exists(library));
+    EXPECT_FALSE(Exists(older));
 }
 
 TEST(UndoUninstall, AnIniFileLeftWithNothingIsDeletedAndOneWithAnythingLeftStays) {

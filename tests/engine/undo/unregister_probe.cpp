@@ -1,9 +1,10 @@
 // DllUnregisterServer of a self-registering library, as undo calls it:
 // appends this library's path to the file that QV_UNREGISTER_LOG names,
 // then returns the status in QV_UNREGISTER_STATUS (hexadecimal), S_OK
-// when that is not set.
+// when that is not set; "crash" there makes it write where no memory is.
 #include <windows.h>
 
+#include <cstdint>
 #include <cwchar>
 
 namespace {
@@ -27,7 +28,9 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllUnregisterServer() {
             CloseHandle(file);
         }
     }
-    if (GetEnvironmentVariableW(L"QV_UNREGISTER_STATUS", status, 32) > 0)
+    if (GetEnvironmentVariableW(L"QV_UNREGISTER_STATUS", status, 32) > 0) {
+        if (std::wcscmp(status, L"crash") == 0) *reinterpret_cast<volatile int*>(static_cast<std::uintptr_t>(16)) = 1;
         return static_cast<HRESULT>(std::wcstoul(status, nullptr, 16));
+    }
     return S_OK;
 }

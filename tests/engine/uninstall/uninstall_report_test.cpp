@@ -13,8 +13,9 @@ TChangeEntry Entry(TChangeKind kind, const std::vector<std::string>& strings, st
     return TChangeEntry::Make(kind, strings, flags);
 }
 
-void Hear(TUninstallReport& report, const TChangeEntry& entry, TUndoOutcome outcome, unsigned long error = 0) {
-    report.EntryUndone({entry, 1, 1, outcome, "reason", error});
+void Hear(TUninstallReport& report, const TChangeEntry& entry, TUndoOutcome outcome, unsigned long error = 0,
+          const std::string& userReason = "") {
+    report.EntryUndone({entry, 1, 1, outcome, "reason", error, userReason});
 }
 
 TEST(UninstallReport, EachKindIsNamedInTheUsersWords) {
@@ -46,11 +47,13 @@ TEST(UninstallReport, FailuresOutweighRestartsWhichOutweighSuccess) {
 
     Hear(report, Entry(ekFile, {"C:\\locked.dll", ""}), TUndoOutcome::Failed, ERROR_ACCESS_DENIED);
     Hear(report, Entry(ekRegKeyTree, {"Software\\App"}, kHkeyCurrentUser), TUndoOutcome::Failed);
+    Hear(report, Entry(ekFile, {"C:\\控件.ocx", ""}), TUndoOutcome::Failed, 0, "不能注销DLL/OCX：DLL注销服务返回 -1");
     EXPECT_EQ(report.ExitCode(), exit_code::FatalError);
     const std::string text = report.MessageText("应用");
     EXPECT_EQ(text.rfind("“应用”的反安装没有全部完成。下面的项目不能删除：\r\n\r\n文件 C:\\locked.dll：", 0), 0u) << text;
     EXPECT_NE(text.find("（代码 5）"), std::string::npos) << text;
     EXPECT_NE(text.find("注册表键 HKEY_CURRENT_USER\\Software\\App：不能删除"), std::string::npos) << text;
+    EXPECT_NE(text.find("文件 C:\\控件.ocx：不能注销DLL/OCX：DLL注销服务返回 -1"), std::string::npos) << text;
 }
 
 TEST(UninstallReport, LongListsAreCutWithTheNumberOfTheRest) {

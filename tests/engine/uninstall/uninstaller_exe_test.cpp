@@ -353,6 +353,30 @@ TEST_F(UninstallRun, AProgramStillRunningIsDeletedAtTheRestart) {
     RegDeleteValueW(key.get(), L"PendingFileRenameOperations");
 }
 
+// Not the uninstaller's, but judged the same way: a library that crashes
+// in its DllRegisterServer takes down only the child that registers it,
+// and the unattended answer to the retry question rolls everything back.
+TEST_F(UninstallRun, ALibraryThatCrashesWhileRegisteringFailsAndTheInstallationIsRolledBack) {
+    const std::string before = Machine();
+    data_.FileRecords.clear();
+    data_.FileLocationRecords.clear();
+    const auto built = [](const std::string& name) { return test::ReadFileBytes(test::ProgramFolder() + "\\" + name); };
+    test::AddPayloadFiles(data_, folder_.path(),
+                          {{"{app}\\程序.exe", program_},
+                           {"{app}\\注册.dll", built("qvtest_registers.dll")},
+                           {"{app}\\崩溃.dll", built("qvtest_register_crashes.dll")}});
+    data_.FileRecords[1].FileFlags = ffSelfRegister;
+    data_.FileRecords[2].FileFlags = ffSelfRegister;
+    test::WriteSetupDataFile(folder_.file("SETUP.0"), data_);
+    const test::ScopedEnvVar calls("QV_TEST_REGISTER_LOG", folder_.file("calls.log"));
+
+    EXPECT_EQ(Install(app_), exit_code::FatalError) << installLog_;
+    EXPECT_NE(installLog_.find("DLL注册服务异常终止，代码 0xC0000005。"), std::string::npos) << installLog_;
+    EXPECT_EQ(FileText(folder_.file("calls.log")), app_ + "\\注册.dll\n") << "the library before it registered";
+    EXPECT_EQ(Machine(), before) << installLog_;
+    EXPECT_EQ(test::ListFolder(temp_.path(), "qv-*.tmp"), std::vector<std::string>{});
+}
+
 // Not the uninstaller's, but judged the same way: an upgrade that fails
 // gives back everything the earlier installation had, byte for byte.
 TEST_F(UninstallRun, AFailedUpgradeGivesBackEverythingTheEarlierInstallationHad) {

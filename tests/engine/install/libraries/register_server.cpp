@@ -1,8 +1,12 @@
 // A library for the self-registration tests. With QV_REGISTER_RESULT
 // defined it exports DllRegisterServer, which notes each call (the
 // library's own path, one line) in the file that QV_TEST_REGISTER_LOG
-// names and returns that status; without it, it exports nothing.
+// names and returns that status; with QV_REGISTER_CRASHES, one that writes
+// where no memory is (an access violation); with neither, it exports
+// nothing.
 #include <windows.h>
+
+#include <cstdint>
 
 namespace {
 HMODULE self = nullptr;
@@ -33,5 +37,12 @@ extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
         }
     }
     return static_cast<HRESULT>(QV_REGISTER_RESULT);
+}
+#endif
+
+#ifdef QV_REGISTER_CRASHES
+extern "C" __declspec(dllexport) HRESULT STDAPICALLTYPE DllRegisterServer() {
+    *reinterpret_cast<volatile int*>(static_cast<std::uintptr_t>(16)) = 1;
+    return S_OK;
 }
 #endif

@@ -1,0 +1,192 @@
+#include "engine/instfunc/library_registration.h"
+
+#include <vector>
+
+#include "engine/common/format_text.h"
+#include "engine/common/full_path.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/process_command_line.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+namespace {
+
+constexpr char kRegisterSwitch[] = "/QVSELFREG";
+constexpr char kUnregisterSwitch[] = "/QVSELFUNREG";
+
+// The child's exit code:
+//   kAnswer + n        its own answers below ("QV" in the high word);
+//   0x8xxxxxxx-0xBxxxxxxx  the function's failure status (a status whose
+//                      reserved bit 30 is set arrives with it cleared);
+//   anything else      no answer: an exception code (0xCxxxxxxx, as the
+//                      crash filter ends the child) or whatever code the
+//                      library ended the process with.
+constexpr DWORD kAnswer = 0x51560000;
+constexpr DWORD kAnswerDone = kAnswer + 0;
+constexpr DWORD kAnswerNotLoaded = kAnswer + 1;
+constexpr DWORD kAnswerNoExport = kAnswer + 2;
+constexpr DWORD kAnswerBadRequest = kAnswer + 3;
+constexpr DWORD kSeverityBits = 0xC0000000;
+constexpr DWORD kFailureSeverity = 0x80000000;
+constexpr DWORD kErrorSeverity = 0xC0000000;
+constexpr DWORD kReservedStatusBit = 0x40000000;
+// STATUS_UNHANDLED_EXCEPTION: an exception code of another severity (a
+// breakpoint, 0x80000003) would read as a failure status.
+constexpr DWORD kUnhandledException = 0xC0000144;
+
+std::string& ProgramForTests() {
+    static std::string program;
+    return program;
+}
+bool ownProgramServes = false;
+
+// The child: what it answers once the call is made, so that a crash while
+// the library is freed changes nothing of it. 0 until then.
+volatile LONG decidedAnswer = 0;
+
+LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* exception) {
+    DWORD code = static_cast<DWORD>(decidedAnswer);
+    if (code == 0) {
+        code = exception && exception->ExceptionRecord ? exception->ExceptionRecord->ExceptionCode : 0;
+        if ((code & kSeverityBits) != kErrorSeverity) code = kUnhandledException;
+    }
+    // No debugger, no report box, no unwinding through the library's code.
+    TerminateProcess(GetCurrentProcess(), code);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+DWORD CallLibrary(const std::string& library, TLibraryCall call) {
+    if (!IsFullPath(library)) return kAnswerBadRequest;
+    // Libraries may need COM in their call, as they had it in the setup's
+    // own process before.
+    const ComInitialization com = InitializeCom();
+    // The library's own folder is searched first for what it needs, as
+    // the system's registration tool does.
+    const HMODULE module = LoadLibraryExW(Widen(library).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!module) return kAnswerNotLoaded;
+    using ServerProc = HRESULT(STDAPICALLTYPE*)();
+    const auto function = reinterpret_cast<ServerProc>(reinterpret_cast<void*>(
+        GetProcAddress(module, call == TLibraryCall::Register ? "DllRegisterServer" : "DllUnregisterServer")));
+    DWORD answer = kAnswerNoExport;
+    if (function) {
+        const HRESULT result = function();
+        answer = result >= 0 ? kAnswerDone : static_cast<DWORD>(result) & ~kReservedStatusBit;
+    }
+    InterlockedExchange(&decidedAnswer, static_cast<LONG>(answer));
+    FreeLibrary(module);
+    return answer;
+}
+
+std::string RegistrationProgram() {
+    if (!ProgramForTests().empty()) return ProgramForTests();
+    return ownProgramServes ? GetParam(0) : std::string();
+}
+
+// Waits for `process` to end. Messages sent to this thread are handled
+// meanwhile: a child that sends one to every top-level window would wait
+// for ours.
+void WaitAnsweringSentMessages(HANDLE process) {
+    for (;;) {
+        const DWORD woken = MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            continue;
+        }
+        if (woken != WAIT_OBJECT_0) WaitForSingleObject(process, INFINITE);
+        return;
+    }
+}
+
+TSelfRegisterOutcome OutcomeOfExitCode(DWORD code) {
+    TSelfRegisterOutcome outcome;
+    switch (code) {
+    case kAnswerDone: outcome.Stage = TSelfRegisterStage::Registered; return outcome;
+    case kAnswerNoExport: outcome.Stage = TSelfRegisterStage::NoExport; return outcome;
+    case kAnswerNotLoaded:
+    case kAnswerBadRequest: outcome.Stage = TSelfRegisterStage::NotLoaded; return outcome;
+    default: break;
+    }
+    if ((code & kSeverityBits) == kFailureSeverity) {
+        outcome.Stage = TSelfRegisterStage::Failed;
+        outcome.Result = static_cast<HRESULT>(code);
+    } else {
+        outcome.Stage = TSelfRegisterStage::Crashed;
+        outcome.Code = code;
+    }
+    return outcome;
+}
+
+}  // namespace
+
+TSelfRegisterOutcome CallLibraryInChild(const std::string& library, TLibraryCall call) {
+    TSelfRegisterOutcome outcome;
+    const std::string program = RegistrationProgram();
+    if (program.empty()) {
+        // A program whose entry point does not serve the switch would run
+        // itself again in full.
+        outcome.Stage = TSelfRegisterStage::NotStarted;
+        outcome.Code = ERROR_FILE_NOT_FOUND;
+        return outcome;
+    }
+    std::wstring commandLine =
+        Widen("\"" + program + "\" " + (call == TLibraryCall::Register ? kRegisterSwitch : kUnregisterSwitch) +
+              " \"" + FullPathOf(library) + "\"");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    // Standard handles of none: nothing the child starts holds one of ours.
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &started)) {
+        outcome.Stage = TSelfRegisterStage::NotStarted;
+        outcome.Code = GetLastError();
+        return outcome;
+    }
+    const UniqueHandle process(started.hProcess), thread(started.hThread);
+    WaitAnsweringSentMessages(process.get());
+    DWORD code = 0;
+    if (!GetExitCodeProcess(process.get(), &code)) {
+        outcome.Stage = TSelfRegisterStage::Crashed;
+        outcome.Code = GetLastError();
+        return outcome;
+    }
+    return OutcomeOfExitCode(code);
+}
+
+std::string LibraryCallFailureReason(const TSelfRegisterOutcome& outcome, TLibraryCall call) {
+    const bool registering = call == TLibraryCall::Register;
+    switch (outcome.Stage) {
+    case TSelfRegisterStage::NotLoaded: return "引导库文件出错。";
+    case TSelfRegisterStage::NoExport: return registering ? "DLL注册服务输出未发现。" : "DLL注销服务输出未发现。";
+    case TSelfRegisterStage::Crashed:
+        return FormatText(registering ? "DLL注册服务异常终止，代码 0x%.8X。" : "DLL注销服务异常终止，代码 0x%.8X。",
+                          {outcome.Code});
+    case TSelfRegisterStage::NotStarted:
+        return FormatText(registering ? "不能启动DLL注册进程，代码 %d。" : "不能启动DLL注销进程，代码 %d。",
+                          {outcome.Code});
+    case TSelfRegisterStage::Failed:
+    case TSelfRegisterStage::Registered: break;
+    }
+    return FormatText(registering ? "DLL注册服务返回 %d" : "DLL注销服务返回 %d", {static_cast<long>(outcome.Result)});
+}
+
+std::optional<unsigned> ServeLibraryRegistrationIfAsked() {
+    const std::vector<std::string> params = GetParams();
+    const bool registering = params.size() == 3 && params[1] == kRegisterSwitch;
+    const bool unregistering = params.size() == 3 && params[1] == kUnregisterSwitch;
+    if (!registering && !unregistering) {
+        ownProgramServes = true;
+        return std::nullopt;
+    }
+    // Whatever the library does, the system shows no box of its own for it.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
+    return CallLibrary(params[2], registering ? TLibraryCall::Register : TLibraryCall::Unregister);
+}
+
+void UseLibraryRegistrationProgram(const std::string& program) { ProgramForTests() = program; }
+
+}  // namespace qv
