@@ -7,10 +7,10 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
-#include "engine/common/app_msg_box.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/retry_question.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
@@ -309,11 +309,9 @@ bool TFileInstaller::AskAfterFailure(const std::string& message) {
     text += message;
     text += "\r\n\n\n";
     text += kRetryIgnoreAbort;
-    switch (AppMsgBox(text, destFile_, mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
-    case IDRETRY: LogLine("retrying " + Quoted(destFile_)); return true;
-    case IDIGNORE: LogLine("skipped " + Quoted(destFile_) + " after the error"); return false;
-    default: throw EAbort();
-    }
+    return AskRetryIgnoreAbort(text, destFile_, MB_DEFBUTTON2,
+                               {"retrying " + Quoted(destFile_), "skipped " + Quoted(destFile_) + " after the error"}) ==
+           TRetryAnswer::Retry;
 }
 
 void TFileInstaller::DeletePendingTempFile() noexcept {
