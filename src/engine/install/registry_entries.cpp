@@ -59,6 +59,16 @@ std::string ValueText(const TRegistryRec& record, const TInstallRun& run) {
     }
 }
 
+// The entry's sub key for the log: expanded, or as the setup data holds it
+// when that is what failed.
+std::string SubKeyText(const TInstallContext& context, const TRegistryRec& record) {
+    try {
+        return context.Run.Expand(record.SubKey);
+    } catch (const Exception&) {
+        return record.SubKey;
+    }
+}
+
 // One attempt at `record`: the key, the value, the undo entry. Raises the
 // system's texts.
 void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
@@ -123,8 +133,8 @@ void WriteRegistryEntries(TInstallContext& context) {
             } catch (const EAbort&) {
                 throw;
             } catch (const Exception& error) {
-                LogLine("registry entry " + RegistryRootName(record.RootKey) + "\\" +
-                        context.Run.Expand(record.SubKey) + " failed: " + CurrentExceptionText());
+                LogLine("registry entry " + RegistryRootName(record.RootKey) + "\\" + SubKeyText(context, record) +
+                        " failed: " + CurrentExceptionText());
                 const std::string text = std::string(error.what()) + ".\r\n\r\n" +
                                          "按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。";
                 if (AskRetryIgnoreAbort(text, "", MB_DEFBUTTON2, {"", "skipped the registry entry after the error"}) ==
