@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/log_text.h"
+#include "engine/common/retry_question.h"
 #include "engine/common/unattended.h"
 #include "engine/common/win_text.h"
 #include "engine/install/file_version.h"
@@ -126,20 +127,19 @@ TExistingFileVerdict DecideOnExistingFile(const TFileRec& file, const std::strin
     const std::wstring wideDest = Widen(destFile);
     const DWORD attributes = GetFileAttributesW(wideDest.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-        switch (AppMsgBox("文件属性为只读。\r\n\r\n按<重试>删除只读属性后再试，<忽略>跳过此文件，或按<取消>取消安装。", destFile,
-                          mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
-        case IDABORT: throw EAbort();
-        case IDRETRY: {
+        switch (AskRetryIgnoreAbort("文件属性为只读。\r\n\r\n按<重试>删除只读属性后再试，<忽略>跳过此文件，或按<取消>取消安装。",
+                                    destFile, MB_DEFBUTTON2, {}, TOtherAnswer::GoesOn)) {
+        case TRetryAnswer::Retry: {
             // The other attributes stay; whether this worked shows in the next attempt.
             const DWORD cleared = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
             SetFileAttributesW(wideDest.c_str(), cleared != 0 ? cleared : FILE_ATTRIBUTE_NORMAL);
             reason = "the file is read-only; " + AnsweredText("Retry") + ", the attribute was removed";
             return decided(7, TExistingFileDecision::StartOver);
         }
-        case IDIGNORE:
+        case TRetryAnswer::Ignore:
             reason = "the file is read-only and " + AnsweredText("Ignore");
             return decided(7, TExistingFileDecision::Keep);
-        default: break;
+        case TRetryAnswer::Other: break;
         }
     }
     return decided(8, TExistingFileDecision::Replace);

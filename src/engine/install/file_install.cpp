@@ -7,10 +7,10 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
-#include "engine/common/app_msg_box.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/retry_question.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
@@ -106,6 +106,7 @@ private:
     void CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location);
     void ReplaceDestination(const TFileRec& file);
     void RunAfterActions(const TFileRec& file);
+    void RecordSharedFile(const TFileRec& file);
     // True: try again; false: go on without this file. Abort raises EAbort.
     bool AskAfterFailure(const std::string& message);
     void DeletePendingTempFile() noexcept;
@@ -118,6 +119,12 @@ private:
 
     std::string destFile_;
     bool destExisted_ = false;
+    // Whether the file was there before its first attempt, which a retry
+    // after the file was put in place no longer sees.
+    bool firstAttempt_ = true;
+    bool existedBeforeFirstAttempt_ = false;
+    // The attempt failed in raising the shared-file count, with the file in place.
+    bool sharedCountMissing_ = false;
     std::string tempFile_;
     bool tempPending_ = false;
     bool restartReplaced_ = false;
@@ -132,6 +139,7 @@ private:
 };
 
 void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location) {
+    firstAttempt_ = true;
     for (;;) {
         try {
             if (RunAttempt(file, location) == TAttemptEnd::StartOver) continue;
@@ -146,6 +154,12 @@ void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& l
             if (!AskAfterFailure(error.what())) break;
         }
     }
+    // Skipped after its count failed, the file stays: the uninstaller is to
+    // find it as any shared file.
+    if (sharedCountMissing_) {
+        LogLine("shared file " + Quoted(destFile_) + " stays without a raised shared-file count");
+        RecordSharedFile(file);
+    }
     // A skipped file counts as done.
     if (!extracting_) context_.Progress.Advance(file.CompressedSize);
     context_.Progress.PumpMessagesCheckCancel();
@@ -154,6 +168,7 @@ void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& l
 TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, const TFileLocationRec& location) {
     restartReplaced_ = false;
     extracting_ = false;
+    sharedCountMissing_ = false;
     errorPrefix_.clear();
     DeletePendingTempFile();
     // A temporary file left for the restart belongs to the file before;
@@ -170,6 +185,7 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
         destFile_ = (file.FileFlags & ffUninstallData) ? UninstallPlaceholderName(context_.UninstallLogPattern)
                                                         : context_.Run.Expand(file.DestPath);
         destExisted_ = FileExists(destFile_);
+        if (std::exchange(firstAttempt_, false)) existedBeforeFirstAttempt_ = destExisted_;
         context_.Progress.ShowFilename(destFile_);
 
         bool keep = false;
@@ -253,6 +269,9 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     }
     if (!restartReplaced_) {
         errorPrefix_ = kRenamingTempFile;
+        // A shared file's entry waits for its count; meanwhile a rollback
+        // takes away the file that was not there.
+        if ((file.FileFlags & ffShared) && !destExisted_) KeepCopyForRollback(context_, destFile_);
         if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
         tempPending_ = false;
         tempFile_.clear();
@@ -294,12 +313,18 @@ void TFileInstaller::RunAfterActions(const TFileRec& file) {
     // Below Windows 4 nobody keeps shared-file counts.
     if ((file.FileFlags & ffShared) && GetWindowsVersion().Major() >= 4) {
         errorPrefix_.clear();
-        RaiseSharedFileCount(destFile_, destExisted_);
+        sharedCountMissing_ = true;
+        RaiseSharedFileCount(destFile_, existedBeforeFirstAttempt_);
+        sharedCountMissing_ = false;
         LogLine("shared-file count of " + Quoted(destFile_) + " raised");
-        std::uint32_t flags = efSharedCount;
-        if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;
-        context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
+        RecordSharedFile(file);
     }
+}
+
+void TFileInstaller::RecordSharedFile(const TFileRec& file) {
+    std::uint32_t flags = efSharedCount;
+    if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;
+    context_.UndoLog.AddEntry(ekFile, {destFile_, tempFile_}, flags);
 }
 
 bool TFileInstaller::AskAfterFailure(const std::string& message) {
@@ -309,11 +334,9 @@ bool TFileInstaller::AskAfterFailure(const std::string& message) {
     text += message;
     text += "\r\n\n\n";
     text += kRetryIgnoreAbort;
-    switch (AppMsgBox(text, destFile_, mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
-    case IDRETRY: LogLine("retrying " + Quoted(destFile_)); return true;
-    case IDIGNORE: LogLine("skipped " + Quoted(destFile_) + " after the error"); return false;
-    default: throw EAbort();
-    }
+    return AskRetryIgnoreAbort(text, destFile_, MB_DEFBUTTON2,
+                               {"retrying " + Quoted(destFile_), "skipped " + Quoted(destFile_) + " after the error"}) ==
+           TRetryAnswer::Retry;
 }
 
 void TFileInstaller::DeletePendingTempFile() noexcept {

@@ -1,9 +1,10 @@
 #include "engine/install/ini_entries.h"
 
 #include "core/errors.h"
-#include "engine/common/app_msg_box.h"
+#include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/retry_question.h"
 #include "core/text/path_strings.h"
 #include "engine/common/full_path.h"
 #include "engine/common/ini_profile_cp936.h"
@@ -20,12 +21,10 @@ void WriteUntilDoneOrSkipped(const std::string& section, const std::string& entr
                               "] " + entry + "=" + value;
     while (!WriteIniValueCp936(section, entry, value, fileName)) {
         LogLine("cannot write INI entry " + shown);
-        switch (AppMsgBoxFmt("在 %s INI文件创建项目出错，\r\n\r\n按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。",
-                             {fileName}, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2)) {
-        case IDRETRY: continue;
-        case IDIGNORE: LogLine("skipped INI entry " + shown); return;
-        default: throw EAbort();
-        }
+        const std::string text = FormatText(
+            "在 %s INI文件创建项目出错，\r\n\r\n按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。", {fileName});
+        if (AskRetryIgnoreAbort(text, "", MB_DEFBUTTON2, {"", "skipped INI entry " + shown}) == TRetryAnswer::Ignore)
+            return;
     }
     LogLine("wrote INI entry " + shown);
 }

@@ -47,6 +47,17 @@ std::string UninstallIconTitle(const TSetupHeaderRec& header) {
     return FormatText("反安装\"%s\"", {header.AppName});
 }
 
+// Where the title begins in an icon's expanded name: behind the last
+// backslash. A colon behind it belongs to the title, where FileNameTitle
+// makes it full-width like the other characters a file name cannot hold,
+// rather than naming a stream of a file or a drive-like folder; only a
+// drive's colon ends a name that has no folder ("C:title").
+std::size_t LinkTitleStart(const std::string& name) {
+    const std::size_t slash = name.find_last_of('\\');
+    if (slash != std::string::npos) return slash + 1;
+    return ExtractFileDrive(name).size();
+}
+
 // The icons of one step, by the mechanism of the run. On the old shell one
 // conversation with the Program Manager serves the group and every item.
 class TIconMaker {
@@ -80,8 +91,9 @@ public:
             MakeItem(QuotedFieldTitle(item), target);
         } else {
             const std::string name = context_.Run.Expand(iconPath);
-            const std::string title = ExtractFileName(name);
-            MakeLink(ExtractFileDir(name) + FileNameTitle(title), title, target);
+            const std::size_t titleStart = LinkTitleStart(name);
+            const std::string title = name.substr(titleStart);
+            MakeLink(name.substr(0, titleStart) + FileNameTitle(title), title, target);
         }
     }
 

@@ -1,11 +1,11 @@
 #include "engine/install/registry_entries.h"
 
 #include "core/errors.h"
-#include "engine/common/app_msg_box.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/registry.h"
+#include "engine/common/retry_question.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/install/rollback_keeping.h"
@@ -56,6 +56,16 @@ std::string ValueText(const TRegistryRec& record, const TInstallRun& run) {
     case rtDWord: return "REG_DWORD " + std::to_string(record.ValueDWord);
     case rtBinary: return "REG_BINARY of " + std::to_string(record.ValueBinary.size()) + " bytes";
     default: return "no value";
+    }
+}
+
+// The entry's sub key for the log: expanded, or as the setup data holds it
+// when that is what failed.
+std::string SubKeyText(const TInstallContext& context, const TRegistryRec& record) {
+    try {
+        return context.Run.Expand(record.SubKey);
+    } catch (const Exception&) {
+        return record.SubKey;
     }
 }
 
@@ -123,17 +133,13 @@ void WriteRegistryEntries(TInstallContext& context) {
             } catch (const EAbort&) {
                 throw;
             } catch (const Exception& error) {
-                LogLine("registry entry " + RegistryRootName(record.RootKey) + "\\" +
-                        context.Run.Expand(record.SubKey) + " failed: " + CurrentExceptionText());
+                LogLine("registry entry " + RegistryRootName(record.RootKey) + "\\" + SubKeyText(context, record) +
+                        " failed: " + CurrentExceptionText());
                 const std::string text = std::string(error.what()) + ".\r\n\r\n" +
                                          "按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。";
-                const int answer = AppMsgBox(text, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON2);
-                if (answer == IDRETRY) continue;
-                if (answer == IDIGNORE) {
-                    LogLine("skipped the registry entry after the error");
+                if (AskRetryIgnoreAbort(text, "", MB_DEFBUTTON2, {"", "skipped the registry entry after the error"}) ==
+                    TRetryAnswer::Ignore)
                     break;
-                }
-                throw EAbort();
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/retry_question.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 
@@ -29,11 +30,9 @@ void SelfRegisterLibrary(const std::string& fileName) {
         LogLine("self-registration of " + Quoted(fileName) + " failed: " + Quoted(reason));
         const std::string text = FormatText("%s\r\n不能注册DLL/OCX. (%s)", {fileName, reason}) + "\r\n\r\n" +
                                  "按<重试>再试，<忽略>继续(不推荐)，或按<取消>取消安装。";
-        switch (AppMsgBox(text, "", mbtError, MB_ABORTRETRYIGNORE | MB_DEFBUTTON1)) {
-        case IDRETRY: continue;
-        case IDIGNORE: LogLine("left unregistered " + Quoted(fileName)); return;
-        default: throw EAbort();
-        }
+        if (AskRetryIgnoreAbort(text, "", MB_DEFBUTTON1, {"", "left unregistered " + Quoted(fileName)}) ==
+            TRetryAnswer::Ignore)
+            return;
     }
 }
 

@@ -92,9 +92,16 @@ bool WriteUninstallKey(TInstallContext& context) {
 
     {
         UniqueHKey key;
-        if (RegCreateKeyExW(parent.get(), Widen(name).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                            nullptr, key.put(), nullptr) != ERROR_SUCCESS)
-            throw Exception(FormatText("创建注册表出错: %s", {full}));
+        // A user without administrator rights may read the list but not add
+        // to it: then the program gets no entry there, as when the list
+        // itself is missing, and the uninstall icon is its way out.
+        const LSTATUS created = RegCreateKeyExW(parent.get(), Widen(name).c_str(), 0, nullptr,
+                                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        if (created != ERROR_SUCCESS) {
+            LogLine("no uninstall key: HKEY_LOCAL_MACHINE\\" + full + " cannot be created (" +
+                    WindowsErrorText(created) + ")");
+            return false;
+        }
         // Recorded before the values: a value that fails still leaves a key
         // behind, which the rollback must take away.
         context.UndoLog.AddEntry(ekRegKeyTree, {full}, kHkeyLocalMachine);

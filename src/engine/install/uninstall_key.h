@@ -21,9 +21,10 @@ std::string UninstallCommandLine(const TInstallContext& context);
 
 // Writes the key after the last one present, or, with
 // optReplaceUninstallEntries, deletes the present ones and writes n = 1;
-// records it as ekRegKeyTree. False, with no message, below Windows 4 or
-// when the parent key cannot be opened. A key or value that cannot be
-// written raises "创建注册表出错: %s" or "写注册表出错: %s" with the full path.
+// records it as ekRegKeyTree. False, with no message, below Windows 4, when
+// the parent key cannot be opened or when the key cannot be created in it
+// (a user without administrator rights). A value that cannot be written
+// raises "写注册表出错: %s" with the full path.
 bool WriteUninstallKey(TInstallContext& context);
 
 }  // namespace qv

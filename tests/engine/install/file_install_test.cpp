@@ -18,6 +18,7 @@
 #include "engine/undo/rollback_entries.h"
 #include "install_bench.h"
 #include "testkit/pending_renames.h"
+#include "testkit/denied_key.h"
 
 namespace qv {
 namespace {
@@ -198,6 +199,33 @@ TEST(InstallFiles, SharedFilesRaiseTheirCountAndRecordOnlyThat) {
                                                          {ekFile, keptPath, "", efSharedCount}}));
     EXPECT_EQ(test::ReadFileBytes(keptPath), test::Bytes("old"));
     EXPECT_EQ(calls.Lines(), addedPath + "\n");
+}
+
+TEST(InstallFiles, ASharedFileWhoseCountCannotBeRaisedGoesWithAbortAndStaysRecordedWithIgnore) {
+    BenchFile shared = test::MakeBenchFile("shared.dll", test::Bytes("shared"));
+    shared.Record.FileFlags = ffShared;
+    test::ScratchFolder backups("qv backups");
+    for (const int answer : {IDABORT, IDIGNORE}) {
+        InstallBench bench({shared});
+        bench.run.BackupFolder = backups.path();
+        const std::string dest = bench.AppFile("shared.dll");
+        const SharedCounts counts({dest});
+        const test::DeniedKey denied(HKEY_LOCAL_MACHINE, kSharedDllsKeyPath, KEY_SET_VALUE);
+        if (!denied.Enforced()) GTEST_SKIP() << "this system does not enforce registry key security";
+        AnsweredBoxes boxes({answer});
+        if (answer == IDABORT) {
+            EXPECT_THROW(bench.Install(), EAbort);
+            EXPECT_TRUE(bench.undo.UndoAll(false));
+            EXPECT_FALSE(FileExists(dest));
+        } else {
+            bench.Install();
+            EXPECT_EQ(test::ReadFileBytes(dest), test::Bytes("shared"));
+            EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekRemoveNewFile, dest, "", 0},
+                                                                 {ekFile, dest, "", efSharedCount}}));
+        }
+        ASSERT_EQ(boxes.asked.size(), 1u);
+        EXPECT_EQ(boxes.asked[0].Text, std::string("打开注册表出错: ") + kSharedDllsKeyPath + kRetryText);
+    }
 }
 
 TEST(InstallFiles, BelowWindows4ASharedFileGetsNeitherCountNorEntry) {

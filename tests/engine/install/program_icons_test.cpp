@@ -104,6 +104,15 @@ TEST_F(NewShellIcons, TheHeadersUninstallTitleIsOneFileNameWhateverItHolds) {
     EXPECT_EQ(ReadLink(link).Description, b.data.SetupInfo.UninstallIconTitle);
 }
 
+TEST_F(NewShellIcons, AColonInAnIconsNameStaysInItsTitle) {
+    b.AddIcon("{group}\\帮助: 说明", "{app}\\help.exe");
+    MakeProgramIcons(b.context);
+    const std::string link = b.GroupFolder() + "\\帮助： 说明.lnk";
+    ASSERT_TRUE(FileExists(link));
+    EXPECT_EQ(ReadLink(link).Description, "帮助: 说明");
+    EXPECT_TRUE(boxes.asked.empty());
+}
+
 TEST_F(NewShellIcons, TheUninstallIconIsMadeWhenAlwaysAskedOrWhenTheKeyIsMissing) {
     const struct {
         bool uninstallable, always, keyCreated, noIcons, hasIcons;

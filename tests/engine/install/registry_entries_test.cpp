@@ -213,6 +213,18 @@ TEST(RegistryEntries, AKeyThatCannotBeCreatedIsOfferedForRetry) {
     EXPECT_EQ(bench.progress.Position(), 1000);
 }
 
+TEST(RegistryEntries, ASubKeyThatCannotBeExpandedIsOfferedForRetry) {
+    RegistryBench bench;  // the bench's run knows no programs folder for {group}
+    bench.data.RegistryRecords = {RegString("{group}\\x", "V", "x"),
+                                  RegString(bench.Key("Good"), "V", "y", rfUninstDeleteKey)};
+    AnsweredBoxes boxes({IDIGNORE});
+    WriteRegistryEntries(bench.context);
+    ASSERT_EQ(boxes.asked.size(), 1u);
+    EXPECT_EQ(boxes.asked[0].Text, "内部错误 C100.\r\n\r\n按<重试>重试，<忽略>跳过此项，或<取消>以取消安装。");
+    ASSERT_EQ(bench.undo.Entries().size(), 1u);
+    ExpectEntry(bench.undo.Entries()[0], ekRegKeyTree, {bench.Key("Good")});
+}
+
 TEST(RegistryEntries, AValueThatCannotBeWrittenIsOfferedForRetry) {
     RegistryBench bench;
     // A value name longer than the registry allows (16383 characters).

@@ -12,6 +12,7 @@
 #include "engine/install/registry_entries.h"
 #include "engine/install/uninstall_key.h"
 #include "install_bench.h"
+#include "testkit/denied_key.h"
 
 namespace qv {
 namespace {
@@ -122,6 +123,18 @@ TEST(UninstallKey, ReplaceDeletesUpToTheFirstGapAndWritesOne) {
               ERROR_SUCCESS);
     ASSERT_EQ(bench.undo.Entries().size(), 1u);
     EXPECT_EQ(bench.undo.Entries()[0].StringData, TChangeEntry::Make(ekRegKeyTree, {bench.Full(1)}, 0).StringData);
+}
+
+TEST(UninstallKey, AKeyTheUserMayNotWriteIsLeftOutWithoutAQuestion) {
+    UninstallKeyBench bench;
+    // The first name is held by a key the user may neither read nor
+    // write, as the list refuses a user without administrator rights.
+    const test::DeniedKey denied(HKEY_LOCAL_MACHINE, bench.Full(1), KEY_QUERY_VALUE | KEY_SET_VALUE);
+    if (!denied.Enforced()) GTEST_SKIP() << "this system does not enforce registry key security";
+    test::AnsweredBoxes noQuestions;
+    EXPECT_FALSE(WriteUninstallKey(bench.context));
+    EXPECT_TRUE(bench.undo.Empty());
+    EXPECT_TRUE(noQuestions.asked.empty());
 }
 
 TEST(UninstallKey, NoKeyBelowWindows4) {
