@@ -190,12 +190,15 @@ TInstallResult TInstallForm::RunInstallSteps() {
     try {
         RunSteps(context);
     } catch (const EAbort&) {
-        // The table's Abort is no person's cancel: the run fails (1603).
-        LogLine(std::string(UnattendedTableAborted() ? "installation failed: the unattended table answered Abort"
-                                                     : "installation cancelled") +
+        // When the table answers every question nobody can choose Abort:
+        // only a confirmed Cancel is a person's. Any other abort is the
+        // table's, and the run has failed.
+        const bool tableAborted = MessagesSuppressed() && !CancelRequested;
+        LogLine(std::string(tableAborted ? "installation failed: the unattended table answered Abort"
+                                         : "installation cancelled") +
                 "; rolling back its recorded changes (" + std::to_string(UndoLog.Entries().size()) + ")");
         UndoLog.UndoAll(false);
-        return TInstallResult::Cancelled;
+        return {TInstallResult::Cancelled, tableAborted};
     } catch (...) {
         LogLine("installation failed: " + CurrentExceptionText());
         // Whatever it was, the changes so far must not stay.
