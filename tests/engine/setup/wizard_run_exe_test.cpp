@@ -460,6 +460,9 @@ TEST_F(UnattendedRun, AWholeInstallationWithoutAWindowAndItsLog) {
 TEST_F(UnattendedRun, AMissingDiskFailsAndARestartIsNeverMade) {
     data_.SetupInfo.Options |= optRestartAfter;
     data_.IconRecords.clear();
+    // A folder made to be removed when setup ends: the rollback removes it
+    // in time for the application folder around it to go too.
+    data_.DirRecords = {{"{app}\\缓存", dfRemoveAtEnd}};
     // Two data files; the second is missing, and nobody can insert it.
     data_.FileRecords.clear();
     data_.FileLocationRecords.clear();
