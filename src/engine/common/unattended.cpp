@@ -10,7 +10,6 @@ namespace qv {
 namespace {
 
 bool suppressed = false;
-bool tableAborted = false;
 
 std::string& LastRule() {
     static std::string rule;
@@ -22,7 +21,6 @@ bool Has(const std::string& text, const char* part) { return text.find(part) != 
 int Answered(int button, const char* rule) {
     LogLine(std::string("Unattended answer: ") + rule);
     LastRule() = rule;
-    if (button == IDABORT) tableAborted = true;
     return button;
 }
 
@@ -60,7 +58,5 @@ int UnattendedAnswer(const MsgBoxQuestion& q) {
         default: return Answered(IDCANCEL, "an unknown question: cancel");
     }
 }
-
-bool UnattendedTableAborted() { return tableAborted; }
 
 }  // namespace qv

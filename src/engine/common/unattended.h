@@ -36,8 +36,5 @@ const std::string& LastUnattendedRule();
 // The next-disk dialog cannot be answered: with the option it fails the
 // installation instead of showing (1603).
 int UnattendedAnswer(const MsgBoxQuestion& question);
-// The table answered Abort: the installation ended by a failure, which
-// its exit code must say (1603), not by a person's cancel.
-bool UnattendedTableAborted();
 
 }  // namespace qv

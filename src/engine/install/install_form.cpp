@@ -18,6 +18,7 @@
 #include "engine/install/ini_entries.h"
 #include "engine/install/program_icons.h"
 #include "engine/install/registry_entries.h"
+#include "engine/install/remove_at_end_folders.h"
 #include "engine/install/uninstall_key.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/setupdata/new_disk_form.h"
@@ -185,17 +186,26 @@ void TInstallForm::RunSteps(TInstallContext& context) {
     UndoLog.Clear();
 }
 
+void TInstallForm::RollBack() {
+    TRemoveAtEndFoldersSweep sweep(run_.DirsToRemoveAtEnd);
+    sweep.Sweep();
+    UndoLog.UndoAll(false, &sweep);
+}
+
 TInstallResult TInstallForm::RunInstallSteps() {
     TInstallContext context{run_, UndoLog, *this, {}, false};
     try {
         RunSteps(context);
     } catch (const EAbort&) {
-        // The table's Abort is no person's cancel: the run fails (1603).
-        LogLine(std::string(UnattendedTableAborted() ? "installation failed: the unattended table answered Abort"
-                                                     : "installation cancelled") +
+        // When the table answers every question nobody can choose Abort:
+        // only a confirmed Cancel is a person's. Any other abort is the
+        // table's, and the run has failed.
+        const bool tableAborted = MessagesSuppressed() && !CancelRequested;
+        LogLine(std::string(tableAborted ? "installation failed: the unattended table answered Abort"
+                                         : "installation cancelled") +
                 "; rolling back its recorded changes (" + std::to_string(UndoLog.Entries().size()) + ")");
-        UndoLog.UndoAll(false);
-        return TInstallResult::Cancelled;
+        RollBack();
+        return {TInstallResult::Cancelled, tableAborted};
     } catch (...) {
         LogLine("installation failed: " + CurrentExceptionText());
         // Whatever it was, the changes so far must not stay.
@@ -203,7 +213,7 @@ TInstallResult TInstallForm::RunInstallSteps() {
         AppMsgBox("安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。", "", mbtCriticalError, MB_OK);
         LogLine("rolling back the installation's recorded changes (" + std::to_string(UndoLog.Entries().size()) +
                 ")");
-        UndoLog.UndoAll(false);
+        RollBack();
         return TInstallResult::FailedRolledBack;
     }
     Finished = true;

@@ -54,6 +54,8 @@ protected:
 private:
     void CreateFolders(TInstallContext& context);
     void RunSteps(TInstallContext& context);
+    // Undoes everything recorded, newest first.
+    void RollBack();
 
     TInstallRun& run_;
     std::int64_t maximum_ = 0;

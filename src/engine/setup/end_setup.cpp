@@ -4,6 +4,7 @@
 
 #include "engine/common/win_text.h"
 #include "engine/instfunc/delete_folder_tree.h"
+#include "engine/setup/leftovers_at_restart.h"
 #include "engine/setup/restart_windows.h"
 #include "engine/setup/setup_state.h"
 
@@ -14,7 +15,8 @@ bool EndSetup() {
     SetupState.FilesToDeleteAtEnd.clear();
     for (const std::string& folder : SetupState.DirsToRemoveAtEnd) RemoveDirectoryW(Widen(folder).c_str());
     SetupState.DirsToRemoveAtEnd.clear();
-    if (!SetupState.PrivateTempFolder.empty()) DeleteFolderTree(SetupState.PrivateTempFolder);
+    if (!SetupState.PrivateTempFolder.empty() && !DeleteFolderTree(SetupState.PrivateTempFolder))
+        DeleteLeftoversAtRestart(SetupState.PrivateTempFolder, SetupState.WinFolder);
     return SetupState.RestartChosen && RestartWindows();
 }
 

@@ -9,7 +9,6 @@
 #include "engine/common/app_forms.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/win_text.h"
-#include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
 #include "engine/common/confirm_exit.h"
 #include "engine/setup/run_program.h"
@@ -183,8 +182,7 @@ void TMainForm::RestoreApplication() {
 void TMainForm::RunPrograms() {
     RunningPrograms = true;
     const ScopeExit clear([this] { RunningPrograms = false; });
-    for (const TRunRec& rec : SetupState.RunRecords)
-        RunProgram(ExpandDirConstants(rec.Filename), ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
+    RunRunRecords(SetupState.RunRecords);
 }
 
 void TMainForm::FinishStep() {
@@ -200,13 +198,9 @@ void TMainForm::FinishStep() {
             installCompleted_ = true;
             installForm_.reset();
             if (!SetupState.RunRecords.empty()) {
-                // A program that cannot be run is reported; the installation
-                // has completed all the same and the last pages follow.
-                try {
-                    RunPrograms();
-                } catch (...) {
-                    HandleCurrentException();
-                }
+                // Whatever the programs do, the installation has completed
+                // and the last pages follow.
+                RunPrograms();
                 SetForegroundWindow(Handle());
             }
             break;
@@ -240,8 +234,7 @@ void TMainForm::StartStep() {
                 installForm_ = stages_.CreateInstallForm();
                 installForm_->Form().Show();
                 const TInstallResult result = installForm_->RunInstallSteps();
-                if (result == TInstallResult::Cancelled) EndRunAfterInstall(TRunOutcome::UserCancelled);
-                else if (result == TInstallResult::FailedRolledBack) EndRunAfterInstall(TRunOutcome::FailedRolledBack);
+                if (result != TInstallResult::Completed) EndRunAfterInstall(OutcomeOfInstall(result));
             }
             break;
         case 3:

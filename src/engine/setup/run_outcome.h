@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/common/exit_codes.h"
+#include "engine/install/install_result.h"
 
 namespace qv {
 
@@ -23,6 +24,19 @@ constexpr unsigned ExitCodeOf(TRunOutcome outcome) {
         case TRunOutcome::FailedRolledBack: return exit_code::FatalError;
     }
     return exit_code::FatalError;
+}
+
+// How the run stands once the install sequence has ended. An abort is a
+// person's cancel unless the unattended table gave it: then nobody chose to
+// stop, and the run has failed.
+constexpr TRunOutcome OutcomeOfInstall(const TInstallResult& result) {
+    switch (result.End) {
+        case TInstallResult::Completed: return TRunOutcome::Completed;
+        case TInstallResult::Cancelled:
+            return result.UnattendedTableAborted ? TRunOutcome::FailedRolledBack : TRunOutcome::UserCancelled;
+        case TInstallResult::FailedRolledBack: return TRunOutcome::FailedRolledBack;
+    }
+    return TRunOutcome::FailedRolledBack;
 }
 
 // The outcome of a whole run from what the background window reported and

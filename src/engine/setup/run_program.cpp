@@ -4,10 +4,13 @@
 
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/install_log.h"
 #include "engine/common/system_error_text.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/controls/app_errors.h"
 #include "engine/controls/message_loop.h"
+#include "engine/setup/setup_dir_constants.h"
 
 namespace qv {
 
@@ -36,6 +39,18 @@ void RunProgram(const std::string& filename, const std::string& parameters, bool
     bool live = ProcessMessages();
     while (live && MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
         live = ProcessMessages();
+}
+
+void RunRunRecords(const std::vector<TRunRec>& records) {
+    for (const TRunRec& rec : records) {
+        try {
+            const std::string program = ExpandDirConstants(rec.Filename);
+            LogLine("Running " + program);
+            RunProgram(program, ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
+        } catch (...) {
+            HandleCurrentException();
+        }
+    }
 }
 
 }  // namespace qv

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "core/setupdata/records.h"
 
 namespace qv {
 
@@ -14,5 +17,12 @@ std::string RunProgramCommandLine(const std::string& filename, const std::string
 // message box ("不能运行文件：...", with the Windows error code and text);
 // nothing is raised, so the next program still runs.
 void RunProgram(const std::string& filename, const std::string& parameters, bool wait);
+
+// Starts the programs of the run records in their order, once the
+// installation has completed, for the wizard and the unattended run alike.
+// An error of one record (a program that cannot start, a name that cannot
+// be expanded) is shown and the next record still runs: the installation
+// stands whatever they do.
+void RunRunRecords(const std::vector<TRunRec>& records);
 
 }  // namespace qv

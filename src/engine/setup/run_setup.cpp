@@ -2,7 +2,6 @@
 
 #include "engine/common/app_title.h"
 #include "engine/common/install_log.h"
-#include "engine/common/unattended.h"
 #include "engine/instfunc/com_for_process.h"
 #include "engine/setup/end_setup.h"
 #include "engine/setup/main_form.h"
@@ -43,7 +42,6 @@ unsigned RunSetup(TSetupStages stages) {
         outcome = SetupState.Silent ? RunSilently(stages) : RunMainWindow(std::move(stages));
     });
 
-    if (outcome == TRunOutcome::UserCancelled && UnattendedTableAborted()) outcome = TRunOutcome::FailedRolledBack;
     // Restarting a machine unasked is never right: an unattended run, or
     // /NORESTART, ends with 3010 instead.
     if (SetupState.Silent || SetupState.NoRestart) SetupState.RestartChosen = false;

@@ -1,36 +1,21 @@
 #include "engine/setup/silent_run.h"
 
-#include "core/setup/dir_constants.h"
-#include "engine/controls/child_form.h"
 #include "engine/common/install_log.h"
-#include "engine/controls/app_errors.h"
+#include "engine/controls/child_form.h"
 #include "engine/setup/run_program.h"
-#include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
+#include "engine/setup/wizard_stage.h"
 #include "engine/wizard/validate_folder.h"
 #include "engine/wizard/validate_group.h"
-#include "engine/wizard/wizard_run.h"
 
 namespace qv {
 
 namespace {
 
-constexpr std::size_t kCommonProgramsFolder = 6;
-
 // The choices of the wizard's folder and group pages, checked as Next
 // checks them; false when a check refused (its message has been given).
 bool ChooseAsTheWizardWould() {
-    const TWizardRun run{SetupState,
-                         SetupState.SystemDrive,
-                         SetupState.WinFolder,
-                         SetupState.ProgFilesFolder,
-                         SetupState.ShellFolderPaths[kCommonProgramsFolder],
-                         SetupState.CmdLineDir,
-                         SetupState.CmdLineGroup,
-                         SetupState.HasIconsToCreate,
-                         static_cast<std::uint64_t>(SetupState.TotalFileSize),
-                         {},
-                         SetupState.CmdLineNoIcons};
+    const TWizardRun run = WizardRunOfSetupState();
     const TSetupHeaderRec& info = SetupState.SetupInfo;
     std::string folder = ProposedAppFolder(run);
     // Only a folder that the user could have typed is checked.
@@ -56,6 +41,7 @@ bool ChooseAsTheWizardWould() {
 }  // namespace
 
 TRunOutcome RunSilently(const TSetupStages& stages) {
+    // Nothing has changed on the machine before the choices stand.
     if (!ChooseAsTheWizardWould()) {
         LogLine("The choices were refused: nothing was installed");
         return TRunOutcome::FailedRolledBack;
@@ -67,19 +53,9 @@ TRunOutcome RunSilently(const TSetupStages& stages) {
         if (!SetupState.VerySilent) install->Form().Show();
         result = install->RunInstallSteps();
     }
-    if (result == TInstallResult::Cancelled) return TRunOutcome::UserCancelled;
-    if (result == TInstallResult::FailedRolledBack) return TRunOutcome::FailedRolledBack;
+    if (result != TInstallResult::Completed) return OutcomeOfInstall(result);
     LogLine("Installation completed");
-    for (const TRunRec& rec : SetupState.RunRecords) {
-        // A program that cannot be run is reported; the installation stands.
-        try {
-            const std::string program = ExpandDirConstants(rec.Filename);
-            LogLine("Running " + program);
-            RunProgram(program, ExpandDirConstants(rec.Parameters), (rec.Flags & rnNoWait) == 0);
-        } catch (...) {
-            HandleCurrentException();
-        }
-    }
+    RunRunRecords(SetupState.RunRecords);
     return TRunOutcome::Completed;
 }
 

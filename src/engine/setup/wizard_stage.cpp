@@ -1,5 +1,7 @@
 #include "engine/setup/wizard_stage.h"
 
+#include <utility>
+
 #include "engine/setup/main_form.h"
 #include "engine/setup/setup_state.h"
 #include "engine/wizard/wizard_form.h"
@@ -20,19 +22,7 @@ bool CloseBackgroundWindow() {
 
 class TWizardStage final : public IWizardStage {
 public:
-    TWizardStage()
-        : run_{SetupState,
-               SetupState.SystemDrive,
-               SetupState.WinFolder,
-               SetupState.ProgFilesFolder,
-               SetupState.ShellFolderPaths[kCommonProgramsFolder],
-               SetupState.CmdLineDir,
-               SetupState.CmdLineGroup,
-               SetupState.HasIconsToCreate,
-               static_cast<std::uint64_t>(SetupState.TotalFileSize),
-               CloseBackgroundWindow,
-               SetupState.CmdLineNoIcons},
-          form_(run_) {}
+    TWizardStage() : run_(WizardRunOfSetupState(CloseBackgroundWindow)), form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }
     std::string DirEditText() const override { return form_.DirEdit.Text(); }
@@ -58,6 +48,20 @@ private:
 };
 
 }  // namespace
+
+TWizardRun WizardRunOfSetupState(std::function<bool()> closeBackground) {
+    return {SetupState,
+            SetupState.SystemDrive,
+            SetupState.WinFolder,
+            SetupState.ProgFilesFolder,
+            SetupState.ShellFolderPaths[kCommonProgramsFolder],
+            SetupState.CmdLineDir,
+            SetupState.CmdLineGroup,
+            SetupState.HasIconsToCreate,
+            static_cast<std::uint64_t>(SetupState.TotalFileSize),
+            std::move(closeBackground),
+            SetupState.CmdLineNoIcons};
+}
 
 std::unique_ptr<IWizardStage> CreateWizardStage() { return std::make_unique<TWizardStage>(); }
 

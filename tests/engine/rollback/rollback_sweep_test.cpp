@@ -152,7 +152,12 @@ protected:
         data_.InfoAfterText.clear();
         const std::string g = std::to_string(generation);
 
-        data_.DirRecords = {{"{app}\\数据", 0}, {"{app}\\数据\\空", 0}, {"{cf}\\" + sharedFolderName_, 0}};
+        // 缓存 is made to be removed when setup ends: no change of its own,
+        // but the rollback must remove it before the application folder.
+        data_.DirRecords = {{"{app}\\数据", 0},
+                            {"{app}\\数据\\空", 0},
+                            {"{app}\\缓存", dfRemoveAtEnd},
+                            {"{cf}\\" + sharedFolderName_, 0}};
         data_.IconRecords = {{"{group}\\程序", "{app}\\程序.exe", "/g" + g, "{app}", "", 0},
                              {"{group}\\说明", "{app}\\readme.txt", "", "{app}", "", 0}};
 

@@ -400,9 +400,14 @@ TEST_F(MainFormTest, MinimisingHidesTheChildFormsAndRestoringKeepsStayHidden) {
     EXPECT_TRUE(progress.Visible());
 }
 
-TEST_F(MainFormTest, AnErrorInAStepIsShownAndClearsRunningPrograms) {
-    SetupState.RunRecords.resize(1);
+TEST_F(MainFormTest, AnErrorOfOneProgramIsShownAndTheNextStillRuns) {
+    test::ScratchFolder scratch("qv run 展开");
+    const std::string marker = scratch.file("marker.exe"), out = scratch.file("out.txt");
+    ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\run_marker.exe").c_str(), Widen(marker).c_str(), FALSE));
+    SetupState.RunRecords.resize(2);
     SetupState.RunRecords[0].Filename = "{group}\\x.exe";  // no group was chosen: the expansion fails
+    SetupState.RunRecords[1].Filename = marker;
+    SetupState.RunRecords[1].Parameters = "\"" + out + "\"";
     TMainForm form(Stages());
     form.Show();
     test::Pump(100);
@@ -413,6 +418,7 @@ TEST_F(MainFormTest, AnErrorInAStepIsShownAndClearsRunningPrograms) {
     ASSERT_EQ(boxes.asked.size(), 1u);
     EXPECT_EQ(boxes.asked[0].Flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
     EXPECT_NE(boxes.asked[0].Text.find("C100"), std::string::npos) << boxes.asked[0].Text;
+    EXPECT_FALSE(test::ReadFileBytes(out).empty()) << "the program after the failed record ran";
     EXPECT_FALSE(form.RunningPrograms);
     EXPECT_FALSE(form.MainClosed);
     // The installation itself completed: the last pages follow, and the run

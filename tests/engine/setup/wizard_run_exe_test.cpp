@@ -17,6 +17,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/exit_codes.h"
 #include "setup_exe_fixture.h"
+#include "testkit/pending_renames.h"
 #include "testkit/wizard_driver.h"
 
 namespace qv {
@@ -460,6 +461,9 @@ TEST_F(UnattendedRun, AWholeInstallationWithoutAWindowAndItsLog) {
 TEST_F(UnattendedRun, AMissingDiskFailsAndARestartIsNeverMade) {
     data_.SetupInfo.Options |= optRestartAfter;
     data_.IconRecords.clear();
+    // A folder made to be removed when setup ends: the rollback removes it
+    // in time for the application folder around it to go too.
+    data_.DirRecords = {{"{app}\\缓存", dfRemoveAtEnd}};
     // Two data files; the second is missing, and nobody can insert it.
     data_.FileRecords.clear();
     data_.FileLocationRecords.clear();
@@ -539,6 +543,40 @@ TEST_F(UnattendedRun, AFileHeldOpenFailsTheRunWith1603AndEverythingGoesBack) {
           std::string("installation failed: the unattended table answered Abort; rolling back its recorded changes"),
           "ekFile \"" + app_ + "\\程序.exe\": done",
           std::string("rollback finished: every entry undone or passed over"), std::string("Exit code 1603")})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+TEST_F(UnattendedRun, AFileReplacedWhileInUseGoesWithTheTemporaryFolderAtTheNextRestart) {
+    WriteStandardPayload();
+    // readme.txt is there already and in use the way a running program is:
+    // it can be moved, not deleted. It is moved aside into the temporary
+    // folder for a rollback, and is still in use when the run ends.
+    const std::string readme = app_ + "\\readme.txt";
+    ASSERT_TRUE(CreateDirectoryW(Widen(app_).c_str(), nullptr));
+    test::WriteFileBytes(readme, test::PatternedContent(300, 9));
+    UniqueHFile holder(CreateFileW(Widen(readme).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+
+    const std::string log = apps_.file("in use.log");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::Success);
+    const std::vector<test::PendingRename> pending = test::ListPendingRenames();
+    test::ForgetPendingRenamesUnder(temp_.path());
+    holder.reset();
+    EXPECT_EQ(test::ReadFileBytes(readme), readme_);
+    const std::vector<std::string> left = test::ListFolder(temp_.path(), "qv-*.tmp");
+    ASSERT_EQ(left.size(), 1u);
+    const std::string tmp = temp_.file(left[0]);
+    // The moved file, then the folder, each to be deleted.
+    std::vector<std::string> deletions;
+    for (const test::PendingRename& rename : pending)
+        if (rename.Source.rfind(tmp, 0) == 0 && rename.Target.empty()) deletions.push_back(rename.Source);
+    ASSERT_EQ(deletions.size(), 2u);
+    EXPECT_EQ(deletions[0].rfind(tmp + "\\qv-", 0), 0u) << deletions[0];
+    EXPECT_EQ(deletions[1], tmp);
+    const std::string text = LogText(log);
+    for (const std::string& line : {"deleted at the next restart: file \"" + deletions[0] + "\"",
+                                    "deleted at the next restart: folder \"" + tmp + "\"", std::string("Exit code 0")})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 

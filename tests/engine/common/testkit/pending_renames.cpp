@@ -67,4 +67,42 @@ bool PendingRenames::Holds(const std::string& source, const std::string& target)
 
 std::wstring SystemName(const std::string& path) { return L"\\??\\" + Widen(path); }
 
+namespace {
+
+std::string LocalName(std::wstring name) {
+    if (name.rfind(L"\\??\\", 0) == 0) name.erase(0, 4);
+    return Narrow(name);
+}
+
+}  // namespace
+
+std::vector<PendingRename> ListPendingRenames() {
+    std::vector<PendingRename> renames;
+    for (auto [source, target] : PendingRenames::Read()) {
+        const bool replaces = !target.empty() && target[0] == L'!';
+        if (replaces) target.erase(0, 1);
+        renames.push_back({LocalName(source), (replaces ? "!" : "") + LocalName(target)});
+    }
+    return renames;
+}
+
+void ForgetPendingRenamesUnder(const std::string& folder) {
+    const std::wstring prefix = Widen(folder);
+    std::wstring kept;
+    for (const auto& [source, target] : PendingRenames::Read()) {
+        const std::wstring local = Widen(LocalName(source));
+        const bool under = _wcsnicmp(local.c_str(), prefix.c_str(), prefix.size()) == 0 &&
+                           (local.size() == prefix.size() || local[prefix.size()] == L'\\');
+        if (!under) kept += source + L'\0' + target + L'\0';
+    }
+    const UniqueHKey key = OpenSessionManager();
+    if (kept.empty()) {
+        RegDeleteValueW(key.get(), kValue);
+        return;
+    }
+    kept += L'\0';
+    RegSetValueExW(key.get(), kValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(kept.data()),
+                   static_cast<DWORD>(kept.size() * sizeof(wchar_t)));
+}
+
 }  // namespace qv::test

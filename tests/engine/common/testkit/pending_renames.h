@@ -31,6 +31,18 @@ private:
     std::optional<std::vector<BYTE>> saved_;
 };
 
+// One operation as a local path: the source without the "\??\" that NT
+// puts before it; the target empty when the source is deleted, with "!"
+// first when it replaces an existing file.
+struct PendingRename {
+    std::string Source;
+    std::string Target;
+};
+// The operations, in the order they are carried out.
+std::vector<PendingRename> ListPendingRenames();
+// Takes out the operations whose source lies in `folder` (or is it).
+void ForgetPendingRenamesUnder(const std::string& folder);
+
 // The name the system keeps a local path under: "\??\C:\...".
 std::wstring SystemName(const std::string& path);
 

@@ -1,0 +1,19 @@
+// What the end of the run cannot delete from the private temporary folder:
+// a file that was replaced while in use was moved there, and stays in use
+// after the run. It and the folders that hold it are deleted at the next
+// start of Windows instead, so that no qv-*.tmp folder stays behind.
+#pragma once
+
+#include <string>
+
+namespace qv {
+
+// Arranges the deletion at the next start of Windows of everything still
+// in `folder` and of `folder` itself: each folder's files, then its
+// subfolders in the same way, then the folder, so that each is empty when
+// its turn comes. NT deletes empty folders on its pending list; the Windows
+// 95 family deletes files only (WININIT.INI), and the emptied folders stay.
+// Every item is logged; nothing raises, since the run has ended.
+void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winFolder);
+
+}  // namespace qv
