@@ -62,8 +62,11 @@ void TWizardForm::FirstShow() {
         }
         if (!run_.CmdLineDir.empty() && !info.Has(optNoFolderPage)) {
             const std::string& dir = run_.CmdLineDir;
+            // The folder above it keeps the backslash of a drive root: "C:"
+            // alone would be the drive's current folder, not its root.
             const std::size_t lastBackslash = dir.rfind('\\');
-            if (lastBackslash != std::string::npos) PointDirList(dir.substr(0, lastBackslash));
+            if (lastBackslash != std::string::npos)
+                PointDirList(StripBackslashKeepRoot(dir.substr(0, lastBackslash + 1)));
             PointDirList(dir);
             DirEdit.SetText(dir);
         }

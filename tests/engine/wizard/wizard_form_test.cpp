@@ -110,26 +110,29 @@ TEST_F(WizardForm, EveryControlAtItsPlaceWithItsFixedText) {
     EXPECT_FALSE(w->NoIconsCheck.Visible()) << "only with optAllowNoIcons";
 }
 
-// The folder list keeps a drive letter in the case of its drive box (lower
-// case), so the folders it proposes are compared as Windows compares names.
-#define EXPECT_SAME_FOLDER(a, b) EXPECT_PRED2(SameTextAscii, a, b)
-
 TEST_F(WizardForm, TheFirstShowingProposesFolderAndGroup) {
-    // The default folder on the system drive's root.
-    EXPECT_SAME_FOLDER(Wizard(optOwnAppFolder)->DirEdit.Text(), "C:\\示例程序");
+    // The default folder on the system drive's root, its letter in upper
+    // case although the drive box shows it in lower case.
+    EXPECT_EQ(Wizard(optOwnAppFolder)->DirEdit.Text(), "C:\\示例程序");
     // Under Program Files: the list moves there and proposes a sub-folder.
     auto inProgramFiles = Wizard(optOwnAppFolder | optFolderInProgFiles);
-    EXPECT_SAME_FOLDER(inProgramFiles->DirEdit.Text(), AppendBackslash(programFiles_.path()) + "示例程序");
-    EXPECT_SAME_FOLDER(inProgramFiles->DirList.FolderPath(), programFiles_.path());
+    EXPECT_EQ(inProgramFiles->DirEdit.Text(), AppendBackslash(programFiles_.path()) + "示例程序");
+    EXPECT_EQ(inProgramFiles->DirList.FolderPath(), programFiles_.path());
     // A Program Files that cannot be reached still names the folder.
     run_.ProgFilesFolder = "C:\\QV no such folder 81c2";
     EXPECT_EQ(Wizard(optOwnAppFolder | optFolderInProgFiles)->DirEdit.Text(), "C:\\QV no such folder 81c2\\示例程序");
-    // /DIR= as typed, unless the folder page is off.
+    run_.ProgFilesFolder = programFiles_.path();
+    // /DIR= as typed, unless the folder page is off; the list shows the
+    // folder above it, a drive's root for a folder right under it.
     run_.CmdLineDir = programFiles_.path() + "\\Sub";
     auto fromCommandLine = Wizard(optOwnAppFolder | optFolderInProgFiles);
     EXPECT_EQ(fromCommandLine->DirEdit.Text(), programFiles_.path() + "\\Sub");
-    EXPECT_SAME_FOLDER(fromCommandLine->DirList.FolderPath(), programFiles_.path());
-    EXPECT_SAME_FOLDER(Wizard(optOwnAppFolder | optNoFolderPage)->DirEdit.Text(), "C:\\示例程序");
+    EXPECT_EQ(fromCommandLine->DirList.FolderPath(), programFiles_.path());
+    run_.CmdLineDir = "C:\\QV new app 5e1d";
+    auto underTheRoot = Wizard(optOwnAppFolder | optFolderInProgFiles);
+    EXPECT_EQ(underTheRoot->DirList.FolderPath(), "C:\\") << "not the drive's current folder";
+    EXPECT_EQ(underTheRoot->DirEdit.Text(), "C:\\QV new app 5e1d");
+    EXPECT_EQ(Wizard(optOwnAppFolder | optNoFolderPage)->DirEdit.Text(), "C:\\示例程序");
     // Without a folder of its own the application goes into Windows' folder.
     EXPECT_EQ(Wizard(0)->DirEdit.Text(), "C:\\windows");
 
