@@ -8,6 +8,7 @@
 #include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
 #include "engine/wizard/validate_folder.h"
+#include "engine/wizard/uninstall_log_texts.h"
 #include "engine/wizard/validate_group.h"
 #include "engine/wizard/wizard_run.h"
 
@@ -56,7 +57,8 @@ bool ChooseAsTheWizardWould() {
 }  // namespace
 
 TRunOutcome RunSilently(const TSetupStages& stages) {
-    if (!ChooseAsTheWizardWould()) {
+    if (!ChooseAsTheWizardWould() ||
+        !CheckUninstallLogTexts(SetupState, CurrentDirConstantValues(), SetupState.ChosenNoIcons)) {
         LogLine("The choices were refused: nothing was installed");
         return TRunOutcome::FailedRolledBack;
     }

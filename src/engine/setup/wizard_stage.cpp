@@ -1,6 +1,7 @@
 #include "engine/setup/wizard_stage.h"
 
 #include "engine/setup/main_form.h"
+#include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
 #include "engine/wizard/wizard_form.h"
 
@@ -31,7 +32,8 @@ public:
                SetupState.HasIconsToCreate,
                static_cast<std::uint64_t>(SetupState.TotalFileSize),
                CloseBackgroundWindow,
-               SetupState.CmdLineNoIcons},
+               SetupState.CmdLineNoIcons,
+               CurrentDirConstantValues()},
           form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }

@@ -203,6 +203,7 @@ void TWizardForm::UpdatePage() {
 void TWizardForm::NextButtonClick() {
     if (CurrentPage == pgSelectFolder && !ValidateFolder()) return;
     if (CurrentPage == pgSelectGroup && !ValidateGroup()) return;
+    if (CurrentPage == pgReady && !CheckUninstallLog()) return;
     if (CurrentPage == pgReady || CurrentPage == pgFinished) {
         StayHidden = true;
         InClose = true;

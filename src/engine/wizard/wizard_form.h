@@ -46,6 +46,9 @@ public:
     // Part of the destination folder and group pages.
     bool ValidateFolder();
     bool ValidateGroup();
+    // On Install: whatever the installation will record in its uninstall
+    // log can be recorded there (see CheckUninstallLogTexts).
+    bool CheckUninstallLog() const;
     void FillGroupList();
     void DirListChange();
     void GroupEditChange();

@@ -7,6 +7,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/win_text.h"
 #include "engine/wizard/group_list.h"
+#include "engine/wizard/uninstall_log_texts.h"
 #include "engine/wizard/validate_folder.h"
 #include "engine/wizard/validate_group.h"
 #include "engine/wizard/wizard_form.h"
@@ -102,6 +103,15 @@ bool TWizardForm::ValidateGroup() {
     // Without icons the group is not looked at, and stays as typed.
     if (!noIcons) GroupEdit.SetText(CleanGroupName(GroupEdit.Text()));
     return qv::ValidateGroup(GroupEdit.Text(), noIcons).Passed;
+}
+
+bool TWizardForm::CheckUninstallLog() const {
+    // The folders behind the constants with the choices of the pages, as
+    // the installation will take them.
+    DirConstantValues folders = run_.Folders;
+    folders.App = DirEdit.Text();
+    folders.Group = GroupEdit.Text();
+    return CheckUninstallLogTexts(run_.Data, folders, NoIconsCheck.Checked());
 }
 
 void TWizardForm::FillGroupList() {

@@ -260,6 +260,18 @@ TEST_F(WizardForm, ValidationKeepsThePageAndShowsTheCleanedText) {
     w->NextButtonClick();
     EXPECT_EQ(w->CurrentPage, pgReady);
     EXPECT_EQ(w->GroupEdit.Text(), "  ");
+
+    // Install looks at what the uninstall log will hold: a link on a desktop
+    // that it cannot name keeps the ready page, and nothing is installed.
+    data_.SetupInfo.Options |= optUninstallable;
+    data_.IconRecords = {{"{userdesktop}\\示例", "{app}\\示例.exe", "", "{app}", "", 0}};
+    run_.Folders.ShellFolders[0] = "C:\\users\\한국어\\Desktop";
+    w->NoIconsCheck.SetChecked(false);
+    w->NextButtonClick();
+    EXPECT_EQ(w->CurrentPage, pgReady);
+    EXPECT_FALSE(w->StayHidden);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_NE(boxes.asked[1].Text.find("C:\\users\\한국어\\Desktop\\示例"), std::string::npos);
 }
 
 TEST_F(WizardForm, GroupEditAndListFollowEachOtherWithoutLooping) {
