@@ -37,22 +37,15 @@ public:
           form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }
-    std::string DirEditText() const override { return form_.DirEdit.Text(); }
-    std::string GroupEditText() const override { return form_.GroupEdit.Text(); }
-    bool NoIconsChecked() const override { return form_.NoIconsCheck.Checked(); }
+    std::string DirEditText() const override { return form_.Choices().AppDir; }
+    std::string GroupEditText() const override { return form_.Choices().Group; }
+    bool NoIconsChecked() const override { return form_.Choices().NoIcons; }
 
-    void OfferRestart(const std::string& finishedTextTemplate) override {
-        form_.FinishedLabel.SetText(form_.ExpandWizardText(finishedTextTemplate));
-        form_.YesRadio.SetVisible(true);
-        form_.NoRadio.SetVisible(true);
-    }
-    void OfferReadme() override { form_.ShowReadmeCheck.SetVisible(true); }
-    void ShowFinishingPages(bool infoAfterPage) override {
-        form_.CurrentPage = infoAfterPage ? pgInfoAfter : pgFinished;
-        form_.UpdatePage();
-    }
-    bool RestartChosen() const override { return form_.YesRadio.Checked(); }
-    bool ReadmeChosen() const override { return form_.ShowReadmeCheck.Checked(); }
+    void OfferRestart(const std::string& finishedTextTemplate) override { form_.OfferRestart(finishedTextTemplate); }
+    void OfferReadme() override { form_.OfferReadme(); }
+    void ShowFinishingPages(bool infoAfterPage) override { form_.ShowFinishingPages(infoAfterPage); }
+    bool RestartChosen() const override { return form_.Choices().RestartNow; }
+    bool ReadmeChosen() const override { return form_.Choices().ShowReadme; }
 
 private:
     TWizardRun run_;

@@ -108,10 +108,11 @@ bool TWizardForm::ValidateGroup() {
 bool TWizardForm::CheckUninstallLog() const {
     // The folders behind the constants with the choices of the pages, as
     // the installation will take them.
+    const TWizardChoices choices = Choices();
     DirConstantValues folders = run_.Folders;
-    folders.App = DirEdit.Text();
-    folders.Group = GroupEdit.Text();
-    return CheckUninstallLogTexts(run_.Data, folders, NoIconsCheck.Checked());
+    folders.App = choices.AppDir;
+    folders.Group = choices.Group;
+    return CheckUninstallLogTexts(run_.Data, folders, choices.NoIcons);
 }
 
 void TWizardForm::FillGroupList() {

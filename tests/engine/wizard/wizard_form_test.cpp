@@ -21,12 +21,43 @@
 namespace qv {
 namespace {
 
-// The wizard, with its first showing run without showing the window (a
-// window that is never shown costs nothing to close under Wine).
+// The wizard with its controls in reach, and its first showing run without
+// showing the window (a window that is never shown costs nothing to close
+// under Wine).
 class TTestWizard : public TWizardForm {
 public:
     using TWizardForm::TWizardForm;
     void RunFirstShow() { FirstShow(); }
+
+    using TWizardForm::Bevel;
+    using TWizardForm::BackButton;
+    using TWizardForm::CancelButton;
+    using TWizardForm::ClickLabel;
+    using TWizardForm::DirEdit;
+    using TWizardForm::DirList;
+    using TWizardForm::DiskSpaceLabel;
+    using TWizardForm::FinishedLabel;
+    using TWizardForm::GroupEdit;
+    using TWizardForm::GroupList;
+    using TWizardForm::IconsLabel;
+    using TWizardForm::InfoAfterMemo;
+    using TWizardForm::InfoBeforeClickLabel;
+    using TWizardForm::InfoBeforeMemo;
+    using TWizardForm::LicenseIcon;
+    using TWizardForm::LicenseLabel1;
+    using TWizardForm::LicenseLabel2;
+    using TWizardForm::LicenseMemo;
+    using TWizardForm::NextButton;
+    using TWizardForm::NoIconsCheck;
+    using TWizardForm::NoRadio;
+    using TWizardForm::Notebook1;
+    using TWizardForm::Notebook2;
+    using TWizardForm::PicturePaintBox;
+    using TWizardForm::ReadyLabel;
+    using TWizardForm::SelectFolderLabel;
+    using TWizardForm::ShowReadmeCheck;
+    using TWizardForm::WelcomeBox;
+    using TWizardForm::YesRadio;
 };
 
 class WizardForm : public ::testing::Test {
@@ -157,7 +188,7 @@ TEST_F(WizardForm, PagesButtonsFocusAndTheWayOut) {
         return backgroundCloses;
     };
     data_.SetupInfo.Options = optOwnAppFolder | optAllowNoIcons;
-    Owned<TWizardForm> w(run_);
+    Owned<TTestWizard> w(run_);
     background.Show();
     w.Show();
     test::Pump(100);
@@ -208,15 +239,15 @@ TEST_F(WizardForm, PagesButtonsFocusAndTheWayOut) {
 
     // The last pages as the background window prepares them: a restart asked,
     // the focus on the chosen answer, and nothing of the earlier pages reset.
-    w.YesRadio.SetVisible(true);
-    w.NoRadio.SetVisible(true);
-    w.CurrentPage = pgFinished;
-    w.UpdatePage();
+    w.OfferRestart("为完成[name]的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
+    w.ShowFinishingPages(false);
     w.StayHidden = false;
     w.Show();
     test::Pump(100);
     EXPECT_EQ(w.Text(), "设置完成");
+    EXPECT_EQ(w.FinishedLabel.Text(), "为完成示例的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
     EXPECT_EQ(GetFocus(), w.YesRadio.Handle());
+    EXPECT_TRUE(w.Choices().RestartNow);
     EXPECT_TRUE(w.BackButton.Visible()) << "back to the information after installing";
     EXPECT_FALSE(w.CancelButton.Visible());
     w.BackButtonClick();
