@@ -24,12 +24,8 @@ HWND FindSelDirDialog() { return test::FindThreadWindow(Widen("选择文件夹")
 class TTestSelDirForm : public TSelDirForm {
 public:
     using TSelDirForm::TSelDirForm;
-    using TSelDirForm::CancelButton;
-    using TSelDirForm::DirEdit;
-    using TSelDirForm::DirList;
-    using TSelDirForm::DriveList;
-    using TSelDirForm::OKButton;
-    using TSelDirForm::SelectDirectoryLabel;
+    using TSelDirForm::CancelButton, TSelDirForm::DirEdit, TSelDirForm::DirList, TSelDirForm::DriveList,
+          TSelDirForm::OKButton, TSelDirForm::SelectDirectoryLabel;
 };
 
 TEST(SelectFolder, OldDialogLayoutAndTexts) {

@@ -24,10 +24,8 @@ TRect ClientBounds(const TWindow& control) { return control.Bounds(); }
 class TTestInstallForm : public TInstallForm {
 public:
     using TInstallForm::TInstallForm;
-    using TInstallForm::CancelButton;
-    using TInstallForm::FilenameLabel;
-    using TInstallForm::ProgressGauge;
-    using TInstallForm::StatusLabel;
+    using TInstallForm::CancelButton, TInstallForm::FilenameLabel, TInstallForm::ProgressGauge,
+          TInstallForm::StatusLabel;
 };
 
 TEST(InstallForm, LayoutTextsAndTheUndoLogsName) {

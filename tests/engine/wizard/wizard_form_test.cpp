@@ -29,35 +29,15 @@ public:
     using TWizardForm::TWizardForm;
     void RunFirstShow() { FirstShow(); }
 
-    using TWizardForm::Bevel;
-    using TWizardForm::BackButton;
-    using TWizardForm::CancelButton;
-    using TWizardForm::ClickLabel;
-    using TWizardForm::DirEdit;
-    using TWizardForm::DirList;
-    using TWizardForm::DiskSpaceLabel;
-    using TWizardForm::FinishedLabel;
-    using TWizardForm::GroupEdit;
-    using TWizardForm::GroupList;
-    using TWizardForm::IconsLabel;
-    using TWizardForm::InfoAfterMemo;
-    using TWizardForm::InfoBeforeClickLabel;
-    using TWizardForm::InfoBeforeMemo;
-    using TWizardForm::LicenseIcon;
-    using TWizardForm::LicenseLabel1;
-    using TWizardForm::LicenseLabel2;
-    using TWizardForm::LicenseMemo;
-    using TWizardForm::NextButton;
-    using TWizardForm::NoIconsCheck;
-    using TWizardForm::NoRadio;
-    using TWizardForm::Notebook1;
-    using TWizardForm::Notebook2;
-    using TWizardForm::PicturePaintBox;
-    using TWizardForm::ReadyLabel;
-    using TWizardForm::SelectFolderLabel;
-    using TWizardForm::ShowReadmeCheck;
-    using TWizardForm::WelcomeBox;
-    using TWizardForm::YesRadio;
+    using TWizardForm::Bevel, TWizardForm::BackButton, TWizardForm::CancelButton, TWizardForm::ClickLabel,
+          TWizardForm::DirEdit, TWizardForm::DirList, TWizardForm::DiskSpaceLabel, TWizardForm::FinishedLabel,
+          TWizardForm::GroupEdit, TWizardForm::GroupList, TWizardForm::IconsLabel, TWizardForm::InfoAfterMemo,
+          TWizardForm::InfoBeforeClickLabel, TWizardForm::InfoBeforeMemo, TWizardForm::LicenseIcon,
+          TWizardForm::LicenseLabel1, TWizardForm::LicenseLabel2, TWizardForm::LicenseMemo,
+          TWizardForm::NextButton, TWizardForm::NoIconsCheck, TWizardForm::NoRadio, TWizardForm::Notebook1,
+          TWizardForm::Notebook2, TWizardForm::PicturePaintBox, TWizardForm::ReadyLabel,
+          TWizardForm::SelectFolderLabel, TWizardForm::ShowReadmeCheck, TWizardForm::WelcomeBox,
+          TWizardForm::YesRadio;
 };
 
 class WizardForm : public ::testing::Test {
