@@ -17,6 +17,17 @@ namespace qv {
 namespace {
 const char* const kFolderGlyphs[3] = {"NFC_CLOSEDFOLDER", "NFC_OPENFOLDER", "NFC_CURRENTFOLDER"};
 
+char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The drive letter of "c:" or "c:\..." in upper case. The drive box shows
+// lower-case letters, but Wine answers a drive-relative "c:" with the letter
+// as given ("c:\") where Windows answers "C:\...", and every path that the
+// installation writes would then read "c:\...".
+std::string WithUpperDriveLetter(std::string path) {
+    if (path.size() >= 2 && path[1] == ':') path[0] = UpperLetter(path[0]);
+    return path;
+}
+
 // The folder part, drive letter and file part of a path, as ChangeFolder
 // resolves it against the process's current folder.
 struct SplitPath {
@@ -42,6 +53,7 @@ SplitPath SplitForChange(const std::string& path) {
             root = DrivePrefix(saved);
         else
             dir.erase(0, root.size());
+        root = WithUpperDriveLetter(root);
         out.Letter = root.size() >= 2 && root[1] == ':' ? root[0] : 0;
     }
     TryChangeCurrentFolder(root);  // that drive's own current folder; a failure is ignored
@@ -73,10 +85,7 @@ SplitPath SplitForChange(const std::string& path) {
     return out;
 }
 
-bool SameLetter(char a, char b) {
-    auto up = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-    return up(a) == up(b);
-}
+bool SameLetter(char a, char b) { return UpperLetter(a) == UpperLetter(b); }
 }  // namespace
 
 TNewDirectoryListBox::TNewDirectoryListBox() : color_(GetSysColor(COLOR_WINDOW)) {}
@@ -186,7 +195,7 @@ void TNewDirectoryListBox::Change() {
 void TNewDirectoryListBox::ChangeDrive(char letter) {
     if (!folderPath_.empty() && SameLetter(letter, folderPath_[0])) return;
     if (letter != 0) {
-        ChangeCurrentFolder(std::string(1, letter) + ":");
+        ChangeCurrentFolder(WithUpperDriveLetter(std::string(1, letter) + ":"));
         folderPath_ = GetCurrentFolder();
     }
     if (!changingFolder_) {

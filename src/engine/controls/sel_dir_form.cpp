@@ -28,6 +28,14 @@ TSelDirForm::TSelDirForm(HWND owner) {
     DirEdit.SetText(DirList.FolderPath());
 }
 
+void TSelDirForm::StartAt(const std::string& folder) {
+    try {
+        DirList.ChangeFolder(folder);
+    } catch (...) {
+        // The dialog opens at the current folder.
+    }
+}
+
 void TSelDirForm::DirListChange() { DirEdit.SetText(DirList.FolderPath()); }
 
 }  // namespace qv

@@ -36,13 +36,9 @@ bool BrowseWithShell(std::string& path, HWND owner) {
 
 bool BrowseWithOwnDialog(std::string& path) {
     Owned<TSelDirForm> form(AppMainWindow());
-    try {
-        form.DirList.ChangeFolder(path);
-    } catch (...) {
-        // A missing folder or drive: the dialog opens at the current folder.
-    }
+    form.StartAt(path);
     if (form.ShowModal() != mrOk) return false;
-    path = form.DirEdit.Text();
+    path = form.Folder();
     return true;
 }
 }  // namespace

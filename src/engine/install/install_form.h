@@ -43,13 +43,14 @@ public:
     void SetPosition(std::int64_t position) override;
     void PumpMessagesCheckCancel() override;
 
+protected:
+    bool CloseQuery() override;  // FormCloseQuery
+
+    // The controls, the form's own: the run sees only the sequence's result.
     TLabel StatusLabel;
     TNewPathLabel FilenameLabel;
     TNewGauge ProgressGauge;
     TButton CancelButton;
-
-protected:
-    bool CloseQuery() override;  // FormCloseQuery
 
 private:
     void CreateFolders(TInstallContext& context);

@@ -3,9 +3,11 @@
 #include "engine/common/install_log.h"
 #include "engine/controls/child_form.h"
 #include "engine/setup/run_program.h"
+#include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
 #include "engine/setup/wizard_stage.h"
 #include "engine/wizard/validate_folder.h"
+#include "engine/wizard/uninstall_log_texts.h"
 #include "engine/wizard/validate_group.h"
 
 namespace qv {
@@ -42,7 +44,8 @@ bool ChooseAsTheWizardWould() {
 
 TRunOutcome RunSilently(const TSetupStages& stages) {
     // Nothing has changed on the machine before the choices stand.
-    if (!ChooseAsTheWizardWould()) {
+    if (!ChooseAsTheWizardWould() ||
+        !CheckUninstallLogTexts(SetupState, CurrentDirConstantValues(), SetupState.ChosenNoIcons)) {
         LogLine("The choices were refused: nothing was installed");
         return TRunOutcome::FailedRolledBack;
     }

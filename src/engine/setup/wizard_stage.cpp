@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine/setup/main_form.h"
+#include "engine/setup/setup_dir_constants.h"
 #include "engine/setup/setup_state.h"
 #include "engine/wizard/wizard_form.h"
 
@@ -25,22 +26,15 @@ public:
     TWizardStage() : run_(WizardRunOfSetupState(CloseBackgroundWindow)), form_(run_) {}
 
     TSetupChildForm& Form() override { return form_; }
-    std::string DirEditText() const override { return form_.DirEdit.Text(); }
-    std::string GroupEditText() const override { return form_.GroupEdit.Text(); }
-    bool NoIconsChecked() const override { return form_.NoIconsCheck.Checked(); }
+    std::string DirEditText() const override { return form_.Choices().AppDir; }
+    std::string GroupEditText() const override { return form_.Choices().Group; }
+    bool NoIconsChecked() const override { return form_.Choices().NoIcons; }
 
-    void OfferRestart(const std::string& finishedTextTemplate) override {
-        form_.FinishedLabel.SetText(form_.ExpandWizardText(finishedTextTemplate));
-        form_.YesRadio.SetVisible(true);
-        form_.NoRadio.SetVisible(true);
-    }
-    void OfferReadme() override { form_.ShowReadmeCheck.SetVisible(true); }
-    void ShowFinishingPages(bool infoAfterPage) override {
-        form_.CurrentPage = infoAfterPage ? pgInfoAfter : pgFinished;
-        form_.UpdatePage();
-    }
-    bool RestartChosen() const override { return form_.YesRadio.Checked(); }
-    bool ReadmeChosen() const override { return form_.ShowReadmeCheck.Checked(); }
+    void OfferRestart(const std::string& finishedTextTemplate) override { form_.OfferRestart(finishedTextTemplate); }
+    void OfferReadme() override { form_.OfferReadme(); }
+    void ShowFinishingPages(bool infoAfterPage) override { form_.ShowFinishingPages(infoAfterPage); }
+    bool RestartChosen() const override { return form_.Choices().RestartNow; }
+    bool ReadmeChosen() const override { return form_.Choices().ShowReadme; }
 
 private:
     TWizardRun run_;
@@ -60,7 +54,8 @@ TWizardRun WizardRunOfSetupState(std::function<bool()> closeBackground) {
             SetupState.HasIconsToCreate,
             static_cast<std::uint64_t>(SetupState.TotalFileSize),
             std::move(closeBackground),
-            SetupState.CmdLineNoIcons};
+            SetupState.CmdLineNoIcons,
+            CurrentDirConstantValues()};
 }
 
 std::unique_ptr<IWizardStage> CreateWizardStage() { return std::make_unique<TWizardStage>(); }

@@ -4,6 +4,7 @@
 #include "engine/common/app_msg_box.h"
 #include "engine/common/path_tests.h"
 #include "engine/wizard/forbidden_chars.h"
+#include "engine/wizard/uninstall_log_texts.h"
 
 namespace qv {
 
@@ -40,6 +41,13 @@ PageCheck ValidateFolder(const std::string& typed, std::uint64_t totalFileSize, 
     if (HasForbiddenAfterRoot(s, forbidden)) {
         AppMsgBoxFmt("文件夹名中不能包括下面列出的所有字符：\r\n\r\n%s", {SpaceOutChars(forbidden)}, "", mbtError,
                      MB_OK);
+        return Refuse(s);
+    }
+    // The setup records its paths in code page 936 (the uninstall log above
+    // all): a folder outside it would fail only once everything is installed.
+    const std::string outsideCp936 = CharsOutsideCp936(s);
+    if (!outsideCp936.empty()) {
+        AppMsgBoxFmt("文件夹名中不能包括简体中文字符集以外的字符：\r\n\r\n%s", {outsideCp936}, "", mbtError, MB_OK);
         return Refuse(s);
     }
     const char drive = UpperAscii(s[0]);

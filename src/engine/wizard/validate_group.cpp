@@ -3,6 +3,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/wizard/forbidden_chars.h"
+#include "engine/wizard/uninstall_log_texts.h"
 
 namespace qv {
 
@@ -27,6 +28,13 @@ PageCheck ValidateGroup(const std::string& typed, bool noIcons) {
     const std::string forbidden = GroupForbiddenChars();
     if (s.find_first_of(forbidden) != std::string::npos) {
         AppMsgBoxFmt("程序组名中不能包括下面字符：\r\n\r\n%s", {SpaceOutChars(forbidden)}, "", mbtError, MB_OK);
+        return {false, s};
+    }
+    // The group's folder goes into the uninstall log, and its name to the
+    // Program Manager, both in code page 936.
+    const std::string outsideCp936 = CharsOutsideCp936(s);
+    if (!outsideCp936.empty()) {
+        AppMsgBoxFmt("程序组名中不能包括简体中文字符集以外的字符：\r\n\r\n%s", {outsideCp936}, "", mbtError, MB_OK);
         return {false, s};
     }
     return {true, s};

@@ -14,7 +14,8 @@ std::string CleanGroupName(const std::string& typed);
 
 // Passes at once, leaving the text alone, when no icons are to be made.
 // Otherwise Text is CleanGroupName(typed), which must be neither empty nor
-// hold a character of GroupForbiddenChars; a failure shows its message box.
+// hold a character of GroupForbiddenChars or one outside code page 936; a
+// failure shows its message box.
 PageCheck ValidateGroup(const std::string& typed, bool noIcons);
 
 }  // namespace qv

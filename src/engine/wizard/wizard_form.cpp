@@ -200,9 +200,27 @@ void TWizardForm::UpdatePage() {
     SetActiveControl(focus);
 }
 
+TWizardChoices TWizardForm::Choices() const {
+    return {DirEdit.Text(), GroupEdit.Text(), NoIconsCheck.Checked(), YesRadio.Checked(), ShowReadmeCheck.Checked()};
+}
+
+void TWizardForm::OfferRestart(const std::string& finishedTextTemplate) {
+    FinishedLabel.SetText(ExpandWizardText(finishedTextTemplate));
+    YesRadio.SetVisible(true);
+    NoRadio.SetVisible(true);
+}
+
+void TWizardForm::OfferReadme() { ShowReadmeCheck.SetVisible(true); }
+
+void TWizardForm::ShowFinishingPages(bool infoAfterPage) {
+    CurrentPage = infoAfterPage ? pgInfoAfter : pgFinished;
+    UpdatePage();
+}
+
 void TWizardForm::NextButtonClick() {
     if (CurrentPage == pgSelectFolder && !ValidateFolder()) return;
     if (CurrentPage == pgSelectGroup && !ValidateGroup()) return;
+    if (CurrentPage == pgReady && !CheckUninstallLog()) return;
     if (CurrentPage == pgReady || CurrentPage == pgFinished) {
         StayHidden = true;
         InClose = true;

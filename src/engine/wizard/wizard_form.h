@@ -5,7 +5,9 @@
 // and Cancel move between the pages, passing over those with nothing to
 // show. The wizard installs nothing: Install on the ready page and Finish
 // on the finished page hide it and post the step message to the
-// background window, which reads the controls and carries on.
+// background window, which reads the choices and carries on. The controls
+// are the form's own: the run sees the pages only through TWizardChoices
+// and the operations that prepare the last pages.
 #pragma once
 
 #include <string>
@@ -23,6 +25,18 @@
 
 namespace qv {
 
+// What the pages hold: read on Install (the folder, the group and the box
+// for no icons) and on Finish (the answers of the finished page).
+struct TWizardChoices {
+    std::string AppDir;
+    std::string Group;
+    bool NoIcons = false;
+    // "是, 马上重新启动系统", meaningful once the restart was offered.
+    bool RestartNow = false;
+    // "是，我想看一下Readme说明文件。", meaningful once the readme was offered.
+    bool ShowReadme = false;
+};
+
 class TWizardForm : public TSetupChildForm {
 public:
     // FormCreate: the window (hidden until shown) with every control and
@@ -39,6 +53,16 @@ public:
     void UpdatePage();
     WizardPageFacts PageFacts() const;
 
+    TWizardChoices Choices() const;
+
+    // The last pages, after installing. Windows must restart: the finished
+    // page asks, with `finishedTextTemplate` expanded and the Yes/No buttons.
+    void OfferRestart(const std::string& finishedTextTemplate);
+    // A readme file was installed: the finished page offers to show it.
+    void OfferReadme();
+    // The information after installing when there is any, else the finished page.
+    void ShowFinishingPages(bool infoAfterPage);
+
     void NextButtonClick();
     void BackButtonClick();
     void CancelButtonClick();
@@ -46,12 +70,20 @@ public:
     // Part of the destination folder and group pages.
     bool ValidateFolder();
     bool ValidateGroup();
+    // On Install: whatever the installation will record in its uninstall
+    // log can be recorded there (see CheckUninstallLogTexts).
+    bool CheckUninstallLog() const;
     void FillGroupList();
     void DirListChange();
     void GroupEditChange();
     void GroupListClick();
     void NoIconsCheckClick();
 
+protected:
+    void FirstShow() override;    // FormShow
+    bool CloseQuery() override;   // FormCloseQuery
+
+    // The controls, named as the pages name them.
     TNotebook Notebook1;
     TPaintBox PicturePaintBox;
     TLabel ClickLabel;
@@ -87,10 +119,6 @@ public:
     TButton BackButton;
     TButton NextButton;
     TButton CancelButton;
-
-protected:
-    void FirstShow() override;    // FormShow
-    bool CloseQuery() override;   // FormCloseQuery
 
 private:
     void CreateControls();

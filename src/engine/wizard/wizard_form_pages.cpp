@@ -7,6 +7,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/win_text.h"
 #include "engine/wizard/group_list.h"
+#include "engine/wizard/uninstall_log_texts.h"
 #include "engine/wizard/validate_folder.h"
 #include "engine/wizard/validate_group.h"
 #include "engine/wizard/wizard_form.h"
@@ -62,8 +63,11 @@ void TWizardForm::FirstShow() {
         }
         if (!run_.CmdLineDir.empty() && !info.Has(optNoFolderPage)) {
             const std::string& dir = run_.CmdLineDir;
+            // The folder above it keeps the backslash of a drive root: "C:"
+            // alone would be the drive's current folder, not its root.
             const std::size_t lastBackslash = dir.rfind('\\');
-            if (lastBackslash != std::string::npos) PointDirList(dir.substr(0, lastBackslash));
+            if (lastBackslash != std::string::npos)
+                PointDirList(StripBackslashKeepRoot(dir.substr(0, lastBackslash + 1)));
             PointDirList(dir);
             DirEdit.SetText(dir);
         }
@@ -99,6 +103,16 @@ bool TWizardForm::ValidateGroup() {
     // Without icons the group is not looked at, and stays as typed.
     if (!noIcons) GroupEdit.SetText(CleanGroupName(GroupEdit.Text()));
     return qv::ValidateGroup(GroupEdit.Text(), noIcons).Passed;
+}
+
+bool TWizardForm::CheckUninstallLog() const {
+    // The folders behind the constants with the choices of the pages, as
+    // the installation will take them.
+    const TWizardChoices choices = Choices();
+    DirConstantValues folders = run_.Folders;
+    folders.App = choices.AppDir;
+    folders.Group = choices.Group;
+    return CheckUninstallLogTexts(run_.Data, folders, choices.NoIcons);
 }
 
 void TWizardForm::FillGroupList() {

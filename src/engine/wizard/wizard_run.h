@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "core/setup/dir_constants.h"
 #include "core/setupdata/setup_data.h"
 
 namespace qv {
@@ -26,6 +27,9 @@ struct TWizardRun {
     std::function<bool()> CloseBackground;
     // /NOICONS: the box "不能建立图标" starts checked.
     bool CmdLineNoIcons = false;
+    // The folders behind the directory constants, for the check before
+    // installing; App and Group are taken from the wizard's pages.
+    DirConstantValues Folders{};
 };
 
 // The folder and the group that the wizard proposes, as an unattended run

@@ -20,8 +20,16 @@ namespace {
 
 HWND FindSelDirDialog() { return test::FindThreadWindow(Widen("选择文件夹"), L"QvForm"); }
 
+// The dialog with its controls in reach.
+class TTestSelDirForm : public TSelDirForm {
+public:
+    using TSelDirForm::TSelDirForm;
+    using TSelDirForm::CancelButton, TSelDirForm::DirEdit, TSelDirForm::DirList, TSelDirForm::DriveList,
+          TSelDirForm::OKButton, TSelDirForm::SelectDirectoryLabel;
+};
+
 TEST(SelectFolder, OldDialogLayoutAndTexts) {
-    TSelDirForm form(nullptr);
+    TTestSelDirForm form(nullptr);
     EXPECT_EQ(form.Text(), "选择文件夹");
     const RECT rc = form.ClientRect();
     EXPECT_EQ(rc.right, 257);
@@ -41,8 +49,9 @@ TEST(SelectFolder, OldDialogLayoutAndTexts) {
     EXPECT_EQ(ok.Left, 96);
     EXPECT_EQ(ok.Top, 201);
     // A change of folder in the list is copied into the edit box.
-    form.DirList.ChangeFolder("C:\\windows");
+    form.StartAt("C:\\windows");
     EXPECT_EQ(form.DirEdit.Text(), form.DirList.FolderPath());
+    EXPECT_EQ(form.Folder(), form.DirList.FolderPath());
 }
 
 TEST(SelectFolder, OldDialogReturnsTheTypedTextUnchanged) {

@@ -92,7 +92,7 @@ int SelDirDemo() {
     test::OldShell old;
     const std::string start = MakeTree();
     Owned<TSelDirForm> form(nullptr);
-    form.DirList.ChangeFolder(start);
+    form.StartAt(start);
     return form.ShowModal() == mrOk ? 0 : 1;
 }
 

@@ -20,6 +20,14 @@ struct FormRun {
 
 TRect ClientBounds(const TWindow& control) { return control.Bounds(); }
 
+// The progress window with its controls in reach.
+class TTestInstallForm : public TInstallForm {
+public:
+    using TInstallForm::TInstallForm;
+    using TInstallForm::CancelButton, TInstallForm::FilenameLabel, TInstallForm::ProgressGauge,
+          TInstallForm::StatusLabel;
+};
+
 TEST(InstallForm, LayoutTextsAndTheUndoLogsName) {
     FormRun r;
     r.data.SetupInfo.AppName = "示例程序";
@@ -28,7 +36,7 @@ TEST(InstallForm, LayoutTextsAndTheUndoLogsName) {
     r.data.FileRecords[1].CompressedSize = 2500;
     r.data.IconRecords.resize(2);
     r.data.RegistryRecords.resize(3);  // no INI entries: no 1000 for them
-    Owned<TInstallForm> form(r.run);
+    Owned<TTestInstallForm> form(r.run);
     EXPECT_EQ(form.Text(), "设置");
     const RECT client = form.ClientRect();
     EXPECT_EQ(client.right, 313);
@@ -66,7 +74,7 @@ TEST(InstallForm, AGaugePast2GiBShowsTheTruePartAndTheCloseQuestionCancelsAtTheN
     r.data.FileRecords.resize(3);
     for (TFileRec& f : r.data.FileRecords) f.CompressedSize = kLargest;
     r.data.IniRecords.resize(1);
-    Owned<TInstallForm> form(r.run);
+    Owned<TTestInstallForm> form(r.run);
     const std::int64_t total = 3 * std::int64_t{kLargest} + 1000;
     EXPECT_GT(form.ProgressGauge.MaxValue(), 0);
     form.SetPosition(total / 2);

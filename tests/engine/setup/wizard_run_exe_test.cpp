@@ -194,6 +194,7 @@ TEST_F(WizardRun, EveryPageInTurnWithItsChecksThenAWholeInstallation) {
          "设置程序不能以通用命名标准(UNC)安装。如果您试图将软件安装到网络，必须首先映射一个网络驱动器。"},
         {"C:APP", "您必须输入完整路径名，包括盘符；例如：\r\nC:\\APP"},
         {"C:\\A|B", "文件夹名中不能包括下面列出的所有字符：\r\n\r\n/ : * ? \" < > |"},
+        {"C:\\한국어", "文件夹名中不能包括简体中文字符集以外的字符：\r\n\r\n한 국 어"},
         {std::string(1, missing) + ":\\APP", "您选择的盘符不存在，请重新选择。"},
     };
     for (const auto& c : refused) {
@@ -244,6 +245,8 @@ TEST_F(WizardRun, EveryPageInTurnWithItsChecksThenAWholeInstallation) {
     EXPECT_EQ(NextShowsBox(wizard), "您必须输入一个程序组名。");
     test::TypeText(groupEdit, "A|B");
     EXPECT_EQ(NextShowsBox(wizard), "程序组名中不能包括下面字符：\r\n\r\n/ : * ? \" < > | ,");
+    test::TypeText(groupEdit, "한국어");
+    EXPECT_EQ(NextShowsBox(wizard), "程序组名中不能包括简体中文字符集以外的字符：\r\n\r\n한 국 어");
     test::TypeText(groupEdit, "\\\\" + group_ + "\\");
     NextTo(wizard, "准备安装");
     EXPECT_EQ(test::TextOf(groupEdit), group_);
@@ -351,11 +354,13 @@ TEST_F(WizardRun, AFailureDuringTheInstallationRollsBackWith1603) {
     data_.LicenseText.clear();
     data_.InfoBeforeText.clear();
     data_.IconRecords.clear();
+    // A folder of the setup data that cannot be made: a file stands where
+    // its parent would be. The application folder is made first.
+    const std::string inTheWay = apps_.file("挡路的文件");
+    test::WriteFileBytes(inTheWay, readme_);
+    data_.DirRecords = {{"{app}\\..\\挡路的文件\\数据", 0}};
     WriteStandardPayload();
-    // A folder name the uninstall log (code page 936) cannot hold: the
-    // files install, then saving the log fails and everything goes back.
-    const std::string app = apps_.file("한국어");
-    ASSERT_TRUE(Launch("\"/DIR=" + app + "\""));
+    ASSERT_TRUE(Launch("\"/DIR=" + app_ + "\""));
     const test::WizardDriver wizard = WaitForWizard();
     ASSERT_NE(wizard.Window(), nullptr);
     NextTo(wizard, "选择目标文件夹");
@@ -369,9 +374,10 @@ TEST_F(WizardRun, AFailureDuringTheInstallationRollsBackWith1603) {
         test::PressButton(shown, IDOK);
         for (int i = 0; i < 100 && test::FindMessageBox(pid_) == shown; ++i) Sleep(30);
     }
+    EXPECT_EQ(texts[0], "设置程序不能创建文件夹 \"" + inTheWay + "\"");
     EXPECT_EQ(texts[1], "安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。");
     EXPECT_EQ(ExitCode(), exit_code::FatalError) << texts[0];
-    EXPECT_FALSE(FileExists(app + "\\程序.exe"));
+    EXPECT_FALSE(FolderExists(app_)) << "the application folder made first is taken back";
 }
 
 TEST_F(WizardRun, ASecondInstallationIntoTheSameFolderWithARestartDeclinedGives3010) {
@@ -456,6 +462,20 @@ TEST_F(UnattendedRun, AWholeInstallationWithoutAWindowAndItsLog) {
     // be written is no reason to fail.
     EXPECT_EQ(RunQuietly("\"/LOG=" + apps_.file("no such folder\\x.log") + "\""), exit_code::Success);
     EXPECT_TRUE(FileExists(app_ + "\\UNINST1.001"));
+}
+
+TEST_F(UnattendedRun, AFolderTheUninstallLogCannotNameFailsBeforeAnythingChanges) {
+    WriteStandardPayload();
+    app_ = apps_.file("한국어");
+    const std::string log = apps_.file("korean.log");
+    EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::FatalError);
+    EXPECT_FALSE(FolderExists(app_));
+    UniqueHKey key;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, Widen(regKey_).c_str(), 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    const std::string text = LogText(log);
+    for (const char* line : {"文件夹名中不能包括简体中文字符集以外的字符：", "한 국 어",
+                             "The choices were refused: nothing was installed", "Exit code 1603"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
 TEST_F(UnattendedRun, AMissingDiskFailsAndARestartIsNeverMade) {

@@ -21,6 +21,7 @@ const char kFullPathText[] = "您必须输入完整路径名，包括盘符；�
 const char kOldFolderChars[] = "文件夹名中不能包括下面列出的所有字符：\r\n\r\n/ : * ? \" < > | , ( ) [ ]";
 const char kNewFolderChars[] = "文件夹名中不能包括下面列出的所有字符：\r\n\r\n/ : * ? \" < > |";
 const char kNoDriveText[] = "您选择的盘符不存在，请重新选择。";
+const char kKoreanFolderChars[] = "文件夹名中不能包括简体中文字符集以外的字符：\r\n\r\n한 국 어";
 // A folder that no test system has.
 const char kFreshFolder[] = "C:\\QV Wizard Test 7f3a\\MY APP";
 
@@ -93,6 +94,11 @@ INSTANTIATE_TEST_SUITE_P(
                    nullptr},
         FolderCase{"C:\\A<B", false, false, "C:\\A<B", kNewFolderChars},
         FolderCase{"C:\\APP\\X:Y", true, false, "C:\\APP\\X:Y", kOldFolderChars},
+        // A name the uninstall log (code page 936) cannot hold, after the
+        // forbidden characters and before the drive.
+        FolderCase{"C:\\程序\\한국어", false, false, "C:\\程序\\한국어", kKoreanFolderChars},
+        FolderCase{"Q:\\한국어\\", true, false, "Q:\\한국어\\", kKoreanFolderChars},
+        FolderCase{"C:\\한국어|", false, false, "C:\\한국어|", kNewFolderChars},
         // The drive must exist; a letter is case-blind, anything else is no drive.
         FolderCase{"Q:\\APP", false, false, "Q:\\APP", kNoDriveText},
         FolderCase{"1:\\APP", false, false, "1:\\APP", kNoDriveText},

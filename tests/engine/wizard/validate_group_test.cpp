@@ -12,6 +12,7 @@ using test::AnsweredBoxes;
 const char kEmptyText[] = "您必须输入一个程序组名。";
 const char kOldGroupChars[] = "程序组名中不能包括下面字符：\r\n\r\n\\ / : * ? \" < > | ,";
 const char kNewGroupChars[] = "程序组名中不能包括下面字符：\r\n\r\n/ : * ? \" < > | ,";
+const char kKoreanGroupChars[] = "程序组名中不能包括简体中文字符集以外的字符：\r\n\r\n한 국 어 게 임";
 
 struct GroupCase {
     const char* typed;
@@ -59,7 +60,9 @@ INSTANTIATE_TEST_SUITE_P(
         GroupCase{"Tools, Games", false, false, "Tools, Games", kNewGroupChars},
         GroupCase{"A|B", true, false, "A|B", kOldGroupChars},
         GroupCase{"A\\B:C\\", false, false, "A\\B:C", kNewGroupChars},
-        GroupCase{"Games (new) [2]", true, true, "Games (new) [2]", nullptr}));
+        GroupCase{"Games (new) [2]", true, true, "Games (new) [2]", nullptr},
+        // Outside code page 936, which the uninstall log holds.
+        GroupCase{" \\한국어 게임\\", false, false, "한국어 게임", kKoreanGroupChars}));
 
 TEST(GroupNoIcons, AnyTextPassesUntouchedWithoutABox) {
     const ScopedWindowsVersion version(test::OldShell());

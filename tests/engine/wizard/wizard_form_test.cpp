@@ -21,12 +21,23 @@
 namespace qv {
 namespace {
 
-// The wizard, with its first showing run without showing the window (a
-// window that is never shown costs nothing to close under Wine).
+// The wizard with its controls in reach, and its first showing run without
+// showing the window (a window that is never shown costs nothing to close
+// under Wine).
 class TTestWizard : public TWizardForm {
 public:
     using TWizardForm::TWizardForm;
     void RunFirstShow() { FirstShow(); }
+
+    using TWizardForm::Bevel, TWizardForm::BackButton, TWizardForm::CancelButton, TWizardForm::ClickLabel,
+          TWizardForm::DirEdit, TWizardForm::DirList, TWizardForm::DiskSpaceLabel, TWizardForm::FinishedLabel,
+          TWizardForm::GroupEdit, TWizardForm::GroupList, TWizardForm::IconsLabel, TWizardForm::InfoAfterMemo,
+          TWizardForm::InfoBeforeClickLabel, TWizardForm::InfoBeforeMemo, TWizardForm::LicenseIcon,
+          TWizardForm::LicenseLabel1, TWizardForm::LicenseLabel2, TWizardForm::LicenseMemo,
+          TWizardForm::NextButton, TWizardForm::NoIconsCheck, TWizardForm::NoRadio, TWizardForm::Notebook1,
+          TWizardForm::Notebook2, TWizardForm::PicturePaintBox, TWizardForm::ReadyLabel,
+          TWizardForm::SelectFolderLabel, TWizardForm::ShowReadmeCheck, TWizardForm::WelcomeBox,
+          TWizardForm::YesRadio;
 };
 
 class WizardForm : public ::testing::Test {
@@ -110,26 +121,29 @@ TEST_F(WizardForm, EveryControlAtItsPlaceWithItsFixedText) {
     EXPECT_FALSE(w->NoIconsCheck.Visible()) << "only with optAllowNoIcons";
 }
 
-// The folder list keeps a drive letter in the case of its drive box (lower
-// case), so the folders it proposes are compared as Windows compares names.
-#define EXPECT_SAME_FOLDER(a, b) EXPECT_PRED2(SameTextAscii, a, b)
-
 TEST_F(WizardForm, TheFirstShowingProposesFolderAndGroup) {
-    // The default folder on the system drive's root.
-    EXPECT_SAME_FOLDER(Wizard(optOwnAppFolder)->DirEdit.Text(), "C:\\示例程序");
+    // The default folder on the system drive's root, its letter in upper
+    // case although the drive box shows it in lower case.
+    EXPECT_EQ(Wizard(optOwnAppFolder)->DirEdit.Text(), "C:\\示例程序");
     // Under Program Files: the list moves there and proposes a sub-folder.
     auto inProgramFiles = Wizard(optOwnAppFolder | optFolderInProgFiles);
-    EXPECT_SAME_FOLDER(inProgramFiles->DirEdit.Text(), AppendBackslash(programFiles_.path()) + "示例程序");
-    EXPECT_SAME_FOLDER(inProgramFiles->DirList.FolderPath(), programFiles_.path());
+    EXPECT_EQ(inProgramFiles->DirEdit.Text(), AppendBackslash(programFiles_.path()) + "示例程序");
+    EXPECT_EQ(inProgramFiles->DirList.FolderPath(), programFiles_.path());
     // A Program Files that cannot be reached still names the folder.
     run_.ProgFilesFolder = "C:\\QV no such folder 81c2";
     EXPECT_EQ(Wizard(optOwnAppFolder | optFolderInProgFiles)->DirEdit.Text(), "C:\\QV no such folder 81c2\\示例程序");
-    // /DIR= as typed, unless the folder page is off.
+    run_.ProgFilesFolder = programFiles_.path();
+    // /DIR= as typed, unless the folder page is off; the list shows the
+    // folder above it, a drive's root for a folder right under it.
     run_.CmdLineDir = programFiles_.path() + "\\Sub";
     auto fromCommandLine = Wizard(optOwnAppFolder | optFolderInProgFiles);
     EXPECT_EQ(fromCommandLine->DirEdit.Text(), programFiles_.path() + "\\Sub");
-    EXPECT_SAME_FOLDER(fromCommandLine->DirList.FolderPath(), programFiles_.path());
-    EXPECT_SAME_FOLDER(Wizard(optOwnAppFolder | optNoFolderPage)->DirEdit.Text(), "C:\\示例程序");
+    EXPECT_EQ(fromCommandLine->DirList.FolderPath(), programFiles_.path());
+    run_.CmdLineDir = "C:\\QV new app 5e1d";
+    auto underTheRoot = Wizard(optOwnAppFolder | optFolderInProgFiles);
+    EXPECT_EQ(underTheRoot->DirList.FolderPath(), "C:\\") << "not the drive's current folder";
+    EXPECT_EQ(underTheRoot->DirEdit.Text(), "C:\\QV new app 5e1d");
+    EXPECT_EQ(Wizard(optOwnAppFolder | optNoFolderPage)->DirEdit.Text(), "C:\\示例程序");
     // Without a folder of its own the application goes into Windows' folder.
     EXPECT_EQ(Wizard(0)->DirEdit.Text(), "C:\\windows");
 
@@ -154,7 +168,7 @@ TEST_F(WizardForm, PagesButtonsFocusAndTheWayOut) {
         return backgroundCloses;
     };
     data_.SetupInfo.Options = optOwnAppFolder | optAllowNoIcons;
-    Owned<TWizardForm> w(run_);
+    Owned<TTestWizard> w(run_);
     background.Show();
     w.Show();
     test::Pump(100);
@@ -205,15 +219,15 @@ TEST_F(WizardForm, PagesButtonsFocusAndTheWayOut) {
 
     // The last pages as the background window prepares them: a restart asked,
     // the focus on the chosen answer, and nothing of the earlier pages reset.
-    w.YesRadio.SetVisible(true);
-    w.NoRadio.SetVisible(true);
-    w.CurrentPage = pgFinished;
-    w.UpdatePage();
+    w.OfferRestart("为完成[name]的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
+    w.ShowFinishingPages(false);
     w.StayHidden = false;
     w.Show();
     test::Pump(100);
     EXPECT_EQ(w.Text(), "设置完成");
+    EXPECT_EQ(w.FinishedLabel.Text(), "为完成示例的安装, 设置程序将重新启动您的计算机，现在想重新启动吗？");
     EXPECT_EQ(GetFocus(), w.YesRadio.Handle());
+    EXPECT_TRUE(w.Choices().RestartNow);
     EXPECT_TRUE(w.BackButton.Visible()) << "back to the information after installing";
     EXPECT_FALSE(w.CancelButton.Visible());
     w.BackButtonClick();
@@ -257,6 +271,18 @@ TEST_F(WizardForm, ValidationKeepsThePageAndShowsTheCleanedText) {
     w->NextButtonClick();
     EXPECT_EQ(w->CurrentPage, pgReady);
     EXPECT_EQ(w->GroupEdit.Text(), "  ");
+
+    // Install looks at what the uninstall log will hold: a link on a desktop
+    // that it cannot name keeps the ready page, and nothing is installed.
+    data_.SetupInfo.Options |= optUninstallable;
+    data_.IconRecords = {{"{userdesktop}\\示例", "{app}\\示例.exe", "", "{app}", "", 0}};
+    run_.Folders.ShellFolders[0] = "C:\\users\\한국어\\Desktop";
+    w->NoIconsCheck.SetChecked(false);
+    w->NextButtonClick();
+    EXPECT_EQ(w->CurrentPage, pgReady);
+    EXPECT_FALSE(w->StayHidden);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    EXPECT_NE(boxes.asked[1].Text.find("C:\\users\\한국어\\Desktop\\示例"), std::string::npos);
 }
 
 TEST_F(WizardForm, GroupEditAndListFollowEachOtherWithoutLooping) {
