@@ -28,6 +28,8 @@ struct BuildScript {
     // Which uninstaller the setup data carries and where it came from, or
     // why it carries none: a line for the build's summary.
     std::string Uninstaller;
+    // [setup] engine: the Setup.exe of a single-file program.
+    std::optional<ScriptSource> Engine;
 };
 
 // Where an uninstallable script's uninstaller is looked for when the script
