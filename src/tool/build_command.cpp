@@ -17,6 +17,7 @@
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/script.h"
+#include "tool/sign_command.h"
 #include "tool/staged_output.h"
 #include "tool/tool_errors.h"
 
@@ -151,6 +152,10 @@ BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level
         throw UsageError("the program would hold its setup data or file data past 2 GiB, beyond what /SL can name");
     }
     if (result.FileDataOffset > 0x7FFFFFFF) throw UsageError("the setup data is larger than 2 GiB");
+    if (engine && script.SignCommand) {
+        const auto signedProgram = SignFile(*script.SignCommand, staged.Temporary(), file, "the program");
+        MoveReplacing(signedProgram->Path(), staged.Temporary());
+    }
     staged.Commit();
     result.OutputFiles.push_back(file);
     return result;
@@ -196,6 +201,8 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     const UninstallerSearch search{options.Uninstaller, RunningProgramPath().parent_path()};
     BuildScript script = ReadScript(options.Script, search);
 
+    // The uninstaller is signed before it is carried.
+    const auto signedUninstaller = script.SignCommand ? SignCarriedUninstaller(script, *script.SignCommand) : nullptr;
     std::optional<ChosenEngine> engine;
     if (options.Exe) engine = ChooseEngine({options.Engine, script.Engine, RunningProgramPath().parent_path()});
 
@@ -215,7 +222,8 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     PrintSummary(out, script, result);
     if (options.Exe)
         out << "one program: the setup data at offset " << result.DataOffset << ", the file data at "
-            << result.FileDataOffset << "; sign it now, if at all (docs/script.md)\n";
+            << result.FileDataOffset
+            << (script.SignCommand ? "; signed by [setup] sign\n" : "; sign it now, if at all (docs/script.md)\n");
     if (options.SingleFile)
         out << "run it with: Setup.exe /SL " << PathToUtf8(options.SingleFile->filename()) << " 0 "
             << result.FileDataOffset << "\n";

@@ -30,6 +30,8 @@ struct BuildScript {
     std::string Uninstaller;
     // [setup] engine: the Setup.exe of a single-file program.
     std::optional<ScriptSource> Engine;
+    // [setup] sign: the command that signs each program the build ships.
+    std::optional<std::string> SignCommand;
 };
 
 // Where an uninstallable script's uninstaller is looked for when the script

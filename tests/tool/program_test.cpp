@@ -20,9 +20,10 @@ constexpr char kScript[] =
     "[[file]]\nsource = \"说明.txt\"\ndest = \"{app}\\\\说明.txt\"\n\n"
     "[[icon]]\nname = \"{group}\\\\一个程序\"\nprogram = \"{app}\\\\app.bin\"\n";
 
-void WriteSources(const Workspace& w, const std::string& setupExtra = "") {
+void WriteSources(const Workspace& w, const std::string& setupExtra = "", const std::string& uninstaller = "false") {
     std::string script = kScript;
     script.insert(script.find("\n\n[[file]]"), setupExtra);
+    script.replace(script.find("uninstaller = false"), 19, "uninstaller = " + uninstaller);
     w.WriteText("app.toml", script);
     w.Write("app.bin", MixedBytes(300000, 11));
     w.WriteText("说明.txt", "说明文字\n");
@@ -149,6 +150,31 @@ TEST(Program, WingetManifestsDescribeTheProgram) {
     EXPECT_EQ(unversioned.Status, 1);
     EXPECT_NE(unversioned.Err.find("winget needs the program's version"), std::string::npos) << unversioned.Err;
 }
+
+#ifndef _WIN32
+TEST(Program, TheSigningCommandSignsTheUninstallerBeforeItIsCarriedThenTheProgram) {
+    Workspace w;
+    WriteSources(w, "\nsign = \"cp {in} {out} && printf SIGNED >> {out}\"", "\"tools/UNISTB32.EXE\"");
+    const Bytes uninstaller = MakeVersionedImage(false, 0x00010000, 0);
+    w.Write("tools/UNISTB32.EXE", uninstaller);
+    const ToolRun built = Build(w, "app-setup.exe", {"--engine", w.Arg("engine/Setup.exe")});
+    ASSERT_EQ(built.Status, 0) << built.Err;
+    const auto endsSigned = [](const Bytes& bytes) {
+        return bytes.size() > 6 && std::string(bytes.end() - 6, bytes.end()) == "SIGNED";
+    };
+    EXPECT_TRUE(endsSigned(w.Read("app-setup.exe")));
+    ASSERT_EQ(RunQvsetup({"extract", w.Arg("app-setup.exe"), "-d", w.Arg("x")}).Status, 0);
+    EXPECT_TRUE(endsSigned(w.Read("x/win/UNISTB32.EXE")));
+    EXPECT_EQ(w.Read("tools/UNISTB32.EXE"), uninstaller);
+
+    WriteSources(w, "\nsign = \"false {in} {out}\"", "\"tools/UNISTB32.EXE\"");
+    const ToolRun failed = Build(w, "second.exe", {"--engine", w.Arg("engine/Setup.exe")});
+    EXPECT_EQ(failed.Status, 1);
+    EXPECT_NE(failed.Err.find("the signing command ([setup] sign) failed on the uninstaller"), std::string::npos)
+        << failed.Err;
+    EXPECT_FALSE(w.Exists("second.exe"));
+}
+#endif
 
 }  // namespace
 }  // namespace qv::test
