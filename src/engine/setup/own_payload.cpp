@@ -42,18 +42,17 @@ bool TakeOwnPayload(const std::string& ownPath) {
     }
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
-    const PayloadSearch found = FindProgramPayload(*file);
-    switch (found.State) {
-    case PayloadState::NotAProgram:
-    case PayloadState::NoPayload:
-        return false;
-    case PayloadState::Damaged:
-    case PayloadState::CutShort:
-        RefuseDamagedProgram();
-    case PayloadState::Found:
-        break;
+    PayloadSearch found;
+    bool intact = false;
+    try {
+        found = FindProgramPayload(*file);
+        if (found.State == PayloadState::NotAProgram || found.State == PayloadState::NoPayload) return false;
+        intact = found.State == PayloadState::Found && PayloadIsIntact(*file, found.Locator);
+    } catch (const EInOutError&) {
+        // The sizes were checked first: a file that cannot be read to its
+        // end is as incomplete as one cut short.
     }
-    if (!PayloadIsIntact(*file, found.Locator)) RefuseDamagedProgram();
+    if (!intact) RefuseDamagedProgram();
     QueryPerformanceCounter(&end);
 
     SetupState.SlMode = true;

@@ -1,12 +1,12 @@
 #include "testkit/setup_files.h"
 
+#include <stdexcept>
+
 #include "core/bytes.h"
 #include "core/io/streams.h"
 #include "core/setupdata/block.h"
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/program_payload.h"
-
-#include <stdexcept>
 #include "testkit/scratch.h"
 
 namespace qv::test {
