@@ -15,6 +15,7 @@
 #include "core/journal/journal_writer.h"
 #include "core/io/streams.h"
 #include "core/setupdata/data_files.h"
+#include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
 #include "core/uninstall/uninstall_log.h"
 #include "data_file_case.h"
@@ -210,6 +211,54 @@ void SlFileSeed(const fs::path& folder) {
     WriteSeed(folder, "sl-file", qv::fuzz::EncodeCase(c));
 }
 
+// A small PE image (two sections of raw data) alone, and as a program with
+// a payload behind it, signed-looking with a certificate table appended.
+Bytes SmallImage() {
+    Bytes image(0x800, 0);
+    std::uint8_t* p = image.data();
+    p[0] = 'M';
+    p[1] = 'Z';
+    qv::SetUi32(p + 0x3C, 0x80);
+    p[0x80] = 'P';
+    p[0x81] = 'E';
+    qv::SetUi16(p + 0x84, 0x14C);
+    qv::SetUi16(p + 0x86, 2);
+    qv::SetUi16(p + 0x94, 224);
+    qv::SetUi16(p + 0x98, 0x10B);
+    qv::SetUi32(p + 0x98 + 60, 0x400);
+    qv::SetUi32(p + 0x98 + 92, 16);
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        qv::SetUi32(p + 0x98 + 224 + 40 * i + 16, 0x200);
+        qv::SetUi32(p + 0x98 + 224 + 40 * i + 20, 0x400 + 0x200 * i);
+    }
+    return image;
+}
+
+void ProgramSeeds(const fs::path& folder, const fs::path& scratch) {
+    WriteSeed(folder, "engine", SmallImage());
+    qv::EngineImage engine;
+    qv::MakeEngineImage(SmallImage(), engine);
+    fs::create_directories(scratch);
+    {
+        qv::FileOutStream out((scratch / "program").string());
+        qv::ProgramWriter writer(out, engine);
+        qv::MemoryOutStream setup;
+        qv::WriteSetupData(setup, EveryKindOfRecord(), 9);
+        writer.Payload().Write(setup.Bytes().data(), setup.Bytes().size());
+        const auto fileData = static_cast<std::int64_t>(out.Position());
+        const Bytes streams = Content(700, 5);
+        writer.Payload().Write(streams.data(), streams.size());
+        writer.Finish(fileData);
+        out.Close();
+    }
+    Bytes program = ReadFile(scratch / "program");
+    WriteSeed(folder, "program", program);
+    qv::SetUi32(program.data() + 0x98 + 96 + 32, static_cast<std::uint32_t>(program.size()));
+    qv::SetUi32(program.data() + 0x98 + 96 + 36, 16);
+    program.insert(program.end(), 16, 0x30);
+    WriteSeed(folder, "signed-program", program);
+}
+
 void ScriptSeeds(const fs::path& folder, const fs::path& source) {
     for (const char* from : {"examples/hello", "tests/tool/scripts", "tests/tool/scripts/errors", "fuzz/seeds/script"}) {
         const fs::path dir = source / from;
@@ -232,7 +281,7 @@ int main(int argc, char** argv) {
     try {
         const fs::path out = argv[1];
         fs::remove_all(out);
-        for (const char* target : {"setup_data", "data_files", "uninstall_log", "journal", "script_reader"})
+        for (const char* target : {"setup_data", "data_files", "uninstall_log", "journal", "program_payload", "script_reader"})
             fs::create_directories(out / target);
         SetupDataSeeds(out / "setup_data");
         UninstallLogSeeds(out / "uninstall_log");
@@ -242,6 +291,8 @@ int main(int argc, char** argv) {
         DataFileSeeds(out / "data_files", scratch, "spanning", 300, {Content(1500, 2)});
         fs::remove_all(scratch);
         SlFileSeed(out / "data_files");
+        ProgramSeeds(out / "program_payload", scratch);
+        fs::remove_all(scratch);
         ScriptSeeds(out / "script_reader", argv[2]);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "make_seeds: %s\n", error.what());

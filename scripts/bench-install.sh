@@ -4,16 +4,20 @@
 # /SUPPRESSMSGBOXES /DIR=, so that no window shows and none needs driving),
 # beside `qvsetup.exe extract` of the same data under the same Wine. Prints
 # wall time, MB/s and peak memory of each, and Setup.exe's exit status.
-#   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES
+# With a program built with --exe from the same script, it installs that
+# too and prints the time its check of the payload took (from its log), as
+# a share of that installation.
+#   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES [PROGRAM]
 set -eu
 win64=$(cd "$1" && pwd)
 setup=$(cd "$2" && pwd)
 bytes=$3
+program=${4:+$(cd "$(dirname "$4")" && pwd)/$(basename "$4")}
 export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
 cp "$win64/bin/Setup.exe" "$setup/"
-rm -rf "$work/installed" "$work/extracted-wine"
+rm -rf "$work/installed" "$work/extracted-wine" "$work/installed-program"
 
 measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   local name=$1 status=0; shift
@@ -27,6 +31,11 @@ uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 wineserver -p 60  # one server for both runs: its start is not measured
 measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" -d "$(winepath -w "$work/extracted-wine")"
 measure install wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
+status_program=0
+if [ -n "$program" ]; then
+  measure program wine "$program" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-program")" \
+    "/LOG=$(winepath -w "$work/program.log")"
+fi
 # The installation's entry in the list of programs goes again: the prefix is the tests' own.
 for key in $(wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Benchmark_qv[0-9]*$' || true); do
   wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
@@ -48,9 +57,24 @@ if [ "$status_extract" -ne 0 ]; then
 fi
 ok=$(diff -rq "$work/extracted-wine/app" "$work/installed" 2>&1 | grep -v 'UNINST' | head -3 || true)
 [ -z "$ok" ] && echo "installed files: identical to the extracted ones" || echo "installed files DIFFER: $ok"
+if [ -n "$program" ]; then
+  if [ "$status_program" -ne 0 ]; then
+    echo "the program FAILED: exit status $status_program"
+    cat "$work/log.program"
+  else
+    same=$(diff -rq "$work/installed" "$work/installed-program" 2>&1 | grep -v 'UNINST' | head -3 || true)
+    [ -z "$same" ] && echo "installed from the program: identical" || { echo "installed from the program: DIFFERS: $same"; status_program=1; }
+  fi
+fi
 rate() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.1f", (s > 0 ? b / 1e6 / s : 0) }'; }
 printf '\n%-24s %8s %9s %11s\n' "under Wine" "wall s" "MB/s" "max RSS MB"
 printf '%-24s %8s %9s %11s\n' "qvsetup.exe extract" "$wall_extract" "$(rate "$wall_extract")" "$rss_extract"
 printf '%-24s %8s %9s %11s   %s\n' "Setup.exe /VERYSILENT" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
   "$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { printf "%.2f x extract (goal: at most 1.30)", (b > 0 ? a / b : 0) }')"
-[ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ]
+if [ -n "$program" ] && [ "$status_program" -eq 0 ]; then
+  check_ms=$(grep -o 'CRC-32 checked in [0-9.]* ms' "$work/program.log" | grep -o '[0-9.]*' | head -1)
+  printf '%-24s %8s %9s %11s   %s\n' "program /VERYSILENT" "$wall_program" "$(rate "$wall_program")" "$rss_program" \
+    "$(awk -v c="${check_ms:-0}" -v w="$wall_program" -v s="$(stat -c %s "$program")" 'BEGIN {
+       printf "payload check %.0f ms over %.1f MB: %.1f%% of the installation (goal: under 5%%)", c, s / 1e6, (w > 0 ? c / 10 / w : 0) }')"
+fi
+[ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ] && [ "$status_program" -eq 0 ]

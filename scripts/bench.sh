@@ -8,8 +8,10 @@
 # qvsetup's wall time over the other program's: below 1 means qvsetup is faster.
 # With a Windows build it also installs the same setup data with the real
 # Setup.exe, unattended (/VERYSILENT /SUPPRESSMSGBOXES), under Wine beside
-# `qvsetup.exe extract` under Wine (bench-install.sh); an installation that
-# fails or differs makes the whole run fail, after its other figures.
+# `qvsetup.exe extract` under Wine (bench-install.sh), and once more from
+# one program built with --exe, with the share of that installation spent
+# on the program's check of its payload; an installation that fails or
+# differs makes the whole run fail, after its other figures.
 #   scripts/bench.sh NATIVE_BUILD [WIN64_BUILD]
 set -eu  # no pipefail: the pools are cut with head, which closes pipes early
 native=${1:?usage: bench.sh NATIVE_BUILD [WIN64_BUILD]}
@@ -102,11 +104,16 @@ awk -v s="$setup_bytes" -v z="$zip_bytes" -v b="$bytes" 'BEGIN {
 
 if [ -n "$win64" ]; then
   rm -rf extracted unzipped
-  xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes" || install_failed=1
+  # The same installation as one program (build --exe), for the cost of its payload check.
+  mkdir -p program
+  measure build-exe "$qvsetup" build bench.toml --exe program/bench-setup.exe --engine "$win64/bin/Setup.exe"
+  printf '%-16s %8s %9s %11s\n' "build --exe" "${wall[build-exe]}" "$(rate build-exe)" "${rss[build-exe]}"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes" program/bench-setup.exe ||
+    install_failed=1
 fi
 
 # ---- memory with one large file ----
-rm -rf out extracted unzipped payload.zip installed extracted-wine
+rm -rf out extracted unzipped payload.zip installed extracted-wine program installed-program
 mkdir -p single
 { for i in 1 2 3; do cut_file pool.random $((25 << 20)); cut_file pool.text $((25 << 20)); done; } | head -c $((150 << 20)) > single/large.bin
 printf '[setup]\napp_name = "Large"\nuninstaller = false\n\n[[file]]\nsource = "single/large.bin"\ndest = "{app}\\\\large.bin"\n' > large.toml

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the bundled example into setup data with qvsetup, lists and
-# verifies it, then installs it for real: Setup.exe runs under Wine on a
-# virtual display, demo_driver.exe clicks through every page of the wizard
-# from outside as a user would, a screenshot is taken of each page, and the
-# report shows what was installed.
+# Builds the bundled example into one program with qvsetup (build --exe:
+# the engine Setup.exe with the whole installation inside), lists and
+# verifies it, then installs it for real from that program: it runs under
+# Wine on a virtual display, demo_driver.exe clicks through every page of
+# the wizard from outside as a user would, a screenshot is taken of each
+# page, and the report shows what was installed.
 #   scripts/demo.sh NATIVE_BUILD WIN64_BUILD
 # The Windows build holds hello.exe beside a copy of examples/hello/hello.toml
 # and its texts (the script's paths are relative to its own folder), and the
@@ -16,23 +17,29 @@ win64=$(cd "${2:?usage: demo.sh NATIVE_BUILD WIN64_BUILD}" && pwd)
 qvsetup="$native/bin/qvsetup"
 example="$win64/examples/hello"
 output="$example/output"
+program="$output/hello-setup.exe"
 shots="$win64/demo-shots"
 uninstaller="$win64/bin/UNISTB32.EXE"
-if [ ! -f "$uninstaller" ]; then
-  echo "demo.sh: the uninstaller $uninstaller is missing: the Windows build (make win64) makes it" >&2
-  exit 1
-fi
+engine="$win64/bin/Setup.exe"
+for needed in "$uninstaller" "$engine"; do
+  if [ ! -f "$needed" ]; then
+    echo "demo.sh: $needed is missing: the Windows build (make win64) makes it" >&2
+    exit 1
+  fi
+done
 
 step() { printf '\n== %s\n' "$*"; }
 
-step "qvsetup build $example/hello.toml -o $output --uninstaller $uninstaller"
-"$qvsetup" build "$example/hello.toml" -o "$output" --uninstaller "$uninstaller"
-step "qvsetup list $output"
-"$qvsetup" list "$output"
-step "qvsetup verify $output"
-"$qvsetup" verify "$output"
+rm -rf "$output"
+mkdir -p "$output"
+step "qvsetup build $example/hello.toml --exe $program --engine $engine --uninstaller $uninstaller"
+"$qvsetup" build "$example/hello.toml" --exe "$program" --engine "$engine" --uninstaller "$uninstaller"
+step "qvsetup list $program"
+"$qvsetup" list "$program"
+step "qvsetup verify $program"
+"$qvsetup" verify "$program"
 
-step "Setup.exe under Wine: every page of the wizard, clicked from outside"
+step "$(basename "$program") under Wine, alone in its folder: every page of the wizard, clicked from outside"
 # A prefix of its own that keeps what the demo installs, with the Chinese
 # fonts of the screenshots.
 export QV_WINEPREFIX="$win64/wineprefix-demo"
@@ -45,8 +52,7 @@ winelog="$shots/wine.log"
 trap 'echo "demo.sh: failed; what Wine said is in $winelog" >&2' ERR
 "$here/wine-shots-prefix.sh" "$QV_WINEPREFIX" 2>>"$winelog"
 export WINEPREFIX="$QV_WINEPREFIX"
-cp "$win64/bin/Setup.exe" "$output/"
-"$here/drive-setup.sh" "$win64" "$shots" "$output/Setup.exe" 2>>"$winelog" | tee "$report"
+"$here/drive-setup.sh" "$win64" "$shots" "$program" 2>>"$winelog" | tee "$report"
 
 log=$(sed -n 's/^uninstall-log //p' "$report" | tail -1)
 if [ -n "$log" ]; then

@@ -19,7 +19,7 @@ start=$(date +%s)
 cmake -S . -B "$build" -DQV_FUZZ=ON -DQV_TESTS=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 cmake --build "$build" -j2 --target setup_data_fuzzer data_files_fuzzer uninstall_log_fuzzer \
-  journal_fuzzer script_reader_fuzzer fuzz_seeds
+  journal_fuzzer program_payload_fuzzer script_reader_fuzzer fuzz_seeds
 echo "fuzz: build took $(($(date +%s) - start)) s"
 
 fuzz=$build/fuzz
@@ -28,7 +28,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 failed=0
 summary=()
-for target in setup_data data_files uninstall_log journal script_reader; do
+for target in setup_data data_files uninstall_log journal program_payload script_reader; do
   work=$fuzz/corpus/$target        # what this run adds to the seeds
   artifacts=$fuzz/artifacts/$target
   log=$fuzz/logs/$target.log

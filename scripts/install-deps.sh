@@ -11,6 +11,7 @@ packages=(
   imagemagick fonts-wqy-zenhei
   zip unzip time ccache
   clang libclang-rt-14-dev
+  osslsigncode openssl python3-jsonschema python3-yaml
 )
 
 missing=()

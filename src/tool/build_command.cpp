@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -10,10 +12,12 @@
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/setup_data.h"
 #include "core/text/cp936.h"
+#include "tool/exe_payload.h"
 #include "tool/identical_contents.h"
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/script.h"
+#include "tool/sign_command.h"
 #include "tool/staged_output.h"
 #include "tool/tool_errors.h"
 
@@ -24,6 +28,7 @@ namespace {
 struct BuildResult {
     std::vector<fs::path> OutputFiles;
     std::int64_t FileDataOffset = 0;  // single-file layout only
+    std::int64_t DataOffset = 0;      // of the setup data, in a program
     std::size_t StoredContents = 0;
     std::uint64_t BytesIn = 0;
 };
@@ -115,7 +120,9 @@ void CopyFile(InStream& from, OutStream& to) {
     while (const std::size_t got = from.Read(buffer.data(), buffer.size())) to.Write(buffer.data(), got);
 }
 
-BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level, ProgressBar& bar) {
+// The /SL layout in one file; with `engine`, behind it as one program.
+BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level, ProgressBar& bar,
+                            const ChosenEngine* engine = nullptr) {
     BuildResult result;
     StagedFile staged(file);
     // The setup data comes first but needs the streams' sizes: the streams
@@ -130,15 +137,25 @@ BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level
             streams.Close();
         }
         FileOutStream out(PathToUtf8(staged.Temporary()));
-        WriteSetupDataFile(out, script, level);
+        std::optional<ProgramWriter> program;
+        if (engine) program.emplace(out, engine->Image);
+        OutStream& payload = program ? program->Payload() : out;
+        WriteSetupDataFile(payload, script, level);
         result.FileDataOffset = static_cast<std::int64_t>(out.Position());
         FileInStream streams(PathToUtf8(scratch.Temporary()));
-        CopyFile(streams, out);
+        CopyFile(streams, payload);
+        if (program) result.DataOffset = program->Finish(result.FileDataOffset).SetupDataOffset;
         out.Close();
     } catch (const EInOutError& error) {
         throw IoFailure("cannot write '" + PathToUtf8(file) + "': " + error.what());
+    } catch (const std::overflow_error&) {
+        throw UsageError("the program would hold its setup data or file data past 2 GiB, beyond what /SL can name");
     }
     if (result.FileDataOffset > 0x7FFFFFFF) throw UsageError("the setup data is larger than 2 GiB");
+    if (engine && script.SignCommand) {
+        const auto signedProgram = SignFile(*script.SignCommand, staged.Temporary(), file, "the program");
+        MoveReplacing(signedProgram->Path(), staged.Temporary());
+    }
     staged.Commit();
     result.OutputFiles.push_back(file);
     return result;
@@ -178,14 +195,22 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
 }  // namespace
 
 void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err, bool progress) {
-    if (options.SingleFile && options.DiskSize)
-        throw UsageError("--single-file keeps all file data in one file; it cannot be combined with --disk-size");
+    if ((options.SingleFile || options.Exe) && options.DiskSize)
+        throw UsageError(std::string(options.Exe ? "--exe" : "--single-file") +
+                         " keeps all file data in one file; it cannot be combined with --disk-size");
     const UninstallerSearch search{options.Uninstaller, RunningProgramPath().parent_path()};
     BuildScript script = ReadScript(options.Script, search);
 
+    // The uninstaller is signed before it is carried.
+    const auto signedUninstaller = script.SignCommand ? SignCarriedUninstaller(script, *script.SignCommand) : nullptr;
+    std::optional<ChosenEngine> engine;
+    if (options.Exe) engine = ChooseEngine({options.Engine, script.Engine, RunningProgramPath().parent_path()});
+
     ProgressBar bar(err, progress, "build", TotalSourceBytes(script));
     BuildResult result;
-    if (options.SingleFile) {
+    if (options.Exe) {
+        result = BuildSingleFile(script, *options.Exe, options.Level, bar, &*engine);
+    } else if (options.SingleFile) {
         result = BuildSingleFile(script, *options.SingleFile, options.Level, bar);
     } else {
         const fs::path folder = options.OutputFolder ? *options.OutputFolder : script.Path.parent_path() / "output";
@@ -193,7 +218,12 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
         result = BuildDataFiles(script, folder, diskSize, options.Level, bar);
     }
     bar.Finish();
+    if (engine) out << "engine: " << EngineSummary(*engine) << "\n";
     PrintSummary(out, script, result);
+    if (options.Exe)
+        out << "one program: the setup data at offset " << result.DataOffset << ", the file data at "
+            << result.FileDataOffset
+            << (script.SignCommand ? "; signed by [setup] sign\n" : "; sign it now, if at all (docs/script.md)\n");
     if (options.SingleFile)
         out << "run it with: Setup.exe /SL " << PathToUtf8(options.SingleFile->filename()) << " 0 "
             << result.FileDataOffset << "\n";

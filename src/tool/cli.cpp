@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "tool/build_command.h"
 #include "tool/log_command.h"
+#include "tool/manifest_command.h"
 #include "tool/platform.h"
 #include "tool/read_commands.h"
 #include "tool/tool_errors.h"
@@ -18,6 +19,7 @@ namespace qv::tool {
 namespace {
 
 constexpr const char* kVersion = "qvsetup 0.1.0";
+constexpr const char* kPathHelp = "a folder holding SETUP.0, a setup data file, or a program built with --exe";
 
 SlOffsets SlFrom(const std::vector<std::int64_t>& values) {
     if (values.empty()) return std::nullopt;
@@ -59,21 +61,32 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
     singleOption->excludes(outputOption);
     singleOption->excludes(diskOption);
+    std::string exe, engine;
+    auto* exeOption = buildCommand->add_option(
+        "--exe", exe, "write one Windows program: the engine with the whole installation inside, ready to sign");
+    exeOption->type_name("FILE");
+    auto* engineOption = buildCommand->add_option(
+        "--engine", engine, "the engine Setup.exe of --exe (default: [setup] engine, else Setup.exe beside qvsetup)");
+    engineOption->type_name("FILE");
+    exeOption->excludes(outputOption);
+    exeOption->excludes(diskOption);
+    exeOption->excludes(singleOption);
+    engineOption->needs(exeOption);
 
     std::string path, folder;
     std::vector<std::int64_t> sl;
     bool json = false;
     auto* listCommand = app.add_subcommand("list", "print every field of setup data");
-    listCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    listCommand->add_option("PATH", path, kPathHelp)->required();
     listCommand->add_flag("--json", json, "print JSON (UTF-8) instead of text");
     AddSlOption(listCommand, sl);
 
     auto* verifyCommand = app.add_subcommand("verify", "check every block and every file's stream");
-    verifyCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    verifyCommand->add_option("PATH", path, kPathHelp)->required();
     AddSlOption(verifyCommand, sl);
 
     auto* extractCommand = app.add_subcommand("extract", "write every file, checked, under a folder");
-    extractCommand->add_option("PATH", path, "a folder holding SETUP.0, or a setup data file")->required();
+    extractCommand->add_option("PATH", path, kPathHelp)->required();
     extractCommand->add_option("-d,--directory", folder, "the folder to extract into")->required();
     AddSlOption(extractCommand, sl);
 
@@ -81,6 +94,21 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     auto* logCommand = app.add_subcommand("log", "print an uninstall log: its header and every change it records");
     logCommand->add_option("FILE", logFile, "the uninstall log (UNINST1.nnn in the application folder)")->required();
     logCommand->add_flag("--json", json, "print JSON (UTF-8) instead of text");
+
+    ManifestOptions manifest;
+    std::string manifestId, manifestPublisher, manifestDescription;
+    auto* manifestCommand = app.add_subcommand("manifest", "write winget manifests (schema 1.10.0) for a program built with --exe");
+    manifestCommand->add_option("SCRIPT", manifest.Script, "the build script the program was built from")->required();
+    manifestCommand->add_option("--exe", manifest.Program, "the program, as it is published (signed, if at all)")
+        ->required()
+        ->type_name("FILE");
+    manifestCommand->add_option("--url", manifest.Url, "the address it is downloaded from (https://...)")->required();
+    auto* idOption = manifestCommand->add_option("--id", manifestId, "the package identifier Publisher.App (default: <app_name>.<app_name>)");
+    auto* publisherOption = manifestCommand->add_option("--publisher", manifestPublisher, "the publisher's name (default: the identifier's first part)");
+    manifestCommand->add_option("--license", manifest.License, "the licence, such as MIT (default: Proprietary)");
+    auto* descriptionOption = manifestCommand->add_option("--description", manifestDescription, "a short description (default: app_name_version)");
+    manifestCommand->add_option("--locale", manifest.Locale, "the manifests' default locale (default: zh-CN)");
+    manifestCommand->add_option("-o,--output", manifest.OutputFolder, "the folder to write the three manifests into")->required();
 
     try {
         std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them last first
@@ -97,6 +125,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             if (*diskOption) build.DiskSize = diskSize;
             if (*singleOption) build.SingleFile = PathFromUtf8(singleFile);
             if (*uninstallerOption) build.Uninstaller = PathFromUtf8(uninstaller);
+            if (*exeOption) build.Exe = PathFromUtf8(exe);
+            if (*engineOption) build.Engine = PathFromUtf8(engine);
             RunBuild(build, out, err, progress);
         } else if (*listCommand) {
             RunList(path, SlFrom(sl), json, out);
@@ -104,6 +134,11 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             RunVerify(path, SlFrom(sl), out, err, progress);
         } else if (*extractCommand) {
             RunExtract(path, SlFrom(sl), folder, out, err, progress);
+        } else if (*manifestCommand) {
+            if (*idOption) manifest.Id = manifestId;
+            if (*publisherOption) manifest.Publisher = manifestPublisher;
+            if (*descriptionOption) manifest.Description = manifestDescription;
+            RunManifest(manifest, out);
         } else if (*logCommand) {
             RunLog(logFile, json, out);
         }

@@ -4,6 +4,7 @@
 #include "core/errors.h"
 #include "core/io/streams.h"
 #include "core/setupdata/records.h"
+#include "tool/exe_payload.h"
 #include "tool/extract_paths.h"
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
@@ -43,6 +44,8 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
                 std::ostream& err, bool progress) {
     const LoadedSetup setup = LoadSetup(LocateSetup(path, sl));
     const SetupData& d = setup.Data;
+    // A program is checked whole first, as it checks itself.
+    if (setup.Where.Program) CheckProgramPayload(setup.Where.SetupFile, *setup.Where.Program);
 
     // Every path is checked before anything is written.
     std::vector<std::vector<std::string>> places;

@@ -28,6 +28,10 @@ struct BuildScript {
     // Which uninstaller the setup data carries and where it came from, or
     // why it carries none: a line for the build's summary.
     std::string Uninstaller;
+    // [setup] engine: the Setup.exe of a single-file program.
+    std::optional<ScriptSource> Engine;
+    // [setup] sign: the command that signs each program the build ships.
+    std::optional<std::string> SignCommand;
 };
 
 // Where an uninstallable script's uninstaller is looked for when the script

@@ -103,7 +103,7 @@ private:
                        "uninstallable", "own_app_folder", "no_folder_page", "no_group_page",
                        "allow_no_icons", "restart_after", "plain_background", "folder_in_program_files",
                        "uninstall_icon_always", "replace_uninstall_entries", "license_file",
-                       "info_before_file", "info_after_file", "disk_size", "uninstaller"});
+                       "info_before_file", "info_after_file", "disk_size", "uninstaller", "engine", "sign"});
         setupRead_ = true;
         setupLine_ = table.source().begin.line;
         TSetupHeaderRec& h = script_.Data.SetupInfo;
@@ -137,6 +137,24 @@ private:
         script_.Data.InfoAfterText = ReadText(e, "info_after_file");
         if (const auto size = e.Integer("disk_size", 17, kInt32Max)) script_.DiskSize = static_cast<std::uint64_t>(*size);
         ReadUninstallerKey(e);
+        ReadEngineKey(e);
+        // A command of this machine, like a path: any UTF-8.
+        const std::string sign = e.LocalPath("sign", false);
+        if (!sign.empty() && (sign.find("{in}") == std::string::npos || sign.find("{out}") == std::string::npos))
+            e.Problem(e.Node("sign"), "'sign' must name the file to sign as {in} and the signed file as {out}");
+        else if (!sign.empty()) script_.SignCommand = sign;
+    }
+
+    // [setup] engine: the Setup.exe that `build --exe` puts in front of the
+    // installation (--engine overrides it).
+    void ReadEngineKey(ScriptEntry& e) {
+        const std::string name = e.LocalPath("engine", false);
+        if (name.empty()) return;
+        const ScriptSource engine{Resolve(name), name};
+        std::error_code error;
+        if (!fs::is_regular_file(engine.Path, error))
+            e.Problem(e.Node("engine"), "'engine' names " + Quoted(engine.Path) + ", which is not a file");
+        else script_.Engine = engine;
     }
 
     // [setup] uninstaller: the UNISTB32.EXE to carry, or false for none.

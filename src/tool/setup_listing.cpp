@@ -133,8 +133,9 @@ Json SetupListing(const LoadedSetup& setup) {
     source["path"] = PathToUtf8(setup.Where.SetupFile);
     source["data_offset"] = setup.Where.DataOffset;
     source["size"] = setup.EndOffset - setup.Where.DataOffset;
-    source["layout"] = setup.Where.FileDataOffset != 0 ? "single file" : "data files";
+    source["layout"] = setup.Where.Program ? "program" : setup.Where.FileDataOffset != 0 ? "single file" : "data files";
     if (setup.Where.FileDataOffset != 0) source["file_data_offset"] = setup.Where.FileDataOffset;
+    if (setup.Where.Program) source["payload_size"] = setup.Where.Program->PayloadSize;
     j["setup_data"] = source;
     j["header"] = Header(d.SetupInfo);
     j["texts"] = {{"license", TextOrNull(d.LicenseText, d.SetupInfo.LicenseTextSize)},

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
+#include "tool/exe_payload.h"
 #include "tool/platform.h"
 #include "tool/tool_errors.h"
 
@@ -55,6 +56,12 @@ SetupLocation LocateSetup(const std::string& path, const std::optional<std::pair
     } else {
         where.SetupFile = given;
         where.Folder = given.parent_path().empty() ? fs::path(".") : given.parent_path();
+    }
+    if (!sl && !fs::is_directory(status)) {
+        if ((where.Program = ReadProgramPayload(given))) {
+            where.DataOffset = static_cast<std::uint64_t>(where.Program->SetupDataOffset);
+            where.FileDataOffset = where.Program->FileDataOffset;
+        }
     }
     if (sl) {
         if (sl->first < 0 || sl->first > 0x7FFFFFFF || sl->second < 0 || sl->second > 0x7FFFFFFF)

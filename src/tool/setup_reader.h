@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/setupdata/data_files.h"
+#include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
 
 namespace qv::tool {
@@ -23,9 +24,12 @@ struct SetupLocation {
     std::uint64_t DataOffset = 0;
     // Not 0: the file data lies in SetupFile from this offset (the /SL form).
     std::int32_t FileDataOffset = 0;
+    // SetupFile is a program built with --exe: its locator, which gave the offsets.
+    std::optional<PayloadLocator> Program;
 };
 
-// PATH is a folder holding SETUP.0, or a setup data file; `sl` gives the
+// PATH is a folder holding SETUP.0, a setup data file, or a program that
+// carries its payload (whose locator gives the offsets); `sl` gives the
 // /SL offsets (data offset, file data offset) of a single file.
 SetupLocation LocateSetup(const std::string& path, const std::optional<std::pair<std::int64_t, std::int64_t>>& sl);
 

@@ -2,6 +2,7 @@
 #include <tuple>
 
 #include "core/io/streams.h"
+#include "tool/exe_payload.h"
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
@@ -57,9 +58,12 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
         bytes += sink.Position();
     }
     bar.Finish();
+    // What a program checks of itself before it runs: every byte of its payload.
+    if (setup.Where.Program) CheckProgramPayload(setup.Where.SetupFile, *setup.Where.Program);
     out << "ok: " << PathToUtf8(setup.Where.SetupFile) << ": every block sound; " << d.FileRecords.size() << " files in "
         << checked.size() << " streams (" << bytes << " bytes) checked";
     if (setup.Where.FileDataOffset == 0) out << " across " << dataFileCount << " data files";
+    if (setup.Where.Program) out << "; the program's payload (" << setup.Where.Program->PayloadSize << " bytes) has its CRC-32";
     out << "\n";
 }
 

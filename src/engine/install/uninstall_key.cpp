@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/setup/deployment_values.h"
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
@@ -60,6 +61,26 @@ bool WriteListValues(HKEY key, const TInstallContext& context) {
            RegWriteDWord(key, L"EstimatedSize", EstimatedSizeKiB(context.Run.Data.FileRecords));
 }
 
+// What deployment tools read: the command that removes the application
+// without a word, the version they compare, and the icon the list shows.
+bool WriteDeploymentValues(HKEY key, const TInstallContext& context) {
+    const TSetupHeaderRec& header = context.Run.Data.SetupInfo;
+    if (!RegWriteString(key, "QuietUninstallString", REG_SZ, QuietUninstallCommandLine(UninstallCommandLine(context))))
+        return false;
+    if (const auto version = DisplayVersionOf(header.AppName, header.AppNameVersion))
+        if (!RegWriteString(key, "DisplayVersion", REG_SZ, *version)) return false;
+    if (const TIconRec* icon = FirstGroupIcon(context.Run.Data.IconRecords)) {
+        std::string target;
+        try {
+            target = context.Run.Expand(icon->Filename);
+        } catch (const Exception&) {
+            return true;  // the icons step reports a target that cannot be expanded
+        }
+        if (!RegWriteString(key, "DisplayIcon", REG_SZ, target)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool WriteUninstallKey(TInstallContext& context) {
@@ -107,7 +128,7 @@ bool WriteUninstallKey(TInstallContext& context) {
         context.UndoLog.AddEntry(ekRegKeyTree, {full}, kHkeyLocalMachine);
         if (!RegWriteString(key.get(), "DisplayName", REG_SZ, context.Run.Data.SetupInfo.AppNameVersion) ||
             !RegWriteString(key.get(), "UninstallString", REG_SZ, UninstallCommandLine(context)) ||
-            !WriteListValues(key.get(), context))
+            !WriteListValues(key.get(), context) || !WriteDeploymentValues(key.get(), context))
             throw Exception(FormatText("写注册表出错: %s", {full}));
         LogLine("wrote uninstall key HKEY_LOCAL_MACHINE\\" + full + ": DisplayName " +
                 Quoted(context.Run.Data.SetupInfo.AppNameVersion) + ", UninstallString " +

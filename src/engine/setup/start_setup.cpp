@@ -12,6 +12,7 @@
 #include "engine/common/install_log.h"
 #include "engine/common/exit_codes.h"
 #include "engine/setup/one_instance.h"
+#include "engine/setup/own_payload.h"
 #include "engine/setup/setup_folders.h"
 #include "engine/setup/unattended_run.h"
 #include "engine/setup/setup_state.h"
@@ -112,6 +113,9 @@ void StartSetup(const std::vector<std::string>& params) {
     SetupState.UserIsAdmin = HasAdminRights();
     SeedUniqueNames();
     ReadCommandLine(params);
+    // A single-file program refuses a damaged download before it shows or
+    // writes anything, the log included.
+    if (!SetupState.SlMode && !params.empty()) TakeOwnPayload(params[0]);
     // Before anything can fail, so that the log says why.
     StartUnattendedRun(params);
     if (SetupState.ShowHelp) {
@@ -121,6 +125,7 @@ void StartSetup(const std::vector<std::string>& params) {
     }
     const std::string dataFile = FindSetupDataFile();
     LogLine("Setup data: " + dataFile);
+    if (!OwnPayloadCheckText().empty()) LogLine("The program holds " + OwnPayloadCheckText());
     LoadSetupDataFile(dataFile);
     LogLine("Application: " + SetupState.SetupInfo.AppNameVersion);
     if (!ClaimTheOnlySetupOf(SetupState.SetupInfo.AppName)) {

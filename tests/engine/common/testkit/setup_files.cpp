@@ -1,9 +1,12 @@
 #include "testkit/setup_files.h"
 
+#include <stdexcept>
+
 #include "core/bytes.h"
 #include "core/io/streams.h"
 #include "core/setupdata/block.h"
 #include "core/setupdata/data_files.h"
+#include "core/setupdata/program_payload.h"
 #include "testkit/scratch.h"
 
 namespace qv::test {
@@ -58,6 +61,39 @@ int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vecto
         data.FileLocationRecords.push_back(stored.Location);
     }
     return writer.Finish();
+}
+
+std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files) {
+    MemoryOutStream streams;
+    FileDataWriter writer(streams, 0);
+    for (const PayloadFile& file : files) {
+        MemoryInStream in(file.Content);
+        const StoredStream stored = writer.AddStream(in);
+        TFileRec f;
+        f.DestPath = file.DestPath;
+        f.OriginalSize = stored.OriginalSize;
+        f.CompressedSize = stored.CompressedSize;
+        f.Adler32 = stored.Adler32;
+        data.FileRecords.push_back(f);
+        data.FileLocationRecords.push_back(stored.Location);
+    }
+    writer.Finish();
+    return streams.Bytes();
+}
+
+PayloadLocator WriteProgramFile(const std::string& path, const std::string& enginePath, const SetupData& data,
+                                const std::vector<std::uint8_t>& streams) {
+    EngineImage engine;
+    if (MakeEngineImage(ReadFileBytes(enginePath), engine) != EngineProblem::None)
+        throw std::runtime_error(enginePath + " cannot serve as the engine");
+    FileOutStream out(path);
+    ProgramWriter writer(out, engine);
+    WriteSetupData(writer.Payload(), data, 9);
+    const auto fileData = static_cast<std::int64_t>(out.Position());
+    writer.Payload().Write(streams.data(), streams.size());
+    const PayloadLocator locator = writer.Finish(fileData);
+    out.Close();
+    return locator;
 }
 
 std::vector<std::size_t> BlockOffsets(const std::vector<std::uint8_t>& bytes) {

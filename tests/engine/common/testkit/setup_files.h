@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
 
 namespace qv::test {
@@ -31,6 +32,17 @@ struct PayloadFile {
 // `data`. Returns the number of data files.
 int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
                     std::uint64_t diskSize = 1u << 30);
+
+// The file data of a single-file layout (the /SL form, a program): the
+// files' streams one after the other, their TFileRec and TFileLocationRec
+// (offsets from the start of the file data) added to `data`.
+std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files);
+
+// The program that `qvsetup build --exe` writes: the engine at
+// `enginePath`, then `data` and `streams` behind it, as the core lays them
+// out. Returns the locator.
+PayloadLocator WriteProgramFile(const std::string& path, const std::string& enginePath, const SetupData& data,
+                                const std::vector<std::uint8_t>& streams);
 
 // The offsets of the blocks in setup data bytes (the signature's 8 bytes
 // skipped): [0] is the header block, then the texts and records in order.

@@ -1,0 +1,72 @@
+#include "engine/setup/own_payload.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "core/errors.h"
+#include "core/setupdata/program_payload.h"
+#include "engine/common/app_msg_box.h"
+#include "engine/common/win_file_stream.h"
+#include "engine/setup/setup_state.h"
+
+namespace qv {
+
+const char kDamagedProgramText[] = "安装程序文件已损坏或下载不完整，请重新下载。";
+
+namespace {
+
+std::string g_checkText;
+
+[[noreturn]] void RefuseDamagedProgram() {
+    if (!SetupState.SuppressMsgBoxes) AppMsgBox(kDamagedProgramText, "", mbtCriticalError, MB_OK);
+    throw EAbort();
+}
+
+double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return 1000.0 * static_cast<double>(to.QuadPart - from.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace
+
+bool TakeOwnPayload(const std::string& ownPath) {
+    g_checkText.clear();
+    std::unique_ptr<WinFileInStream> file;
+    try {
+        file = std::make_unique<WinFileInStream>(ownPath);
+    } catch (const EInOutError&) {
+        return false;  // then the program looks for SETUP.0 as ever, and says so
+    }
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    PayloadSearch found;
+    bool intact = false;
+    try {
+        found = FindProgramPayload(*file);
+        if (found.State == PayloadState::NotAProgram || found.State == PayloadState::NoPayload) return false;
+        intact = found.State == PayloadState::Found && PayloadIsIntact(*file, found.Locator);
+    } catch (const EInOutError&) {
+        // The sizes were checked first: a file that cannot be read to its
+        // end is as incomplete as one cut short.
+    }
+    if (!intact) RefuseDamagedProgram();
+    QueryPerformanceCounter(&end);
+
+    SetupState.SlMode = true;
+    SetupState.SlDataFileName = ownPath;
+    SetupState.SlDataOffset = found.Locator.SetupDataOffset;
+    SetupState.SlFileDataOffset = found.Locator.FileDataOffset;
+    char text[160];
+    std::snprintf(text, sizeof text, "its own payload: %llu bytes from offset %d, CRC-32 checked in %.1f ms",
+                  static_cast<unsigned long long>(found.Locator.PayloadSize), found.Locator.SetupDataOffset,
+                  Milliseconds(start, end));
+    g_checkText = text;
+    return true;
+}
+
+std::string OwnPayloadCheckText() { return g_checkText; }
+
+}  // namespace qv

@@ -1,0 +1,212 @@
+// The single-file program: Setup.exe with the whole installation inside
+// its own file, run as a user downloads it. Every option and exit code
+// through the program; a cut or changed download refused before anything
+// happens.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <string>
+#include <utility>
+
+#include "core/setupdata/records.h"
+#include "engine/common/exit_codes.h"
+#include "engine/common/path_tests.h"
+#include "engine/common/win_handles.h"
+#include "engine/install/file_version.h"
+#include "engine/setup/own_payload.h"
+#include "setup_exe_fixture.h"
+#include "testkit/child_process.h"
+#include "testkit/machine_snapshot.h"
+
+namespace qv {
+namespace {
+
+constexpr char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+std::string ReadString(HKEY root, const std::string& subKey, const std::string& name) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return "<no value>";
+    return Narrow(value);
+}
+
+// The program lies alone in its folder: no SETUP.0, no data files beside it.
+class ProgramRun : public test::SetupExeWindow {
+protected:
+    void SetUp() override {
+        data_ = test::SampleSetupData();
+        data_.SetupInfo.AppName = "单文件";
+        data_.SetupInfo.AppNameVersion = "单文件 3.2";
+        data_.SetupInfo.DefaultGroup = group_;
+        data_.SetupInfo.Options = optOwnAppFolder;
+        data_.LicenseText.clear();
+        data_.FileRecords.clear();
+        data_.FileLocationRecords.clear();
+        data_.IconRecords = {{"{group}\\单文件", "{app}\\程序.exe", "", "{app}", "", 0}};
+        // {src} is the program's folder.
+        data_.RegistryRecords.resize(1);
+        data_.RegistryRecords[0].RootKey = kHkeyCurrentUser;
+        data_.RegistryRecords[0].SubKey = regKey_;
+        data_.RegistryRecords[0].ValueName = "Source";
+        data_.RegistryRecords[0].ValueType = rtString;
+        data_.RegistryRecords[0].ValueString = "{src}";
+        data_.RegistryRecords[0].Flags = rfUninstDeleteKey;
+    }
+    void TearDown() override {
+        RegDeleteTreeW(HKEY_CURRENT_USER, Widen(regKey_).c_str());
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(UninstallKey()).c_str());
+        test::SetupExeWindow::TearDown();
+    }
+
+    // Writes the program with the files; the uninstaller first when the
+    // installation is uninstallable, as qvsetup carries it.
+    void WriteProgram(std::vector<test::PayloadFile> files) {
+        data_.FileRecords.clear();
+        data_.FileLocationRecords.clear();
+        const bool uninstallable = data_.SetupInfo.Has(optUninstallable);
+        const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
+        if (uninstallable) files.insert(files.begin(), {"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)});
+        const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, files);
+        if (uninstallable) {
+            TFileRec& carried = data_.FileRecords[0];
+            carried.ReplaceMode = rmKeepNewer;
+            carried.FileFlags = ffNoUninstall | ffReplaceAtRestart;
+            carried.VersionFlags = vfHasVersion;
+            ASSERT_TRUE(ReadFileVersion(uninstaller, carried.FileVersionMS, carried.FileVersionLS));
+        }
+        locator_ = test::WriteProgramFile(program(), test::ProgramFolder() + "\\Setup.exe", data_, streams);
+    }
+    std::string UninstallKey() const { return std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1"; }
+    std::string Machine() const {
+        return "apps:\n" + test::FolderSnapshot(apps_.path()) + "group:\n" +
+               test::FolderSnapshot(test::ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group_) +
+               test::FolderSnapshot(test::ShellFolder(CSIDL_PROGRAMS) + "\\" + group_) +
+               test::RegistrySnapshot(HKEY_CURRENT_USER, regKey_) + test::RegistrySnapshot(HKEY_LOCAL_MACHINE, UninstallKey());
+    }
+    DWORD Silently(const std::string& more = "") {
+        return RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + app_ + "\" " + more);
+    }
+
+    static inline int testNumber_ = 0;
+    const std::string tag_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++testNumber_);
+    const std::string regKey_ = "Software\\QV program " + tag_;
+    const std::string group_ = "QV 单文件组 " + tag_;
+    const std::vector<std::uint8_t> content_ = test::PatternedContent(120000, 21);
+    test::ScratchFolder apps_{"qv 单文件 应用"};
+    const std::string app_ = apps_.file("应用");
+    PayloadLocator locator_;
+};
+
+TEST_F(ProgramRun, ASilentInstallAndItsQuietUninstallLeaveTheMachineAsBefore) {
+    data_.SetupInfo.Options = optUninstallable | optOwnAppFolder;
+    WriteProgram({{"{app}\\程序.exe", content_}});
+    const std::string before = Machine();
+    const std::string log = temp_.file("install.log");
+    ASSERT_EQ(Silently("\"/LOG=" + log + "\""), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content_);
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, regKey_, "Source"), folder_.path());
+    const std::vector<std::uint8_t> logBytes = test::ReadFileBytes(log);
+    EXPECT_NE(std::string(logBytes.begin(), logBytes.end()).find("The program holds its own payload"), std::string::npos);
+    // Nothing was copied out of the program: its folder holds it alone, and
+    // the temporary folder only the log.
+    EXPECT_EQ(test::ListFolder(folder_.path()), (std::vector<std::string>{"Setup.exe"}));
+    EXPECT_EQ(test::ListFolder(temp_.path()), (std::vector<std::string>{"install.log"}));
+
+    const std::string uninstallString = ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "UninstallString");
+    const std::string quiet = ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "QuietUninstallString");
+    EXPECT_EQ(quiet, uninstallString + " /VERYSILENT /SUPPRESSMSGBOXES");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayVersion"), "3.2");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayIcon"), app_ + "\\程序.exe");
+
+    // As a deployment tool removes it: the quiet command line as it stands.
+    test::ChildRun uninstall;
+    uninstall.Program = quiet.substr(1, quiet.find('"', 1) - 1);
+    uninstall.CommandLine = quiet;
+    const test::ChildResult removed = test::RunChild(uninstall);
+    EXPECT_EQ(removed.ExitCode, exit_code::Success);
+    EXPECT_TRUE(removed.Boxes.empty());
+    EXPECT_EQ(Machine(), before);
+}
+
+TEST_F(ProgramRun, TheWizardAndEveryExitCodeReachTheCallerThroughTheProgram) {
+    WriteProgram({{"{app}\\程序.exe", content_}});
+    HWND window = Start("");
+    ASSERT_NE(window, nullptr) << "the background window with the caption 安装 - 单文件";
+    EXPECT_EQ(Leave(window), exit_code::UserCancelled);
+
+    CloseHandle(std::exchange(process_, nullptr));
+    EXPECT_EQ(Silently(), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content_);
+
+    // A folder that cannot be made: the installation fails and is rolled back.
+    CloseHandle(std::exchange(process_, nullptr));
+    test::WriteFileBytes(apps_.file("文件"), {'x'});
+    EXPECT_EQ(RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + apps_.file("文件") + "\\应用\""), exit_code::FatalError);
+
+    CloseHandle(std::exchange(process_, nullptr));
+    data_.SetupInfo.Options = optOwnAppFolder | optRestartAfter;
+    WriteProgram({{"{app}\\程序.exe", content_}});
+    EXPECT_EQ(Silently(), exit_code::RestartRequired);
+
+    // An explicit /SL wins over the program's own payload.
+    CloseHandle(std::exchange(process_, nullptr));
+    SetupData other = data_;
+    other.SetupInfo.Options = optOwnAppFolder;
+    other.FileRecords.clear();
+    other.FileLocationRecords.clear();
+    const std::vector<std::uint8_t> otherContent = test::PatternedContent(700, 3);
+    const std::vector<std::uint8_t> streams = test::SingleFileStreams(other, {{"{app}\\其它.txt", otherContent}});
+    std::vector<std::uint8_t> slFile = test::SetupDataBytes(other);
+    const std::size_t fileData = slFile.size();
+    slFile.insert(slFile.end(), streams.begin(), streams.end());
+    test::WriteFileBytes(apps_.file("other.bin"), slFile);
+    EXPECT_EQ(RunToEnd("/SL \"" + apps_.file("other.bin") + "\" 0 " + std::to_string(fileData) +
+                       " /VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + apps_.file("其它") + "\""),
+              exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(apps_.file("其它") + "\\其它.txt"), otherContent);
+}
+
+TEST_F(ProgramRun, ACutOrChangedDownloadIsRefusedBeforeAnyWindowOrFile) {
+    // More payload than engine: half of the program lies in the payload.
+    const std::uint64_t engineSize = test::ReadFileBytes(test::ProgramFolder() + "\\Setup.exe").size();
+    WriteProgram({{"{app}\\程序.exe", content_}, {"{app}\\大.bin", test::PatternedContent(engineSize + 200000, 4)}});
+    const std::vector<std::uint8_t> whole = test::ReadFileBytes(program());
+    struct Damage {
+        const char* What;
+        std::vector<std::uint8_t> Bytes;
+    };
+    std::vector<Damage> damages = {
+        {"cut by one byte", {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(locator_.PayloadEnd() - 1)}},
+        {"cut by half", {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)}},
+        {"a byte of the setup data", whole},
+        {"a byte of the file data", whole}};
+    damages[2].Bytes[static_cast<std::size_t>(locator_.SetupDataOffset) + 40] ^= 0x01;
+    damages[3].Bytes[static_cast<std::size_t>(locator_.FileDataOffset) + 5000] ^= 0x01;
+
+    for (const Damage& damage : damages) {
+        test::WriteFileBytes(program(), damage.Bytes);
+        for (const bool suppressed : {false, true}) {
+            test::ChildRun run;
+            run.Program = program();
+            run.CommandLine = "\"" + program() + "\" \"/DIR=" + app_ + "\" /LOG" + (suppressed ? " /SUPPRESSMSGBOXES" : "");
+            run.Environment = {{"TMP", temp_.path()}, {"TEMP", temp_.path()}};
+            const test::ChildResult result = test::RunChild(run);
+            EXPECT_EQ(result.ExitCode, exit_code::FatalError) << damage.What;
+            if (suppressed) {
+                EXPECT_TRUE(result.Boxes.empty()) << damage.What;
+            } else {
+                ASSERT_EQ(result.Boxes.size(), 1u) << damage.What;
+                EXPECT_EQ(result.Boxes[0].Text, kDamagedProgramText) << damage.What;
+            }
+            EXPECT_TRUE(test::ListFolder(temp_.path()).empty()) << damage.What;
+            EXPECT_FALSE(PathExists(app_)) << damage.What;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace qv
