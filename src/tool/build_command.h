@@ -15,6 +15,7 @@ struct BuildOptions {
     std::optional<std::filesystem::path> SingleFile;    // the /SL layout instead of data files
     std::optional<std::filesystem::path> Uninstaller;   // UNISTB32.EXE when the script names none
     int Level = 6;                                      // zlib level of streams and blocks
+    unsigned Jobs = 0;                                  // compressing threads; 0 = one per processor
 };
 
 // Builds, prints a summary on `out`; raises the tool's errors.
