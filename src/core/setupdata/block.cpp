@@ -176,11 +176,56 @@ void ReadBlock(InStream& file, void* buffer, std::size_t size) {
     ReadBlockData(file, ReadBlockHeader(file, size), buffer);
 }
 
+namespace {
+
+// The deflate state of WriteBlock, kept per thread and reset between
+// blocks: setting one up costs far more than compressing a record (setup
+// data of 100,000 files holds 200,000 blocks), and a reset state writes the
+// same bytes as a fresh one.
+class BlockDeflater {
+public:
+    BlockDeflater() = default;
+    ~BlockDeflater() { Release(); }
+    BlockDeflater(const BlockDeflater&) = delete;
+    BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+    // A state for `level`, as compress2 would start one.
+    z_stream& Ready(int level) {
+        if (level != level_) {
+            Release();
+            stream_ = z_stream{};
+            CheckZlib(deflateInit(&stream_, level));
+            level_ = level;
+        } else {
+            CheckZlib(deflateReset(&stream_));
+        }
+        return stream_;
+    }
+
+private:
+    void Release() {
+        if (level_ != kNone) deflateEnd(&stream_);
+        level_ = kNone;
+    }
+    static constexpr int kNone = -100;
+    z_stream stream_{};
+    int level_ = kNone;
+};
+
+}  // namespace
+
 void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
-    std::vector<std::uint8_t> compressed(compressBound(static_cast<uLong>(size)));
-    uLongf compressedSize = static_cast<uLongf>(compressed.size());
-    CheckZlib(compress2(compressed.data(), &compressedSize, static_cast<const Bytef*>(data),
-                        static_cast<uLong>(size), level));
+    thread_local BlockDeflater deflater;
+    z_stream& z = deflater.Ready(level);
+    std::vector<std::uint8_t> compressed(deflateBound(&z, static_cast<uLong>(size)));
+    z.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(data));
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = compressed.data();
+    z.avail_out = static_cast<uInt>(compressed.size());
+    const int result = deflate(&z, Z_FINISH);
+    // The bound leaves room for all of it: anything else is a fault of zlib.
+    if (result != Z_STREAM_END) CheckZlib(result == Z_OK ? Z_BUF_ERROR : result);
+    const std::size_t compressedSize = compressed.size() - z.avail_out;
     const bool stored = compressedSize >= size;
 
     std::uint8_t header[kBlockHeaderSize];
