@@ -3,6 +3,7 @@
 #include "core/errors.h"
 #include "core/setupdata/setup_data.h"
 #include "core/text/path_strings.h"
+#include "core/uninstall/log_entry_bound.h"
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
@@ -80,6 +81,17 @@ void CheckWindowsVersion(const TSetupHeaderRec& header) {
     }
 }
 
+void CheckUninstallLogBound(const SetupData& data) {
+    // The uninstall log counts its entries in 16 bits; finding out at the
+    // end of the installation would mean undoing all of it.
+    if (!data.SetupInfo.Has(optUninstallable)) return;
+    const std::uint64_t most = MostUninstallLogEntries(data).Total();
+    if (most > kUninstallLogEntryLimit)
+        FailStart(FormatText("这个安装最多可能要在反安装信息中记录 %s 项更改，超过了反安装信息所能记录的 %s 项。"
+                             "安装没有开始，系统没有作任何更改。请与软件供应商联系，取得新版安装程序。",
+                             {std::to_string(most), std::to_string(kUninstallLogEntryLimit)}));
+}
+
 void LoadSetupDataFile(const std::string& path) {
     // The file stays open, closed to writers, until everything is read.
     WinFileInStream file(path);
@@ -99,6 +111,7 @@ void LoadSetupDataFile(const std::string& path) {
     } catch (const EZlibDataError&) {
         FailStart("设置程序文件已被损坏，请重新取得新版安装程序。");
     }
+    CheckUninstallLogBound(data);
     SetupState.RestartNeeded = SetupState.SetupInfo.Has(optRestartAfter);
     SetupState.HasIconsToCreate =
         !SetupState.IconRecords.empty() ||
