@@ -163,8 +163,7 @@ void RefuseTooManyLogEntries(const BuildScript& script) {
         parts += (parts.empty() ? "" : ", ") + std::to_string(n) + " " + what;
     };
     part(count.Files, "for files");
-    part(count.Folders, "for folders (each directory constant counts " + std::to_string(kMostCreatedFolderLevels) +
-                            ", the most levels of a folder it may have to create)");
+    part(count.Folders, "for folders");
     part(count.Icons, "for icons");
     part(count.IniEntries, "for INI entries");
     part(count.RegistryEntries, "for registry entries");
@@ -172,7 +171,9 @@ void RefuseTooManyLogEntries(const BuildScript& script) {
     part(count.Setup, "for the uninstall log's placeholder and the uninstall key");
     throw ScriptErrors({PathToUtf8(script.Path) + ": an installation of this script can record up to " +
                         std::to_string(count.Total()) + " entries in its uninstall log (" + parts +
-                        "), but the log counts its entries in 16 bits and holds at most " +
+                        "; a directory constant counts as " + std::to_string(kMostCreatedFolderLevels) +
+                        " folders, the most levels a created folder path can have, since all of them may be "
+                        "missing), but the log counts its entries in 16 bits and holds at most " +
                         std::to_string(kUninstallLogEntryLimit) +
                         ": split the application into several setups, or set uninstallable = false"});
 }
