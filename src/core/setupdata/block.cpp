@@ -176,47 +176,27 @@ void ReadBlock(InStream& file, void* buffer, std::size_t size) {
     ReadBlockData(file, ReadBlockHeader(file, size), buffer);
 }
 
-namespace {
-
-// The deflate state of WriteBlock, kept per thread and reset between
-// blocks: setting one up costs far more than compressing a record (setup
-// data of 100,000 files holds 200,000 blocks), and a reset state writes the
-// same bytes as a fresh one.
-class BlockDeflater {
-public:
-    BlockDeflater() = default;
-    ~BlockDeflater() { Release(); }
-    BlockDeflater(const BlockDeflater&) = delete;
-    BlockDeflater& operator=(const BlockDeflater&) = delete;
-
-    // A state for `level`, as compress2 would start one.
-    z_stream& Ready(int level) {
-        if (level != level_) {
-            Release();
-            stream_ = z_stream{};
-            CheckZlib(deflateInit(&stream_, level));
-            level_ = level;
-        } else {
-            CheckZlib(deflateReset(&stream_));
-        }
-        return stream_;
+struct BlockWriter::State {
+    z_stream Stream{};
+    bool Ready = false;
+    ~State() {
+        if (Ready) deflateEnd(&Stream);
     }
-
-private:
-    void Release() {
-        if (level_ != kNone) deflateEnd(&stream_);
-        level_ = kNone;
-    }
-    static constexpr int kNone = -100;
-    z_stream stream_{};
-    int level_ = kNone;
 };
 
-}  // namespace
+BlockWriter::BlockWriter(int level) : level_(level), state_(std::make_unique<State>()) {}
 
-void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
-    thread_local BlockDeflater deflater;
-    z_stream& z = deflater.Ready(level);
+BlockWriter::~BlockWriter() = default;
+
+void BlockWriter::Write(OutStream& file, const void* data, std::size_t size) {
+    // Set up once, as compress2 would, and reset for every later block.
+    z_stream& z = state_->Stream;
+    if (!state_->Ready) {
+        CheckZlib(deflateInit(&z, level_));
+        state_->Ready = true;
+    } else {
+        CheckZlib(deflateReset(&z));
+    }
     std::vector<std::uint8_t> compressed(deflateBound(&z, static_cast<uLong>(size)));
     z.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(data));
     z.avail_in = static_cast<uInt>(size);
@@ -236,6 +216,10 @@ void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) 
     file.Write(header, sizeof header);
     if (stored) file.Write(data, size);
     else file.Write(compressed.data(), compressedSize);
+}
+
+void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
+    BlockWriter(level).Write(file, data, size);
 }
 
 }  // namespace qv
