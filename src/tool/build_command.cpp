@@ -56,7 +56,7 @@ auto Storing(const std::string& name, Work work) {
 }
 
 // The whole file, or nothing when it turns out larger than kWholeFileLimit.
-CompressedContent CompressWhole(const fs::path& path, int level) {
+CompressedContent CompressWhole(const fs::path& path, WholeCompressorPool& compressors) {
     CompressedContent content;
     FileInStream in(PathToUtf8(path));
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(in.Size(), kWholeFileLimit)) + 1);
@@ -73,15 +73,7 @@ CompressedContent CompressWhole(const fs::path& path, int level) {
             bytes.resize(std::min<std::size_t>(2 * got, kWholeFileLimit + 1));
         }
     }
-    // One compressor per thread and level, kept: allocating it costs more
-    // than compressing a small file.
-    thread_local std::unique_ptr<WholeCompressor> compressor;
-    thread_local int compressorLevel = -1;
-    if (!compressor || compressorLevel != level) {
-        compressor = std::make_unique<WholeCompressor>(level);
-        compressorLevel = level;
-    }
-    content.Stream = compressor->Compress(bytes.data(), got);
+    content.Stream = compressors.Compress(bytes.data(), got);
     content.OriginalSize = got;
     content.Adler32 = FastAdler32(1, bytes.data(), got);
     return content;
@@ -113,13 +105,14 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, int level, unsig
 
     std::vector<StoredStream> stored(paths.size());
     std::uint64_t before = 0;
+    WholeCompressorPool compressors(level);
     RunInOrder<CompressedContent>(
         distinct.size(), workers, WorkBudget(workers), cost,
         [&](std::size_t k) {
             ThrowIfInterrupted();
             const std::size_t i = distinct[k];
             if (sizes[k] > kWholeFileLimit) return CompressedContent{true, {}, 0, 1};
-            return Storing(script.Sources[i].AsWritten, [&] { return CompressWhole(paths[i], level); });
+            return Storing(script.Sources[i].AsWritten, [&] { return CompressWhole(paths[i], compressors); });
         },
         [&](std::size_t k, CompressedContent& content) {
             ThrowIfInterrupted();

@@ -13,6 +13,22 @@
 
 namespace qv::tool {
 
+std::vector<std::uint8_t> WholeCompressorPool::Compress(const std::uint8_t* data, std::size_t size) {
+    std::unique_ptr<WholeCompressor> compressor;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!idle_.empty()) {
+            compressor = std::move(idle_.back());
+            idle_.pop_back();
+        }
+    }
+    if (!compressor) compressor = std::make_unique<WholeCompressor>(level_);
+    std::vector<std::uint8_t> stream = compressor->Compress(data, size);
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(compressor));
+    return stream;
+}
+
 #if QV_HAVE_LIBDEFLATE
 
 namespace {
@@ -25,6 +41,9 @@ constexpr int kLibdeflateLevel[10] = {0, 1, 2, 3, 4, 6, 7, 7, 8, 9};
 struct DecompressorOwner {
     libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
     ~DecompressorOwner() { libdeflate_free_decompressor(decompressor); }
+    DecompressorOwner() = default;
+    DecompressorOwner(const DecompressorOwner&) = delete;
+    DecompressorOwner& operator=(const DecompressorOwner&) = delete;
 };
 
 }  // namespace
@@ -57,7 +76,8 @@ std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::si
 
 WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                                 std::size_t room) {
-    thread_local DecompressorOwner owner;
+    // Small to set up beside a file's decompression: one per call.
+    DecompressorOwner owner;
     if (!owner.decompressor) throw std::bad_alloc();
     WholeInflateResult result;
     const libdeflate_result outcome = libdeflate_zlib_decompress_ex(owner.decompressor, input, inputSize, output,

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,20 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+};
+
+// Compressors for several threads, kept for reuse: setting one up costs
+// more than compressing a small file.
+class WholeCompressorPool {
+public:
+    explicit WholeCompressorPool(int level) : level_(level) {}
+    // WholeCompressor::Compress on a compressor no other thread holds.
+    std::vector<std::uint8_t> Compress(const std::uint8_t* data, std::size_t size);
+
+private:
+    int level_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<WholeCompressor>> idle_;
 };
 
 // Adler-32 (RFC 1950) continued from `adler` over `size` bytes.
