@@ -2,7 +2,6 @@
 // each failure with its exact message, a good start, and the end of the run.
 #include <gtest/gtest.h>
 
-#include "core/uninstall/log_entry_bound.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/instfunc/delete_folder_tree.h"
@@ -163,19 +162,6 @@ TEST_F(StartUp, AFileThatEndsEarlyIsTheRunTimeError) {
     boxes_.asked.clear();
     EXPECT_FALSE(Start());
     ExpectTopLevelError("Read beyond end of file.");
-}
-
-TEST_F(StartUp, AnInstallationTooLargeForTheUninstallLogIsRefusedBeforeAnyChange) {
-    SetupData data = test::SampleSetupData();
-    data.SetupInfo.Options |= optUninstallable;
-    // The delete-at-uninstall list adds one entry per record.
-    TUninstallDeleteRec extra;
-    extra.Name = "{app}\\数据.log";
-    data.UninstallDeleteRecords.assign(kUninstallLogEntryLimit + 1 - MostUninstallLogEntries(data).Total(), extra);
-    test::WriteSetupDataFile(setup0(), data);
-    EXPECT_FALSE(Start());
-    ExpectFailStart("这个安装最多可能要在反安装信息中记录 65536 项更改，超过了反安装信息所能记录的 65535 项。"
-                    "安装没有开始，系统没有作任何更改。请与软件供应商联系，取得新版安装程序。");
 }
 
 class SlForm : public StartUp {
