@@ -1,6 +1,7 @@
 #include "engine/setup/start_setup.h"
 
 #include "core/errors.h"
+#include "core/io/buffered_in_stream.h"
 #include "core/setupdata/setup_data.h"
 #include "core/text/path_strings.h"
 #include "core/uninstall/log_entry_bound.h"
@@ -97,17 +98,20 @@ void LoadSetupDataFile(const std::string& path) {
     WinFileInStream file(path);
     // The offset is signed: a negative one fails in the seek as an I/O error.
     file.Seek(static_cast<std::uint64_t>(static_cast<std::int64_t>(SetupState.SlDataOffset)));
+    // Two small reads per record: through a buffer, so that 100,000 files
+    // do not cost 400,000 system calls.
+    BufferedInStream setup(file);
     try {
-        ReadSetupSignature(file);
+        ReadSetupSignature(setup);
     } catch (const ESetupSignatureError&) {
         FailStart("设置程序文件已被损坏，或与设置程序版本不相容。请修正该错误或重新取得新版安装程序。");
     }
     // The header, the texts and the records go straight into the state.
     SetupData& data = SetupState;
     try {
-        data.SetupInfo = ReadSetupHeader(file);
+        data.SetupInfo = ReadSetupHeader(setup);
         CheckWindowsVersion(data.SetupInfo);
-        ReadSetupEntries(file, data);
+        ReadSetupEntries(setup, data);
     } catch (const EZlibDataError&) {
         FailStart("设置程序文件已被损坏，请重新取得新版安装程序。");
     }
