@@ -43,7 +43,9 @@ mkdir -p temp
 best_start() {  # best_start SETUP_FOLDER: the best of three, in seconds
   local best=""
   for run in 1 2 3; do
-    ms=$(wine "$win64/bin/wizard_start_timer.exe" "$(winepath -w "$work/temp")" "$(winepath -w "$1/Setup.exe")" | tr -d '\r')
+    # Wine's own notes go to a log; the timer's failure is shown.
+    ms=$(wine "$win64/bin/wizard_start_timer.exe" "$(winepath -w "$work/temp")" "$(winepath -w "$1/Setup.exe")" \
+           2>> "$work/log.start" | tr -d '\r') || { echo "no welcome page from $1:"; tail -5 "$work/log.start"; exit 1; }
     [ -z "$best" ] || [ "$ms" -lt "$best" ] && best=$ms
   done
   rm -rf temp/*
