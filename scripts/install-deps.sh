@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make zlib1g-dev googletest
+  cmake g++ make zlib1g-dev libdeflate-dev googletest
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64 xvfb xauth

@@ -1,5 +1,6 @@
 #include "tool/build_command.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -13,13 +14,16 @@
 #include "core/setupdata/setup_data.h"
 #include "core/text/cp936.h"
 #include "tool/exe_payload.h"
+#include "core/uninstall/log_entry_bound.h"
 #include "tool/identical_contents.h"
+#include "tool/ordered_work.h"
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/script.h"
 #include "tool/sign_command.h"
 #include "tool/staged_output.h"
 #include "tool/tool_errors.h"
+#include "tool/whole_codec.h"
 
 namespace qv::tool {
 
@@ -33,36 +37,109 @@ struct BuildResult {
     std::uint64_t BytesIn = 0;
 };
 
+// One distinct content, compressed by a worker thread; a file too large to
+// hold whole is left for the writer to stream.
+struct CompressedContent {
+    bool LeftToStream = false;
+    std::vector<std::uint8_t> Stream;
+    std::uint64_t OriginalSize = 0;
+    std::uint32_t Adler32 = 1;
+};
+
+// The failures of storing a source, named by the script's words for it.
+template <typename Work>
+auto Storing(const std::string& name, Work work) {
+    try {
+        return work();
+    } catch (const EInOutError& error) {
+        throw IoFailure("cannot store '" + name + "': " + error.what());
+    } catch (const EZlibError&) {
+        throw;
+    } catch (const Exception& error) {
+        throw UsageError("cannot store '" + name + "': " + error.what());
+    }
+}
+
+// The whole file, or nothing when it turns out larger than kWholeFileLimit.
+CompressedContent CompressWhole(const fs::path& path, WholeCompressorPool& compressors) {
+    CompressedContent content;
+    FileInStream in(PathToUtf8(path));
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min<std::uint64_t>(in.Size(), kWholeFileLimit)) + 1);
+    std::size_t got = 0;
+    while (std::size_t n = in.Read(bytes.data() + got, bytes.size() - got)) {
+        got += n;
+        ThrowIfInterrupted();
+        if (got == bytes.size()) {
+            // It grew since it was measured.
+            if (got > kWholeFileLimit) {
+                content.LeftToStream = true;
+                return content;
+            }
+            bytes.resize(std::min<std::size_t>(2 * got, kWholeFileLimit + 1));
+        }
+    }
+    content.Stream = compressors.Compress(bytes.data(), got);
+    content.OriginalSize = got;
+    content.Adler32 = FastAdler32(1, bytes.data(), got);
+    return content;
+}
+
 // Compresses every distinct content into `writer` and fills in the file
-// records' sizes, checksums and locations.
-void StoreContents(BuildScript& script, FileDataWriter& writer, BuildResult& result, ProgressBar& bar) {
+// records' sizes, checksums and locations. Worker threads compress ahead
+// of the writer; the streams land in the order of the records whatever the
+// number of threads, so the output is the same for any number of them.
+void StoreContents(BuildScript& script, FileDataWriter& writer, int level, unsigned workers, BuildResult& result,
+                   ProgressBar& bar) {
     std::vector<fs::path> paths;
     for (const auto& source : script.Sources) paths.push_back(source.Path);
     const std::vector<std::size_t> first = FindIdenticalContents(paths);
 
+    std::vector<std::size_t> distinct;
+    std::vector<std::uint64_t> sizes;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (first[i] != i) continue;
+        distinct.push_back(i);
+        std::error_code ignored;
+        const std::uint64_t size = fs::file_size(paths[i], ignored);
+        sizes.push_back(ignored ? 0 : size);
+    }
+    // A whole file and its stream are held until the writer has them.
+    const auto cost = [&](std::size_t k) -> std::uint64_t {
+        return sizes[k] > kWholeFileLimit ? 0 : 2 * sizes[k] + (64 << 10);
+    };
+
     std::vector<StoredStream> stored(paths.size());
     std::uint64_t before = 0;
-    for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (first[i] == i) {
-            const std::string name = script.Sources[i].AsWritten;
-            try {
+    WholeCompressorPool compressors(level);
+    RunInOrder<CompressedContent>(
+        distinct.size(), workers, WorkBudget(workers), cost,
+        [&](std::size_t k) {
+            ThrowIfInterrupted();
+            const std::size_t i = distinct[k];
+            if (sizes[k] > kWholeFileLimit) return CompressedContent{true, {}, 0, 1};
+            return Storing(script.Sources[i].AsWritten, [&] { return CompressWhole(paths[i], compressors); });
+        },
+        [&](std::size_t k, CompressedContent& content) {
+            ThrowIfInterrupted();
+            const std::size_t i = distinct[k];
+            stored[i] = Storing(script.Sources[i].AsWritten, [&] {
+                if (!content.LeftToStream)
+                    return writer.AddCompressed(content.Stream.data(), content.Stream.size(), content.OriginalSize,
+                                                content.Adler32);
+                // Too large to hold: through zlib in pieces, here.
                 FileInStream in(PathToUtf8(paths[i]));
-                stored[i] = writer.AddStream(in, [&](std::size_t soFar) {
+                return writer.AddStream(in, [&](std::size_t soFar) {
                     ThrowIfInterrupted();
                     bar.Set(before + soFar);
                 });
-            } catch (const EInOutError& error) {
-                throw IoFailure("cannot store '" + name + "': " + error.what());
-            } catch (const EZlibError&) {
-                throw;
-            } catch (const Exception& error) {
-                throw UsageError("cannot store '" + name + "': " + error.what());
-            }
+            });
             before += static_cast<std::uint64_t>(stored[i].OriginalSize);
+            bar.Set(before);
             ++result.StoredContents;
-        } else {
-            stored[i] = stored[first[i]];
-        }
+        });
+
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        if (first[i] != i) stored[i] = stored[first[i]];
         TFileRec& f = script.Data.FileRecords[i];
         f.OriginalSize = stored[i].OriginalSize;
         f.CompressedSize = stored[i].CompressedSize;
@@ -70,6 +147,33 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, BuildResult& res
         script.Data.FileLocationRecords[i] = stored[i].Location;
     }
     result.BytesIn = before;
+}
+
+// An uninstall log counts its entries in 16 bits: an installation that
+// could record more is refused now, not at the end of its installation.
+void RefuseTooManyLogEntries(const BuildScript& script) {
+    if (!script.Data.SetupInfo.Has(optUninstallable)) return;
+    const UninstallLogEntryCount count = MostUninstallLogEntries(script.Data);
+    if (count.Total() <= kUninstallLogEntryLimit) return;
+    std::string parts;
+    const auto part = [&](std::uint64_t n, const std::string& what) {
+        if (n == 0) return;
+        parts += (parts.empty() ? "" : ", ") + std::to_string(n) + " " + what;
+    };
+    part(count.Files, "for files");
+    part(count.Folders, "for folders");
+    part(count.Icons, "for icons");
+    part(count.IniEntries, "for INI entries");
+    part(count.RegistryEntries, "for registry entries");
+    part(count.UninstallDeletes, "for uninstall deletes");
+    part(count.Setup, "for the uninstall log's placeholder and the uninstall key");
+    throw ScriptErrors({PathToUtf8(script.Path) + ": an installation of this script can record up to " +
+                        std::to_string(count.Total()) + " entries in its uninstall log (" + parts +
+                        "; a directory constant counts as " + std::to_string(kMostCreatedFolderLevels) +
+                        " folders, the most levels a created folder path can have, since all of them may be "
+                        "missing), but the log counts its entries in 16 bits and holds at most " +
+                        std::to_string(kUninstallLogEntryLimit) +
+                        ": split the application into several setups, or set uninstallable = false"});
 }
 
 std::uint64_t TotalSourceBytes(const BuildScript& script) {
@@ -92,13 +196,13 @@ void WriteSetupDataFile(OutStream& out, const BuildScript& script, int level) {
 }
 
 BuildResult BuildDataFiles(BuildScript& script, const fs::path& folder, std::uint64_t diskSize, int level,
-                           ProgressBar& bar) {
+                           unsigned workers, ProgressBar& bar) {
     BuildResult result;
     StagedFolder staged(folder);
     int dataFiles = 0;
     try {
         FileDataWriter writer(PathToUtf8(staged.Staging()), diskSize, level);
-        StoreContents(script, writer, result, bar);
+        StoreContents(script, writer, level, workers, result, bar);
         dataFiles = writer.Finish();
         FileOutStream setup(PathToUtf8(staged.Staging() / "SETUP.0"));
         WriteSetupDataFile(setup, script, level);
@@ -121,8 +225,8 @@ void CopyFile(InStream& from, OutStream& to) {
 }
 
 // The /SL layout in one file; with `engine`, behind it as one program.
-BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level, ProgressBar& bar,
-                            const ChosenEngine* engine = nullptr) {
+BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level, unsigned workers,
+                            ProgressBar& bar, const ChosenEngine* engine = nullptr) {
     BuildResult result;
     StagedFile staged(file);
     // The setup data comes first but needs the streams' sizes: the streams
@@ -132,7 +236,7 @@ BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level
         {
             FileOutStream streams(PathToUtf8(scratch.Temporary()));
             FileDataWriter writer(streams, level);
-            StoreContents(script, writer, result, bar);
+            StoreContents(script, writer, level, workers, result, bar);
             writer.Finish();
             streams.Close();
         }
@@ -165,7 +269,8 @@ std::string Plural(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResult& result) {
+void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResult& result, int level,
+                  unsigned workers) {
     const SetupData& d = script.Data;
     std::uint64_t bytesOut = 0;
     for (const auto& file : result.OutputFiles) {
@@ -186,6 +291,8 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   result.BytesIn ? 100.0 * static_cast<double>(bytesOut) / static_cast<double>(result.BytesIn) : 0.0);
     out << "uninstaller: " << script.Uninstaller << "\n";
+    out << "compression: " << CompressorName() << " at level " << level << " on " << Plural(workers, "thread", "threads")
+        << " (files above " << (kWholeFileLimit >> 20) << " MiB: zlib, streamed)\n";
     out << "bytes: " << result.BytesIn << " in, " << bytesOut << " out (" << ratio << ")\n";
     out << "wrote:";
     for (const auto& file : result.OutputFiles) out << " " << PathToUtf8(file);
@@ -200,6 +307,8 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
                          " keeps all file data in one file; it cannot be combined with --disk-size");
     const UninstallerSearch search{options.Uninstaller, RunningProgramPath().parent_path()};
     BuildScript script = ReadScript(options.Script, search);
+    RefuseTooManyLogEntries(script);
+    const unsigned workers = WorkerCount(options.Jobs);
 
     // The uninstaller is signed before it is carried.
     const auto signedUninstaller = script.SignCommand ? SignCarriedUninstaller(script, *script.SignCommand) : nullptr;
@@ -209,17 +318,17 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     ProgressBar bar(err, progress, "build", TotalSourceBytes(script));
     BuildResult result;
     if (options.Exe) {
-        result = BuildSingleFile(script, *options.Exe, options.Level, bar, &*engine);
+        result = BuildSingleFile(script, *options.Exe, options.Level, workers, bar, &*engine);
     } else if (options.SingleFile) {
-        result = BuildSingleFile(script, *options.SingleFile, options.Level, bar);
+        result = BuildSingleFile(script, *options.SingleFile, options.Level, workers, bar);
     } else {
         const fs::path folder = options.OutputFolder ? *options.OutputFolder : script.Path.parent_path() / "output";
         const std::uint64_t diskSize = options.DiskSize ? *options.DiskSize : script.DiskSize;
-        result = BuildDataFiles(script, folder, diskSize, options.Level, bar);
+        result = BuildDataFiles(script, folder, diskSize, options.Level, workers, bar);
     }
     bar.Finish();
     if (engine) out << "engine: " << EngineSummary(*engine) << "\n";
-    PrintSummary(out, script, result);
+    PrintSummary(out, script, result, options.Level, workers);
     if (options.Exe)
         out << "one program: the setup data at offset " << result.DataOffset << ", the file data at "
             << result.FileDataOffset

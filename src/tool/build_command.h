@@ -17,6 +17,7 @@ struct BuildOptions {
     std::optional<std::filesystem::path> Exe;           // one program: the engine with the /SL layout inside
     std::optional<std::filesystem::path> Engine;        // the engine of Exe, over [setup] engine
     int Level = 6;                                      // zlib level of streams and blocks
+    unsigned Jobs = 0;                                  // compressing threads; 0 = one per processor
 };
 
 // Builds, prints a summary on `out`; raises the tool's errors.

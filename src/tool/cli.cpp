@@ -59,6 +59,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         "the uninstaller UNISTB32.EXE to carry when the script names none (default: the one beside qvsetup)");
     uninstallerOption->type_name("FILE");
     buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
+    buildCommand->add_option("-j,--jobs", build.Jobs, "compress on N threads (default: one per processor); "
+                                                      "the output is the same for any N")
+        ->check(CLI::Range(1u, 1024u))
+        ->type_name("N");
     singleOption->excludes(outputOption);
     singleOption->excludes(diskOption);
     std::string exe, engine;

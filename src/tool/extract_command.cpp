@@ -1,3 +1,4 @@
+#include <exception>
 #include <system_error>
 #include <vector>
 
@@ -6,6 +7,7 @@
 #include "core/setupdata/records.h"
 #include "tool/exe_payload.h"
 #include "tool/extract_paths.h"
+#include "tool/ordered_work.h"
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
@@ -68,32 +70,70 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     std::uint64_t total = 0;
     for (const auto& f : d.FileRecords) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
     ProgressBar bar(err, progress, "extract", total);
+
+    // Threads decompress small files whole, ahead of this thread, which
+    // writes them in order; a large file streams here, from its data file
+    // to its place. A damaged stream is reported at its file's turn, after
+    // the files before it are written, as it would be one by one.
+    struct Decompressed {
+        bool Whole = false;
+        std::vector<std::uint8_t> Contents;
+        std::exception_ptr Failure;
+    };
+    const auto cost = [&](std::size_t i) -> std::uint64_t {
+        const TFileRec& f = d.FileRecords[i];
+        return ReadsWhole(f) ? static_cast<std::uint64_t>(f.CompressedSize) + static_cast<std::uint64_t>(f.OriginalSize)
+                             : 0;
+    };
+    const unsigned workers = WorkerCount(0);
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
-    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) {
-        const std::string item = FileItemName(d, i);
-        const fs::path target = PrepareFolders(root, places[i], item);
-        if (fs::is_symlink(fs::symlink_status(target, error)))
-            throw DamagedData("refused: " + item + " would replace the symbolic link '" + PathToUtf8(target) + "'");
-        // Written beside its place and moved in once checked: a damaged
-        // stream leaves no file behind.
-        StagedFile staged(target);
-        try {
-            FileOutStream sink(PathToUtf8(staged.Temporary()));
-            ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
-                ThrowIfInterrupted();
-                bar.Advance(n);
-            });
-            sink.Close();
-        } catch (const EInOutError& failure) {
-            // Only the sink's failures come here: those of the sources are
-            // worded by ReadFileStream.
-            throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
-        }
-        if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
-        staged.Commit();
-        bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
-    }
+    RunInOrder<Decompressed>(
+        d.FileRecords.size(), workers, WorkBudget(workers), cost,
+        [&](std::size_t i) {
+            ThrowIfInterrupted();
+            Decompressed result;
+            if (!ReadsWhole(d.FileRecords[i])) return result;
+            result.Whole = true;
+            try {
+                ReadWholeFile(setup, dataFiles, i, result.Contents);
+            } catch (...) {
+                result.Failure = std::current_exception();
+                result.Contents = {};
+            }
+            return result;
+        },
+        [&](std::size_t i, Decompressed& result) {
+            ThrowIfInterrupted();
+            const std::string item = FileItemName(d, i);
+            const fs::path target = PrepareFolders(root, places[i], item);
+            if (fs::is_symlink(fs::symlink_status(target, error)))
+                throw DamagedData("refused: " + item + " would replace the symbolic link '" + PathToUtf8(target) + "'");
+            if (result.Failure) std::rethrow_exception(result.Failure);
+            // Written beside its place and moved in once checked: a damaged
+            // stream leaves no file behind.
+            StagedFile staged(target);
+            try {
+                FileOutStream sink(PathToUtf8(staged.Temporary()));
+                if (result.Whole) {
+                    sink.Write(result.Contents.data(), result.Contents.size());
+                    bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
+                } else {
+                    ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
+                        ThrowIfInterrupted();
+                        bar.Advance(n);
+                    });
+                }
+                sink.Close();
+            } catch (const EInOutError& failure) {
+                // Only the sink's failures come here: those of the sources are
+                // worded by ReadFileStream.
+                throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+            }
+            if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
+            staged.Commit();
+            bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
+        });
     bar.Finish();
     if (unsetTimes) err << "warning: the time stamps of " << unsetTimes << " files could not be set\n";
     out << "extracted " << d.FileRecords.size() << " files (" << bytes << " bytes) into " << folder << "\n";

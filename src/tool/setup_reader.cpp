@@ -6,8 +6,10 @@
 #include "core/errors.h"
 #include "core/setupdata/records.h"
 #include "tool/exe_payload.h"
+#include "tool/ordered_work.h"
 #include "tool/platform.h"
 #include "tool/tool_errors.h"
+#include "tool/whole_codec.h"
 
 namespace qv::tool {
 
@@ -131,6 +133,7 @@ std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
         path = sibling;
     }
     auto in = OpenForReading(path);
+    std::lock_guard<std::mutex> lock(mutex_);
     opened_[diskNumber] = path;
     return in;
 }
@@ -139,6 +142,7 @@ std::unique_ptr<InStream> DataFiles::OpenSlDataFile() { return OpenForReading(wh
 
 std::string DataFiles::PathOf(const SourceFailure& failure) const {
     if (failure.InSlFile) return PathToUtf8(where_.SetupFile);
+    std::lock_guard<std::mutex> lock(mutex_);
     const auto found = opened_.find(failure.Disk);
     if (found != opened_.end()) return PathToUtf8(found->second);
     return PathToUtf8(where_.Folder / ("SETUP." + std::to_string(failure.Disk)));
@@ -222,12 +226,14 @@ std::string FileItemName(const SetupData& data, std::size_t index) {
     return "file #" + std::to_string(index + 1) + " (" + dest + ")";
 }
 
-void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
-                    const std::function<void(std::size_t)>& onRead) {
+namespace {
+
+// Runs one extraction of file `index`, its failures worded for the author.
+template <typename Extract>
+void Worded(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, Extract extract) {
     const std::string item = FileItemName(setup.Data, index);
     try {
-        ExtractFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                          setup.Where.FileDataOffset, sink, onRead);
+        extract();
     } catch (const ESourceStreamDamaged& damage) {
         ThrowWorded(damage.failure(), "", dataFiles, item);
     } catch (const ESourceReadError& error) {
@@ -235,6 +241,30 @@ void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t 
     } catch (const EZlibInternalError& error) {
         throw DamagedData(item + ": its compressed data cannot be decompressed: " + error.what());
     }
+}
+
+}  // namespace
+
+void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
+                    const std::function<void(std::size_t)>& onRead) {
+    Worded(setup, dataFiles, index, [&] {
+        ExtractFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
+                          setup.Where.FileDataOffset, sink, onRead);
+    });
+}
+
+bool ReadsWhole(const TFileRec& file) {
+    return file.OriginalSize >= 0 && file.CompressedSize >= 0 &&
+           static_cast<std::uint64_t>(file.OriginalSize) <= kWholeFileLimit &&
+           static_cast<std::uint64_t>(file.CompressedSize) <= kWholeFileLimit + (kWholeFileLimit >> 4);
+}
+
+void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
+                   std::vector<std::uint8_t>& contents) {
+    Worded(setup, dataFiles, index, [&] {
+        ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
+                               setup.Where.FileDataOffset, InflateWhole, contents);
+    });
 }
 
 }  // namespace qv::tool

@@ -8,9 +8,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/program_payload.h"
@@ -63,6 +65,8 @@ public:
 private:
     SetupLocation where_;
     std::uint64_t setupDataEnd_;
+    // Threads read files side by side: the paths they opened are shared.
+    mutable std::mutex mutex_;
     std::map<int, std::filesystem::path> opened_;
 };
 
@@ -75,5 +79,13 @@ std::string FileItemName(const SetupData& data, std::size_t index);
 // `sink` pass as EInOutError.
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead = {});
+
+// True when file `index` is small enough to be read whole (ReadWholeFile).
+bool ReadsWhole(const TFileRec& file);
+// ReadFileStream into memory, the file decompressed in one call: the same
+// checks and the same worded failures. Safe on several threads at once
+// over one DataFiles.
+void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
+                   std::vector<std::uint8_t>& contents);
 
 }  // namespace qv::tool

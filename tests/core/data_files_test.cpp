@@ -3,6 +3,8 @@
 #include <map>
 #include <optional>
 
+#include <zlib.h>
+
 #include "core/bytes.h"
 #include "core/setupdata/block.h"
 #include "core/setupdata/data_files.h"
@@ -398,6 +400,61 @@ TEST(DataFiles, EmptyFileAndTinyDisks) {
     EXPECT_EQ(Extract(opener, stored[1]), (Bytes{'h', 'i'}));
     test::TempDir dir;
     EXPECT_THROW(FileDataWriter(dir.path().string(), 16, 6), Exception);
+}
+
+// A whole-stream decompressor over zlib in one call, as the tool's are.
+WholeInflateResult ZlibWhole(const std::uint8_t* input, std::size_t size, std::uint8_t* output, std::size_t room) {
+    WholeInflateResult result;
+    z_stream z{};
+    inflateInit(&z);
+    z.next_in = const_cast<Bytef*>(input);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = output;
+    z.avail_out = static_cast<uInt>(room);
+    if (inflate(&z, Z_FINISH) == Z_STREAM_END) {
+        result.Result = WholeInflateResult::Outcome::Complete;
+        result.Consumed = size - z.avail_in;
+        result.Produced = z.total_out;
+        result.Adler32 = Adler32(output, result.Produced);
+    }
+    inflateEnd(&z);
+    return result;
+}
+
+// One that never gets anywhere: every verdict is left to the streamed loop.
+WholeInflateResult Refusing(const std::uint8_t*, std::size_t, std::uint8_t*, std::size_t) { return {}; }
+
+TEST(DataFiles, WholeReadingGivesTheVerdictOfTheStreamedLoop) {
+    MemoryOpener opener;
+    const Bytes content = test::MixedBytes(60000, 8);
+    const auto stored = StoreAll(opener, 20000, {content});  // across data files
+    const Stored& s = stored[0];
+    for (const WholeInflater& inflate : {WholeInflater(ZlibWhole), WholeInflater(Refusing)}) {
+        Bytes whole;
+        std::int64_t read = 0;
+        ExtractWholeFileStream(opener, s.file, s.location, 0, inflate, whole,
+                               [&](std::size_t n) { read += static_cast<std::int64_t>(n); });
+        EXPECT_EQ(whole, content);
+        EXPECT_GE(read, s.file.CompressedSize);
+
+        // A stream without its Adler-32 trailer: the engine's loop takes
+        // all its data and the record's checks pass; so does whole reading.
+        Stored cut = s;
+        cut.file.CompressedSize -= 4;
+        ExtractWholeFileStream(opener, cut.file, cut.location, 0, inflate, whole);
+        EXPECT_EQ(whole, content);
+
+        // Damage is reported as the streamed loop reports it.
+        Stored wrong = s;
+        wrong.file.OriginalSize -= 1;
+        try {
+            ExtractWholeFileStream(opener, wrong.file, wrong.location, 0, inflate, whole);
+            ADD_FAILURE() << "no damage reported";
+        } catch (const ESourceStreamDamaged& damage) {
+            EXPECT_EQ(damage.failure().Kind, Kind::MoreDataThanExpected);
+        }
+        EXPECT_LE(whole.size(), content.size());
+    }
 }
 
 TEST(DataFiles, SameInputGivesSameBytes) {

@@ -28,8 +28,13 @@ std::uint32_t Adler32(std::uint32_t adler, const void* data, std::size_t size) {
 namespace {
 
 // zlib allocates through the program's allocator and gets null, not an
-// exception, when memory is short.
-voidpf ZAlloc(voidpf, uInt items, uInt size) { return std::calloc(items, size); }
+// exception, when memory is short. It never needs zeroed memory: clearing
+// the 32 KB window of each of 200,000 record blocks would cost more than
+// reading them.
+voidpf ZAlloc(voidpf, uInt items, uInt size) {
+    if (size != 0 && items > static_cast<std::size_t>(-1) / size) return nullptr;
+    return std::malloc(static_cast<std::size_t>(items) * size);
+}
 void ZFree(voidpf, voidpf block) { std::free(block); }
 
 void CheckZlib(int result) {
@@ -68,8 +73,9 @@ private:
 
 bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc& write,
                       std::uint32_t& adler) {
-    const auto input = std::make_unique<std::uint8_t[]>(kDecompressBufferSize);
-    const auto output = std::make_unique<std::uint8_t[]>(kDecompressBufferSize);
+    // Not cleared: every byte is written before it is read.
+    const std::unique_ptr<std::uint8_t[]> input(new std::uint8_t[kDecompressBufferSize]);
+    const std::unique_ptr<std::uint8_t[]> output(new std::uint8_t[kDecompressBufferSize]);
     Inflater inflater;
     z_stream& z = inflater.Stream();
 
@@ -176,11 +182,36 @@ void ReadBlock(InStream& file, void* buffer, std::size_t size) {
     ReadBlockData(file, ReadBlockHeader(file, size), buffer);
 }
 
-void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
-    std::vector<std::uint8_t> compressed(compressBound(static_cast<uLong>(size)));
-    uLongf compressedSize = static_cast<uLongf>(compressed.size());
-    CheckZlib(compress2(compressed.data(), &compressedSize, static_cast<const Bytef*>(data),
-                        static_cast<uLong>(size), level));
+struct BlockWriter::State {
+    z_stream Stream{};
+    bool Ready = false;
+    ~State() {
+        if (Ready) deflateEnd(&Stream);
+    }
+};
+
+BlockWriter::BlockWriter(int level) : level_(level), state_(std::make_unique<State>()) {}
+
+BlockWriter::~BlockWriter() = default;
+
+void BlockWriter::Write(OutStream& file, const void* data, std::size_t size) {
+    // Set up once, as compress2 would, and reset for every later block.
+    z_stream& z = state_->Stream;
+    if (!state_->Ready) {
+        CheckZlib(deflateInit(&z, level_));
+        state_->Ready = true;
+    } else {
+        CheckZlib(deflateReset(&z));
+    }
+    std::vector<std::uint8_t> compressed(deflateBound(&z, static_cast<uLong>(size)));
+    z.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(data));
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = compressed.data();
+    z.avail_out = static_cast<uInt>(compressed.size());
+    const int result = deflate(&z, Z_FINISH);
+    // The bound leaves room for all of it: anything else is a fault of zlib.
+    if (result != Z_STREAM_END) CheckZlib(result == Z_OK ? Z_BUF_ERROR : result);
+    const std::size_t compressedSize = compressed.size() - z.avail_out;
     const bool stored = compressedSize >= size;
 
     std::uint8_t header[kBlockHeaderSize];
@@ -191,6 +222,10 @@ void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) 
     file.Write(header, sizeof header);
     if (stored) file.Write(data, size);
     else file.Write(compressed.data(), compressedSize);
+}
+
+void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
+    BlockWriter(level).Write(file, data, size);
 }
 
 }  // namespace qv

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "core/io/streams.h"
 
@@ -65,8 +66,27 @@ void ReadBlock(InStream& file, void* buffer, std::size_t size);
 BlockHeader ReadBlockHeader(InStream& file, std::size_t size);
 void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer);
 
-// Writes one block: compressed at `level` (0-9), or stored when that is not
-// larger than the compressed form.
+// Writes blocks: each compressed at `level` (0-9), or stored when that is
+// not larger than the compressed form. One deflate state serves every
+// block, reset in between: setting one up costs far more than compressing
+// a record (setup data of 100,000 files holds 200,000 blocks), and a reset
+// state writes the same bytes as a fresh one.
+class BlockWriter {
+public:
+    explicit BlockWriter(int level);
+    ~BlockWriter();
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    void Write(OutStream& file, const void* data, std::size_t size);
+
+private:
+    struct State;
+    int level_;
+    std::unique_ptr<State> state_;
+};
+
+// One block on its own, as BlockWriter writes it.
 void WriteBlock(OutStream& file, const void* data, std::size_t size, int level);
 
 }  // namespace qv

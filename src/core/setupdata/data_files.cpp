@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
@@ -131,20 +132,21 @@ std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExt
     return count;
 }
 
-void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
-                       std::int32_t slFileDataOffset, OutStream& dest, const ExtractProgress& onRead) {
+namespace {
+
+// Opens the first source of a file's stream and reads its marker: the
+// context is then ready for ExtractReadProc.
+void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFileRec& file,
+                     const TFileLocationRec& location, std::int32_t slFileDataOffset) {
     const bool slFile = slFileDataOffset != 0;
     CheckRecord(file, location, slFile);
 
-    TExtractContext context;
     context.CurrentDisk = location.FirstDisk;
     context.LastDisk = location.LastDisk;
     context.BytesLeft = file.CompressedSize;
     context.ExpectedSize = file.OriginalSize;
     context.BytesWritten = 0;
     context.Opener = &opener;
-    context.Dest = &dest;
-    context.OnRead = onRead;
 
     std::int64_t start = location.StartOffset;
     if (slFile) {
@@ -174,6 +176,31 @@ void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFile
     if (ReadSource(context, marker, sizeof marker) != sizeof marker ||
         std::memcmp(marker, kZlibMarker.data(), sizeof marker) != 0)
         RaiseSourceFailure(markerFailure);
+}
+
+// Appends to a byte vector; ExtractWriteProc has already refused more than
+// the record's size.
+class VectorOutStream final : public OutStream {
+public:
+    explicit VectorOutStream(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    void Write(const void* buffer, std::size_t count) override {
+        const auto* p = static_cast<const std::uint8_t*>(buffer);
+        bytes_.insert(bytes_.end(), p, p + count);
+    }
+    std::uint64_t Position() const override { return bytes_.size(); }
+
+private:
+    std::vector<std::uint8_t>& bytes_;
+};
+
+}  // namespace
+
+void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                       std::int32_t slFileDataOffset, OutStream& dest, const ExtractProgress& onRead) {
+    TExtractContext context;
+    context.Dest = &dest;
+    context.OnRead = onRead;
+    StartExtracting(context, opener, file, location, slFileDataOffset);
 
     std::uint32_t adler = 0;
     try {
@@ -189,6 +216,34 @@ void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFile
                                      context.BytesWritten));
     if (adler != file.Adler32)
         RaiseSourceFailure(FailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
+}
+
+void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                            std::int32_t slFileDataOffset, const WholeInflater& inflate,
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead) {
+    std::vector<std::uint8_t> compressed;
+    {
+        TExtractContext context;
+        context.OnRead = onRead;
+        StartExtracting(context, opener, file, location, slFileDataOffset);
+        compressed.resize(static_cast<std::size_t>(file.CompressedSize));
+        // In pieces, so that progress moves within a large file too.
+        constexpr std::size_t kPiece = 1 << 20;
+        for (std::size_t got = 0; got < compressed.size();)
+            got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressed.size() - got), context);
+    }
+    contents.assign(static_cast<std::size_t>(file.OriginalSize), 0);
+    const WholeInflateResult result = inflate(compressed.data(), compressed.size(), contents.data(), contents.size());
+    if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressed.size() &&
+        result.Produced == contents.size() && result.Adler32 == file.Adler32)
+        return;
+    // Whatever is wrong, the engine's own loop says it: the same failure at
+    // the same place, and the same acceptance where two decompressors could
+    // judge a stream differently (one cut short after all its data).
+    compressed = {};
+    contents.clear();
+    VectorOutStream sink(contents);
+    ExtractFileStream(opener, file, location, slFileDataOffset, sink);
 }
 
 // ---- writing ----
@@ -248,7 +303,7 @@ void FileDataWriter::Put(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-StoredStream FileDataWriter::AddStream(InStream& source, const std::function<void(std::size_t)>& onRead) {
+StoredStream FileDataWriter::BeginStream() {
     // The marker is read whole from the stream's first data file.
     if (RoomOnDisk() < kZlibMarker.size() + 1) {
         if (single_) throw Exception("the file data exceeds 2 GiB, the most one data file can hold");
@@ -258,6 +313,11 @@ StoredStream FileDataWriter::AddStream(InStream& source, const std::function<voi
     stored.Location.FirstDisk = diskNumber_;
     stored.Location.StartOffset = static_cast<std::int32_t>(diskPosition_);
     Put(kZlibMarker.data(), kZlibMarker.size());
+    return stored;
+}
+
+StoredStream FileDataWriter::AddStream(InStream& source, const std::function<void(std::size_t)>& onRead) {
+    StoredStream stored = BeginStream();
 
     z_stream z{};
     if (deflateInit2(&z, level_, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
@@ -292,6 +352,19 @@ StoredStream FileDataWriter::AddStream(InStream& source, const std::function<voi
     stored.Location.LastDisk = diskNumber_;
     stored.OriginalSize = static_cast<std::int32_t>(original);
     stored.CompressedSize = static_cast<std::int32_t>(compressed);
+    stored.Adler32 = adler;
+    return stored;
+}
+
+StoredStream FileDataWriter::AddCompressed(const std::uint8_t* zlibStream, std::size_t size,
+                                           std::uint64_t originalSize, std::uint32_t adler) {
+    if (originalSize > kMaxOffset) throw Exception("a file of 2 GiB or more cannot be stored");
+    if (size > kMaxOffset) throw Exception("a compressed stream of 2 GiB or more cannot be stored");
+    StoredStream stored = BeginStream();
+    Put(zlibStream, size);
+    stored.Location.LastDisk = diskNumber_;
+    stored.OriginalSize = static_cast<std::int32_t>(originalSize);
+    stored.CompressedSize = static_cast<std::int32_t>(size);
     stored.Adler32 = adler;
     return stored;
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/io/streams.h"
 #include "core/setupdata/records.h"
@@ -77,6 +78,32 @@ std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExt
 void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                        std::int32_t slFileDataOffset, OutStream& dest, const ExtractProgress& onRead = {});
 
+// What a decompressor that takes a whole zlib stream in one call made of it.
+struct WholeInflateResult {
+    enum class Outcome {
+        Complete,   // the stream ended within its input and the room
+        Corrupt,    // corrupt data, or the input ended inside the stream
+        NoRoom,     // the stream holds more bytes than the room
+    };
+    Outcome Result = Outcome::Corrupt;
+    std::size_t Consumed = 0;  // input bytes up to the stream's end
+    std::size_t Produced = 0;
+    std::uint32_t Adler32 = 1;  // of the Produced bytes
+};
+// Inflates the zlib stream of `input` into at most `room` bytes of `output`.
+using WholeInflater = std::function<WholeInflateResult(const std::uint8_t* input, std::size_t inputSize,
+                                                       std::uint8_t* output, std::size_t room)>;
+
+// ExtractFileStream in one piece, for files small enough to hold twice in
+// memory: the compressed stream is read whole (across the data files, with
+// the same checks of the sources), `inflate` decompresses it into
+// `contents`, and the result passes the checks of the streamed form: the
+// same failures, the same kinds. Input left after the stream's end is
+// corrupt data, as it is to the engine's loop.
+void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                            std::int32_t slFileDataOffset, const WholeInflater& inflate,
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {});
+
 // Where and how big one compressed stream became.
 struct StoredStream {
     TFileLocationRec Location;
@@ -96,14 +123,21 @@ public:
     FileDataWriter(const FileDataWriter&) = delete;
     FileDataWriter& operator=(const FileDataWriter&) = delete;
 
-    // Compresses all of `source`; `onRead` is told the bytes read so far.
+    // Compresses all of `source` with zlib at the writer's level, in
+    // pieces; `onRead` is told the bytes read so far.
     StoredStream AddStream(InStream& source, const std::function<void(std::size_t)>& onRead = {});
+    // Places a stream compressed elsewhere: `zlibStream` holds all of it,
+    // made from `originalSize` bytes whose Adler-32 is `adler`.
+    StoredStream AddCompressed(const std::uint8_t* zlibStream, std::size_t size, std::uint64_t originalSize,
+                               std::uint32_t adler);
     // Completes the last data file's header; returns the number of data files.
     int Finish();
     // Paths of the data files written so far.
     const std::vector<std::string>& DataFilePaths() const { return paths_; }
 
 private:
+    // Puts the marker, on a new disk when the marker would not fit whole.
+    StoredStream BeginStream();
     void Put(const std::uint8_t* data, std::size_t size);
     void StartDisk();
     void EndDisk();

@@ -58,11 +58,11 @@ void ReadRecords(InStream& stream, std::int32_t count, std::vector<Rec>& out, co
 }
 
 template <typename Rec>
-void WriteRecords(OutStream& out, const std::vector<Rec>& records, int level) {
+void WriteRecords(OutStream& out, const std::vector<Rec>& records, BlockWriter& blocks) {
     std::uint8_t bytes[Rec::kSize];
     for (const auto& r : records) {
         r.Encode(bytes);
-        WriteBlock(out, bytes, sizeof bytes, level);
+        blocks.Write(out, bytes, sizeof bytes);
     }
 }
 
@@ -119,17 +119,18 @@ void WriteSetupData(OutStream& out, const SetupData& data, int level) {
     out.Write(kSetupDataSignature.data(), kSetupDataSignature.size());
     std::uint8_t header[TSetupHeaderRec::kSize];
     h.Encode(header);
-    WriteBlock(out, header, sizeof header, level);
+    BlockWriter blocks(level);
+    blocks.Write(out, header, sizeof header);
     for (const std::string* text : {&license, &infoBefore, &infoAfter})
-        if (!text->empty()) WriteBlock(out, text->data(), text->size(), level);
-    WriteRecords(out, data.DirRecords, level);
-    WriteRecords(out, data.FileRecords, level);
-    WriteRecords(out, data.FileLocationRecords, level);
-    WriteRecords(out, data.IconRecords, level);
-    WriteRecords(out, data.IniRecords, level);
-    WriteRecords(out, data.RegistryRecords, level);
-    WriteRecords(out, data.UninstallDeleteRecords, level);
-    WriteRecords(out, data.RunRecords, level);
+        if (!text->empty()) blocks.Write(out, text->data(), text->size());
+    WriteRecords(out, data.DirRecords, blocks);
+    WriteRecords(out, data.FileRecords, blocks);
+    WriteRecords(out, data.FileLocationRecords, blocks);
+    WriteRecords(out, data.IconRecords, blocks);
+    WriteRecords(out, data.IniRecords, blocks);
+    WriteRecords(out, data.RegistryRecords, blocks);
+    WriteRecords(out, data.UninstallDeleteRecords, blocks);
+    WriteRecords(out, data.RunRecords, blocks);
 }
 
 }  // namespace qv

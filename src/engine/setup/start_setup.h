@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/setupdata/records.h"
+#include "core/setupdata/setup_data.h"
 
 namespace qv {
 
@@ -27,6 +28,9 @@ std::string FindSetupDataFile();
 // Reads the setup data from `path` at SlDataOffset into the setup state and
 // checks the Windows version against its header.
 void LoadSetupDataFile(const std::string& path);
+// FailStart when an installation of `data` (uninstallable) could record
+// more entries than the uninstall log can count.
+void CheckUninstallLogBound(const SetupData& data);
 // FailStart when the header does not allow this Windows version.
 void CheckWindowsVersion(const TSetupHeaderRec& header);
 

@@ -4,6 +4,7 @@
 // would see 1603 cut to 67).
 #include <gtest/gtest.h>
 
+#include "core/uninstall/log_entry_bound.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/exit_codes.h"
@@ -71,6 +72,18 @@ TEST_F(SetupExe, DamagedData) {
     early.resize(good.size() - 1);
     WriteSetup0(early);
     ExpectFailure(Run(), "Read beyond end of file.");
+}
+
+TEST_F(SetupExe, AnInstallationTooLargeForTheUninstallLogIsRefusedBeforeAnyChange) {
+    SetupData data = test::SampleSetupData();
+    data.SetupInfo.Options |= optUninstallable;
+    // The delete-at-uninstall list adds one entry per record.
+    TUninstallDeleteRec extra;
+    extra.Name = "{app}\\数据.log";
+    data.UninstallDeleteRecords.assign(kUninstallLogEntryLimit + 1 - MostUninstallLogEntries(data).Total(), extra);
+    WriteSetup0(test::SetupDataBytes(data));
+    ExpectFailure(Run(), "这个安装最多可能要在反安装信息中记录 65536 项更改，超过了反安装信息所能记录的 65535 项。"
+                         "安装没有开始，系统没有作任何更改。请与软件供应商联系，取得新版安装程序。");
 }
 
 TEST_F(SetupExe, SlFormWithAnOffsetThatIsNoNumber) {

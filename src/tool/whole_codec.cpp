@@ -1,0 +1,168 @@
+#include "tool/whole_codec.h"
+
+#include <zlib.h>
+
+#include <limits>
+#include <new>
+
+#if QV_HAVE_LIBDEFLATE
+#include <libdeflate.h>
+#endif
+
+#include "core/errors.h"
+
+namespace qv::tool {
+
+std::vector<std::uint8_t> WholeCompressorPool::Compress(const std::uint8_t* data, std::size_t size) {
+    std::unique_ptr<WholeCompressor> compressor;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!idle_.empty()) {
+            compressor = std::move(idle_.back());
+            idle_.pop_back();
+        }
+    }
+    if (!compressor) compressor = std::make_unique<WholeCompressor>(level_);
+    std::vector<std::uint8_t> stream = compressor->Compress(data, size);
+    std::lock_guard<std::mutex> lock(mutex_);
+    idle_.push_back(std::move(compressor));
+    return stream;
+}
+
+#if QV_HAVE_LIBDEFLATE
+
+namespace {
+
+// libdeflate's levels for zlib's 0-9: from 5 on, one step up, so that no
+// level writes larger output than zlib did at the same number (libdeflate's
+// 5 and 6 lose to zlib's on text).
+constexpr int kLibdeflateLevel[10] = {0, 1, 2, 3, 4, 6, 7, 7, 8, 9};
+
+struct DecompressorOwner {
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+    ~DecompressorOwner() { libdeflate_free_decompressor(decompressor); }
+    DecompressorOwner() = default;
+    DecompressorOwner(const DecompressorOwner&) = delete;
+    DecompressorOwner& operator=(const DecompressorOwner&) = delete;
+};
+
+}  // namespace
+
+struct WholeCompressor::Impl {
+    libdeflate_compressor* compressor = nullptr;
+    ~Impl() { libdeflate_free_compressor(compressor); }
+};
+
+WholeCompressor::WholeCompressor(int level) : impl_(std::make_unique<Impl>()) {
+    impl_->compressor = libdeflate_alloc_compressor(kLibdeflateLevel[level < 0 ? 0 : level > 9 ? 9 : level]);
+    if (!impl_->compressor) throw std::bad_alloc();
+}
+
+WholeCompressor::~WholeCompressor() = default;
+
+std::vector<std::uint8_t> WholeCompressor::Compress(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::uint8_t> out(libdeflate_zlib_compress_bound(impl_->compressor, size));
+    const std::size_t made = libdeflate_zlib_compress(impl_->compressor, data, size, out.data(), out.size());
+    // The bound always leaves room; no room would be a fault of the library.
+    if (made == 0) throw EZlibInternalError(Z_BUF_ERROR);
+    out.resize(made);
+    out.shrink_to_fit();
+    return out;
+}
+
+std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
+    return libdeflate_adler32(adler, data, size);
+}
+
+WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                std::size_t room) {
+    // Small to set up beside a file's decompression: one per call.
+    DecompressorOwner owner;
+    if (!owner.decompressor) throw std::bad_alloc();
+    WholeInflateResult result;
+    const libdeflate_result outcome = libdeflate_zlib_decompress_ex(owner.decompressor, input, inputSize, output,
+                                                                    room, &result.Consumed, &result.Produced);
+    if (outcome == LIBDEFLATE_SUCCESS) {
+        result.Result = WholeInflateResult::Outcome::Complete;
+        result.Adler32 = libdeflate_adler32(1, output, result.Produced);
+    } else if (outcome == LIBDEFLATE_INSUFFICIENT_SPACE) {
+        result.Result = WholeInflateResult::Outcome::NoRoom;
+    }
+    return result;
+}
+
+std::string CompressorName() { return std::string("libdeflate ") + LIBDEFLATE_VERSION_STRING; }
+
+#else  // zlib
+
+struct WholeCompressor::Impl {
+    z_stream z{};
+    ~Impl() { deflateEnd(&z); }
+};
+
+WholeCompressor::WholeCompressor(int level) : impl_(std::make_unique<Impl>()) {
+    // As FileDataWriter::AddStream compresses: the same parameters.
+    if (deflateInit2(&impl_->z, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
+}
+
+WholeCompressor::~WholeCompressor() = default;
+
+std::vector<std::uint8_t> WholeCompressor::Compress(const std::uint8_t* data, std::size_t size) {
+    z_stream& z = impl_->z;
+    if (deflateReset(&z) != Z_OK) throw EZlibInternalError(Z_STREAM_ERROR);
+    std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(size)));
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&z, Z_FINISH);
+    if (result != Z_STREAM_END) throw EZlibInternalError(result);
+    out.resize(out.size() - z.avail_out);
+    out.shrink_to_fit();
+    return out;
+}
+
+std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
+    constexpr std::size_t kMostAtOnce = std::numeric_limits<uInt>::max();
+    while (size > 0) {
+        const std::size_t n = size < kMostAtOnce ? size : kMostAtOnce;
+        adler = static_cast<std::uint32_t>(adler32(adler, data, static_cast<uInt>(n)));
+        data += n;
+        size -= n;
+    }
+    return adler;
+}
+
+WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                std::size_t room) {
+    WholeInflateResult result;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
+    z.next_in = const_cast<Bytef*>(input);
+    z.avail_in = static_cast<uInt>(inputSize);
+    z.next_out = output;
+    z.avail_out = static_cast<uInt>(room);
+    int outcome = inflate(&z, Z_FINISH);
+    if (outcome != Z_STREAM_END && z.avail_out == 0 && (outcome == Z_BUF_ERROR || outcome == Z_OK)) {
+        // The room is full: whether the stream holds more tells one byte.
+        std::uint8_t probe = 0;
+        z.next_out = &probe;
+        z.avail_out = 1;
+        outcome = inflate(&z, Z_FINISH);
+        if (z.avail_out == 0) outcome = Z_BUF_ERROR, result.Result = WholeInflateResult::Outcome::NoRoom;
+    }
+    if (outcome == Z_STREAM_END) {
+        result.Result = WholeInflateResult::Outcome::Complete;
+        result.Consumed = inputSize - z.avail_in;
+        result.Produced = static_cast<std::size_t>(z.total_out);
+        result.Adler32 = FastAdler32(1, output, result.Produced);
+    }
+    inflateEnd(&z);
+    return result;
+}
+
+std::string CompressorName() { return std::string("zlib ") + zlibVersion(); }
+
+#endif
+
+}  // namespace qv::tool

@@ -1,0 +1,59 @@
+// Compression and decompression of whole files in memory, the fast way the
+// platform offers: libdeflate where the build found it (Linux), zlib
+// elsewhere (the Windows qvsetup). Both write the zlib stream format that
+// the engine reads; they do not write the same bytes, so setup data built on
+// Linux and on Windows differ while each is reproducible on its own.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/setupdata/data_files.h"
+
+namespace qv::tool {
+
+// One thread's compressor at a level 0-9 (zlib's scale).
+class WholeCompressor {
+public:
+    explicit WholeCompressor(int level);
+    ~WholeCompressor();
+    WholeCompressor(const WholeCompressor&) = delete;
+    WholeCompressor& operator=(const WholeCompressor&) = delete;
+
+    // The complete zlib stream of `size` bytes.
+    std::vector<std::uint8_t> Compress(const std::uint8_t* data, std::size_t size);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Compressors for several threads, kept for reuse: setting one up costs
+// more than compressing a small file.
+class WholeCompressorPool {
+public:
+    explicit WholeCompressorPool(int level) : level_(level) {}
+    // WholeCompressor::Compress on a compressor no other thread holds.
+    std::vector<std::uint8_t> Compress(const std::uint8_t* data, std::size_t size);
+
+private:
+    int level_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<WholeCompressor>> idle_;
+};
+
+// Adler-32 (RFC 1950) continued from `adler` over `size` bytes.
+std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size);
+
+// A WholeInflater (core/setupdata/data_files.h); safe on any thread.
+WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                std::size_t room);
+
+// "libdeflate 1.14" or "zlib 1.2.13": what compresses the files.
+std::string CompressorName();
+
+}  // namespace qv::tool
