@@ -5,6 +5,7 @@
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 
@@ -16,7 +17,7 @@ TSelfRegisterOutcome CallDllRegisterServer(const std::string& fileName) {
     try {
         // A file that is no library must not make Windows show a box of its own.
         const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-        const UniqueHModule library(LoadLibraryW(Widen(fileName).c_str()));
+        const UniqueHModule library(LibraryAtPath(Widen(fileName)));
         if (!library) return outcome;
         outcome.Stage = TSelfRegisterStage::NoExport;
         using RegisterProc = HRESULT(STDAPICALLTYPE*)();

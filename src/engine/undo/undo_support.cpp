@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/setupdata/records.h"
 #include "engine/common/ini_profile_cp936.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -30,7 +31,7 @@ bool LowerSharedFileCount(const std::string& filePath) {
 bool CallDllUnregister(const std::string& filePath) {
     // A file that is no library must not make Windows show a box of its own.
     const ScopedErrorMode quiet(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    const UniqueHModule library(LoadLibraryW(Widen(filePath).c_str()));
+    const UniqueHModule library(LibraryAtPath(Widen(filePath)));
     if (!library) return false;
     using UnregisterProc = HRESULT(STDAPICALLTYPE*)();
     const auto unregister =

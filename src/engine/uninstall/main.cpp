@@ -3,9 +3,11 @@
 #include <windows.h>
 
 #include "engine/common/process_command_line.h"
+#include "engine/common/system_library.h"
 #include "engine/uninstall/uninstaller_run.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qv::RestrictLibrarySearch();  // before anything can load a library
     std::vector<std::string> params = qv::GetParams();
     params.erase(params.begin());  // the program's own path
     return static_cast<int>(qv::RunUninstaller(params));

@@ -13,6 +13,7 @@
 
 #include "engine/common/exit_codes.h"
 #include "engine/common/fault_injection.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
 #include "engine/setup/run_setup.h"
@@ -60,6 +61,7 @@ void WriteCounts(const std::string& fileName) {
 }  // namespace qv
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qv::RestrictLibrarySearch();  // as Setup.exe does
     if (const std::optional<std::string> fault = qv::Variable(L"QV_TEST_FAULT")) {
         qv::TFaultPlan plan;
         if (!qv::ParsePlan(*fault, plan)) {
