@@ -66,12 +66,16 @@ void RestrictLibrarySearch() noexcept {
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // An empty folder takes the current folder out of the search order.
     if (const auto setDllDirectory = KernelFunction<SetDllDirectoryProc>("SetDllDirectoryW")) setDllDirectory(L"");
+}
+
+void PrepareForWindows() noexcept {
     // The common controls draw through msimg32, which they load for
     // themselves. A loader that resolves such loads of its own libraries by
     // the search path the process started with (Wine's does) would look in
     // the program's folder first; a library of that name already loaded
     // from the system folder is taken instead.
-    SystemLibrary(L"msimg32.dll");
+    static const HMODULE msimg32 = SystemLibrary(L"msimg32.dll");
+    (void)msimg32;
 }
 
 HMODULE SystemLibrary(const wchar_t* name) noexcept {

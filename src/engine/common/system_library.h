@@ -20,9 +20,13 @@ namespace qv {
 
 // The first call of each program's entry: later loads, also those that
 // system libraries make for themselves, search the system folder only
-// (where the system can be told so), and never the current folder. Loads
-// msimg32 from there too, which the common controls load for themselves.
+// (where the system can be told so), and never the current folder. Needs
+// nothing but kernel32 and loads nothing.
 void RestrictLibrarySearch() noexcept;
+
+// Before the first window or message box: loads from the system folder
+// what the common controls load for themselves (msimg32). Once per process.
+void PrepareForWindows() noexcept;
 
 // `name` (such as L"version.dll") from the system folder, loaded once and
 // kept for the life of the process; null with the system's error in

@@ -103,6 +103,7 @@ void TWindow::CreateOwn(const wchar_t* className, DWORD exStyle, DWORD style, co
     if (handle_) throw Exception("window already created");
     const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
     const HMENU menu = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)) : nullptr;
+    PrepareForWindows();
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, menu, GetModuleHandleW(nullptr), this);
     if (!h) RaiseCreateFailure(className);
@@ -113,6 +114,7 @@ void TWindow::CreateStandard(const wchar_t* className, DWORD exStyle, DWORD styl
                              const TRect& r, HWND parent, int id) {
     if (handle_) throw Exception("window already created");
     const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
+    PrepareForWindows();
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);

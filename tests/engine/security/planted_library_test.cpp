@@ -83,10 +83,12 @@ protected:
         const test::ChildResult result = test::RunChild(run);
         EXPECT_TRUE(result.Started) << program;
         EXPECT_FALSE(result.TimedOut) << program;
-        EXPECT_TRUE(result.Boxes.empty()) << program << ": " << result.Boxes[0].Text;
+        boxes_ = result.Boxes;
         return result.ExitCode;
     }
     std::vector<std::string> Loaded() const { return test::ListFolder(markers_.path()); }
+
+    std::vector<test::SeenBox> boxes_;  // of the last run
 
     test::ScratchFolder downloads_{"qv downloads"};
     test::ScratchFolder markers_{"qv markers"};
@@ -119,6 +121,7 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
     EXPECT_EQ(Run("Setup.exe", "/SILENT /SUPPRESSMSGBOXES \"/DIR=" + app_ + "\" \"/LOG=" + log + "\""),
               exit_code::Success);
     EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "Setup.exe";
+    EXPECT_TRUE(boxes_.empty());
     const std::vector<std::uint8_t> logBytes = FileExists(log) ? test::ReadFileBytes(log) : std::vector<std::uint8_t>{};
     ASSERT_TRUE(FileExists(app_ + "\\程序.exe")) << std::string(logBytes.begin(), logBytes.end());
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), program);
@@ -129,8 +132,14 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
                   "/U \"" + app_ + "\\UNINST0.000\" \"" + app_ + "\\UNINST1.000\" /SILENT /SUPPRESSMSGBOXES"),
               exit_code::Success);
     EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "UNISTB32.EXE";
+    EXPECT_TRUE(boxes_.empty());
     EXPECT_FALSE(FileExists(app_ + "\\程序.exe"));
     EXPECT_FALSE(FileExists(app_ + "\\UNINST1.000"));
+
+    // A message box, drawn by the system's common controls.
+    EXPECT_EQ(Run("UNISTB32.EXE", "/?"), exit_code::Success);
+    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "UNISTB32.EXE /?";
+    EXPECT_EQ(boxes_.size(), 1u);
 }
 
 }  // namespace
