@@ -1,6 +1,7 @@
 # Writes a module-definition file that lists the functions of an import
 # library, for dlltool to make the delay-load library of the same DLL.
-#   cmake -DNM=<nm> -DIMPORT_LIBRARY=<libuser32.a> -DDLL=<user32.dll> -DDEF=<out.def> -DUNDERSCORE=<ON|OFF> -P import-def.cmake
+#   cmake -DNM=<nm> -DIMPORT_LIBRARY=<libuser32.a> -DDLL=<user32.dll> -DDEF=<out.def>
+#         -DUNDERSCORE=<ON|OFF> -P import-def.cmake
 # UNDERSCORE: the target's C names carry a leading underscore (i686), to be
 # taken off; the "@n" of stdcall names stays for dlltool to keep apart.
 cmake_minimum_required(VERSION 3.20)

@@ -42,7 +42,8 @@ public:
                   ERROR_SUCCESS);
         const std::wstring order = L"native,builtin";
         for (const std::string& name : kPlantedNames)
-            RegSetValueExW(overrides.get(), Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(order.c_str()),
+            RegSetValueExW(overrides.get(), Widen(name).c_str(), 0, REG_SZ,
+                           reinterpret_cast<const BYTE*>(order.c_str()),
                            static_cast<DWORD>((order.size() + 1) * sizeof(wchar_t)));
     }
     ~NativeFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, key_.c_str()); }
@@ -108,7 +109,8 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
     // A newer library on the machine stays: its version is read through
     // version.dll, from the system folder.
     const std::vector<std::uint8_t> program = test::PatternedContent(20000, 3);
-    const std::vector<std::uint8_t> newer = test::ReadFileBytes(test::ProgramFolder() + "\\qvtest_version_2_0_3_4.dll");
+    const std::vector<std::uint8_t> newer =
+        test::ReadFileBytes(test::ProgramFolder() + "\\qvtest_version_2_0_3_4.dll");
     test::AddPayloadFiles(data_, downloads_.path(),
                           {{"{app}\\程序.exe", program}, {"{app}\\lib.dll", test::PatternedContent(5000, 4)}});
     data_.FileRecords[1].VersionFlags = vfHasVersion;
@@ -122,8 +124,8 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
               exit_code::Success);
     EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "Setup.exe";
     EXPECT_TRUE(boxes_.empty());
-    const std::vector<std::uint8_t> logBytes = FileExists(log) ? test::ReadFileBytes(log) : std::vector<std::uint8_t>{};
-    ASSERT_TRUE(FileExists(app_ + "\\程序.exe")) << std::string(logBytes.begin(), logBytes.end());
+    const std::vector<std::uint8_t> logText = FileExists(log) ? test::ReadFileBytes(log) : std::vector<std::uint8_t>{};
+    ASSERT_TRUE(FileExists(app_ + "\\程序.exe")) << std::string(logText.begin(), logText.end());
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), program);
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\lib.dll"), newer);
     ASSERT_TRUE(FileExists(app_ + "\\UNINST1.000"));
