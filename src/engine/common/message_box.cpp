@@ -2,6 +2,7 @@
 
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_text.h"
 
 namespace qv {
@@ -84,6 +85,7 @@ int ShowMessageBox(HWND owner, const MsgBoxQuestion& question) {
     }
     const std::wstring text = Widen(question.Text);
     const std::wstring caption = Widen(question.Caption);
+    PrepareForWindows();
     const int answer =
         MessageBoxW(owner, text.c_str(), question.Caption.empty() ? nullptr : caption.c_str(), question.Flags);
     LogLine("answer: " + AnswerName(answer) + ", answered by the user");

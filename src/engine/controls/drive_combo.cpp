@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/current_folder.h"
@@ -43,7 +44,7 @@ TDriveItem DescribeDrive(char letter, TNewTextCase textCase) {
             wchar_t remote[MAX_PATH] = {};
             DWORD size = MAX_PATH;
             const std::wstring local = Widen(std::string(1, ToUpper(letter)) + ":");
-            if (WNetGetConnectionW(local.c_str(), remote, &size) == NO_ERROR)
+            if (system_library::WNetGetConnectionW(local.c_str(), remote, &size) == NO_ERROR)
                 name = Narrow(remote);
             else
                 name = VolumeLabel(root);

@@ -8,6 +8,7 @@
 
 #include "core/errors.h"
 #include "core/scope_exit.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/app_errors.h"
 
@@ -77,7 +78,7 @@ void TWindow::Detach() {
 void TWindow::Forget() {
     const HWND h = std::exchange(handle_, nullptr);
     RemovePropW(h, kObjectProp);
-    if (subclassed_) RemoveWindowSubclass(h, SubclassProc, kSubclassId);
+    if (subclassed_) system_library::RemoveWindowSubclass(h, SubclassProc, kSubclassId);
     subclassed_ = false;
 }
 
@@ -102,6 +103,7 @@ void TWindow::CreateOwn(const wchar_t* className, DWORD exStyle, DWORD style, co
     if (handle_) throw Exception("window already created");
     const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
     const HMENU menu = (style & WS_CHILD) ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)) : nullptr;
+    PrepareForWindows();
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, menu, GetModuleHandleW(nullptr), this);
     if (!h) RaiseCreateFailure(className);
@@ -112,12 +114,14 @@ void TWindow::CreateStandard(const wchar_t* className, DWORD exStyle, DWORD styl
                              const TRect& r, HWND parent, int id) {
     if (handle_) throw Exception("window already created");
     const ScopeExit restoreCreating([previous = std::exchange(g_creating, this)] { g_creating = previous; });
+    PrepareForWindows();
     HWND h = CreateWindowExW(exStyle, className, Widen(text).c_str(), style, r.Left, r.Top, r.Width, r.Height,
                              parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr),
                              nullptr);
     if (!h) RaiseCreateFailure(className);
     Attach(h);
-    subclassed_ = SetWindowSubclass(h, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
+    subclassed_ =
+        system_library::SetWindowSubclass(h, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)) != FALSE;
     if (HFONT f = ChildFont()) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(f), FALSE);
     HandleCreated();
 }
@@ -135,7 +139,7 @@ LRESULT CALLBACK TWindow::OwnProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
 
 LRESULT CALLBACK TWindow::SubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref) {
     auto* self = reinterpret_cast<TWindow*>(ref);
-    if (!self || self->handle_ != hwnd) return DefSubclassProc(hwnd, msg, wParam, lParam);
+    if (!self || self->handle_ != hwnd) return system_library::DefSubclassProc(hwnd, msg, wParam, lParam);
     return self->Dispatch(msg, wParam, lParam);
 }
 
@@ -204,7 +208,7 @@ LRESULT TWindow::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT TWindow::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (subclassed_) return DefSubclassProc(handle_, msg, wParam, lParam);
+    if (subclassed_) return system_library::DefSubclassProc(handle_, msg, wParam, lParam);
     return DefWindowProcW(handle_, msg, wParam, lParam);
 }
 

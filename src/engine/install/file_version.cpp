@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "engine/common/system_library.h"
 #include "engine/common/win_text.h"
 
 namespace qv {
@@ -12,13 +13,13 @@ bool ReadFileVersion(const std::string& fileName, std::uint32_t& versionMS, std:
     versionMS = versionLS = 0;
     const std::wstring wideName = Widen(fileName);
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(wideName.c_str(), &ignored);
+    const DWORD size = system_library::GetFileVersionInfoSizeW(wideName.c_str(), &ignored);
     if (size == 0) return false;
     std::vector<std::uint8_t> resource(size);
-    if (!GetFileVersionInfoW(wideName.c_str(), 0, size, resource.data())) return false;
+    if (!system_library::GetFileVersionInfoW(wideName.c_str(), 0, size, resource.data())) return false;
     void* block = nullptr;
     UINT blockSize = 0;
-    if (!VerQueryValueW(resource.data(), L"\\", &block, &blockSize) || !block) return false;
+    if (!system_library::VerQueryValueW(resource.data(), L"\\", &block, &blockSize) || !block) return false;
     // A damaged resource may hold a shorter root block; its fields would
     // lie past it.
     if (blockSize < sizeof(VS_FIXEDFILEINFO)) return false;

@@ -6,6 +6,7 @@
 #include "engine/common/full_path.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/process_command_line.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 
@@ -63,8 +64,9 @@ DWORD CallLibrary(const std::string& library, TLibraryCall call) {
     // own process before.
     const ComInitialization com = InitializeCom();
     // The library's own folder is searched first for what it needs, as
-    // the system's registration tool does.
-    const HMODULE module = LoadLibraryExW(Widen(library).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    // the system's registration tool does, then the system folder; never
+    // the folder this program was started from.
+    const HMODULE module = LibraryAtPath(Widen(library));
     if (!module) return kAnswerNotLoaded;
     using ServerProc = HRESULT(STDAPICALLTYPE*)();
     const auto function = reinterpret_cast<ServerProc>(reinterpret_cast<void*>(

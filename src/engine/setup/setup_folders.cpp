@@ -6,7 +6,10 @@
 #include "core/text/path_strings.h"
 #include "engine/common/folders.h"
 #include "engine/common/format_text.h"
+#include "engine/common/install_log.h"
+#include "engine/common/log_text.h"
 #include "engine/common/platform.h"
+#include "engine/common/private_folder.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
@@ -74,8 +77,17 @@ void FixFolders() {
 
 void CreatePrivateTempFolder() {
     const std::string folder = MakeUniqueName(TempFolder(), ".tmp");
-    if (!CreateDirectoryW(Widen(folder).c_str(), nullptr))
+    const std::wstring wideFolder = Widen(folder);
+    // With administrator rights the backups and the programs run from here
+    // must be out of reach of other users, whatever the temporary folder
+    // around it allows.
+    const bool created = SetupState.UserIsAdmin && IsWinNT() ? CreatePrivateFolder(wideFolder)
+                                                             : CreateDirectoryW(wideFolder.c_str(), nullptr) != FALSE;
+    if (!created) {
+        const DWORD error = GetLastError();
+        LogLine("cannot create the temporary folder " + Quoted(folder) + ": " + WindowsErrorText(error));
         throw Exception(FormatText("设置程序不能创建文件夹 \"%s\"", {folder}));
+    }
     SetupState.PrivateTempFolder = folder;
 }
 

@@ -31,7 +31,9 @@ std::string WritableSystemFolder(const std::string& win, const std::string& sys)
 void FixFolders();
 
 // Creates the private temporary folder in the user's temporary folder and
-// sets PrivateTempFolder. Raises an exception naming the folder on failure.
+// sets PrivateTempFolder; with administrator rights (UserIsAdmin, on NT)
+// only SYSTEM, the administrators and the running user may open it.
+// Raises an exception naming the folder on failure.
 void CreatePrivateTempFolder();
 
 }  // namespace qv

@@ -8,6 +8,7 @@
 #include "engine/common/app_msg_box.h"
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/system_library.h"
 #include "engine/common/unattended.h"
 #include "engine/common/win_text.h"
 #include "engine/controls/select_folder.h"
@@ -106,9 +107,9 @@ void TNewDiskForm::PaintDisk(HDC dc, const RECT& client) const {
     if (!GetObjectW(DiskBitmap.get(), sizeof info, &info)) return;
     const MemoryDC source(dc);
     const SelectIn selected(source.get(), DiskBitmap.get());
-    TransparentBlt(dc, client.left, client.top, client.right - client.left, client.bottom - client.top,
-                   source.get(), 0, 0, info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight,
-                   kDiskBackground);
+    system_library::TransparentBlt(dc, client.left, client.top, client.right - client.left, client.bottom - client.top,
+                                   source.get(), 0, 0, info.bmWidth,
+                                   info.bmHeight < 0 ? -info.bmHeight : info.bmHeight, kDiskBackground);
 }
 
 void TNewDiskForm::BrowseButtonClick() {

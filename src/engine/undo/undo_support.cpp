@@ -5,6 +5,7 @@
 #include "core/errors.h"
 #include "core/setupdata/records.h"
 #include "engine/common/ini_profile_cp936.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/shared_file_count.h"

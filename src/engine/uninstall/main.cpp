@@ -3,10 +3,12 @@
 #include <windows.h>
 
 #include "engine/common/process_command_line.h"
+#include "engine/common/system_library.h"
 #include "engine/instfunc/library_registration.h"
 #include "engine/uninstall/uninstaller_run.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qv::RestrictLibrarySearch();  // before anything can load a library
     // Started again by itself to unregister a library: that, and nothing else.
     if (const auto code = qv::ServeLibraryRegistrationIfAsked()) return static_cast<int>(*code);
     std::vector<std::string> params = qv::GetParams();

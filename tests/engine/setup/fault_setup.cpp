@@ -13,6 +13,7 @@
 
 #include "engine/common/exit_codes.h"
 #include "engine/common/fault_injection.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/library_registration.h"
@@ -61,6 +62,7 @@ void WriteCounts(const std::string& fileName) {
 }  // namespace qv
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    qv::RestrictLibrarySearch();  // as Setup.exe does
     // As Setup.exe: the library registration's child runs no plan and counts nothing.
     if (const auto code = qv::ServeLibraryRegistrationIfAsked()) return static_cast<int>(*code);
     if (const std::optional<std::string> fault = qv::Variable(L"QV_TEST_FAULT")) {

@@ -1,0 +1,126 @@
+// The temporary folder of a run with administrator rights, where the
+// backups of replaced files and the programs it starts lie: only SYSTEM,
+// the administrators and the running user may open it, and nothing of the
+// access list of the folder around it reaches it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "engine/common/private_folder.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+#include "engine/setup/setup_folders.h"
+#include "engine/setup/setup_state.h"
+#include "testkit/scratch.h"
+
+namespace qv {
+namespace {
+
+using Sid = std::vector<std::uint8_t>;
+
+Sid WellKnown(WELL_KNOWN_SID_TYPE type) {
+    Sid sid(SECURITY_MAX_SID_SIZE);
+    DWORD size = static_cast<DWORD>(sid.size());
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size));
+    sid.resize(size);
+    return sid;
+}
+
+Sid ThisUser() {
+    UniqueHandle token;
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
+    std::vector<DWORD> buffer(256);
+    DWORD size = 0;
+    EXPECT_TRUE(GetTokenInformation(token.get(), TokenUser, buffer.data(), 1024, &size));
+    const PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const auto* bytes = static_cast<const std::uint8_t*>(user);
+    return Sid(bytes, bytes + GetLengthSid(user));
+}
+
+std::vector<Sid> SystemAdministratorsAndThisUser() {
+    std::vector<Sid> sids{WellKnown(WinLocalSystemSid), WellKnown(WinBuiltinAdministratorsSid)};
+    const Sid user = ThisUser();
+    if (user != sids[0]) sids.push_back(user);  // no entry of its own for a run as SYSTEM
+    std::sort(sids.begin(), sids.end());
+    return sids;
+}
+
+struct Entry {
+    Sid Who;
+    ACCESS_MASK Mask = 0;
+    BYTE Flags = 0;
+};
+
+// The entries of the access list, each of which must allow; whether the
+// list is protected from the parent folder's.
+std::vector<Entry> AllowingEntries(PSECURITY_DESCRIPTOR descriptor, bool& isProtected) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    EXPECT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+    isProtected = (control & SE_DACL_PROTECTED) != 0;
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    EXPECT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted));
+    EXPECT_TRUE(present && acl) << "no access list lets everybody in";
+    std::vector<Entry> entries;
+    for (DWORD i = 0; present && acl && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        EXPECT_TRUE(GetAce(acl, i, &ace));
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
+        EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE) << i;
+        const auto* sid = reinterpret_cast<const std::uint8_t*>(&allowed->SidStart);
+        entries.push_back({Sid(sid, sid + GetLengthSid(const_cast<std::uint8_t*>(sid))), allowed->Mask,
+                           allowed->Header.AceFlags});
+    }
+    return entries;
+}
+
+TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAdministratorsAndTheUser) {
+    // Everything, to the three alone, for the folder and all made inside,
+    // and nothing from the folder around it.
+    TPrivateFolderSecurity security;
+    ASSERT_EQ(security.Error(), static_cast<DWORD>(ERROR_SUCCESS));
+    bool isProtected = false;
+    std::vector<Sid> allowed;
+    for (const Entry& entry : AllowingEntries(security.Descriptor(), isProtected)) {
+        EXPECT_EQ(entry.Mask, static_cast<ACCESS_MASK>(FILE_ALL_ACCESS));
+        EXPECT_EQ(entry.Flags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+        allowed.push_back(entry.Who);
+    }
+    EXPECT_TRUE(isProtected);
+    std::sort(allowed.begin(), allowed.end());
+    const std::vector<Sid> three = SystemAdministratorsAndThisUser();
+    EXPECT_EQ(allowed, three);
+
+    // The folder itself, read back from the file system.
+    const test::ScratchFolder temp("qv temp");
+    const test::ScopedEnvVar tmp("TMP", temp.path()), tempVariable("TEMP", temp.path());
+    ResetSetupState();
+    SetupState.UserIsAdmin = true;
+    CreatePrivateTempFolder();
+    const std::wstring folder = Widen(SetupState.PrivateTempFolder);
+    ResetSetupState();
+    ASSERT_EQ(folder.rfind(Widen(temp.path()), 0), 0u);
+    DWORD size = 0;
+    GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+    std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+    ASSERT_TRUE(GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                 static_cast<DWORD>(descriptor.size() * sizeof(DWORD)), &size));
+    // Wine keeps only what the Unix permissions can say (the owner and
+    // SYSTEM, the list unprotected); Windows gives back the whole list. On
+    // either, nobody else may be let in, and the user must stay.
+    bool userSeen = false;
+    for (const Entry& entry : AllowingEntries(descriptor.data(), isProtected)) {
+        EXPECT_TRUE(std::binary_search(three.begin(), three.end(), entry.Who)) << "somebody else is let in";
+        userSeen = userSeen || entry.Who == ThisUser();
+    }
+    EXPECT_TRUE(userSeen);
+    EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+}
+
+}  // namespace
+}  // namespace qv
