@@ -141,8 +141,16 @@ TSelfRegisterOutcome CallLibraryInChild(const std::string& library, TLibraryCall
     // Standard handles of none: nothing the child starts holds one of ours.
     startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &started)) {
+    // Starting a process can fail for a moment while the system is short of
+    // something (seen as ERROR_INTERNAL_ERROR on a busy machine): a few
+    // short tries before the failure becomes a question to the user.
+    bool running = false;
+    for (int attempt = 0; attempt < 3 && !running; ++attempt) {
+        if (attempt > 0) Sleep(250);
+        running = CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 nullptr, &startup, &started) != FALSE;
+    }
+    if (!running) {
         outcome.Stage = TSelfRegisterStage::NotStarted;
         outcome.Code = GetLastError();
         return outcome;
