@@ -32,6 +32,8 @@
 // of the handle. Close must not throw; it runs during unwinding too.
 #pragma once
 
+#include <cstdint>
+#include <type_traits>
 #include <utility>
 
 namespace qv {
@@ -93,5 +95,29 @@ private:
     };
     Held held_;
 };
+
+// The traits of a handle that is given back by one function of its own and
+// needs nothing else to do it, so that its owner is one line:
+//
+//   using UniqueHFile = UniqueAny<HANDLE, CloseHandle, -1>;
+//
+// The empty value is a number because a pointer constant such as
+// INVALID_HANDLE_VALUE cannot be a template argument; it is part of the
+// owner's type, so owners that close alike but are empty at different
+// values stay apart.
+template <typename H, auto CloseFunction, std::intptr_t EmptyValue = 0>
+struct PlainHandleTraits {
+    using Handle = H;
+    static Handle Empty() noexcept {
+        if constexpr (std::is_pointer_v<H>)
+            return reinterpret_cast<H>(EmptyValue);
+        else
+            return static_cast<H>(EmptyValue);
+    }
+    static void Close(Handle h) noexcept { CloseFunction(h); }
+};
+
+template <typename H, auto CloseFunction, std::intptr_t EmptyValue = 0>
+using UniqueAny = UniqueOwner<PlainHandleTraits<H, CloseFunction, EmptyValue>>;
 
 }  // namespace qv

@@ -1,6 +1,6 @@
-// Owners of Win32 handles: the traits of UniqueOwner (core/unique_owner.h)
-// for each kind of handle the engine holds, and the few owners that are not
-// a handle (ComPtr, the error mode, COM on a thread). The GDI owners are in
+// Owners of Win32 handles (core/unique_owner.h): one line for each kind the
+// engine holds that closes with one function, traits for those given back
+// through something else, and the few owners that are not a handle (ComPtr, the error mode, COM on a thread). The GDI owners are in
 // controls/gdi.h, beside the drawing code that uses them.
 #pragma once
 
@@ -17,55 +17,6 @@ namespace qv {
 
 namespace handle_traits {
 
-// Files from CreateFile: empty at INVALID_HANDLE_VALUE.
-struct File {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { CloseHandle(h); }
-};
-// Processes, threads, events, pipes...: empty at NULL.
-struct Kernel {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { CloseHandle(h); }
-};
-struct Find {
-    using Handle = HANDLE;
-    static Handle Empty() noexcept { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) noexcept { FindClose(h); }
-};
-struct RegKey {
-    using Handle = HKEY;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { RegCloseKey(h); }
-};
-struct ServiceManager {
-    using Handle = SC_HANDLE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { CloseServiceHandle(h); }
-};
-struct Library {
-    using Handle = HMODULE;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { FreeLibrary(h); }
-};
-struct Window {
-    using Handle = HWND;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { DestroyWindow(h); }
-};
-
-// A DDEML instance from DdeInitializeW (through put()): an identifier, 0 for none.
-struct DdeInstance {
-    using Handle = DWORD;
-    static Handle Empty() noexcept { return 0; }
-    static void Close(Handle h) noexcept { DdeUninitialize(h); }
-};
-struct DdeConversation {
-    using Handle = HCONV;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { DdeDisconnect(h); }
-};
 // A string handle is freed through the instance that created it. Free it
 // before that instance ends: DdeUninitialize takes its strings with it.
 struct DdeString {
@@ -74,14 +25,6 @@ struct DdeString {
     static Handle Empty() noexcept { return nullptr; }
     void Close(Handle h) const noexcept { DdeFreeStringHandle(Instance, h); }
 };
-// The data handle of a synchronous request's reply, which belongs to the
-// client. Not for the TRUE that other transactions return.
-struct DdeData {
-    using Handle = HDDEDATA;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { DdeFreeDataHandle(h); }
-};
-
 // COM on this thread. The handle is whether CoInitializeEx succeeded
 // (S_FALSE, "already initialised", included): only then is it balanced by
 // CoUninitialize. See InitializeCom.
@@ -107,17 +50,22 @@ struct ShellItemList {
 
 }  // namespace handle_traits
 
-using UniqueHFile = UniqueOwner<handle_traits::File>;
-using UniqueHandle = UniqueOwner<handle_traits::Kernel>;
-using UniqueFindHandle = UniqueOwner<handle_traits::Find>;
-using UniqueHKey = UniqueOwner<handle_traits::RegKey>;
-using UniqueScHandle = UniqueOwner<handle_traits::ServiceManager>;
-using UniqueHModule = UniqueOwner<handle_traits::Library>;
-using UniqueHWnd = UniqueOwner<handle_traits::Window>;
-using UniqueDdeInstance = UniqueOwner<handle_traits::DdeInstance>;
-using UniqueHConv = UniqueOwner<handle_traits::DdeConversation>;
+// Files from CreateFile are empty at INVALID_HANDLE_VALUE; processes,
+// threads, events and pipes at null.
+using UniqueHFile = UniqueAny<HANDLE, CloseHandle, -1>;
+using UniqueHandle = UniqueAny<HANDLE, CloseHandle>;
+using UniqueFindHandle = UniqueAny<HANDLE, FindClose, -1>;
+using UniqueHKey = UniqueAny<HKEY, RegCloseKey>;
+using UniqueScHandle = UniqueAny<SC_HANDLE, CloseServiceHandle>;
+using UniqueHModule = UniqueAny<HMODULE, FreeLibrary>;
+using UniqueHWnd = UniqueAny<HWND, DestroyWindow>;
+// A DDEML instance from DdeInitializeW (through put()): an identifier, 0 for none.
+using UniqueDdeInstance = UniqueAny<DWORD, DdeUninitialize>;
+using UniqueHConv = UniqueAny<HCONV, DdeDisconnect>;
 using UniqueHsz = UniqueOwner<handle_traits::DdeString>;
-using UniqueDdeData = UniqueOwner<handle_traits::DdeData>;
+// The data handle of a synchronous request's reply, which belongs to the
+// client. Not for the TRUE that other transactions return.
+using UniqueDdeData = UniqueAny<HDDEDATA, DdeFreeDataHandle>;
 using ComInitialization = UniqueOwner<handle_traits::ComApartment>;
 using UniqueItemList = UniqueOwner<handle_traits::ShellItemList>;
 

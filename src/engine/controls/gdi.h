@@ -15,25 +15,12 @@ namespace qv {
 
 namespace handle_traits {
 
-// A pen, brush, font, bitmap, palette or region, deleted with DeleteObject.
-template <class H>
-struct GdiObject {
-    using Handle = H;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle h) noexcept { DeleteObject(h); }
-};
 // From GetDC: released to the window it came from (null: the screen).
 struct WindowDC {
     using Handle = HDC;
     HWND Window = nullptr;
     static Handle Empty() noexcept { return nullptr; }
     void Close(Handle dc) const noexcept { ReleaseDC(Window, dc); }
-};
-// From CreateCompatibleDC.
-struct MemoryDC {
-    using Handle = HDC;
-    static Handle Empty() noexcept { return nullptr; }
-    static void Close(Handle dc) noexcept { DeleteDC(dc); }
 };
 // From BeginPaint, which fills in Info.
 struct PaintDC {
@@ -67,11 +54,12 @@ struct SavedState {
 
 }  // namespace handle_traits
 
-using Bitmap = UniqueOwner<handle_traits::GdiObject<HBITMAP>>;
-using Brush = UniqueOwner<handle_traits::GdiObject<HBRUSH>>;
-using Font = UniqueOwner<handle_traits::GdiObject<HFONT>>;
-using Palette = UniqueOwner<handle_traits::GdiObject<HPALETTE>>;
-using Pen = UniqueOwner<handle_traits::GdiObject<HPEN>>;
+// Pens, brushes, fonts, bitmaps and palettes go with DeleteObject.
+using Bitmap = UniqueAny<HBITMAP, DeleteObject>;
+using Brush = UniqueAny<HBRUSH, DeleteObject>;
+using Font = UniqueAny<HFONT, DeleteObject>;
+using Palette = UniqueAny<HPALETTE, DeleteObject>;
+using Pen = UniqueAny<HPEN, DeleteObject>;
 
 // Describes a 32-bit top-down DIB of width × height pixels, each 0x00RRGGBB.
 inline BITMAPINFO TopDownDib32(int width, int height) {
@@ -101,7 +89,7 @@ public:
 };
 
 // A memory device context compatible with `compatibleWith` (null: the screen).
-class MemoryDC : public UniqueOwner<handle_traits::MemoryDC> {
+class MemoryDC : public UniqueAny<HDC, DeleteDC> {
 public:
     explicit MemoryDC(HDC compatibleWith) : UniqueOwner(CreateCompatibleDC(compatibleWith)) {}
 };
