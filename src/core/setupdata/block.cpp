@@ -43,49 +43,46 @@ void CheckZlib(int result) {
     throw EZlibInternalError(result);
 }
 
-// One inflate stream, ended on every path.
-class Inflater {
-public:
-    Inflater() {
-        stream_.zalloc = ZAlloc;
-        stream_.zfree = ZFree;
-        stream_.opaque = nullptr;
-        CheckZlib(inflateInit(&stream_));
-    }
-    ~Inflater() {
-        if (!ended_) inflateEnd(&stream_);
-    }
-    Inflater(const Inflater&) = delete;
-    Inflater& operator=(const Inflater&) = delete;
-
-    z_stream& Stream() { return stream_; }
-    void End() {
-        ended_ = true;
-        CheckZlib(inflateEnd(&stream_));
-    }
-
-private:
-    z_stream stream_{};
-    bool ended_ = false;
-};
-
 }  // namespace
 
-bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc& write,
-                      std::uint32_t& adler) {
+struct InflateState::Parts {
     // Not cleared: every byte is written before it is read.
-    const std::unique_ptr<std::uint8_t[]> input(new std::uint8_t[kDecompressBufferSize]);
-    const std::unique_ptr<std::uint8_t[]> output(new std::uint8_t[kDecompressBufferSize]);
-    Inflater inflater;
-    z_stream& z = inflater.Stream();
+    std::unique_ptr<std::uint8_t[]> Input{new std::uint8_t[kDecompressBufferSize]};
+    std::unique_ptr<std::uint8_t[]> Output{new std::uint8_t[kDecompressBufferSize]};
+    z_stream Stream{};
+    bool Started = false;
+    ~Parts() {
+        if (Started) inflateEnd(&Stream);
+    }
+};
+
+InflateState::InflateState() : parts_(std::make_unique<Parts>()) {}
+
+InflateState::~InflateState() = default;
+
+bool InflateState::Run(const DecompressReadProc& read, const DecompressWriteProc& write, std::uint32_t& adler) {
+    z_stream& z = parts_->Stream;
+    // Reset, the stream is as a fresh one; a run that failed halfway leaves
+    // nothing behind for the next.
+    if (!parts_->Started) {
+        z.zalloc = ZAlloc;
+        z.zfree = ZFree;
+        z.opaque = nullptr;
+        CheckZlib(inflateInit(&z));
+        parts_->Started = true;
+    } else {
+        CheckZlib(inflateReset(&z));
+    }
+    std::uint8_t* const input = parts_->Input.get();
+    std::uint8_t* const output = parts_->Output.get();
 
     std::uint32_t sum = 1;
     bool streamEnded = false;
     bool inputDone = false;
     for (;;) {
         if (z.avail_in == 0 && !inputDone) {
-            z.next_in = input.get();
-            z.avail_in = static_cast<uInt>(read(input.get(), kDecompressBufferSize));
+            z.next_in = input;
+            z.avail_in = static_cast<uInt>(read(input, kDecompressBufferSize));
             if (z.avail_in == 0) inputDone = true;
         }
         // After the stream's end no input may follow.
@@ -95,7 +92,7 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
         }
         if (inputDone && z.avail_in == 0 && z.total_in == 0) break;  // no input at all
 
-        z.next_out = output.get();
+        z.next_out = output;
         z.avail_out = kDecompressBufferSize;
         const int result = inflate(&z, Z_PARTIAL_FLUSH);
         if (result == Z_DATA_ERROR) throw EZlibDataError();
@@ -106,21 +103,22 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
         if (result == Z_STREAM_END) streamEnded = true;
 
         const std::size_t produced = kDecompressBufferSize - z.avail_out;
-        if (write(output.get(), produced) < produced) {
-            inflater.End();
-            return false;
-        }
-        sum = Adler32(sum, output.get(), produced);
+        if (write(output, produced) < produced) return false;
+        sum = Adler32(sum, output, produced);
         // Input is used up: stop once inflate holds nothing more back.
         if (inputDone && produced == 0 && !streamEnded) break;
     }
-    inflater.End();
     adler = sum;
     return true;
 }
 
+bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc& write, std::uint32_t& adler) {
+    InflateState state;
+    return state.Run(read, write, adler);
+}
+
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
-                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced) {
+                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced, InflateState* state) {
     // Any other negative limit would turn into a huge unsigned one below.
     if (maxOut < kNoOutputLimit) throw std::invalid_argument("DecompressBlock: negative output limit");
     if (produced) *produced = 0;
@@ -143,6 +141,7 @@ bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_
         if (produced) *produced += static_cast<std::int64_t>(n);
         return n;
     };
+    if (state) return state->Run(read, write, adler);
     return DecompressStream(read, write, adler);
 }
 
@@ -161,7 +160,7 @@ BlockHeader ReadBlockHeader(InStream& file, std::size_t size) {
     return header;
 }
 
-void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer) {
+void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer, InflateState* state) {
     auto* out = static_cast<std::uint8_t*>(buffer);
     const auto size = static_cast<std::size_t>(header.UncompressedSize);
     if (header.CompressedSize == kStoredBlock) {
@@ -173,13 +172,13 @@ void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer) {
     std::int64_t produced = 0;
     // The size is checked too: an empty stream has the checksum 1 and would
     // otherwise pass with nothing read into the buffer.
-    if (!DecompressBlock(file, header.CompressedSize, adler, out, header.UncompressedSize, &produced) ||
+    if (!DecompressBlock(file, header.CompressedSize, adler, out, header.UncompressedSize, &produced, state) ||
         adler != header.DataCheck || produced != header.UncompressedSize)
         throw EZlibDataError();
 }
 
-void ReadBlock(InStream& file, void* buffer, std::size_t size) {
-    ReadBlockData(file, ReadBlockHeader(file, size), buffer);
+void ReadBlock(InStream& file, void* buffer, std::size_t size, InflateState* state) {
+    ReadBlockData(file, ReadBlockHeader(file, size), buffer, state);
 }
 
 struct BlockWriter::State {

@@ -33,6 +33,25 @@ using DecompressReadProc = std::function<std::size_t(std::uint8_t* buffer, std::
 // Accepts up to `count` bytes; fewer than `count` stops the decompression.
 using DecompressWriteProc = std::function<std::size_t(const std::uint8_t* buffer, std::size_t count)>;
 
+// The parts of one decompression run: both buffers and the inflate stream.
+// A reader of many blocks lends one state to all of them: reset between
+// runs, the stream is as a fresh one, without its buffers and window
+// allocated again for each of 200,000 records.
+class InflateState {
+public:
+    InflateState();
+    ~InflateState();
+    InflateState(const InflateState&) = delete;
+    InflateState& operator=(const InflateState&) = delete;
+
+    // DecompressStream with this state's stream and buffers.
+    bool Run(const DecompressReadProc& read, const DecompressWriteProc& write, std::uint32_t& adler);
+
+private:
+    struct Parts;
+    std::unique_ptr<Parts> parts_;
+};
+
 // Inflates what `read` delivers into `write`. True when the input was used
 // up (then `adler` is the Adler-32 of everything written); false when
 // `write` accepted fewer bytes than offered. Raises EZlibDataError for
@@ -44,9 +63,11 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
 // DecompressStream from `compressedSize` bytes of `source` into at most
 // `maxOut` bytes of `dest` (kNoOutputLimit: no limit); `produced` receives
 // the bytes written. Any other negative `maxOut` is a fault of the caller:
-// std::invalid_argument, before anything is read.
+// std::invalid_argument, before anything is read. With `state`, its stream
+// and buffers serve.
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
-                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced = nullptr);
+                     std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced = nullptr,
+                     InflateState* state = nullptr);
 
 // The 12 checked bytes in front of a block's data.
 struct BlockHeader {
@@ -57,14 +78,14 @@ struct BlockHeader {
 
 // Reads one block of exactly `size` bytes into `buffer`. Raises
 // EZlibDataError when a check fails; I/O errors pass as EInOutError.
-void ReadBlock(InStream& file, void* buffer, std::size_t size);
+void ReadBlock(InStream& file, void* buffer, std::size_t size, InflateState* state = nullptr);
 
 // ReadBlock in two steps, for a caller that must not make room for `size`
 // bytes before the block has confirmed that size: the header is read and
 // checked first, then the data of that block into a buffer of
 // header.UncompressedSize bytes.
 BlockHeader ReadBlockHeader(InStream& file, std::size_t size);
-void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer);
+void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer, InflateState* state = nullptr);
 
 // Writes blocks: each compressed at `level` (0-9), or stored when that is
 // not larger than the compressed form. One deflate state serves every

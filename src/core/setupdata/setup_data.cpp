@@ -31,28 +31,28 @@ TSetupHeaderRec ReadSetupHeader(InStream& stream) {
 
 namespace {
 
-std::string ReadText(InStream& stream, std::int32_t size, const char* kind,
-                     const SetupItemObserver& onItem) {
+std::string ReadText(InStream& stream, std::int32_t size, const char* kind, const SetupItemObserver& onItem,
+                     InflateState& state) {
     if (size <= 0) return {};
     if (onItem) onItem(kind, 0);
     // The size comes from the setup header; room for it is made only once
     // the text's own block has confirmed it.
     const BlockHeader header = ReadBlockHeader(stream, static_cast<std::size_t>(size));
     std::string bytes(static_cast<std::size_t>(size), '\0');
-    ReadBlockData(stream, header, bytes.data());
+    ReadBlockData(stream, header, bytes.data(), &state);
     return cp936::ToUtf8(bytes);
 }
 
 template <typename Rec>
 void ReadRecords(InStream& stream, std::int32_t count, std::vector<Rec>& out, const char* kind,
-                 const SetupItemObserver& onItem) {
+                 const SetupItemObserver& onItem, InflateState& state) {
     out.clear();
     // A damaged count ends at the end of the data, not in a huge allocation.
     out.reserve(static_cast<std::size_t>(std::clamp<std::int32_t>(count, 0, 4096)));
     std::uint8_t bytes[Rec::kSize];
     for (std::int32_t i = 0; i < count; ++i) {
         if (onItem) onItem(kind, i);
-        ReadBlock(stream, bytes, sizeof bytes);
+        ReadBlock(stream, bytes, sizeof bytes, &state);
         out.push_back(Rec::Decode(bytes));
     }
 }
@@ -74,17 +74,18 @@ std::string TextBytes(const std::string& utf8, const char* name) {
 
 void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver& onItem) {
     const TSetupHeaderRec& h = data.SetupInfo;
-    data.LicenseText = ReadText(stream, h.LicenseTextSize, "LicenseText", onItem);
-    data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize, "InfoBeforeText", onItem);
-    data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize, "InfoAfterText", onItem);
-    ReadRecords(stream, h.DirCount, data.DirRecords, "TDirRec", onItem);
-    ReadRecords(stream, h.FileCount, data.FileRecords, "TFileRec", onItem);
-    ReadRecords(stream, h.FileCount, data.FileLocationRecords, "TFileLocationRec", onItem);
-    ReadRecords(stream, h.IconCount, data.IconRecords, "TIconRec", onItem);
-    ReadRecords(stream, h.IniCount, data.IniRecords, "TIniRec", onItem);
-    ReadRecords(stream, h.RegistryCount, data.RegistryRecords, "TRegistryRec", onItem);
-    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeleteRecords, "TUninstallDeleteRec", onItem);
-    ReadRecords(stream, h.RunCount, data.RunRecords, "TRunRec", onItem);
+    InflateState state;  // one for every block
+    data.LicenseText = ReadText(stream, h.LicenseTextSize, "LicenseText", onItem, state);
+    data.InfoBeforeText = ReadText(stream, h.InfoBeforeTextSize, "InfoBeforeText", onItem, state);
+    data.InfoAfterText = ReadText(stream, h.InfoAfterTextSize, "InfoAfterText", onItem, state);
+    ReadRecords(stream, h.DirCount, data.DirRecords, "TDirRec", onItem, state);
+    ReadRecords(stream, h.FileCount, data.FileRecords, "TFileRec", onItem, state);
+    ReadRecords(stream, h.FileCount, data.FileLocationRecords, "TFileLocationRec", onItem, state);
+    ReadRecords(stream, h.IconCount, data.IconRecords, "TIconRec", onItem, state);
+    ReadRecords(stream, h.IniCount, data.IniRecords, "TIniRec", onItem, state);
+    ReadRecords(stream, h.RegistryCount, data.RegistryRecords, "TRegistryRec", onItem, state);
+    ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeleteRecords, "TUninstallDeleteRec", onItem, state);
+    ReadRecords(stream, h.RunCount, data.RunRecords, "TRunRec", onItem, state);
 }
 
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {
