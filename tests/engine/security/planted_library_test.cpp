@@ -144,5 +144,24 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
     EXPECT_EQ(boxes_.size(), 1u);
 }
 
+// The one program a person downloads: the same engine with its payload,
+// checked before it runs, in the same folder of planted libraries.
+TEST_F(PlantedLibraries, NoneIsLoadedByTheOneProgramToDownload) {
+    data_.SetupInfo.AppNameVersion = "QV planted program " + std::to_string(GetCurrentProcessId());
+    data_.SetupInfo.Options = optOwnAppFolder;
+    data_.LicenseText.clear();
+    data_.IconRecords.clear();
+    data_.FileRecords.clear();
+    data_.FileLocationRecords.clear();
+    const std::vector<std::uint8_t> content = test::PatternedContent(20000, 5);
+    const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, {{"{app}\\程序.exe", content}});
+    test::WriteProgramFile(downloads_.file("app-setup.exe"), test::ProgramFolder() + "\\Setup.exe", data_, streams);
+
+    EXPECT_EQ(Run("app-setup.exe", "/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + app_ + "\""), exit_code::Success);
+    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "app-setup.exe";
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content);
+}
+
 }  // namespace
 }  // namespace qv
