@@ -11,23 +11,6 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Fails like a device for any read that reaches `failAt`.
-class FailingFrom final : public InStream {
-public:
-    FailingFrom(Bytes bytes, std::uint64_t failAt) : bytes_(std::move(bytes)), failAt_(failAt) {}
-    std::size_t Read(void* buffer, std::size_t count) override {
-        if (bytes_.Position() + count > failAt_) throw EInOutError(io_code::AccessDenied);
-        return bytes_.Read(buffer, count);
-    }
-    void Seek(std::uint64_t position) override { bytes_.Seek(position); }
-    std::uint64_t Position() const override { return bytes_.Position(); }
-    std::uint64_t Size() const override { return bytes_.Size(); }
-
-private:
-    MemoryInStream bytes_;
-    std::uint64_t failAt_;
-};
-
 TEST(BufferedInStream, PiecesOfAnySizeGiveTheSameBytesAndPositions) {
     const Bytes content = test::MixedBytes(1000, 3);
     MemoryInStream source(content);
@@ -53,7 +36,7 @@ TEST(BufferedInStream, PiecesOfAnySizeGiveTheSameBytesAndPositions) {
 TEST(BufferedInStream, OnlyTheBytesAskedForCanFail) {
     // The piece read ahead would reach the failing part; the bytes before it
     // still arrive, and a read of the failing part fails.
-    FailingFrom source(test::MixedBytes(1000, 4), 100);
+    test::FailingInStream source(test::MixedBytes(1000, 4), 100);
     BufferedInStream buffered(source, 64);
     Bytes piece(90);
     EXPECT_EQ(buffered.Read(piece.data(), 60), 60u);

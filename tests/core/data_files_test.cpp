@@ -16,30 +16,13 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Kind = SourceFailureKind;
 
-// Reads bytes and fails like a device when it reaches `failAt`.
-class FailingInStream final : public InStream {
-public:
-    FailingInStream(Bytes bytes, std::uint64_t failAt) : bytes_(std::move(bytes)), failAt_(failAt) {}
-    std::size_t Read(void* buffer, std::size_t count) override {
-        if (bytes_.Position() + count > failAt_) throw EInOutError(io_code::AccessDenied);
-        return bytes_.Read(buffer, count);
-    }
-    void Seek(std::uint64_t position) override { bytes_.Seek(position); }
-    std::uint64_t Position() const override { return bytes_.Position(); }
-    std::uint64_t Size() const override { return bytes_.Size(); }
-
-private:
-    MemoryInStream bytes_;
-    std::uint64_t failAt_;
-};
-
 // Data files and the /SL file as bytes in memory, so that each test damages
 // exactly what it names.
 class MemoryOpener : public DataFileOpener {
 public:
     std::unique_ptr<InStream> OpenDataFile(int n) override {
         ++opened[n];
-        if (n == failingDisk) return std::make_unique<FailingInStream>(disks.at(n), failAt);
+        if (n == failingDisk) return std::make_unique<test::FailingInStream>(disks.at(n), failAt);
         const auto found = disks.find(n);
         if (found == disks.end()) throw EInOutError(io_code::FileNotFound);
         return std::make_unique<MemoryInStream>(found->second);

@@ -23,17 +23,6 @@ namespace {
 
 constexpr char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 
-std::string ReadString(HKEY root, const std::string& subKey, const std::string& name) {
-    UniqueHKey key;
-    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
-    wchar_t value[2048] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
-        ERROR_SUCCESS)
-        return "<no value>";
-    return Narrow(value);
-}
-
 // The program lies alone in its folder: no SETUP.0, no data files beside it.
 class ProgramRun : public test::SetupExeWindow {
 protected:
@@ -108,7 +97,7 @@ TEST_F(ProgramRun, ASilentInstallAndItsQuietUninstallLeaveTheMachineAsBefore) {
     const std::string log = temp_.file("install.log");
     ASSERT_EQ(Silently("\"/LOG=" + log + "\""), exit_code::Success);
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content_);
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, regKey_, "Source"), folder_.path());
+    EXPECT_EQ(test::ReadRegistryString(HKEY_CURRENT_USER, regKey_, "Source"), folder_.path());
     const std::vector<std::uint8_t> logBytes = test::ReadFileBytes(log);
     EXPECT_NE(std::string(logBytes.begin(), logBytes.end()).find("The program holds its own payload"), std::string::npos);
     // Nothing was copied out of the program: its folder holds it alone, and
@@ -116,11 +105,11 @@ TEST_F(ProgramRun, ASilentInstallAndItsQuietUninstallLeaveTheMachineAsBefore) {
     EXPECT_EQ(test::ListFolder(folder_.path()), (std::vector<std::string>{"Setup.exe"}));
     EXPECT_EQ(test::ListFolder(temp_.path()), (std::vector<std::string>{"install.log"}));
 
-    const std::string uninstallString = ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "UninstallString");
-    const std::string quiet = ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "QuietUninstallString");
+    const std::string uninstallString = test::ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey(), "UninstallString");
+    const std::string quiet = test::ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey(), "QuietUninstallString");
     EXPECT_EQ(quiet, uninstallString + " /VERYSILENT /SUPPRESSMSGBOXES");
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayVersion"), "3.2");
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayIcon"), app_ + "\\程序.exe");
+    EXPECT_EQ(test::ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayVersion"), "3.2");
+    EXPECT_EQ(test::ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey(), "DisplayIcon"), app_ + "\\程序.exe");
 
     // As a deployment tool removes it: the quiet command line as it stands.
     test::ChildRun uninstall;

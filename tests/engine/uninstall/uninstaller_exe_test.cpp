@@ -29,17 +29,6 @@ std::string WindowsFolderPath() {
     return Narrow(folder);
 }
 
-std::string ReadString(HKEY root, const std::string& subKey, const std::string& name) {
-    UniqueHKey key;
-    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
-    wchar_t value[2048] = {};
-    DWORD size = sizeof value - sizeof(wchar_t);
-    if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
-        ERROR_SUCCESS)
-        return "<no value>";
-    return Narrow(value);
-}
-
 constexpr char kUninstallParent[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 
@@ -147,7 +136,7 @@ protected:
     std::string installLog_;
     // The command line the system's list of programs runs for installation n.
     std::string UninstallString(int n) const {
-        return ReadString(HKEY_LOCAL_MACHINE,
+        return test::ReadRegistryString(HKEY_LOCAL_MACHINE,
                           std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv" +
                               std::to_string(n),
                           "UninstallString");
@@ -268,7 +257,7 @@ TEST_F(UninstallRun, TwoInstallationsShareAFileAndEachUninstallTakesOnlyItsOwn) 
     EXPECT_FALSE(FolderExists(app_));
     EXPECT_EQ(test::ReadFileBytes(second + "\\程序.exe"), program_) << "the other installation is intact";
     EXPECT_TRUE(FileExists(second + "\\settings.ini"));
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, regKey_, "Folder"), "<no key>")
+    EXPECT_EQ(test::ReadRegistryString(HKEY_CURRENT_USER, regKey_, "Folder"), "<no key>")
         << "the key of both installations went with the first: it was recorded for deletion";
     EXPECT_EQ(test::ReadFileBytes(SharedFile()), shared_);
     EXPECT_EQ(SharedCount(), "1");

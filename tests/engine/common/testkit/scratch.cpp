@@ -77,4 +77,15 @@ std::string ShellFolder(int csidl) {
     return Narrow(folder);
 }
 
+std::string ReadRegistryString(HKEY root, const std::string& subKey, const std::string& name) {
+    UniqueHKey key;
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS)
+        return "<no value>";
+    return Narrow(value);
+}
+
 }  // namespace qv::test

@@ -44,6 +44,9 @@ void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& by
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path);
 // Names (not paths) of the entries of `folder` that match `pattern`.
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& pattern = "*");
+// A string value of the registry as the tests compare it: "<no key>" or
+// "<no value>" when it is not there.
+std::string ReadRegistryString(HKEY root, const std::string& subKey, const std::string& name);
 // The folder of this test program (where every built program lies).
 std::string ProgramFolder();
 // A folder of the shell by its CSIDL (the Start Menu's programs, ...).

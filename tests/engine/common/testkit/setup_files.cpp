@@ -46,9 +46,10 @@ std::vector<std::uint8_t> PatternedContent(std::size_t size, std::uint32_t seed)
     return bytes;
 }
 
-int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
-                    std::uint64_t diskSize) {
-    FileDataWriter writer(folder, diskSize, 0);
+namespace {
+
+// Stores each file's stream and adds its TFileRec and TFileLocationRec.
+void StoreFiles(FileDataWriter& writer, SetupData& data, const std::vector<PayloadFile>& files) {
     for (const PayloadFile& file : files) {
         MemoryInStream in(file.Content);
         const StoredStream stored = writer.AddStream(in);
@@ -60,23 +61,21 @@ int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vecto
         data.FileRecords.push_back(f);
         data.FileLocationRecords.push_back(stored.Location);
     }
+}
+
+}  // namespace
+
+int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
+                    std::uint64_t diskSize) {
+    FileDataWriter writer(folder, diskSize, 0);
+    StoreFiles(writer, data, files);
     return writer.Finish();
 }
 
 std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files) {
     MemoryOutStream streams;
     FileDataWriter writer(streams, 0);
-    for (const PayloadFile& file : files) {
-        MemoryInStream in(file.Content);
-        const StoredStream stored = writer.AddStream(in);
-        TFileRec f;
-        f.DestPath = file.DestPath;
-        f.OriginalSize = stored.OriginalSize;
-        f.CompressedSize = stored.CompressedSize;
-        f.Adler32 = stored.Adler32;
-        data.FileRecords.push_back(f);
-        data.FileLocationRecords.push_back(stored.Location);
-    }
+    StoreFiles(writer, data, files);
     writer.Finish();
     return streams.Bytes();
 }
