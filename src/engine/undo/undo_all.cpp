@@ -41,11 +41,6 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
     if (!uninstalling) {
         for (const TChangeEntry& entry : entries_)
             if (entry.Kind == ekKeptBefore) run.NoteKeptBefore(entry);
-    } else {
-        std::vector<std::string> folders;
-        for (const TChangeEntry& entry : entries_)
-            if (entry.Kind == ekFolder) folders.push_back(EntryString(entry, 0));
-        run.SetRecordedFolders(std::move(folders));
     }
     while (!entries_.empty()) {
         const std::size_t number = entries_.size();
