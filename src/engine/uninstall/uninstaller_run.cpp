@@ -7,7 +7,9 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
+#include "core/io/streams.h"
 #include "core/uninstall/uninstall_log.h"
+#include "core/uninstall/uninstall_log_hash.h"
 #include "core/uninstall/uninstaller_command_line.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/app_title.h"
@@ -26,6 +28,7 @@
 #include "engine/instfunc/com_for_process.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_entry_text.h"
+#include "engine/uninstall/recorded_log_hash.h"
 #include "engine/uninstall/uninstall_form.h"
 #include "engine/uninstall/uninstall_report.h"
 
@@ -56,6 +59,24 @@ void StartLog(const UninstallerOptions& options) {
     }
 }
 
+// The log is the one its installation saved, as far as its uninstall key
+// tells: a log changed since (by one byte or by a path) is refused.
+bool LogIsAsRecorded(const std::string& path, const std::string& hash) {
+    for (const TRecordedLogHash& recorded : RecordedLogHashes(path)) {
+        if (SameUninstallLogHash(recorded.Hash, hash)) {
+            LogLine("the uninstall log is as its installation saved it (SHA-256 " + hash + ", HKEY_LOCAL_MACHINE\\" +
+                    recorded.KeyPath + ")");
+            continue;
+        }
+        LogLine("the uninstall log " + Quoted(path) + " is refused: its SHA-256 is " + hash + ", HKEY_LOCAL_MACHINE\\" +
+                recorded.KeyPath + " records " + Quoted(recorded.Hash) + "; it was changed after the installation");
+        ShowError(FormatText("反安装日志文件在安装之后被改动过，与安装时记录的不一致：\r\n%s\r\n\r\n为了安全，没有删除任何东西。",
+                             {path}));
+        return false;
+    }
+    return true;
+}
+
 // The whole uninstall log, or nothing: a log that is missing, unreadable,
 // damaged or not one of ours is refused before anything is touched.
 std::optional<UninstallLog> ReadLog(const std::string& path) {
@@ -65,8 +86,18 @@ std::optional<UninstallLog> ReadLog(const std::string& path) {
         return std::nullopt;
     }
     try {
-        WinFileInStream file(path);
-        return ReadUninstallLog(file);
+        // Read once: the bytes checked are the bytes obeyed.
+        std::vector<std::uint8_t> bytes;
+        {
+            WinFileInStream file(path);
+            bytes.resize(static_cast<std::size_t>(file.Size()));
+            file.ReadExact(bytes.data(), bytes.size());
+        }
+        const std::string hash = UninstallLogHash(bytes);
+        MemoryInStream memory(std::move(bytes));
+        UninstallLog log = ReadUninstallLog(memory);
+        if (!LogIsAsRecorded(path, hash)) return std::nullopt;
+        return log;
     } catch (const EUninstallLogDamaged& damage) {
         LogLine("the uninstall log " + Quoted(path) + " is refused: " + damage.what());
         ShowError(FormatText("反安装日志文件已损坏，或者不是反安装程序的日志文件：\r\n%s\r\n\r\n没有删除任何东西。", {path}));
