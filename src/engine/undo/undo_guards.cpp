@@ -72,7 +72,7 @@ TRefusal RefusalOfKey(std::uint32_t root, const std::string& subKey, TKeyChange 
     if (!IsPredefinedRootKey(root)) return {};
     if (IsProtectedKey(root, subKey, change))
         return {"refused: a key of the system (" + RegistryRootName(root) + "\\" + subKey + ")",
-                "反安装没有改动它：这是系统的注册表键"};
+                "这是系统的注册表键，没有改动"};
     return {};
 }
 
@@ -83,7 +83,7 @@ TRefusal RefusalOfIniFile(const std::string& iniFile, const TProtectedPlaces& pl
     if (iniFile.find_first_of("\\/:") == std::string::npos) {
         if (iniFile.find_first_not_of(". ") == std::string::npos)
             return {"refused: " + PathFaultReason(TPathFault::DotComponent),
-                    "反安装没有改动它：" + PathFaultText(TPathFault::DotComponent)};
+                    PathFaultText(TPathFault::DotComponent) + "，没有改动"};
         return {};
     }
     return RefusalOfPath(iniFile, places);
@@ -97,7 +97,19 @@ bool IsLinkEntry(DWORD attributes, DWORD tag) {
     return tag == 0 || (tag & 0x20000000u) != 0;
 }
 
-bool IsLink(const std::string& path, HANDLE held) {
+// A volume mounted in a folder is a reparse point too, but only an
+// administrator mounts one: it is the machine's own layout, not a way out.
+bool IsVolumeMountPoint(const std::string& path) {
+    wchar_t volume[MAX_PATH + 1] = {};
+    return GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1) &&
+           SameTextAscii(StripBackslash(Narrow(volume)), StripBackslash(path));
+}
+
+bool IsLinkIn(const std::string& path, HANDLE held);
+
+bool IsLink(const std::string& path, HANDLE held) { return IsLinkIn(path, held) && !IsVolumeMountPoint(path); }
+
+bool IsLinkIn(const std::string& path, HANDLE held) {
     if (held) {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (GetFileInformationByHandle(held, &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
@@ -171,9 +183,9 @@ bool TProtectedPlaces::Holds(const std::string& path) const {
 
 TRefusal RefusalOfPath(const std::string& path, const TProtectedPlaces& places) {
     if (const TPathFault fault = CheckUndoPath(path); fault != TPathFault::None)
-        return {"refused: " + PathFaultReason(fault), "反安装没有改动它：" + PathFaultText(fault)};
+        return {"refused: " + PathFaultReason(fault), PathFaultText(fault) + "，没有改动"};
     if (places.Holds(path))
-        return {"refused: a folder of the system, or one that holds it", "反安装没有改动它：这是系统的文件夹"};
+        return {"refused: a folder of the system, or one that holds it", "这是系统的文件夹，没有改动"};
     return {};
 }
 
@@ -237,14 +249,14 @@ TWayLock::TWayLock(const std::string& path) {
         }
         if (IsLink(folder, held.get())) {
             refusal_ = {"refused: " + Quoted(folder) + " on its way is a link or junction, which is not followed",
-                        "反安装没有改动它：路径上的 " + folder + " 是链接或联接点"};
+                        "路径上的 " + folder + " 是链接或联接点，没有跟随"};
             return;
         }
         held_.push_back(std::move(held));
     }
     if (IsLink(target, nullptr))
         refusal_ = {"refused: it is a link or junction now, which the installation did not make",
-                    "反安装没有改动它：它现在是链接或联接点"};
+                    "它现在是链接或联接点，没有改动"};
 }
 
 }  // namespace qv

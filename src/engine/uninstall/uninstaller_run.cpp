@@ -28,6 +28,7 @@
 #include "engine/instfunc/com_for_process.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_entry_text.h"
+#include "engine/undo/undo_guards.h"
 #include "engine/uninstall/recorded_log_hash.h"
 #include "engine/uninstall/uninstall_form.h"
 #include "engine/uninstall/uninstall_report.h"
@@ -126,8 +127,13 @@ void RemoveWhatTheLogKept(const UninstallLog& log, const UninstallerOptions& opt
     }
     // The placeholder is one of the entries; it is deleted here only if it
     // came back since, and only when the log names it.
-    if (FileExists(options.PlaceholderFile) && IsRecordedFile(log, options.PlaceholderFile))
-        DeleteFileW(Widen(options.PlaceholderFile).c_str());
+    // The command line may come from an icon its user can change: the
+    // name passes the rules every entry passes.
+    if (FileExists(options.PlaceholderFile) && IsRecordedFile(log, options.PlaceholderFile) &&
+        !RefusalOfPath(options.PlaceholderFile, TProtectedPlaces())) {
+        const TWayLock way(options.PlaceholderFile);
+        if (!way.Refusal()) DeleteFileW(Widen(options.PlaceholderFile).c_str());
+    }
     // The folders the log kept from going have their turn again, undone as
     // every entry is (the wait for subfolders, the shell told).
     TUndoChanges folders;

@@ -186,8 +186,8 @@ TEST(UndoUninstall, AFolderThatBecameALinkIsNotFollowed) {
     EXPECT_TRUE(Exists(elsewhere + "\\x.dll"));
     EXPECT_TRUE(Exists(sub)) << "the link is not the installation's either";
     ASSERT_EQ(heard.results.size(), 3u);
-    EXPECT_EQ(heard.results[0].UserReason, "反安装没有改动它：路径上的 " + sub + " 是链接或联接点");
-    EXPECT_EQ(heard.results[1].UserReason, "反安装没有改动它：它现在是链接或联接点");
+    EXPECT_EQ(heard.results[0].UserReason, "路径上的 " + sub + " 是链接或联接点，没有跟随");
+    EXPECT_EQ(heard.results[1].UserReason, "它现在是链接或联接点，没有改动");
     test::RemoveFolderLink(sub);
 }
 

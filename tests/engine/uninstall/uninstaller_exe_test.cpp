@@ -493,9 +493,8 @@ TEST_F(UninstallRun, AHostileLogChangesNoneOfTheSystemsPlacesListsEachRefusalAnd
     std::size_t listed = 0;
     for (std::size_t at = text.find("remains: "); at != std::string::npos; at = text.find("remains: ", at + 1)) ++listed;
     EXPECT_EQ(listed, refused - (linked ? 0 : 2)) << text;
-    for (const char* reason : {"反安装没有改动它：这是系统的文件夹", "反安装没有改动它：路径中含有 \".\" 或 \"..\"",
-                               "反安装没有改动它：路径带有设备前缀", "反安装没有改动它：这是系统的注册表键",
-                               "反安装没有改动它：它现在是链接或联接点"})
+    for (const char* reason : {"：这是系统的文件夹，没有改动", "：路径中含有 \".\" 或 \"..\"，没有改动",
+                               "：路径带有设备前缀", "：这是系统的注册表键，没有改动", "：它现在是链接或联接点，没有改动"})
         EXPECT_NE(text.find(reason), std::string::npos) << reason << "\n" << text;
     EXPECT_NE(text.find("Exit code 1603"), std::string::npos) << text;
 }
