@@ -33,13 +33,17 @@ const char* const kProtectedCurrentVersionValues[] = {
     "CommonW6432Dir",
 };
 
+// A function of kernel32 that older Windows lack, found at run time so
+// that the programs still start there; null where it is missing.
+void* KernelFunction(const char* name) {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
+}
+
 // The 32-bit system folder of 64-bit Windows; none elsewhere.
 std::string SystemWow64Folder() {
     using GetFolder = UINT(WINAPI*)(LPWSTR, UINT);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const auto get = kernel ? reinterpret_cast<GetFolder>(
-                                  reinterpret_cast<void*>(GetProcAddress(kernel, "GetSystemWow64DirectoryW")))
-                            : nullptr;
+    const auto get = reinterpret_cast<GetFolder>(KernelFunction("GetSystemWow64DirectoryW"));
     wchar_t buffer[MAX_PATH] = {};
     return get && get(buffer, MAX_PATH) > 0 && get(buffer, MAX_PATH) < MAX_PATH ? Narrow(buffer) : std::string();
 }
@@ -100,25 +104,23 @@ bool IsLinkEntry(DWORD attributes, DWORD tag) {
 // A volume mounted in a folder is a reparse point too, but only an
 // administrator mounts one: it is the machine's own layout, not a way out.
 bool IsVolumeMountPoint(const std::string& path) {
+    using GetVolumePath = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+    const auto get = reinterpret_cast<GetVolumePath>(KernelFunction("GetVolumePathNameW"));
     wchar_t volume[MAX_PATH + 1] = {};
-    return GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1) &&
+    return get && get(Widen(path).c_str(), volume, MAX_PATH + 1) &&
            SameTextAscii(StripBackslash(Narrow(volume)), StripBackslash(path));
 }
 
-bool IsLinkIn(const std::string& path, HANDLE held);
-
-bool IsLink(const std::string& path, HANDLE held) { return IsLinkIn(path, held) && !IsVolumeMountPoint(path); }
-
-bool IsLinkIn(const std::string& path, HANDLE held) {
+// A reparse point that leads elsewhere, by the handle held on it (which
+// shows what it is on Windows) and by its directory entry (which shows it
+// under Wine).
+bool IsNameSurrogate(const std::string& path, HANDLE held) {
     if (held) {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (GetFileInformationByHandle(held, &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             FILE_ATTRIBUTE_TAG_INFO tagInfo{};
             using GetInfo = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-            const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-            const auto get = kernel ? reinterpret_cast<GetInfo>(reinterpret_cast<void*>(
-                                          GetProcAddress(kernel, "GetFileInformationByHandleEx")))
-                                    : nullptr;
+            const auto get = reinterpret_cast<GetInfo>(KernelFunction("GetFileInformationByHandleEx"));
             const DWORD tag =
                 get && get(held, FileAttributeTagInfo, &tagInfo, sizeof tagInfo) ? tagInfo.ReparseTag : 0;
             if (IsLinkEntry(facts.dwFileAttributes, tag)) return true;
@@ -128,6 +130,8 @@ bool IsLinkIn(const std::string& path, HANDLE held) {
     const UniqueFindHandle find(FindFirstFileW(Widen(path).c_str(), &found));
     return find && IsLinkEntry(found.dwFileAttributes, found.dwReserved0);
 }
+
+bool IsLink(const std::string& path, HANDLE held) { return IsNameSurrogate(path, held) && !IsVolumeMountPoint(path); }
 
 }  // namespace
 
