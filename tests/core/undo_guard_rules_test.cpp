@@ -60,6 +60,10 @@ TEST(UndoGuardRules, TheSystemsKeysAreNeverDeletedAndTheApplicationsAre) {
         EXPECT_FALSE(deletable(kHkeyLocalMachine, key)) << key;
         EXPECT_FALSE(deletable(kHkeyCurrentUser, key)) << key;
     }
+    for (const char* key : {"SYSTEM\\CurrentControlSet", "SYSTEM\\CurrentControlSet\\Services", "Control Panel\\Desktop",
+                            "Environment", "Software\\Policies"})
+        EXPECT_FALSE(deletable(kHkeyLocalMachine, key)) << key;
+    EXPECT_TRUE(deletable(kHkeyLocalMachine, "SYSTEM\\CurrentControlSet\\Services\\ExampleService"));
     EXPECT_FALSE(deletable(kHkeyClassesRoot, "CLSID"));
     EXPECT_FALSE(deletable(kHkeyUsers, "S-1-5-21-1"));
     EXPECT_FALSE(deletable(kHkeyUsers, "S-1-5-21-1\\Software"));
@@ -70,6 +74,20 @@ TEST(UndoGuardRules, TheSystemsKeysAreNeverDeletedAndTheApplicationsAre) {
     EXPECT_TRUE(deletable(kHkeyLocalMachine, "Software\\Classes\\Example.Document\\shell"));
     EXPECT_TRUE(deletable(kHkeyClassesRoot, "CLSID\\{01234567-89AB-CDEF-0123-456789ABCDEF}"));
     EXPECT_TRUE(deletable(kHkeyUsers, "S-1-5-21-1\\Software\\Example"));
+
+    // An application's file type goes only by the word of a checked log or
+    // of its own run; the system's never.
+    const auto deletableBy = [](TEntrySource source, const char* key) {
+        return !IsProtectedKey(kHkeyClassesRoot, key, TKeyChange::DeleteKey, source);
+    };
+    EXPECT_FALSE(deletableBy(TEntrySource::UncheckedLog, ".example"));
+    EXPECT_TRUE(deletableBy(TEntrySource::CheckedLog, ".example"));
+    EXPECT_TRUE(deletableBy(TEntrySource::OwnRun, "Example.Document"));
+    EXPECT_FALSE(IsProtectedKey(kHkeyLocalMachine, "Software\\Classes\\Example.Document", TKeyChange::DeleteKey,
+                                TEntrySource::CheckedLog));
+    for (const char* key : {".exe", "txtfile", "CLSID", "*", "Directory"})
+        EXPECT_FALSE(deletableBy(TEntrySource::OwnRun, key)) << key;
+    EXPECT_TRUE(IsProtectedKey(kHkeyClassesRoot, ".txt", TKeyChange::EmptyDefaultValue));
 
     // A file type's default value is emptied on purpose; the lists' are not.
     EXPECT_FALSE(IsProtectedKey(kHkeyClassesRoot, ".example", TKeyChange::EmptyDefaultValue));

@@ -1,5 +1,6 @@
 #include "core/uninstall/undo_guard_rules.h"
 
+#include <initializer_list>
 #include <vector>
 
 #include "core/setupdata/records.h"
@@ -115,9 +116,32 @@ void EraseIf(std::vector<std::string>& parts, std::size_t at, const char* name) 
     if (parts.size() > at && parts[at] == name) parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
+bool IsOneOf(const std::string& name, std::initializer_list<const char*> names) {
+    for (const char* listed : names)
+        if (name == listed) return true;
+    return false;
+}
+
+// Keys below Software that many vendors' programs share; below them each
+// application has its own.
+bool IsSharedSoftwareKey(const std::string& name) {
+    return IsOneOf(name, {"microsoft", "policies", "clients", "registeredapplications", "odbc", "wine"});
+}
+
+// The classes the system itself registers: removing one breaks opening
+// programs, folders or documents for every application.
+bool IsSystemClass(const std::string& name) {
+    return IsOneOf(name, {"*", "clsid", "interface", "typelib", "appid", "mime", "installer", "directory", "folder",
+                          "drive", "allfilesystemobjects", "systemfileassociations", "network", "protocols", ".exe",
+                          "exefile", ".com", "comfile", ".bat", "batfile", ".cmd", "cmdfile", ".lnk", "lnkfile",
+                          ".dll", "dllfile", ".sys", "sysfile", ".msi", "msi.package", ".reg", "regfile", ".ini",
+                          "inifile", ".txt", "txtfile", ".inf", "inffile", ".scr", "scrfile", ".pif", "piffile",
+                          "http", "https", "file"});
+}
+
 }  // namespace
 
-bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange change) {
+bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange change, TEntrySource source) {
     std::vector<std::string> parts = Components(LowerAsciiText(subKey), 0);
     bool classes = root == kHkeyClassesRoot;
     if (root == kHkeyUsers) {
@@ -140,21 +164,31 @@ bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange ch
     if (classes) EraseIf(parts, 0, "wow6432node");
 
     if (parts.empty()) return true;
+    if (change == TKeyChange::ChangeValue) return false;
+    if (classes) {
+        // One level down lie the file types and program ids: the system's
+        // never go; an application's only by the word of a log its
+        // installation vouched for, or of the run's own rollback.
+        if (parts.size() != 1) return false;
+        if (IsSystemClass(parts[0])) return true;
+        return change == TKeyChange::DeleteKey && source == TEntrySource::UncheckedLog;
+    }
     std::string path;
     for (const std::string& part : parts) path += (path.empty() ? "" : "\\") + part;
     bool listKey = false, holdsListKey = false;
-    if (!classes && root != kHkeyCurrentConfig)
+    if (root != kHkeyCurrentConfig)
         for (const char* key : kSystemListKeys) {
             const std::string listed = key;
             listKey = listKey || path == listed;
             holdsListKey = holdsListKey || listed.compare(0, path.size() + 1, path + "\\") == 0;
         }
-    switch (change) {
-    case TKeyChange::DeleteKey: return parts.size() <= 1 || listKey || holdsListKey;
-    case TKeyChange::EmptyDefaultValue: return listKey;
-    case TKeyChange::ChangeValue: return false;
-    }
-    return true;
+    if (change == TKeyChange::EmptyDefaultValue) return listKey;
+    // Below Software each vendor has its own key; elsewhere (SYSTEM,
+    // Control Panel, Environment, ...) the first levels are the system's.
+    const bool systemLevel = parts[0] == "software"
+                                 ? parts.size() == 1 || (parts.size() == 2 && IsSharedSoftwareKey(parts[1]))
+                                 : parts.size() <= 3;
+    return systemLevel || listKey || holdsListKey;
 }
 
 }  // namespace qv

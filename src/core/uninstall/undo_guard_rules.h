@@ -42,15 +42,25 @@ enum class TKeyChange {
     ChangeValue,        // one named value deleted or written back
 };
 
-// The key is the system's: its root, one level below it (Software,
-// SYSTEM, ...; HKEY_USERS one level deeper, as each user's hive is a root
-// of its own; Software\Classes counted as HKEY_CLASSES_ROOT; the 32-bit
-// view Software\Wow6432Node as Software), the key trees the system keeps
-// lists in (the Uninstall, SharedDLLs and Run keys) and every key that
-// holds one of them. DeleteKey is refused for all of them; an emptied
-// default value only for the roots and the listed keys (file types one
-// level below HKEY_CLASSES_ROOT have it emptied on purpose); a value only
-// at a root itself.
-bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange change);
+// Whose word an entry is: a rollback's entries are the run's own, and an
+// uninstall log whose SHA-256 its uninstall key records is its
+// installation's; any other log may have been written by anybody.
+enum class TEntrySource { UncheckedLog, CheckedLog, OwnRun };
+
+// The key is the system's. DeleteKey is refused for a root; for the first
+// level below it (Software, SYSTEM, ...; HKEY_USERS one level deeper, as
+// each user's hive is a root of its own; Software\Classes counted as
+// HKEY_CLASSES_ROOT and the 32-bit view Software\Wow6432Node as Software);
+// for the keys below Software that vendors share (Microsoft, Policies,
+// ...); for the first three levels outside Software (SYSTEM's control
+// sets and their services); for the key trees the system keeps lists in
+// (the Uninstall, SharedDLLs and Run keys) and every key that holds one.
+// Below HKEY_CLASSES_ROOT the first level holds the file types and program
+// ids: the system's are never deleted nor emptied, an application's are
+// deleted only for a checked log or the run's own rollback. An emptied
+// default value is refused for the roots, those classes and the listed
+// keys; a value only at a root itself.
+bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange change,
+                    TEntrySource source = TEntrySource::UncheckedLog);
 
 }  // namespace qv

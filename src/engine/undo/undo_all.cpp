@@ -37,7 +37,9 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
             std::to_string(entries_.size()) + ")");
     std::size_t failed = 0;
     const std::size_t total = entries_.size();
-    UndoRun run(uninstalling);
+    UndoRun run(uninstalling, !uninstalling ? TEntrySource::OwnRun
+                              : LogChecked  ? TEntrySource::CheckedLog
+                                            : TEntrySource::UncheckedLog);
     if (!uninstalling) {
         for (const TChangeEntry& entry : entries_)
             if (entry.Kind == ekKeptBefore) run.NoteKeptBefore(entry);

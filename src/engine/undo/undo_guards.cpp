@@ -70,11 +70,11 @@ std::string PathFaultReason(TPathFault fault) {
     return {};
 }
 
-TRefusal RefusalOfKey(std::uint32_t root, const std::string& subKey, TKeyChange change) {
+TRefusal RefusalOfKey(std::uint32_t root, const std::string& subKey, TKeyChange change, TEntrySource source) {
     // Another root is refused where the entry is undone (RootKeyOfEntry
     // raises): shown and counted as ever.
     if (!IsPredefinedRootKey(root)) return {};
-    if (IsProtectedKey(root, subKey, change))
+    if (IsProtectedKey(root, subKey, change, source))
         return {"refused: a key of the system (" + RegistryRootName(root) + "\\" + subKey + ")",
                 "这是系统的注册表键，没有改动"};
     return {};
@@ -193,7 +193,7 @@ TRefusal RefusalOfPath(const std::string& path, const TProtectedPlaces& places) 
     return {};
 }
 
-TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& places) {
+TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& places, TEntrySource source) {
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     // A path that is not full is refused where the entry is undone
     // (RequireFullPath raises): shown and counted as ever.
@@ -215,11 +215,11 @@ TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& place
     case ekIniSection: return RefusalOfIniFile(text(0), places);
     case ekRegKeyTree:
     case ekRegKeyIfEmpty:
-    case ekRestoreKeyTree: return RefusalOfKey(entry.Flags, text(0), TKeyChange::DeleteKey);
-    case ekRegDefaultValue: return RefusalOfKey(entry.Flags, text(0), TKeyChange::EmptyDefaultValue);
+    case ekRestoreKeyTree: return RefusalOfKey(entry.Flags, text(0), TKeyChange::DeleteKey, source);
+    case ekRegDefaultValue: return RefusalOfKey(entry.Flags, text(0), TKeyChange::EmptyDefaultValue, source);
     case ekRegValue:
     case ekRestoreRegValue:
-    case ekRemoveNewKey: return RefusalOfKey(entry.Flags, text(0), TKeyChange::ChangeValue);
+    case ekRemoveNewKey: return RefusalOfKey(entry.Flags, text(0), TKeyChange::ChangeValue, source);
     default: return {};
     }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/uninstall/undo_guard_rules.h"
 #include "core/uninstall/uninstall_log.h"
 #include "engine/common/win_handles.h"
 
@@ -48,7 +49,7 @@ private:
 // every path full, without "." or ".." and device prefixes, none of them a
 // protected place; registry roots predefined and no key of the system
 // deleted. `places` is asked only for the paths that pass the text rules.
-TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& places);
+TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& places, TEntrySource source);
 // The same for one path that an entry acts on.
 TRefusal RefusalOfPath(const std::string& path, const TProtectedPlaces& places);
 

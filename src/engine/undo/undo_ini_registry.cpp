@@ -122,7 +122,7 @@ void UndoRun::UndoRegValue(std::uint32_t rootValue, const std::string& subKey, c
         return;
     }
     // An application's value in the Run key goes; the key stays, if empty.
-    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey)) return Skip("the key is the system's and stays");
+    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey, source_)) return Skip("the key is the system's and stays");
     if (!RegDeleteKeyTree(root, subKey)) Fail("the empty key cannot be deleted");
 }
 

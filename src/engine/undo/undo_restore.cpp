@@ -129,7 +129,7 @@ void UndoRun::RemoveNewKey(std::uint32_t rootValue, const std::string& subKey) {
     const HKEY root = RootKeyOfEntry(rootValue);
     // Made for the application's value (an empty Run key of a new user):
     // the system keeps it.
-    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey)) return Skip("the key is the system's and stays");
+    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey, source_)) return Skip("the key is the system's and stays");
     DWORD subKeys = 0, values = 0;
     {
         UniqueHKey key;

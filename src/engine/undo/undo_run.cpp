@@ -81,7 +81,7 @@ void UndoRun::Undo(const TChangeEntry& entry) {
     const std::string first = text(0);
     // Whatever the entry says: nothing of the system, nothing by a path
     // that reads otherwise than it leads.
-    if (const TRefusal refusal = RefusalOfEntry(entry, Places())) return Refuse(refusal);
+    if (const TRefusal refusal = RefusalOfEntry(entry, Places(), source_)) return Refuse(refusal);
     if (IsRollbackOnly(entry.Kind)) {
         // The uninstall log never holds them; a rollback puts back what they kept.
         if (uninstalling_) return Skip("kept for a rollback only");

@@ -17,7 +17,7 @@ namespace qv {
 
 class UndoRun {
 public:
-    explicit UndoRun(bool uninstalling) : uninstalling_(uninstalling) {}
+    UndoRun(bool uninstalling, TEntrySource source) : uninstalling_(uninstalling), source_(source) {}
     // Tells the shell to re-read each folder of FoldersToRefresh that still
     // exists, once, in the order they were added.
     ~UndoRun();
@@ -91,6 +91,7 @@ private:
     bool WasThereBefore(const TChangeEntry& entry) const;
 
     const bool uninstalling_;
+    const TEntrySource source_;
     bool result_ = true;
     bool entryFailed_ = false;
     bool entryAtRestart_ = false;

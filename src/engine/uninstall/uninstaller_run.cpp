@@ -62,11 +62,13 @@ void StartLog(const UninstallerOptions& options) {
 
 // The log is the one its installation saved, as far as its uninstall key
 // tells: a log changed since (by one byte or by a path) is refused.
-bool LogIsAsRecorded(const std::string& path, const std::string& hash) {
+// `checked` tells whether a key vouched for it.
+bool LogIsAsRecorded(const std::string& path, const std::string& hash, bool& checked) {
     for (const TRecordedLogHash& recorded : RecordedLogHashes(path)) {
         if (SameUninstallLogHash(recorded.Hash, hash)) {
             LogLine("the uninstall log is as its installation saved it (SHA-256 " + hash + ", HKEY_LOCAL_MACHINE\\" +
                     recorded.KeyPath + ")");
+            checked = true;
             continue;
         }
         LogLine("the uninstall log " + Quoted(path) + " is refused: its SHA-256 is " + hash + ", HKEY_LOCAL_MACHINE\\" +
@@ -80,7 +82,7 @@ bool LogIsAsRecorded(const std::string& path, const std::string& hash) {
 
 // The whole uninstall log, or nothing: a log that is missing, unreadable,
 // damaged or not one of ours is refused before anything is touched.
-std::optional<UninstallLog> ReadLog(const std::string& path) {
+std::optional<UninstallLog> ReadLog(const std::string& path, bool& checked) {
     if (!IsFullPath(path) || !FileExists(path)) {
         LogLine("the uninstall log " + Quoted(path) + " is not there");
         ShowError(FormatText("找不到反安装日志文件：\r\n%s\r\n\r\n这个程序可能已经被删除了。", {path}));
@@ -97,7 +99,7 @@ std::optional<UninstallLog> ReadLog(const std::string& path) {
         const std::string hash = UninstallLogHash(bytes);
         MemoryInStream memory(std::move(bytes));
         UninstallLog log = ReadUninstallLog(memory);
-        if (!LogIsAsRecorded(path, hash)) return std::nullopt;
+        if (!LogIsAsRecorded(path, hash, checked)) return std::nullopt;
         return log;
     } catch (const EUninstallLogDamaged& damage) {
         LogLine("the uninstall log " + Quoted(path) + " is refused: " + damage.what());
@@ -148,7 +150,8 @@ unsigned Uninstall(UninstallerOptions options) {
     // Setup.exe writes full paths; a person may type relative ones.
     options.LogFile = FullPathOf(options.LogFile);
     options.PlaceholderFile = FullPathOf(options.PlaceholderFile);
-    const std::optional<UninstallLog> log = ReadLog(options.LogFile);
+    bool logChecked = false;
+    const std::optional<UninstallLog> log = ReadLog(options.LogFile, logChecked);
     if (!log) return exit_code::FatalError;
     const std::string appName = log->Header.AppName;
     LogLine("Application: " + appName);
@@ -165,6 +168,7 @@ unsigned Uninstall(UninstallerOptions options) {
     TUndoChanges undo;
     undo.AppName = appName;
     undo.AdminInstall = log->Header.AdminInstall;
+    undo.LogChecked = logChecked;
     for (const LoggedChange& change : log->Entries) {
         // Its paths are not the recorded ones: acting on them could hit
         // something else. What it named stays, and is reported.
