@@ -21,6 +21,8 @@ struct TInstallContext {
     std::string UninstallLogPattern;
     // The uninstall key was written (given to the icons step).
     bool UninstallKeyCreated = false;
+    // Its path below HKEY_LOCAL_MACHINE, once written.
+    std::string UninstallKeyPath{};
     // Files already copied for the rollback in this run (INI files).
     std::vector<std::string> KeptForRollback{};
 };

@@ -179,6 +179,7 @@ void TInstallForm::RunSteps(TInstallContext& context) {
         LogLine("step: saving the uninstall log");
         ShowStepText("保存反安装信息 ...");
         SaveUninstallLog(context);
+        WriteUninstallLogHash(context);
     }
     // The changes are final.
     LogLine("installation completed; its recorded changes (" + std::to_string(UndoLog.Entries().size()) +

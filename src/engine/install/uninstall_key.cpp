@@ -5,10 +5,12 @@
 
 #include "core/setup/deployment_values.h"
 #include "core/text/path_strings.h"
+#include "core/uninstall/uninstall_log_hash.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/registry.h"
+#include "engine/common/win_file_stream.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/install/rollback_keeping.h"
@@ -126,6 +128,7 @@ bool WriteUninstallKey(TInstallContext& context) {
         // Recorded before the values: a value that fails still leaves a key
         // behind, which the rollback must take away.
         context.UndoLog.AddEntry(ekRegKeyTree, {full}, kHkeyLocalMachine);
+        context.UninstallKeyPath = full;
         if (!RegWriteString(key.get(), "DisplayName", REG_SZ, context.Run.Data.SetupInfo.AppNameVersion) ||
             !RegWriteString(key.get(), "UninstallString", REG_SZ, UninstallCommandLine(context)) ||
             !WriteListValues(key.get(), context) || !WriteDeploymentValues(key.get(), context))
@@ -135,6 +138,24 @@ bool WriteUninstallKey(TInstallContext& context) {
                 Quoted(UninstallCommandLine(context)));
     }
     return true;
+}
+
+void WriteUninstallLogHash(const TInstallContext& context) {
+    if (context.UninstallKeyPath.empty()) return;
+    const std::string logFile = UninstallLogName(context.UninstallLogPattern, '1');
+    std::vector<std::uint8_t> bytes;
+    {
+        WinFileInStream log(logFile);
+        bytes.resize(static_cast<std::size_t>(log.Size()));
+        log.ReadExact(bytes.data(), bytes.size());
+    }
+    const std::string hash = UninstallLogHash(bytes);
+    UniqueHKey key;
+    if (RegOpenKeyExW(PredefinedRootKey(kHkeyLocalMachine), Widen(context.UninstallKeyPath).c_str(), 0, KEY_SET_VALUE,
+                      key.put()) != ERROR_SUCCESS ||
+        !RegWriteString(key.get(), kUninstallLogHashValue, REG_SZ, hash))
+        throw Exception(FormatText("写注册表出错: %s", {context.UninstallKeyPath}));
+    LogLine("recorded the uninstall log's SHA-256 " + hash + " in HKEY_LOCAL_MACHINE\\" + context.UninstallKeyPath);
 }
 
 }  // namespace qv

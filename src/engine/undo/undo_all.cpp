@@ -37,15 +37,12 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
             std::to_string(entries_.size()) + ")");
     std::size_t failed = 0;
     const std::size_t total = entries_.size();
-    UndoRun run(uninstalling);
+    UndoRun run(uninstalling, !uninstalling ? TEntrySource::OwnRun
+                              : LogChecked  ? TEntrySource::CheckedLog
+                                            : TEntrySource::UncheckedLog);
     if (!uninstalling) {
         for (const TChangeEntry& entry : entries_)
             if (entry.Kind == ekKeptBefore) run.NoteKeptBefore(entry);
-    } else {
-        std::vector<std::string> folders;
-        for (const TChangeEntry& entry : entries_)
-            if (entry.Kind == ekFolder) folders.push_back(EntryString(entry, 0));
-        run.SetRecordedFolders(std::move(folders));
     }
     while (!entries_.empty()) {
         const std::size_t number = entries_.size();

@@ -33,6 +33,10 @@ public:
     // The header of the uninstall log.
     std::string AppName;  // UTF-8
     bool AdminInstall = false;
+    // Uninstalling: the log is the one its installation saved, as the SHA-256
+    // in its uninstall key tells; only then may it remove the application's
+    // own file types.
+    bool LogChecked = false;
 
     // Appends an entry holding `data` as it is: the kind's strings in
     // UTF-8, each followed by one zero byte.

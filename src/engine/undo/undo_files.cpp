@@ -13,6 +13,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/restart_replace.h"
+#include "engine/undo/undo_guards.h"
 #include "engine/undo/undo_run.h"
 #include "engine/undo/undo_support.h"
 
@@ -83,6 +84,9 @@ void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
     RequireFullPath(recorded);
     const std::string folder = StripBackslashKeepRoot(recorded);
     if (!FolderExists(folder)) return Skip("the folder is gone already");
+    const TWayLock way(folder);
+    if (way.Refusal()) return Refuse(way.Refusal());
+    if (way.Missing()) return Skip("the folder is gone already");
     // The current directory would hold the folder open.
     SetCurrentDirectoryW(Widen(WindowsFolder()).c_str());
     WaitForRemovedSubfolders(folder);
@@ -123,6 +127,9 @@ void UndoRun::WaitForRemovedSubfolders(const std::string& folder) const {
 
 void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags) {
     const bool notifyShell = (flags & efNotifyShell) != 0;
+    // Held for the whole entry: a library unregisters itself by this path too.
+    const TWayLock way(file);
+    if (way.Refusal()) return Refuse(way.Refusal());
     // The new version of a file in use waits in the temporary file for the
     // restart. Until the restart has come it is taken back, pending rename
     // and all, so that it never arrives: by a rollback, and by an uninstall
@@ -188,27 +195,6 @@ bool UndoRun::DeleteAtRestart(const std::string& file, unsigned long deleteError
     return true;
 }
 
-bool UndoRun::BehindALink(const std::string& path) const {
-    const auto withinRecorded = [this](const std::string& folder) {
-        for (const std::string& recorded : recordedFolders_) {
-            const std::string r = StripBackslashKeepRoot(recorded);
-            if (SameTextAscii(folder, r) ||
-                (folder.size() > r.size() && SameTextAscii(folder.substr(0, r.size() + 1), r + "\\")))
-                return true;
-        }
-        return false;
-    };
-    // Every folder on the way, as far as the installation made them.
-    for (std::string folder = ParentFolder(path); withinRecorded(folder);) {
-        const DWORD attributes = GetFileAttributesW(Widen(folder).c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-        const std::string parent = ParentFolder(folder);
-        if (parent == folder) break;
-        folder = parent;
-    }
-    return false;
-}
-
 bool UndoRun::HoldsFileAtRestart(const std::string& folder) const {
     const std::string inside = folder + "\\";
     for (const std::string& path : atRestart_)
@@ -230,14 +216,16 @@ bool UndoRun::AskToDeleteSharedFile(const std::string& file) const {
 
 void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell) {
     RequireFullPath(file);
+    // Checked at the moment of deleting, and held until it is done.
+    const TWayLock way(file);
+    if (way.Refusal()) return Refuse(way.Refusal());
+    if (way.Missing()) return Skip("the file is gone already");
     // The index files Windows Help builds beside a help file; they may be
     // there whether or not the help file still is.
     if (HasHelpExtension(file)) {
         DeleteFileW(Widen(ChangeFileExt(file, ".GID")).c_str());
         DeleteFileW(Widen(ChangeFileExt(file, ".FTS")).c_str());
     }
-    if (uninstalling_ && BehindALink(file))
-        return Fail("not deleted: a folder on its way is a link or junction now, which leads elsewhere");
     if (!FileExists(file)) return Skip("the file is gone already");
     const std::wstring wide = Widen(file);
     if (uninstalling_) {

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "core/text/path_strings.h"
+#include "core/uninstall/undo_guard_rules.h"
 #include "engine/common/folders.h"
 #include "engine/common/ini_profile_cp936.h"
 #include "engine/common/path_tests.h"
@@ -9,6 +10,7 @@
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/undo/undo_guards.h"
 #include "engine/undo/undo_run.h"
 #include "engine/undo/undo_support.h"
 
@@ -36,15 +38,28 @@ bool FileHoldsOnlyBlankLines(const std::string& path) {
     return true;
 }
 
+// The file an INI entry names, as the profile functions find it: a bare
+// name lies in the Windows folder; "" is WIN.INI.
+std::string IniFilePath(const std::string& iniFile) {
+    if (iniFile.empty()) return AppendBackslash(WindowsFolder()) + "WIN.INI";
+    if (iniFile.find_first_of("\\/:") == std::string::npos) return AppendBackslash(WindowsFolder()) + iniFile;
+    return iniFile;
+}
+
 }  // namespace
 
 void UndoRun::UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key) {
+    // The profile functions write through any link on the way.
+    const TWayLock way(IniFilePath(iniFile));
+    if (way.Refusal()) return Refuse(way.Refusal());
     RemoveIniEntryCp936(section, &key, iniFile);
     if (IniSectionHasNoKeys(section, iniFile)) RemoveIniEntryCp936(section, nullptr, iniFile);
     if (uninstalling_) DeleteIniFileIfEmpty(iniFile);
 }
 
 void UndoRun::UndoIniSection(const std::string& iniFile, const std::string& section) {
+    const TWayLock way(IniFilePath(iniFile));
+    if (way.Refusal()) return Refuse(way.Refusal());
     RemoveIniEntryCp936(section, nullptr, iniFile);
     if (uninstalling_) DeleteIniFileIfEmpty(iniFile);
 }
@@ -54,8 +69,7 @@ void UndoRun::DeleteIniFileIfEmpty(const std::string& iniFile) {
     if (iniFile.empty()) return;
     // A bare name is a file of the Windows folder, as the profile
     // functions read it; any other relative form is left alone.
-    std::string path = iniFile;
-    if (path.find_first_of("\\/:") == std::string::npos) path = AppendBackslash(WindowsFolder()) + path;
+    const std::string path = IniFilePath(iniFile);
     if (!IsFullPath(path) || !FileExists(path)) return;
     // The profile functions may keep the file in a cache until told.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
@@ -107,6 +121,8 @@ void UndoRun::UndoRegValue(std::uint32_t rootValue, const std::string& subKey, c
         if (!valueName) Skip("the key stays: it holds values or subkeys");
         return;
     }
+    // An application's value in the Run key goes; the key stays, if empty.
+    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey, source_)) return Skip("the key is the system's and stays");
     if (!RegDeleteKeyTree(root, subKey)) Fail("the empty key cannot be deleted");
 }
 

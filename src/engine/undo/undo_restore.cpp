@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/errors.h"
+#include "core/uninstall/undo_guard_rules.h"
 #include "engine/common/format_text.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
@@ -13,6 +14,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/rollback_entries.h"
+#include "engine/undo/undo_guards.h"
 #include "engine/undo/undo_run.h"
 #include "engine/undo/undo_support.h"
 
@@ -52,6 +54,9 @@ FILETIME FileTimeOf(unsigned long long value) {
 void UndoRun::RestoreFile(const std::string& path, const std::string& backup, const std::string& facts) {
     RequireFullPath(path);
     RequireFullPath(backup);
+    const TWayLock way(path), wayOfBackup(backup);
+    if (way.Refusal()) return Refuse(way.Refusal());
+    if (wayOfBackup.Refusal()) return Refuse(wayOfBackup.Refusal());
     if (!FileExists(backup)) {
         // Without its backup nothing can be put back: the user hears of it.
         throw Exception(FormatText("不能恢复被替换的文件 %s：备份 %s 不见了", {path, backup}));
@@ -81,6 +86,9 @@ void UndoRun::RestoreFile(const std::string& path, const std::string& backup, co
 
 void UndoRun::RemoveNewFile(const std::string& path) {
     RequireFullPath(path);
+    const TWayLock way(path);
+    if (way.Refusal()) return Refuse(way.Refusal());
+    if (way.Missing()) return Skip("the file is gone already");
     if (!FileExists(path)) return Skip("the file is gone already");
     // The profile functions may keep it in a cache and write it again later.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
@@ -119,6 +127,9 @@ void UndoRun::RestoreRegValue(std::uint32_t rootValue, const std::string& subKey
 
 void UndoRun::RemoveNewKey(std::uint32_t rootValue, const std::string& subKey) {
     const HKEY root = RootKeyOfEntry(rootValue);
+    // Made for the application's value (an empty Run key of a new user):
+    // the system keeps it.
+    if (IsProtectedKey(rootValue, subKey, TKeyChange::DeleteKey, source_)) return Skip("the key is the system's and stays");
     DWORD subKeys = 0, values = 0;
     {
         UniqueHKey key;

@@ -36,6 +36,16 @@ void UndoRun::Fail(const std::string& reason, unsigned long errorCode, const std
     entryReason_ += (entryReason_.empty() ? "" : "; ") + reason;
 }
 
+void UndoRun::Refuse(const TRefusal& refusal) {
+    Fail(refusal.Reason, 0, refusal.UserReason);
+    entryRefused_ = true;
+}
+
+const TProtectedPlaces& UndoRun::Places() {
+    if (!places_) places_.emplace();
+    return *places_;
+}
+
 void UndoRun::Skip(const std::string& reason) {
     if (!entryFailed_ && !entryAtRestart_) entryReason_ = reason;
 }
@@ -53,6 +63,7 @@ TUndoOutcome UndoRun::Outcome() const {
 }
 
 std::string UndoRun::EntryOutcome() const {
+    if (entryRefused_) return entryReason_;
     if (entryFailed_) return "failed: " + entryReason_;
     if (entryAtRestart_) return "at the next restart: " + entryReason_;
     if (!entryReason_.empty()) return "skipped: " + entryReason_;
@@ -62,11 +73,15 @@ std::string UndoRun::EntryOutcome() const {
 void UndoRun::Undo(const TChangeEntry& entry) {
     entryFailed_ = false;
     entryAtRestart_ = false;
+    entryRefused_ = false;
     entryReason_.clear();
     entryError_ = 0;
     entryUserReason_.clear();
     const auto text = [&](std::size_t index) { return EntryString(entry, index); };
     const std::string first = text(0);
+    // Whatever the entry says: nothing of the system, nothing by a path
+    // that reads otherwise than it leads.
+    if (const TRefusal refusal = RefusalOfEntry(entry, Places(), source_)) return Refuse(refusal);
     if (IsRollbackOnly(entry.Kind)) {
         // The uninstall log never holds them; a rollback puts back what they kept.
         if (uninstalling_) return Skip("kept for a rollback only");

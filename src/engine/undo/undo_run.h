@@ -3,29 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/uninstall/uninstall_log.h"
 #include "engine/undo/progman_items.h"
 #include "engine/undo/simple_string_list.h"
+#include "engine/undo/undo_guards.h"
 #include "engine/undo/undo_observer.h"
 
 namespace qv {
 
 class UndoRun {
 public:
-    explicit UndoRun(bool uninstalling) : uninstalling_(uninstalling) {}
+    UndoRun(bool uninstalling, TEntrySource source) : uninstalling_(uninstalling), source_(source) {}
     // Tells the shell to re-read each folder of FoldersToRefresh that still
     // exists, once, in the order they were added.
     ~UndoRun();
     UndoRun(const UndoRun&) = delete;
     UndoRun& operator=(const UndoRun&) = delete;
 
-    // Uninstalling: the folders the log records. A path below one of them
-    // that has become a link or junction since leads out of what the
-    // installation made, and is not followed.
-    void SetRecordedFolders(std::vector<std::string> folders) { recordedFolders_ = std::move(folders); }
     // Rolling back: a registry entry whose key existed before (ekKeptBefore).
     void NoteKeptBefore(const TChangeEntry& marker);
 
@@ -40,10 +38,14 @@ public:
     // A failure outweighs a skip; several failures are all told.
     void Fail(const std::string& reason, unsigned long errorCode = 0, const std::string& userReason = "");
     void Skip(const std::string& reason);
+    // The entry (or what remains of it) is not acted on: its paths or keys
+    // are the system's, or lead elsewhere than they read (undo_guards.h).
+    // A failure, listed with its reason in the user's words.
+    void Refuse(const TRefusal& refusal);
     // Uninstalling: the entry goes at the next start of Windows.
     void AtRestart(const std::string& reason);
-    // "done", "skipped: <reason>", "at the next restart: <reason>" or
-    // "failed: <reason>".
+    // "done", "skipped: <reason>", "at the next restart: <reason>",
+    // "failed: <reason>" or "refused: <reason>".
     std::string EntryOutcome() const;
     bool EntryFailed() const { return entryFailed_; }
     TUndoOutcome Outcome() const;
@@ -66,8 +68,8 @@ private:
     // elsewhere, a running program, a loaded library) goes at the next
     // restart. False when it is not in use: missing rights are a failure.
     bool DeleteAtRestart(const std::string& file, unsigned long deleteError);
-    // A recorded folder on the way to `path` is a link or junction now.
-    bool BehindALink(const std::string& path) const;
+    // The protected places, gathered at the first entry that needs them.
+    const TProtectedPlaces& Places();
     // Something inside `folder` goes at the next restart.
     bool HoldsFileAtRestart(const std::string& folder) const;
     // Uninstalling: the INI file, once nothing is left in it.
@@ -89,15 +91,17 @@ private:
     bool WasThereBefore(const TChangeEntry& entry) const;
 
     const bool uninstalling_;
+    const TEntrySource source_;
     bool result_ = true;
     bool entryFailed_ = false;
     bool entryAtRestart_ = false;
+    bool entryRefused_ = false;
     std::string entryReason_;
     unsigned long entryError_ = 0;
     std::string entryUserReason_;
     // Uninstalling: the files and folders that go at the next restart.
     std::vector<std::string> atRestart_;
-    std::vector<std::string> recordedFolders_;
+    std::optional<TProtectedPlaces> places_;
     // Registry entries whose keys existed before the installation.
     struct KeptEntry {
         TChangeKind Kind;

@@ -7,7 +7,9 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
+#include "core/io/streams.h"
 #include "core/uninstall/uninstall_log.h"
+#include "core/uninstall/uninstall_log_hash.h"
 #include "core/uninstall/uninstaller_command_line.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/app_title.h"
@@ -26,6 +28,8 @@
 #include "engine/instfunc/com_for_process.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_entry_text.h"
+#include "engine/undo/undo_guards.h"
+#include "engine/uninstall/recorded_log_hash.h"
 #include "engine/uninstall/uninstall_form.h"
 #include "engine/uninstall/uninstall_report.h"
 
@@ -56,17 +60,47 @@ void StartLog(const UninstallerOptions& options) {
     }
 }
 
+// The log is the one its installation saved, as far as its uninstall key
+// tells: a log changed since (by one byte or by a path) is refused.
+// `checked` tells whether a key vouched for it.
+bool LogIsAsRecorded(const std::string& path, const std::string& hash, bool& checked) {
+    for (const TRecordedLogHash& recorded : RecordedLogHashes(path)) {
+        if (SameUninstallLogHash(recorded.Hash, hash)) {
+            LogLine("the uninstall log is as its installation saved it (SHA-256 " + hash + ", HKEY_LOCAL_MACHINE\\" +
+                    recorded.KeyPath + ")");
+            checked = true;
+            continue;
+        }
+        LogLine("the uninstall log " + Quoted(path) + " is refused: its SHA-256 is " + hash + ", HKEY_LOCAL_MACHINE\\" +
+                recorded.KeyPath + " records " + Quoted(recorded.Hash) + "; it was changed after the installation");
+        ShowError(FormatText("反安装日志文件在安装之后被改动过，与安装时记录的不一致：\r\n%s\r\n\r\n为了安全，没有删除任何东西。",
+                             {path}));
+        return false;
+    }
+    return true;
+}
+
 // The whole uninstall log, or nothing: a log that is missing, unreadable,
 // damaged or not one of ours is refused before anything is touched.
-std::optional<UninstallLog> ReadLog(const std::string& path) {
+std::optional<UninstallLog> ReadLog(const std::string& path, bool& checked) {
     if (!IsFullPath(path) || !FileExists(path)) {
         LogLine("the uninstall log " + Quoted(path) + " is not there");
         ShowError(FormatText("找不到反安装日志文件：\r\n%s\r\n\r\n这个程序可能已经被删除了。", {path}));
         return std::nullopt;
     }
     try {
-        WinFileInStream file(path);
-        return ReadUninstallLog(file);
+        // Read once: the bytes checked are the bytes obeyed.
+        std::vector<std::uint8_t> bytes;
+        {
+            WinFileInStream file(path);
+            bytes.resize(static_cast<std::size_t>(file.Size()));
+            file.ReadExact(bytes.data(), bytes.size());
+        }
+        const std::string hash = UninstallLogHash(bytes);
+        MemoryInStream memory(std::move(bytes));
+        UninstallLog log = ReadUninstallLog(memory);
+        if (!LogIsAsRecorded(path, hash, checked)) return std::nullopt;
+        return log;
     } catch (const EUninstallLogDamaged& damage) {
         LogLine("the uninstall log " + Quoted(path) + " is refused: " + damage.what());
         ShowError(FormatText("反安装日志文件已损坏，或者不是反安装程序的日志文件：\r\n%s\r\n\r\n没有删除任何东西。", {path}));
@@ -95,8 +129,13 @@ void RemoveWhatTheLogKept(const UninstallLog& log, const UninstallerOptions& opt
     }
     // The placeholder is one of the entries; it is deleted here only if it
     // came back since, and only when the log names it.
-    if (FileExists(options.PlaceholderFile) && IsRecordedFile(log, options.PlaceholderFile))
-        DeleteFileW(Widen(options.PlaceholderFile).c_str());
+    // The command line may come from an icon its user can change: the
+    // name passes the rules every entry passes.
+    if (FileExists(options.PlaceholderFile) && IsRecordedFile(log, options.PlaceholderFile) &&
+        !RefusalOfPath(options.PlaceholderFile, TProtectedPlaces())) {
+        const TWayLock way(options.PlaceholderFile);
+        if (!way.Refusal()) DeleteFileW(Widen(options.PlaceholderFile).c_str());
+    }
     // The folders the log kept from going have their turn again, undone as
     // every entry is (the wait for subfolders, the shell told).
     TUndoChanges folders;
@@ -111,7 +150,8 @@ unsigned Uninstall(UninstallerOptions options) {
     // Setup.exe writes full paths; a person may type relative ones.
     options.LogFile = FullPathOf(options.LogFile);
     options.PlaceholderFile = FullPathOf(options.PlaceholderFile);
-    const std::optional<UninstallLog> log = ReadLog(options.LogFile);
+    bool logChecked = false;
+    const std::optional<UninstallLog> log = ReadLog(options.LogFile, logChecked);
     if (!log) return exit_code::FatalError;
     const std::string appName = log->Header.AppName;
     LogLine("Application: " + appName);
@@ -128,6 +168,7 @@ unsigned Uninstall(UninstallerOptions options) {
     TUndoChanges undo;
     undo.AppName = appName;
     undo.AdminInstall = log->Header.AdminInstall;
+    undo.LogChecked = logChecked;
     for (const LoggedChange& change : log->Entries) {
         // Its paths are not the recorded ones: acting on them could hit
         // something else. What it named stays, and is reported.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "core/setupdata/records.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/undo_changes.h"
 #include "testkit/scratch.h"
@@ -78,6 +79,31 @@ TEST(UndoFailures, TheSilentAbortCountsButIsNeverShown) {
     EXPECT_EQ(boxes.asked[0].Caption, "删除被共享的文件");
     EXPECT_TRUE(Exists(shared));
     EXPECT_FALSE(Exists(older));
+}
+
+TEST(UndoFailures, ARollbackKeepsTheRulesOfAnUninstallAndRefusesWithoutABox) {
+    ScratchFolder root("undo guarded rollback");
+    const std::string victim = root.file("victim.txt"), mine = root.file("mine.txt"), empty = root.file("empty");
+    WriteText(victim);
+    WriteText(mine);
+    test::MakeFolder(empty);
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH + 1, temp);
+    const test::PrivateRegistryKey key;
+
+    TUndoChanges undo;
+    undo.AddEntry(ekFile, {mine, ""}, 0);
+    undo.AddEntry(ekFile, {root.file("sub\\..\\victim.txt"), ""}, 0);
+    undo.AddEntry(ekFolder, {empty + "\\."}, 0);
+    undo.AddEntry(ekFolder, {Narrow(temp)}, 0);
+    undo.AddEntry(ekRegKeyTree, {"Software"}, kHkeyCurrentUser);
+    test::ScriptedBoxes boxes;
+    EXPECT_FALSE(undo.UndoAll(false));
+    EXPECT_TRUE(boxes.asked.empty()) << "refusals are listed, not shown one by one";
+    EXPECT_FALSE(Exists(mine));
+    EXPECT_TRUE(Exists(victim));
+    EXPECT_TRUE(Exists(empty));
+    EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, key.path()));
 }
 
 }  // namespace

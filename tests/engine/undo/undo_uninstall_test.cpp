@@ -10,6 +10,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/undo_changes.h"
+#include "testkit/folder_link.h"
 #include "testkit/pending_renames.h"
 #include "testkit/scratch.h"
 #include "undo_test_support.h"
@@ -176,16 +177,18 @@ TEST(UndoUninstall, AFolderThatBecameALinkIsNotFollowed) {
     undo.AddEntry(ekFolder, {sub}, 0);
     undo.AddEntry(ekFile, {sub + "\\x.dll", ""}, 0);
     // Since the installation, sub has been replaced by a link to elsewhere.
-    const bool made = CreateSymbolicLinkW(Widen(sub).c_str(), Widen(elsewhere).c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
-    const DWORD attributes = GetFileAttributesW(Widen(sub).c_str());
-    if (!made || attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        !Exists(sub + "\\x.dll")) {
-        RemoveDirectoryW(Widen(sub).c_str());
+    if (!test::MakeFolderLink(sub, elsewhere) || !Exists(sub + "\\x.dll")) {
+        test::RemoveFolderLink(sub);
         GTEST_SKIP() << "this system makes no directory links that lead anywhere";
     }
-    EXPECT_FALSE(undo.UndoAll(true));
+    Heard heard;
+    EXPECT_FALSE(undo.UndoAll(true, &heard));
     EXPECT_TRUE(Exists(elsewhere + "\\x.dll"));
-    RemoveDirectoryW(Widen(sub).c_str());
+    EXPECT_TRUE(Exists(sub)) << "the link is not the installation's either";
+    ASSERT_EQ(heard.results.size(), 3u);
+    EXPECT_EQ(heard.results[0].UserReason, "路径上的 " + sub + " 是链接或联接点，没有跟随");
+    EXPECT_EQ(heard.results[1].UserReason, "它现在是链接或联接点，没有改动");
+    test::RemoveFolderLink(sub);
 }
 
 }  // namespace

@@ -6,16 +6,23 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
+#include <vector>
 
+#include "core/io/streams.h"
 #include "core/setupdata/records.h"
+#include "core/text/path_strings.h"
+#include "core/uninstall/uninstall_log.h"
+#include "core/uninstall/uninstall_log_hash.h"
 #include "engine/common/exit_codes.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/install/file_version.h"
 #include "../setup/setup_exe_fixture.h"
+#include "testkit/folder_link.h"
 #include "testkit/machine_snapshot.h"
 
 namespace qv {
@@ -340,6 +347,156 @@ TEST_F(UninstallRun, AProgramStillRunningIsDeletedAtTheRestart) {
     RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
                   key.put());
     RegDeleteValueW(key.get(), L"PendingFileRenameOperations");
+}
+
+TEST_F(UninstallRun, ALogChangedByOneByteAfterTheInstallationIsRefusedAndNothingIsTouched) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string logFile = app_ + "\\UNINST1.000";
+    std::vector<std::uint8_t> bytes = test::ReadFileBytes(logFile);
+    const std::string key = std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1";
+    EXPECT_EQ(test::ReadRegistryString(HKEY_LOCAL_MACHINE, key, kUninstallLogHashValue), UninstallLogHash(bytes));
+
+    // One letter of a recorded path: the log still reads well.
+    const std::string name = "settings.ini";
+    const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+    ASSERT_NE(at, bytes.end());
+    *at = 't';
+    test::WriteFileBytes(logFile, bytes);
+    const std::string changed = Machine();
+
+    ASSERT_TRUE(Start(UninstallString(1)));
+    EXPECT_EQ(Answer(IDOK, "反安装"), "反安装日志文件在安装之后被改动过，与安装时记录的不一致：\r\n" + logFile +
+                                           "\r\n\r\n为了安全，没有删除任何东西。");
+    EXPECT_EQ(Ended(), exit_code::FatalError);
+    const std::string log = apps_.file("changed.log");
+    EXPECT_EQ(Uninstall(UninstallString(1) + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\""),
+              exit_code::FatalError);
+    const std::string text = FileText(log);
+    DeleteFileW(Widen(log).c_str());
+    EXPECT_NE(text.find("it was changed after the installation"), std::string::npos) << text;
+    EXPECT_EQ(Machine(), changed);
+}
+
+// The places a hostile log aims at, as far as a test can look without
+// reading the whole system: each one there, with its attributes.
+std::string PlacesSnapshot(const std::vector<std::string>& places) {
+    std::string text;
+    for (const std::string& place : places)
+        text += place + ": " + std::to_string(GetFileAttributesW(Widen(place).c_str())) + "\n";
+    return text;
+}
+
+TEST_F(UninstallRun, AHostileLogChangesNoneOfTheSystemsPlacesListsEachRefusalAndStillUndoesTheRest) {
+    const auto shell = [](int csidl) { return ShellFolder(csidl); };
+    wchar_t buffer[MAX_PATH] = {};
+    GetSystemDirectoryW(buffer, MAX_PATH);
+    const std::string win = WindowsFolderPath(), sys = Narrow(buffer);
+    GetTempPathW(MAX_PATH, buffer);
+    const std::string temp = StripBackslash(Narrow(buffer));
+    std::vector<std::string> folders = {
+        win.substr(0, 3), win, sys, shell(CSIDL_PROGRAM_FILES), shell(CSIDL_PROGRAM_FILES_COMMON),
+        shell(CSIDL_PROFILE), shell(CSIDL_DESKTOPDIRECTORY), shell(CSIDL_COMMON_DESKTOPDIRECTORY),
+        shell(CSIDL_STARTMENU), shell(CSIDL_COMMON_STARTMENU), shell(CSIDL_PROGRAMS), shell(CSIDL_COMMON_PROGRAMS),
+        shell(CSIDL_STARTUP), shell(CSIDL_COMMON_STARTUP), temp};
+    folders.erase(std::remove(folders.begin(), folders.end(), std::string()), folders.end());
+
+    // Victims beside the paths that read otherwise: a file of the Windows
+    // folder behind "..", an empty folder, a file seen through a link.
+    test::ScratchFolder plain("qv guard");
+    const std::string app = plain.file("app"), data = plain.file("data"), elsewhere = plain.file("elsewhere");
+    const std::string iniVictim = win + "\\qv-guard-" + tag_ + ".ini", emptyVictim = plain.file("empty");
+    for (const std::string& folder : {elsewhere, emptyVictim}) CreateDirectoryW(Widen(folder).c_str(), nullptr);
+    test::WriteFileBytes(iniVictim, {'[', 'a', ']', '\r', '\n', 'k', '=', '1', '\r', '\n'});
+    test::WriteFileBytes(elsewhere + "\\x.dat", {'x'});
+    const std::string run = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    {
+        UniqueHKey key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, Widen(run).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    }
+    const auto registry = [&] {
+        return test::RegistrySnapshot(HKEY_CURRENT_USER, "Software") +
+               test::RegistrySnapshot(HKEY_LOCAL_MACHINE, kUninstallParent) +
+               test::RegistrySnapshot(HKEY_LOCAL_MACHINE, kSharedDlls) +
+               test::RegistrySnapshot(HKEY_LOCAL_MACHINE, run);
+    };
+    const auto victims = [&] {
+        return test::FolderSnapshot(elsewhere) + test::FolderSnapshot(emptyVictim) +
+               (FileExists(iniVictim) ? FileText(iniVictim) : "<no " + iniVictim + ">");
+    };
+    const std::string before = PlacesSnapshot(folders) + registry() + victims();
+
+    std::vector<TChangeEntry> entries;
+    const auto add = [&](TChangeKind kind, std::vector<std::string> strings, std::uint32_t flags = 0) {
+        entries.push_back(TChangeEntry::Make(kind, std::move(strings), flags));
+    };
+    // What the installation could have made: it goes.
+    add(ekFolder, {app});
+    add(ekFile, {app + "\\legit.txt", ""});
+    add(ekRegKeyTree, {regKey_}, kHkeyCurrentUser);
+    add(ekRegValue, {run, "QV guard " + tag_}, kHkeyCurrentUser);
+    add(ekIniKey, {app + "\\legit.ini", "s", "k"});
+    const std::size_t legit = entries.size();
+    // What it could not have.
+    for (const std::string& folder : folders) add(ekFolder, {folder});
+    for (const std::string& folder : {win, sys, temp, shell(CSIDL_PROGRAMS)}) add(ekFile, {folder, ""});
+    const std::string upToTheDrive = app + "\\..\\..\\..\\..\\..\\..\\..\\..\\" + iniVictim.substr(3);
+    add(ekFile, {upToTheDrive, ""});
+    add(ekFile, {"\\\\?\\" + iniVictim, ""});
+    add(ekFolder, {emptyVictim + "\\..\\empty"});
+    add(ekIniSection, {win, "a"});
+    add(ekIniKey, {upToTheDrive, "a", "k"});
+    add(ekRegKeyTree, {"Software"}, kHkeyCurrentUser);
+    add(ekRegKeyTree, {kUninstallParent}, kHkeyLocalMachine);
+    add(ekRegKeyTree, {kSharedDlls}, kHkeyLocalMachine);
+    add(ekRegKeyTree, {run}, kHkeyLocalMachine);
+    add(ekRegKeyIfEmpty, {run}, kHkeyCurrentUser);
+    add(ekRegDefaultValue, {run}, kHkeyCurrentUser);
+    // A folder it made, replaced since by a link to another folder.
+    add(ekFolder, {data});
+    add(ekFile, {data + "\\x.dat", ""});
+    const std::size_t refused = entries.size() - legit;
+
+    // Done after the snapshot, as the installation did them.
+    CreateDirectoryW(Widen(app).c_str(), nullptr);
+    test::WriteFileBytes(app + "\\legit.txt", {'l'});
+    {
+        UniqueHKey key;
+        RegCreateKeyExW(HKEY_CURRENT_USER, Widen(regKey_).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        RegCreateKeyExW(HKEY_CURRENT_USER, Widen(run).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+        const wchar_t program[] = L"C:\\app\\app.exe";
+        RegSetValueExW(key.get(), Widen("QV guard " + tag_).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(program),
+                       sizeof program);
+    }
+    test::WriteFileBytes(app + "\\legit.ini", {'[', 's', ']', '\r', '\n', 'k', '=', '1', '\r', '\n'});
+    MemoryOutStream out;
+    WriteUninstallLog(out, "反安装测试", true, entries);
+    test::WriteFileBytes(app + "\\UNINST1.000", out.Bytes());
+    const bool linked = test::MakeFolderLink(data, elsewhere);
+    EXPECT_TRUE(linked) << "this system makes no folder links: the link is not tested";
+
+    const std::string log = apps_.file("hostile.log");
+    const DWORD code = Uninstall("\"" + test::ProgramFolder() + "\\UNISTB32.EXE\" /U \"" + app + "\\UNINST0.000\" \"" +
+                                 app + "\\UNINST1.000\" /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
+    const std::string text = FileText(log);
+    DeleteFileW(Widen(log).c_str());
+    if (linked) test::RemoveFolderLink(data);
+    EXPECT_EQ(code, exit_code::FatalError) << text;
+    EXPECT_EQ(test::ReadFileBytes(elsewhere + "\\x.dat"), std::vector<std::uint8_t>{'x'}) << text;
+    // The legitimate entries are done (the application folder went when
+    // its log did), and nothing else changed.
+    EXPECT_FALSE(PathExists(app)) << text;
+    const std::string after = PlacesSnapshot(folders) + registry() + victims();
+    DeleteFileW(Widen(iniVictim).c_str());
+    EXPECT_EQ(after, before) << text;
+
+    // Every refusal is listed, with its reason in the user's words.
+    std::size_t listed = 0;
+    for (std::size_t at = text.find("remains: "); at != std::string::npos; at = text.find("remains: ", at + 1)) ++listed;
+    EXPECT_EQ(listed, refused - (linked ? 0 : 2)) << text;
+    for (const char* reason : {"：这是系统的文件夹，没有改动", "：路径中含有 \".\" 或 \"..\"，没有改动",
+                               "：路径带有设备前缀", "：这是系统的注册表键，没有改动", "：它现在是链接或联接点，没有改动"})
+        EXPECT_NE(text.find(reason), std::string::npos) << reason << "\n" << text;
+    EXPECT_NE(text.find("Exit code 1603"), std::string::npos) << text;
 }
 
 // Not the uninstaller's, but judged the same way: a library that crashes

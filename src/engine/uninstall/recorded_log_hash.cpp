@@ -1,0 +1,53 @@
+#include "engine/uninstall/recorded_log_hash.h"
+
+#include <windows.h>
+
+#include "core/text/command_line.h"
+#include "core/uninstall/undo_guard_rules.h"
+#include "core/uninstall/uninstall_log_hash.h"
+#include "core/uninstall/uninstaller_command_line.h"
+#include "engine/common/full_path.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
+#include "engine/common/win_text.h"
+
+namespace qv {
+
+namespace {
+
+// The log file a command line of the uninstaller names; "" for any other.
+std::string LogFileOf(const std::string& uninstallString) {
+    const UninstallerCommandLine parsed = ParseUninstallerCommandLine(SplitParams(CommandLineTail(uninstallString)));
+    if (!parsed.Problem.empty() || parsed.Options.LogFile.empty()) return {};
+    return FullPathOf(parsed.Options.LogFile);
+}
+
+}  // namespace
+
+std::vector<TRecordedLogHash> RecordedLogHashes(const std::string& logFile) {
+    std::vector<TRecordedLogHash> found;
+    UniqueHKey list;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kUninstallListKey).c_str(), 0, KEY_ENUMERATE_SUB_KEYS, list.put()) !=
+        ERROR_SUCCESS)
+        return found;
+    const std::string wanted = ComparablePath(logFile);
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[256];
+        DWORD length = 256;
+        const LSTATUS status = RegEnumKeyExW(list.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status != ERROR_SUCCESS) continue;  // a name too long for a key of ours
+        UniqueHKey entry;
+        if (RegOpenKeyExW(list.get(), name, 0, KEY_QUERY_VALUE, entry.put()) != ERROR_SUCCESS) continue;
+        std::string command, hash;
+        if (!RegReadString(entry.get(), "UninstallString", command) ||
+            !RegReadString(entry.get(), kUninstallLogHashValue, hash))
+            continue;
+        const std::string named = LogFileOf(command);
+        if (!named.empty() && ComparablePath(named) == wanted)
+            found.push_back({std::string(kUninstallListKey) + "\\" + Narrow(name, length), hash});
+    }
+    return found;
+}
+
+}  // namespace qv
