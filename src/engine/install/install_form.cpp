@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "core/errors.h"
 #include "engine/common/app_forms.h"
@@ -192,9 +193,38 @@ void TInstallForm::RollBack() {
     UndoLog.UndoAll(false, &sweep);
 }
 
+void TInstallForm::OpenJournal(TInstallContext& context) {
+    // Without a backup folder nothing is kept for a rollback: no journal either.
+    if (run_.BackupFolder.empty()) return;
+    journal_ = std::make_unique<TRunJournal>(run_.Data.SetupInfo.AppNameVersion, run_.Folders.App, run_.UserIsAdmin);
+    context.Journal = journal_.get();
+    // The run's private temporary folder, made before the journal, goes
+    // whole with a recovery: it holds nothing that outlives the run.
+    journal_->WriteAhead(journal::FolderCreated{run_.BackupFolder, journal::jfWithContents});
+    // The backups of replaced files wait beside the journal, where a
+    // recovery finds them.
+    run_.BackupFolder = journal_->RunFolder();
+    UndoLog.OnRecorded = [this](std::uint32_t change) { journal_->MarkDone(change); };
+}
+
+void TInstallForm::CloseJournal(bool completed) noexcept {
+    UndoLog.OnRecorded = nullptr;
+    if (!journal_) return;
+    try {
+        if (completed)
+            journal_->Complete();
+        else
+            journal_->Discard();
+    } catch (const std::exception&) {
+        LogLine("the rollback journal could not be closed: " + CurrentExceptionText());
+    }
+    journal_.reset();
+}
+
 TInstallResult TInstallForm::RunInstallSteps() {
     TInstallContext context{run_, UndoLog, *this, {}, false};
     try {
+        OpenJournal(context);
         RunSteps(context);
     } catch (const EAbort&) {
         // When the table answers every question nobody can choose Abort:
@@ -205,6 +235,7 @@ TInstallResult TInstallForm::RunInstallSteps() {
                                          : "installation cancelled") +
                 "; rolling back its recorded changes (" + std::to_string(UndoLog.Entries().size()) + ")");
         RollBack();
+        CloseJournal(false);
         return {TInstallResult::Cancelled, tableAborted};
     } catch (...) {
         LogLine("installation failed: " + CurrentExceptionText());
@@ -214,8 +245,12 @@ TInstallResult TInstallForm::RunInstallSteps() {
         LogLine("rolling back the installation's recorded changes (" + std::to_string(UndoLog.Entries().size()) +
                 ")");
         RollBack();
+        CloseJournal(false);
         return TInstallResult::FailedRolledBack;
     }
+    // The uninstall log is saved and the last step done: nothing is to be
+    // rolled back any more.
+    CloseJournal(true);
     Finished = true;
     Close();
     if (HWND owner = GetWindow(Handle(), GW_OWNER)) PostMessageW(owner, WM_SETUPSTEP, 0, 0);

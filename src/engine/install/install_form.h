@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/controls/child_form.h"
 #include "engine/controls/gauge.h"
@@ -57,8 +58,13 @@ private:
     void RunSteps(TInstallContext& context);
     // Undoes everything recorded, newest first.
     void RollBack();
+    // The rollback journal of the run, opened before the first change.
+    void OpenJournal(TInstallContext& context);
+    // Completed: marked so and deleted with the backups; rolled back: deleted.
+    void CloseJournal(bool completed) noexcept;
 
     TInstallRun& run_;
+    std::unique_ptr<TRunJournal> journal_;
     std::int64_t maximum_ = 0;
     std::int64_t position_ = 0;
     // Units per step of the gauge, so that its 32-bit range holds any sum.
