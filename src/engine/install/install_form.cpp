@@ -190,6 +190,20 @@ void TInstallForm::RunSteps(TInstallContext& context) {
 void TInstallForm::RollBack() {
     TRemoveAtEndFoldersSweep sweep(run_.DirsToRemoveAtEnd);
     sweep.Sweep();
+    if (journal_) {
+        // The journal holds every change with what undoes it: the same
+        // undoing as a recovery's after a run that died.
+        UndoLog.OnRecorded = nullptr;
+        try {
+            LogLine("rolling back from the journal");
+            journal_->RollBack();
+            UndoLog.Clear();
+            sweep.Sweep();
+            return;
+        } catch (const std::exception&) {
+            LogLine("the journal cannot be read back (" + CurrentExceptionText() + "); rolling back from the undo log");
+        }
+    }
     UndoLog.UndoAll(false, &sweep);
 }
 

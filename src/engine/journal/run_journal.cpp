@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/journal/journal_reader.h"
 #include "engine/common/fault_injection.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
@@ -73,6 +74,17 @@ void TRunJournal::Complete() {
         DeleteFileW(Widen(folder_ + "\\" + kJournalFileName).c_str());
     }
     RemoveRunFolder();
+}
+
+TJournalUndoResult TRunJournal::RollBack() {
+    const journal::JournalReading reading = journal::ReadJournal(file_->ReadAll());
+    // Read back whole, the writer goes on where it stopped (ReadAll leaves
+    // the file at its end); a writer that failed, or a file that does not
+    // read back whole, takes no marks.
+    journal::JournalWriter* marks = writer_.get();
+    if (!reading.Sound() || reading.Tail != journal::JournalTail::Clean || reading.NextNumber != writer_->NextNumber())
+        marks = nullptr;
+    return UndoJournalRecords(reading.Records, marks);
 }
 
 void TRunJournal::Discard() { RemoveRunFolder(); }

@@ -15,6 +15,7 @@
 
 #include "core/journal/journal_writer.h"
 #include "engine/journal/journal_file.h"
+#include "engine/journal/journal_undo.h"
 
 namespace qv {
 
@@ -41,6 +42,10 @@ public:
     // The installation succeeded: nothing is to be rolled back any more.
     // Marks the journal complete, then deletes it with the backups.
     void Complete();
+    // The installation failed or was cancelled: undoes every fact written,
+    // newest first, as a recovery would, marking each on the journal.
+    // Raises when the journal cannot be read back.
+    TJournalUndoResult RollBack();
     // The installation was rolled back by this run: the journal and what is
     // left of the backups go.
     void Discard();

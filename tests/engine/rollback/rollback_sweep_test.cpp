@@ -6,6 +6,7 @@
 // contents, attributes and times, the registry keys and values, the INI
 // files, and no temporary file left.
 //
+// A failed or cancelled run rolls back from its journal, as a recovery does.
 // Each case is a whole unattended run of Setup.exe; a case that leaves
 // the machine changed is listed with the first lines that differ, and the
 // machine is set up afresh for the next one.
@@ -399,6 +400,9 @@ protected:
             problem += "exit code " + std::to_string(run.Code) + ", expected " + std::to_string(expected) + "\n";
         if (run.Log.find(cancel ? "as the test planned" : "Injected fault") == std::string::npos)
             problem += "the log does not tell of the planned fault\n";
+        // The same undoing as a recovery's: from what was written ahead.
+        if (run.Log.find("rolling back from the journal") == std::string::npos)
+            problem += "the rollback did not read the journal\n";
         if (!leftovers.empty()) problem += "left in the temporary folder: " + leftovers.front() + "\n";
         for (const auto& [part, text] : after)
             if (text.find("qv-") != std::string::npos) problem += "a temporary file qv-* is left among the " + part + "\n";
