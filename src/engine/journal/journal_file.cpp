@@ -1,6 +1,7 @@
 #include "engine/journal/journal_file.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/errors.h"
 #include "engine/common/win_file_stream.h"
@@ -75,7 +76,7 @@ void TJournalFile::Append(const std::uint8_t* bytes, std::size_t count) {
 }
 
 void TJournalFile::Flush() {
-    if (flushesSkipped) return;
+    if (std::exchange(deferNext_, false) || flushesSkipped) return;
     if (!FlushFileBuffers(file_.get())) RaiseLastInOutError();
 }
 

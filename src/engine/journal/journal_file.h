@@ -31,7 +31,11 @@ public:
     void CutAt(std::uint64_t size);
 
     void Append(const std::uint8_t* bytes, std::size_t count) override;
+    // FlushFileBuffers, unless the next flush is deferred (DeferNextFlush).
     void Flush() override;
+    // The next Flush only notes that bytes wait; a later one, or the
+    // file's close, carries them.
+    void DeferNextFlush() { deferNext_ = true; }
     void Close() { file_.reset(); }
 
     // Test programs measure the installation without the flushes; the
@@ -41,6 +45,7 @@ public:
 private:
     explicit TJournalFile(HANDLE file) : file_(file) {}
     UniqueHFile file_;
+    bool deferNext_ = false;
 };
 
 }  // namespace qv

@@ -48,19 +48,34 @@ TFactUndo RestoreValue(std::uint32_t root, const std::string& subKey, const std:
                    root);
 }
 
-std::optional<std::uint64_t> FileSize(const std::string& path) {
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileFacts(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA facts{};
     if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &facts)) return std::nullopt;
+    return facts;
+}
+
+std::uint64_t SizeOf(const WIN32_FILE_ATTRIBUTE_DATA& facts) {
     return (std::uint64_t{facts.nFileSizeHigh} << 32) | facts.nFileSizeLow;
 }
 
-TFactUndo UndoOf(const JournalRecord& record, bool changeDone) {
+// The file at the fact's path is the one it describes: the original never
+// left (the run died before the move, or the move failed on a file in use
+// and the file was replaced at the restart instead).
+bool StillInPlace(const FileMovedAside& f) {
+    const std::optional<WIN32_FILE_ATTRIBUTE_DATA> facts = FileFacts(f.Path);
+    if (!facts) return false;
+    const std::uint64_t written =
+        (std::uint64_t{facts->ftLastWriteTime.dwHighDateTime} << 32) | facts->ftLastWriteTime.dwLowDateTime;
+    return SizeOf(*facts) == f.Size && written == f.LastWriteTime;
+}
+
+TFactUndo UndoOf(const JournalRecord& record) {
     struct Visitor {
-        bool changeDone;
         TFactUndo operator()(const FileMovedAside& f) const {
-            const std::optional<std::uint64_t> size = FileSize(f.Backup);
-            // The file is still where it was: the move never happened.
-            if (!size && !changeDone && FileExists(f.Path)) return {};
+            const std::optional<WIN32_FILE_ATTRIBUTE_DATA> backup = FileFacts(f.Backup);
+            const std::optional<std::uint64_t> size =
+                backup ? std::optional<std::uint64_t>(SizeOf(*backup)) : std::nullopt;
+            if (!size && StillInPlace(f)) return {};
             if (size && *size != f.Size)
                 return {TFactUndo::Failure, {}, "被替换的文件 " + f.Path + " 的备份 " + f.Backup + " 不完整"};
             char facts[64];
@@ -109,7 +124,7 @@ TFactUndo UndoOf(const JournalRecord& record, bool changeDone) {
         TFactUndo operator()(const RecordUndone&) const { return {}; }
         TFactUndo operator()(const InstallationComplete&) const { return {}; }
     };
-    return std::visit(Visitor{changeDone}, record.Fact);
+    return std::visit(Visitor{}, record.Fact);
 }
 
 // Marks each fact once it is undone; a writer that fails stops marking,
@@ -159,11 +174,9 @@ private:
 }  // namespace
 
 TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, JournalWriter* writer) {
-    std::set<std::uint32_t> done, undone;
-    for (const JournalEntry& record : records) {
-        if (std::holds_alternative<ChangeDone>(record.Record.Fact)) done.insert(record.Record.Change);
+    std::set<std::uint32_t> undone;
+    for (const JournalEntry& record : records)
         if (const auto* mark = std::get_if<RecordUndone>(&record.Record.Fact)) undone.insert(mark->Number);
-    }
     TJournalUndoResult result;
     TUndoneMarks marks(writer, result);
     std::vector<TChangeEntry> entries;
@@ -172,7 +185,7 @@ TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, 
     std::vector<std::pair<const JournalEntry*, std::string>> wholeFolders;
     for (const JournalEntry& record : records) {
         if (IsMarker(KindOf(record.Record.Fact)) || undone.count(record.Number)) continue;
-        TFactUndo undo = UndoOf(record.Record, done.count(record.Record.Change) != 0);
+        TFactUndo undo = UndoOf(record.Record);
         switch (undo.How) {
         case TFactUndo::Nothing: marks.Mark(record); break;
         case TFactUndo::Entry:

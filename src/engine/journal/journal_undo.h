@@ -23,8 +23,10 @@ struct TJournalUndoResult {
 // Undoes every fact of `records` that no RecordUndone marker names, newest
 // first. With `writer` each fact undone is marked on it as it goes, so that
 // a rollback that dies meanwhile is finished by the next without undoing
-// anything twice. A fact whose change has no done marker may have been
-// made in part or not at all: what it finds missing is no failure.
+// anything twice. A fact's change may have been made in part or not at
+// all: what it finds missing is no failure (a file moved aside whose
+// backup is missing counts as never moved while the file in its place is
+// still the one recorded).
 TJournalUndoResult UndoJournalRecords(const std::vector<journal::JournalEntry>& records,
                                       journal::JournalWriter* writer);
 

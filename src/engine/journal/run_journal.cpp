@@ -48,15 +48,30 @@ TRunJournal::TRunJournal(const std::string& appName, const std::string& appFolde
     LogLine("rollback journal: " + Quoted(folder_ + "\\" + kJournalFileName));
 }
 
-void TRunJournal::WriteAhead(const journal::JournalFact& fact) {
-    writer_->WriteAhead(ChangesCounted() + 1, fact);
-    CountJournalRecords(1);
-}
+void TRunJournal::WriteAhead(const journal::JournalFact& fact) { WriteAhead(std::vector<journal::JournalFact>{fact}); }
 
 void TRunJournal::WriteAhead(const std::vector<journal::JournalFact>& facts) {
     if (facts.empty()) return;
+    ChooseFlush(facts);
     writer_->WriteAhead(ChangesCounted() + 1, facts);
     CountJournalRecords(static_cast<std::uint32_t>(facts.size()));
+}
+
+void TRunJournal::ChooseFlush(const std::vector<journal::JournalFact>& facts) {
+    const auto onlyNew = [](const journal::JournalFact& fact) {
+        using namespace journal;
+        if (const auto* value = std::get_if<RegValueBefore>(&fact)) return !value->Before.Existed;
+        return std::holds_alternative<FileWasAbsent>(fact) || std::holds_alternative<FolderCreated>(fact) ||
+               std::holds_alternative<RegKeyWasAbsent>(fact) || std::holds_alternative<LibraryRegistered>(fact) ||
+               std::holds_alternative<ProgManItemAdded>(fact);
+    };
+    const unsigned long long now = GetTickCount64();
+    bool defer = now - lastFlush_ < kAdditiveFlushDelayMs;
+    for (const journal::JournalFact& fact : facts) defer = defer && onlyNew(fact);
+    if (defer)
+        file_->DeferNextFlush();
+    else
+        lastFlush_ = now;
 }
 
 void TRunJournal::MarkDone(std::uint32_t change) { writer_->MarkDone(change); }

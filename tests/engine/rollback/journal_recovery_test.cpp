@@ -30,9 +30,9 @@ protected:
         if (!runFolder_.empty()) DeleteFolderTree(runFolder_);
     }
 
-    // A per-user journal of `appName` whose installation made the files
-    // `made`, one change each, the journal left open.
-    void WriteJournal(const std::string& appName, const std::vector<std::string>& made) {
+    // A per-user journal of `appName` with `facts`, the journal left open.
+    // A file a FileWasAbsent names is made, as its change would.
+    void WriteJournal(const std::string& appName, const std::vector<JournalFact>& facts) {
         runFolder_ = CreateRunFolder(false);
         file_ = TJournalFile::CreateNew(runFolder_ + "\\" + kJournalFileName);
         JournalHeader header;
@@ -40,11 +40,16 @@ protected:
         header.AppName = appName;
         JournalWriter writer(*file_, header);
         std::uint32_t change = 0;
-        for (const std::string& path : made) {
-            writer.WriteAhead(++change, FileWasAbsent{path, 0});
-            test::WriteFileBytes(path, {'n', 'e', 'w'});
+        for (const JournalFact& fact : facts) {
+            writer.WriteAhead(++change, fact);
+            if (const auto* absent = std::get_if<FileWasAbsent>(&fact)) test::WriteFileBytes(absent->Path, {'n', 'e', 'w'});
             writer.MarkDone(change);
         }
+    }
+    void WriteJournal(const std::string& appName, const std::vector<std::string>& made) {
+        std::vector<JournalFact> facts;
+        for (const std::string& path : made) facts.push_back(FileWasAbsent{path, 0});
+        WriteJournal(appName, facts);
     }
 
     DWORD Recover(std::string& log) {
@@ -79,6 +84,9 @@ TEST_F(JournalRecovery, ALivingInstallationsJournalIsLeftAloneAndADeadOnesIsRoll
     EXPECT_FALSE(FileExists(made));
     EXPECT_FALSE(FolderExists(runFolder_));
     EXPECT_NE(log.find("rolled back the installation of \"仍在安装的程序\""), std::string::npos) << log;
+    // The box names the application; the table answered it.
+    EXPECT_NE(log.find("“仍在安装的程序”的上一次安装没有完成。设置程序已撤消了它对计算机所作的更改。"), std::string::npos)
+        << log;
 }
 
 // A record spoilt in the middle: the records around it are undone, its
@@ -109,10 +117,40 @@ TEST_F(JournalRecovery, ADamagedJournalIsRolledBackAsFarAsItReadsAndKept) {
     EXPECT_TRUE(FileExists(runFolder_ + "\\" + kDamagedJournalFileName));
     EXPECT_NE(log.find("the journal is damaged (damage at offset " + std::to_string(recordOfB)), std::string::npos)
         << log;
+    EXPECT_NE(log.find("这次安装的回滚信息已损坏"), std::string::npos) << log;
 
     // Kept, it is not taken up again.
     EXPECT_EQ(Recover(log), exit_code::Success) << log;
     EXPECT_TRUE(FileExists(made[1]));
+}
+
+// A file in use is replaced at the restart: its move aside was written
+// ahead, failed, and never happened. The original in its place is no
+// failure; a different file there without its backup is one.
+TEST_F(JournalRecovery, AFileNeverMovedAsideStaysAndOneWhoseBackupIsLostIsReported) {
+    const std::string inUse = files_.file("在用.dll"), replaced = files_.file("已替换.dll");
+    test::WriteFileBytes(inUse, {'o', 'l', 'd'});
+    test::WriteFileBytes(replaced, {'o', 'l', 'd'});
+    WIN32_FILE_ATTRIBUTE_DATA facts{};
+    ASSERT_TRUE(GetFileAttributesExW(Widen(inUse).c_str(), GetFileExInfoStandard, &facts));
+    const auto moved = [&](const std::string& path, const std::string& backup) {
+        return FileMovedAside{path,
+                              backup,
+                              facts.dwFileAttributes,
+                              0,
+                              (std::uint64_t{facts.ftLastWriteTime.dwHighDateTime} << 32) | facts.ftLastWriteTime.dwLowDateTime,
+                              3};
+    };
+    WriteJournal("替换文件的安装", {moved(inUse, files_.file("qv-never.bak")), moved(replaced, files_.file("qv-lost.bak"))});
+    test::WriteFileBytes(replaced, {'t', 'h', 'e', ' ', 'n', 'e', 'w'});
+    file_.reset();
+
+    std::string log;
+    EXPECT_EQ(Recover(log), exit_code::FatalError) << log;
+    EXPECT_EQ(test::ReadFileBytes(inUse), std::vector<std::uint8_t>({'o', 'l', 'd'}));
+    EXPECT_NE(log.find("1 could not be undone"), std::string::npos) << log;
+    EXPECT_NE(log.find("已替换.dll"), std::string::npos) << log;
+    EXPECT_TRUE(FileExists(runFolder_ + "\\" + kFailedJournalFileName));
 }
 
 }  // namespace
