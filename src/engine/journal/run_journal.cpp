@@ -7,7 +7,9 @@
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/win_text.h"
+#include "engine/common/folders.h"
 #include "engine/instfunc/delete_folder_tree.h"
+#include "engine/instfunc/leftovers_at_restart.h"
 #include "engine/journal/journal_folders.h"
 
 namespace qv {
@@ -124,8 +126,9 @@ void TRunJournal::RemoveRunFolder() {
     }
     file_.reset();
     DeleteFileW(Widen(journalPath).c_str());
-    if (!RemoveDirectoryW(Widen(folder_).c_str()))
-        LogLine("the run folder " + Quoted(folder_) + " stays: " + WindowsErrorText(GetLastError()));
+    // A backup still in use (a running program that was replaced) goes at
+    // the next restart, with the folder.
+    if (!RemoveDirectoryW(Widen(folder_).c_str())) DeleteLeftoversAtRestart(folder_, WindowsFolder());
 }
 
 }  // namespace qv
