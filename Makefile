@@ -48,8 +48,8 @@ bench: native win64
 sweep: deps $(WIN64)/CMakeCache.txt
 	cmake --build $(WIN64) --target engine_rollback_sweep_tests -j$(JOBS)
 	scripts/wine-prefix.sh $(abspath $(WIN64))/wineprefix
-	cd $(WIN64) && xvfb-run -a -s "-screen 0 1024x768x24" \
-	  ctest -V --timeout 900 -R engine_rollback_sweep_tests
+	cd $(WIN64) && QV_SWEEP_ALL=1 xvfb-run -a -s "-screen 0 1024x768x24" \
+	  ctest -V --timeout 3600 -R engine_rollback_sweep_tests
 
 clean:
 	rm -rf $(BUILD)

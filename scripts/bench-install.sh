@@ -6,7 +6,9 @@
 # wall time, MB/s and peak memory of each, and Setup.exe's exit status.
 # With a program built with --exe from the same script, it installs that
 # too and prints the time its check of the payload took (from its log), as
-# a share of that installation.
+# a share of that installation. Last it prints the cost of the rollback
+# journal's flushes: the same installation by fault_setup.exe (Setup.exe's
+# run with the test seam, no plan) with and without them, best of two each.
 #   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES [PROGRAM]
 set -eu
 win64=$(cd "$1" && pwd)
@@ -16,8 +18,8 @@ program=${4:+$(cd "$(dirname "$4")" && pwd)/$(basename "$4")}
 export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
-cp "$win64/bin/Setup.exe" "$setup/"
-rm -rf "$work/installed" "$work/extracted-wine" "$work/installed-program"
+cp "$win64/bin/Setup.exe" "$win64/bin/fault_setup.exe" "$setup/"
+rm -rf "$work/installed" "$work/extracted-wine" "$work/installed-program" "$work"/installed-journal-*
 
 measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   local name=$1 status=0; shift
@@ -36,6 +38,14 @@ if [ -n "$program" ]; then
   measure program wine "$program" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-program")" \
     "/LOG=$(winepath -w "$work/program.log")"
 fi
+# The journal's flushes: with (1) and without (0), alternating, best of two.
+for round in 1 2; do
+  for flush in 1 0; do
+    rm -rf "$work/installed-journal-$flush"
+    measure "journal_${flush}_$round" env QV_TEST_JOURNAL_FLUSH=$flush wine "$setup/fault_setup.exe" /VERYSILENT \
+      /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-journal-$flush")"
+  done
+done
 # The installation's entry in the list of programs goes again: the prefix is the tests' own.
 for key in $(wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Benchmark_qv[0-9]*$' || true); do
   wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
@@ -78,4 +88,11 @@ if [ -n "$program" ] && [ "$status_program" -eq 0 ]; then
     "$(awk -v c="${check_ms:-0}" -v w="$wall_program" -v s="$(stat -c %s "$program")" 'BEGIN {
        printf "payload check %.0f ms over %.1f MB: %.1f%% of the installation (goal: under 5%%)", c, s / 1e6, (w > 0 ? c / 10 / w : 0) }')"
 fi
+best() { awk -v a="$1" -v b="$2" 'BEGIN { print (a < b ? a : b) }'; }
+with_flushes=$(best "$wall_journal_1_1" "$wall_journal_1_2")
+without_flushes=$(best "$wall_journal_0_1" "$wall_journal_0_2")
+printf '%-24s %8s   %s\n' "journal flushed" "$with_flushes" \
+  "$(awk -v a="$with_flushes" -v b="$without_flushes" 'BEGIN { r = (a > 0 ? (a - b) / a * 100 : 0)
+     printf "without the flushes %s s: the flushes are %.1f%% of the install time (goal: under 10%%: %s)", b, r, (r < 10 ? "met" : "NOT met") }')"
+[ "$status_journal_1_1$status_journal_0_1$status_journal_1_2$status_journal_0_2" = 0000 ] || echo "fault_setup.exe FAILED in the journal's measurement"
 [ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ] && [ "$status_program" -eq 0 ]

@@ -58,7 +58,7 @@ std::vector<JournalFact> EveryFact() {
                          {{"", {{"DisplayName", 1, "n\0a\0"}, {"", 4, binary}}}, {"Sub\\Deeper", {}}}},
         SharedCountRaised{"C:\\Windows\\System32\\shared.dll", {true, 4, std::string("\x02\0\0\0", 4)}},
         RestartRenameAdded{"C:\\应用\\qv-00001.tmp", "C:\\应用\\busy.dll", RestartRenameWay::WininitIni},
-        RestartRenameAdded{"C:\\应用\\qv-00002.tmp", "", RestartRenameWay::MoveFileEx},
+        RestartRenameAdded{"C:\\应用\\qv-00002.tmp", "", RestartRenameWay::PendingRename},
         LibraryRegistered{"C:\\应用\\reg.ocx"},
         ProgManItemAdded{"软件组", ""},
     };

@@ -203,7 +203,7 @@ struct SharedCountRaised {
 };
 
 enum class RestartRenameWay : std::uint8_t {
-    MoveFileEx = 1,  // NT's pending renames
+    PendingRename = 1,  // NT's pending renames (MoveFileEx); not named so, as windows.h makes that a macro
     WininitIni = 2,  // the [rename] section of WININIT.INI
 };
 
@@ -211,7 +211,7 @@ enum class RestartRenameWay : std::uint8_t {
 struct RestartRenameAdded {
     std::string Source;
     std::string Target;
-    RestartRenameWay Way = RestartRenameWay::MoveFileEx;
+    RestartRenameWay Way = RestartRenameWay::PendingRename;
 };
 
 // A library the change self-registers; undone by DllUnregisterServer.

@@ -64,7 +64,7 @@ struct Decoder {
     void Flags(std::uint32_t& value, std::uint32_t known) { value = in.Flags(known); }
     void operator()(RestartRenameWay& way) {
         const std::uint8_t value = in.U8();
-        if (value != static_cast<std::uint8_t>(RestartRenameWay::MoveFileEx) &&
+        if (value != static_cast<std::uint8_t>(RestartRenameWay::PendingRename) &&
             value != static_cast<std::uint8_t>(RestartRenameWay::WininitIni))
             in.Fail();
         way = static_cast<RestartRenameWay>(value);

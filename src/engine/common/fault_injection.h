@@ -1,6 +1,7 @@
 // Faults on purpose, for the tests that stop an installation at every point
-// and judge its rollback: a plan "fail at change N" or "cancel at pump N"
-// (N from 1), and the counts of both so far.
+// and judge its rollback: a plan "fail at change N", "cancel at pump N",
+// "kill the process right after change N" or "kill it right after journal
+// record N is on disk" (N from 1), and the counts so far.
 //
 // The undo log counts each change it records, the install window each pump
 // of its messages; each asks here whether the plan strikes now. Only a test
@@ -12,14 +13,23 @@
 
 namespace qv {
 
-enum class TFaultPoint { None, Change, Pump };
+enum class TFaultPoint {
+    None,
+    Change,      // change N fails (an exception), and the run rolls back
+    Pump,        // Cancel is confirmed at pump N
+    Kill,        // the process ends at once, without clean-up, after change N
+    KillBefore,  // the same, once journal record N is on disk and before its change
+};
+
+// The exit code of a process that the plan ended.
+inline constexpr unsigned kKilledByPlanExitCode = 0x4B494C4Cu;
 
 struct TFaultPlan {
     TFaultPoint Point = TFaultPoint::None;
     std::uint32_t At = 0;  // the change or pump it strikes, counted from 1
 };
 
-// Replaces the plan and starts both counts again from 0.
+// Replaces the plan and starts every count again from 0.
 void SetFaultPlan(const TFaultPlan& plan);
 
 // Counts one change just recorded; true when the plan fails this one.
@@ -27,7 +37,12 @@ bool FaultStrikesAtChange();
 // Counts one pump of the install window; true when the plan cancels at it.
 bool FaultStrikesAtPump();
 
+// Counts `count` journal records just flushed to the disk; the plan may end
+// the process here.
+void CountJournalRecords(std::uint32_t count);
+
 std::uint32_t ChangesCounted();
 std::uint32_t PumpsCounted();
+std::uint32_t RecordsCounted();
 
 }  // namespace qv

@@ -16,16 +16,18 @@
 namespace qv {
 
 void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& undoLog,
-                      std::vector<std::string>& dirsToRemoveAtEnd) {
+                      std::vector<std::string>& dirsToRemoveAtEnd, TRunJournal* journal) {
     std::string folder = StripBackslash(dir);
     // A drive ("C:") or a root ("\") has nothing above it to create.
     if (folder.empty() || folder.back() == ':' || FolderExists(folder)) return;
     const std::string parent = ExtractFileDir(folder);
     if (parent == folder) return;
-    CreateFolderPath(parent, flags, undoLog, dirsToRemoveAtEnd);
+    CreateFolderPath(parent, flags, undoLog, dirsToRemoveAtEnd, journal);
 
     folder = FullPathOf(folder);
     const std::wstring wideFolder = Widen(folder);
+    if (journal)
+        journal->WriteAhead(journal::FolderCreated{folder, (flags & cfNotifyShell) ? std::uint32_t{journal::jfNotifyShell} : 0u});
     if (!CreateDirectoryW(wideFolder.c_str(), nullptr)) {
         const DWORD error = GetLastError();
         LogLine("cannot create folder " + Quoted(folder) + ": " + WindowsErrorText(error));
@@ -50,7 +52,7 @@ void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& 
 }
 
 void CreateFolderPath(TInstallContext& context, const std::string& dir, std::uint8_t flags) {
-    CreateFolderPath(dir, flags, context.UndoLog, context.Run.DirsToRemoveAtEnd);
+    CreateFolderPath(dir, flags, context.UndoLog, context.Run.DirsToRemoveAtEnd, context.Journal);
 }
 
 }  // namespace qv

@@ -24,10 +24,11 @@ enum TCreateFolderFlag : std::uint8_t {
 // rollback acts on. Raises
 // Exception("设置程序不能创建文件夹 \"<folder>\"") for the first folder that
 // cannot be created; the folders made before it stay recorded.
+// With `journal`, each folder is written ahead there before it is made.
 void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& undoLog,
-                      std::vector<std::string>& dirsToRemoveAtEnd);
+                      std::vector<std::string>& dirsToRemoveAtEnd, TRunJournal* journal = nullptr);
 
-// The same in an install step: its undo log and the run's list.
+// The same in an install step: its undo log, the run's list and journal.
 void CreateFolderPath(TInstallContext& context, const std::string& dir, std::uint8_t flags);
 
 }  // namespace qv

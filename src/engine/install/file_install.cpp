@@ -10,6 +10,7 @@
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/platform.h"
 #include "engine/common/retry_question.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_file_stream.h"
@@ -228,7 +229,13 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
 
     errorPrefix_ = kCreatingTempFile;
     tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
-    CreateFolderPath(ExtractFileDir(tempFile_), cfNoUninstall, context_.UndoLog, context_.Run.DirsToRemoveAtEnd);
+    CreateFolderPath(context_, ExtractFileDir(tempFile_), cfNoUninstall);
+    // A new file's two facts under one flush: its place is still empty
+    // when the temporary file moves there, whatever happens between.
+    if (context_.Journal && !destExisted_)
+        context_.Journal->WriteAhead({journal::FileWasAbsent{tempFile_, 0}, journal::FileWasAbsent{destFile_, 0}});
+    else
+        WriteAhead(context_, journal::FileWasAbsent{tempFile_, 0});
     TNewFileStream temp(tempFile_);
     tempPending_ = true;
 
@@ -259,6 +266,9 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
                 throw EInOutError(InOutCodeFromWin32(error));
             }
             errorPrefix_ = kSchedulingRestartReplace;
+            WriteAhead(context_, journal::RestartRenameAdded{tempFile_, destFile_,
+                                                             IsWinNT() ? journal::RestartRenameWay::PendingRename
+                                                                       : journal::RestartRenameWay::WininitIni});
             RestartReplace(tempFile_, destFile_, run.Folders.Win, run.RestartNeeded);
             restartReplaced_ = true;
             // It waits for the restart now.
@@ -272,6 +282,8 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         // A shared file's entry waits for its count; meanwhile a rollback
         // takes away the file that was not there.
         if ((file.FileFlags & ffShared) && !destExisted_) KeepCopyForRollback(context_, destFile_);
+        // The file it replaces is aside by now; a new file's fact went with the temporary file's.
+        if (destExisted_) WriteAhead(context_, journal::FileWasAbsent{destFile_, 0});
         if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
         tempPending_ = false;
         tempFile_.clear();
@@ -308,12 +320,15 @@ void TFileInstaller::RunAfterActions(const TFileRec& file) {
         LogLine("not self-registered " + Quoted(destFile_) + ": the new file arrives only at the restart");
     } else if (file.FileFlags & ffSelfRegister) {
         errorPrefix_.clear();
+        // A library that was there stays registered, as the rollback leaves it.
+        if (!existedBeforeFirstAttempt_) WriteAhead(context_, journal::LibraryRegistered{destFile_});
         SelfRegisterLibrary(destFile_);
     }
     // Below Windows 4 nobody keeps shared-file counts.
     if ((file.FileFlags & ffShared) && GetWindowsVersion().Major() >= 4) {
         errorPrefix_.clear();
         sharedCountMissing_ = true;
+        KeepSharedCountForRollback(context_, destFile_);
         RaiseSharedFileCount(destFile_, existedBeforeFirstAttempt_);
         sharedCountMissing_ = false;
         LogLine("shared-file count of " + Quoted(destFile_) + " raised");

@@ -1,5 +1,7 @@
 // The small context every install step works in: the run, the undo log that
-// records each change the moment it is made, and the progress sink.
+// records each change the moment it is made, the rollback journal that holds
+// what each change will need to be undone before it is made, and the
+// progress sink.
 #pragma once
 
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "engine/install/install_progress.h"
 #include "engine/install/install_run.h"
+#include "engine/journal/run_journal.h"
 #include "engine/undo/undo_changes.h"
 
 namespace qv {
@@ -25,6 +28,15 @@ struct TInstallContext {
     std::string UninstallKeyPath{};
     // Files already copied for the rollback in this run (INI files).
     std::vector<std::string> KeptForRollback{};
+    // The run's rollback journal; null when the run keeps none (no backup
+    // folder: nothing is kept for a rollback either).
+    TRunJournal* Journal = nullptr;
 };
+
+// Puts `fact` on the disk before the change it describes, when the run
+// keeps a journal.
+inline void WriteAhead(TInstallContext& context, const journal::JournalFact& fact) {
+    if (context.Journal) context.Journal->WriteAhead(fact);
+}
 
 }  // namespace qv

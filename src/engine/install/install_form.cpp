@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 #include "core/errors.h"
 #include "engine/common/app_forms.h"
@@ -41,7 +42,7 @@ std::int64_t InstallGaugeMaximum(const SetupData& data) {
     return sum;
 }
 
-TInstallForm::TInstallForm(TInstallRun& run) : run_(run) {
+TInstallForm::TInstallForm(TInstallRun& run) : sequence_(run, *this, CancelRequested) {
     TFormParams p;
     p.Caption = "设置";
     p.ClientWidth = kClientWidth;
@@ -68,8 +69,6 @@ TInstallForm::TInstallForm(TInstallRun& run) : run_(run) {
     ProgressGauge.SetMaxValue(static_cast<std::int32_t>(maximum_ / unitsPerStep_));
     ProgressGauge.SetProgress(0);
 
-    UndoLog.AppName = run.Data.SetupInfo.AppName;
-    UndoLog.AdminInstall = run.UserIsAdmin;
 }
 
 void TInstallForm::ShowStepText(const std::string& text) {
@@ -94,20 +93,7 @@ void TInstallForm::SetPosition(std::int64_t position) {
     ProgressGauge.Repaint();
 }
 
-void TInstallForm::PumpMessagesCheckCancel() {
-    if (FaultStrikesAtPump()) {
-        // A test's plan: as if the user had just confirmed Cancel.
-        LogLine("cancel confirmed at pump " + std::to_string(PumpsCounted()) + ", as the test planned");
-        CancelRequested = true;
-    }
-    if (CancelRequested) throw EAbort();
-    if (!ProcessMessages()) {
-        // The application is closing (WM_QUIT, posted again for the outer
-        // loop): the installation cannot go on.
-        CancelRequested = true;
-    }
-    if (CancelRequested) throw EAbort();
-}
+void TInstallForm::PumpMessagesCheckCancel() { PumpInstallMessages(CancelRequested); }
 
 bool TInstallForm::CloseQuery() {
     if (Finished) return true;
@@ -117,110 +103,13 @@ bool TInstallForm::CloseQuery() {
     return false;
 }
 
-void TInstallForm::CreateFolders(TInstallContext& context) {
-    CreateFolderPath(context, run_.Folders.App, 0);
-    for (const TDirRec& dir : run_.Data.DirRecords) {
-        std::uint8_t flags = 0;
-        if (dir.Flags & dfNoUninstall) flags |= cfNoUninstall;
-        if (dir.Flags & dfRemoveAtEnd) flags |= cfRemoveAtEnd;
-        CreateFolderPath(context, run_.Expand(dir.DirName), flags);
-    }
-}
-
-void TInstallForm::RunSteps(TInstallContext& context) {
-    const SetupData& data = run_.Data;
-    const bool uninstallable = data.SetupInfo.Has(optUninstallable);
-    LogLine("step: creating the folders");
-    ShowStepText("正在创建目录 ...");
-    CreateFolders(context);
-    if (uninstallable) {
-        LogLine("step: reserving the uninstall log's name and writing the uninstall key");
-        ReserveUninstallLogName(context);
-        context.UninstallKeyCreated = WriteUninstallKey(context);
-    }
-
-    LogLine("step: installing the files (" + std::to_string(data.FileRecords.size()) + ")");
-    ShowStepText("复制文件 ...");
-    InstallFiles(context, NextDiskDialog(ConfirmExitSetup));
-    ShowFilename("");
-    PumpMessagesCheckCancel();
-
-    if (ProgramIconsStepNeeded(context)) {
-        LogLine("step: making the icons (" + std::to_string(data.IconRecords.size()) + ") in the group " +
-                Quoted(run_.Folders.Group));
-        ShowStepText("正在创建程序快捷图标 ...");
-        MakeProgramIcons(context);
-    } else {
-        LogLine(run_.ChosenNoIcons ? "step: no icons, as the user chose" : "step: no icons to make");
-    }
-    PumpMessagesCheckCancel();
-
-    if (!data.IniRecords.empty()) {
-        LogLine("step: writing the INI entries (" + std::to_string(data.IniRecords.size()) + ")");
-        ShowStepText("正在创建 INI 信息 ...");
-        WriteIniEntries(context);
-    }
-    PumpMessagesCheckCancel();
-
-    if (!data.RegistryRecords.empty()) {
-        LogLine("step: writing the registry entries (" + std::to_string(data.RegistryRecords.size()) + ")");
-        ShowStepText("正在创建注册表信息 ...");
-        WriteRegistryEntries(context);
-    }
-    PumpMessagesCheckCancel();
-
-    if (!data.UninstallDeleteRecords.empty())
-        LogLine("step: recording the files for the uninstaller to delete (" +
-                std::to_string(data.UninstallDeleteRecords.size()) + ")");
-    RecordUninstallDeleteEntries(context);
-    PumpMessagesCheckCancel();
-
-    if (uninstallable) {
-        LogLine("step: saving the uninstall log");
-        ShowStepText("保存反安装信息 ...");
-        SaveUninstallLog(context);
-        WriteUninstallLogHash(context);
-    }
-    // The changes are final.
-    LogLine("installation completed; its recorded changes (" + std::to_string(UndoLog.Entries().size()) +
-            ") are final");
-    UndoLog.Clear();
-}
-
-void TInstallForm::RollBack() {
-    TRemoveAtEndFoldersSweep sweep(run_.DirsToRemoveAtEnd);
-    sweep.Sweep();
-    UndoLog.UndoAll(false, &sweep);
-}
-
 TInstallResult TInstallForm::RunInstallSteps() {
-    TInstallContext context{run_, UndoLog, *this, {}, false};
-    try {
-        RunSteps(context);
-    } catch (const EAbort&) {
-        // When the table answers every question nobody can choose Abort:
-        // only a confirmed Cancel is a person's. Any other abort is the
-        // table's, and the run has failed.
-        const bool tableAborted = MessagesSuppressed() && !CancelRequested;
-        LogLine(std::string(tableAborted ? "installation failed: the unattended table answered Abort"
-                                         : "installation cancelled") +
-                "; rolling back its recorded changes (" + std::to_string(UndoLog.Entries().size()) + ")");
-        RollBack();
-        return {TInstallResult::Cancelled, tableAborted};
-    } catch (...) {
-        LogLine("installation failed: " + CurrentExceptionText());
-        // Whatever it was, the changes so far must not stay.
-        HandleCurrentException();
-        AppMsgBox("安装无法完成.\r\n\r\n请先修改这些错误，然后重新运行设置程序。", "", mbtCriticalError, MB_OK);
-        LogLine("rolling back the installation's recorded changes (" + std::to_string(UndoLog.Entries().size()) +
-                ")");
-        RollBack();
-        return TInstallResult::FailedRolledBack;
-    }
+    const TInstallResult result = sequence_.Run();
+    if (result != TInstallResult::Completed) return result;
     Finished = true;
     Close();
     if (HWND owner = GetWindow(Handle(), GW_OWNER)) PostMessageW(owner, WM_SETUPSTEP, 0, 0);
-    return TInstallResult::Completed;
+    return result;
 }
 
 }  // namespace qv

@@ -1,11 +1,12 @@
-// TInstallForm: the small progress window of the installation, and its
-// install sequence. It shows the step and the file in progress and one gauge
-// over the whole installation, lets the user cancel between pieces of work,
-// and rolls every recorded change back when a step fails or the user
-// cancels.
+// TInstallForm: the small progress window of the installation, a view of
+// its install sequence (install_sequence.h). It shows the step and the file
+// in progress and one gauge over the whole installation, and lets the user
+// cancel between pieces of work; the sequence rolls every recorded change
+// back when a step fails or the user cancels.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/controls/child_form.h"
 #include "engine/controls/gauge.h"
@@ -13,6 +14,7 @@
 #include "engine/controls/std_controls.h"
 #include "engine/install/install_context.h"
 #include "engine/install/install_result.h"
+#include "engine/install/install_sequence.h"
 #include "engine/undo/undo_changes.h"
 
 namespace qv {
@@ -34,7 +36,13 @@ public:
 
     bool Finished = false;
     bool CancelRequested = false;
-    TUndoChanges UndoLog;
+
+private:
+    // What the window shows; declared before the undo log that is its.
+    TInstallSequence sequence_;
+
+public:
+    TUndoChanges& UndoLog = sequence_.UndoLog;
 
     // IInstallProgress.
     void ShowStepText(const std::string& text) override;
@@ -53,12 +61,6 @@ protected:
     TButton CancelButton;
 
 private:
-    void CreateFolders(TInstallContext& context);
-    void RunSteps(TInstallContext& context);
-    // Undoes everything recorded, newest first.
-    void RollBack();
-
-    TInstallRun& run_;
     std::int64_t maximum_ = 0;
     std::int64_t position_ = 0;
     // Units per step of the gauge, so that its 32-bit range holds any sum.

@@ -77,6 +77,7 @@ public:
         progman_ = MakeStringHandle(dde_, "PROGMAN");
         conversation_ = DdeConversationOwner(dde_.Connect(progman_.get(), progman_.get()));
         groupCommand_ = CreateGroupCommand(group);
+        WriteAhead(context_, journal::ProgManItemAdded{group, ""});
         dde_.Execute(conversation_.get(), groupCommand_, false);
         dde_.Execute(conversation_.get(), ShowGroupCommand(group), false);
         LogLine("made Program Manager group " + Quoted(group));
@@ -116,6 +117,7 @@ private:
         // use is simply overwritten.
         DWORD inUse = 0;
         if (FileExists(link)) ClearForReplacement(context_, link, inUse);
+        WriteAhead(context_, journal::FileWasAbsent{link, journal::jfNotifyShell});
         CreateLinkFile(link, description, target.Filename, target.Parameters, target.WorkingFolder, target.IconFile,
                        target.IconIndex);
         SHChangeNotify(SHCNE_CREATE, SHCNF_PATHW, Widen(link).c_str(), nullptr);
@@ -133,6 +135,7 @@ private:
                                                    target.IconFile, target.IconIndex, target.WorkingFolder);
         // Takes away an item of that name, keeping its place for the new
         // one; when there is none, the rejection means nothing.
+        WriteAhead(context_, journal::ProgManItemAdded{context_.Run.Folders.Group, item});
         dde_.Execute(conversation_.get(), ReplaceItemCommand(item), true);
         dde_.Execute(conversation_.get(), command, false);
         LogLine("made Program Manager item " + Quoted(item) + " in group " + Quoted(context_.Run.Folders.Group) +

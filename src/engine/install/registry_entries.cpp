@@ -78,6 +78,7 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     const std::string keyText = RegistryRootName(record.RootKey) + "\\" + subKey;
     const std::string valueText = (valueName.empty() ? std::string("(default)") : Quoted(valueName));
     const TKeyCreation creation(record.RootKey, subKey);
+    creation.WriteAhead(context);
     {
         UniqueHKey key;
         const LSTATUS status =

@@ -14,6 +14,8 @@
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
 #include "engine/install/registry_entries.h"
+#include "engine/instfunc/shared_file_count.h"
+#include "engine/journal/journal_undo.h"
 #include "engine/undo/rollback_entries.h"
 
 namespace qv {
@@ -58,12 +60,58 @@ void RequireRoomFor(const std::string& folder, std::uint64_t size, const std::st
     throw Exception(FormatText("没有足够的磁盘空间保存被替换文件的备份，因此不能替换文件：\r\n%s", {path}));
 }
 
+// A copy that stands for a backup is on the disk before its record names it.
+// A copy keeps the original's read-only attribute, which a flush must pass.
+void FlushCopy(const TInstallContext& context, const std::string& backup) {
+    if (!context.Journal) return;
+    const std::wstring wide = Widen(backup);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (readOnly) SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    DWORD error = ERROR_SUCCESS;
+    {
+        const UniqueHFile file(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !FlushFileBuffers(file.get())) error = GetLastError();
+    }
+    if (readOnly) SetFileAttributesW(wide.c_str(), attributes);
+    if (error != ERROR_SUCCESS) throw EInOutError(InOutCodeFromWin32(error));
+}
+
 std::string CopyAside(const std::string& folder, const std::string& path, const WIN32_FILE_ATTRIBUTE_DATA& facts) {
     const std::uint64_t size = (std::uint64_t{facts.nFileSizeHigh} << 32) | facts.nFileSizeLow;
     RequireRoomFor(folder, size, path);
     const std::string backup = MakeUniqueName(folder, ".bak");
     if (!CopyFileW(Widen(path).c_str(), Widen(backup).c_str(), TRUE)) RaiseLastInOutError();
     return backup;
+}
+
+std::uint64_t TimeValue(const FILETIME& t) { return (std::uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime; }
+
+// On the disk before the file leaves its place: a move aside (the backup
+// named before it exists), or, for a copy, once the copy is whole.
+void WriteAheadMovedAside(TInstallContext& context, const std::string& path, const std::string& backup,
+                          const WIN32_FILE_ATTRIBUTE_DATA& facts) {
+    WriteAhead(context, journal::FileMovedAside{path, backup, facts.dwFileAttributes, TimeValue(facts.ftCreationTime),
+                                                TimeValue(facts.ftLastWriteTime),
+                                                (std::uint64_t{facts.nFileSizeHigh} << 32) | facts.nFileSizeLow});
+}
+
+journal::RegValueData ValueBefore(HKEY root, const std::string& subKey, const std::string& name) {
+    UniqueHKey key;
+    DWORD type = 0, size = 0;
+    const std::wstring wideName = Widen(name);
+    const wchar_t* valueName = name.empty() ? nullptr : wideName.c_str();
+    journal::RegValueData before;
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
+        RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+        before.Data.resize(size);
+        before.Existed = RegQueryValueExW(key.get(), valueName, nullptr, &type,
+                                          reinterpret_cast<BYTE*>(before.Data.data()), &size) == ERROR_SUCCESS;
+        before.Data.resize(before.Existed ? size : 0);
+        before.Type = before.Existed ? type : 0;
+    }
+    return before;
 }
 
 void Record(TInstallContext& context, const std::string& path, const std::string& backup,
@@ -86,6 +134,7 @@ bool ClearForReplacement(TInstallContext& context, const std::string& path, DWOR
     if (!GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &facts)) RaiseLastInOutError();
     if (SameVolume(path, folder)) {
         const std::string backup = MakeUniqueName(folder, ".bak");
+        WriteAheadMovedAside(context, path, backup, facts);
         if (MoveFileW(widePath.c_str(), Widen(backup).c_str())) {
             Record(context, path, backup, facts);
             LogLine("moved the existing file " + Quoted(path) + " aside to " + Quoted(backup) + ", for a rollback");
@@ -98,6 +147,8 @@ bool ClearForReplacement(TInstallContext& context, const std::string& path, DWOR
     // Another drive: a copy, once the room for it is known, and then the
     // file itself goes.
     const std::string backup = CopyAside(folder, path, facts);
+    FlushCopy(context, backup);
+    WriteAheadMovedAside(context, path, backup, facts);
     if (!DeleteFileW(widePath.c_str())) {
         error = GetLastError();
         DeleteFileW(Widen(backup).c_str());
@@ -117,12 +168,15 @@ void KeepCopyForRollback(TInstallContext& context, const std::string& path) {
     context.KeptForRollback.push_back(path);
     WIN32_FILE_ATTRIBUTE_DATA facts{};
     if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &facts)) {
+        WriteAhead(context, journal::FileWasAbsent{path, 0});
         context.UndoLog.AddEntry(ekRemoveNewFile, {path}, 0);
         return;
     }
     // The profile functions may hold changes of this run in a cache.
     WritePrivateProfileStringW(nullptr, nullptr, nullptr, Widen(path).c_str());
     const std::string backup = CopyAside(folder, path, facts);
+    FlushCopy(context, backup);
+    WriteAheadMovedAside(context, path, backup, facts);
     Record(context, path, backup, facts);
     LogLine("copied " + Quoted(path) + " to " + Quoted(backup) + " before changing it, for a rollback");
 }
@@ -130,21 +184,11 @@ void KeepCopyForRollback(TInstallContext& context, const std::string& path) {
 void KeepRegValueForRollback(TInstallContext& context, std::uint32_t root, const std::string& subKey,
                              const std::string& name) {
     if (context.Run.BackupFolder.empty()) return;
-    UniqueHKey key;
-    DWORD type = 0, size = 0;
-    const std::wstring wideName = Widen(name);
-    const wchar_t* valueName = name.empty() ? nullptr : wideName.c_str();
-    std::string data;
-    bool existed = false;
-    if (RegOpenKeyExW(PredefinedRootKey(root), Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
-        RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        data.resize(size);
-        existed = RegQueryValueExW(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                                   &size) == ERROR_SUCCESS;
-        data.resize(size);
-    }
+    const journal::RegValueData before = ValueBefore(PredefinedRootKey(root), subKey, name);
+    WriteAhead(context, journal::RegValueBefore{root, subKey, name, before});
     context.UndoLog.AddEntry(ekRestoreRegValue,
-                             {subKey, name, existed ? "1" : "0", std::to_string(type), HexOfBytes(existed ? data : "")},
+                             {subKey, name, before.Existed ? "1" : "0", std::to_string(before.Type),
+                              HexOfBytes(before.Data)},
                              root);
 }
 
@@ -159,6 +203,15 @@ TKeyCreation::TKeyCreation(std::uint32_t root, const std::string& subKey) : root
     }
 }
 
+void TKeyCreation::WriteAhead(TInstallContext& context) const {
+    if (!context.Journal || context.Run.BackupFolder.empty() || missing_.empty()) return;
+    // Outermost first, so that the rollback, newest first, removes the
+    // innermost first.
+    std::vector<journal::JournalFact> facts;
+    for (const std::string& level : missing_) facts.push_back(journal::RegKeyWasAbsent{root_, level, 0});
+    context.Journal->WriteAhead(facts);
+}
+
 void TKeyCreation::RecordCreatedKeys(TInstallContext& context) const {
     if (context.Run.BackupFolder.empty()) return;
     // The innermost is undone first.
@@ -168,7 +221,14 @@ void TKeyCreation::RecordCreatedKeys(TInstallContext& context) const {
 void KeepKeyTreeForRollback(TInstallContext& context, std::uint32_t root, const std::string& subKey) {
     if (context.Run.BackupFolder.empty()) return;
     const std::string tree = KeyTreeText(PredefinedRootKey(root), subKey);
-    if (!tree.empty()) context.UndoLog.AddEntry(ekRestoreKeyTree, {subKey, tree}, root);
+    if (tree.empty()) return;
+    WriteAhead(context, journal::RegKeyTreeBefore{root, subKey, RegTreeOfText(tree)});
+    context.UndoLog.AddEntry(ekRestoreKeyTree, {subKey, tree}, root);
+}
+
+void KeepSharedCountForRollback(TInstallContext& context, const std::string& path) {
+    if (!context.Journal || context.Run.BackupFolder.empty()) return;
+    WriteAhead(context, journal::SharedCountRaised{path, ValueBefore(HKEY_LOCAL_MACHINE, kSharedDllsKeyPath, path)});
 }
 
 }  // namespace qv

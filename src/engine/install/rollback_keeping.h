@@ -1,9 +1,9 @@
 // Keeping what the installation is about to replace, overwrite or delete,
-// so that its rollback can put it back (the entries of
-// engine/undo/rollback_entries.h, recorded in the undo log among the
-// others). Replaced files wait in the run's backup folder, inside the
-// private temporary folder, which goes with everything in it when the run
-// ends; a run without a backup folder (some tests) keeps nothing.
+// so that its rollback can put it back: written ahead to the rollback
+// journal, and recorded in the undo log among the others (the entries of
+// engine/undo/rollback_entries.h). Replaced files wait in the run's backup
+// folder, the journal's run folder, which goes with everything in it when
+// the run ends; a run without a backup folder (some tests) keeps nothing.
 #pragma once
 
 #include <windows.h>
@@ -41,6 +41,8 @@ class TKeyCreation {
 public:
     TKeyCreation(std::uint32_t root, const std::string& subKey);
     bool Existed() const { return missing_.empty(); }
+    // The levels about to be created, to the journal: call before creating.
+    void WriteAhead(TInstallContext& context) const;
     void RecordCreatedKeys(TInstallContext& context) const;
 
 private:
@@ -51,5 +53,9 @@ private:
 // The whole key tree `subKey` as it is before the installation deletes it,
 // for the rollback.
 void KeepKeyTreeForRollback(TInstallContext& context, std::uint32_t root, const std::string& subKey);
+
+// The shared-file count of `path` as it is before the installation raises
+// it, to the journal.
+void KeepSharedCountForRollback(TInstallContext& context, const std::string& path);
 
 }  // namespace qv

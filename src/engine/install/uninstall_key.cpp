@@ -115,6 +115,7 @@ bool WriteUninstallKey(TInstallContext& context) {
 
     {
         UniqueHKey key;
+        WriteAhead(context, journal::RegKeyWasAbsent{kHkeyLocalMachine, full, journal::jfWholeTree});
         // A user without administrator rights may read the list but not add
         // to it: then the program gets no entry there, as when the list
         // itself is missing, and the uninstall icon is its way out.

@@ -36,6 +36,7 @@ void ReserveUninstallLogName(TInstallContext& context) {
         // A log without its placeholder (or the reverse) still takes the number.
         if (AnyFileMatches(UninstallLogName(pattern, '?'))) continue;
         const std::string placeholder = UninstallLogName(pattern, '0');
+        WriteAhead(context, journal::FileWasAbsent{placeholder, 0});
         WinFileOutStream(placeholder).Close();
         context.UninstallLogPattern = pattern;
         LogLine("reserved the uninstall log's name: placeholder " + Quoted(placeholder) + ", log " +
@@ -53,6 +54,7 @@ void RecordUninstallDeleteEntries(TInstallContext& context) {
 
 void SaveUninstallLog(TInstallContext& context) {
     const std::string fileName = UninstallLogName(context.UninstallLogPattern, '1');
+    WriteAhead(context, journal::FileWasAbsent{fileName, 0});
     context.UndoLog.SaveToFile(fileName);
     LogLine("saved the uninstall log " + Quoted(fileName) + ", entries: " +
             std::to_string(context.UndoLog.Entries().size()));

@@ -4,7 +4,7 @@
 
 #include "engine/common/win_text.h"
 #include "engine/instfunc/delete_folder_tree.h"
-#include "engine/setup/leftovers_at_restart.h"
+#include "engine/instfunc/leftovers_at_restart.h"
 #include "engine/setup/restart_windows.h"
 #include "engine/setup/setup_state.h"
 

@@ -9,5 +9,7 @@
 namespace qv {
 
 std::unique_ptr<IInstallStage> CreateInstallStage();
+// The same installation with no window at all (/VERYSILENT).
+TInstallResult RunInstallWithoutWindow();
 
 }  // namespace qv

@@ -9,6 +9,7 @@ TSetupStages DefaultSetupStages() {
     TSetupStages stages;
     stages.CreateWizard = CreateWizardStage;
     stages.CreateInstallForm = CreateInstallStage;
+    stages.InstallWithoutWindow = RunInstallWithoutWindow;
     return stages;
 }
 

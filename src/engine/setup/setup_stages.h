@@ -53,6 +53,9 @@ public:
 struct TSetupStages {
     std::function<std::unique_ptr<IWizardStage>()> CreateWizard;
     std::function<std::unique_ptr<IInstallStage>()> CreateInstallForm;
+    // A run that shows nothing installs without the install window; empty:
+    // it uses CreateInstallForm's stage, unshown.
+    std::function<TInstallResult()> InstallWithoutWindow{};
 };
 
 // The stages that Setup.exe runs; a stage not built yet is empty, and its

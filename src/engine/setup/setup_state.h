@@ -40,6 +40,7 @@ struct TSetupState : SetupData {
     bool LogRequested = false;
     std::string LogFileName;  // empty with /LOG alone: a name in the temporary folder
     bool ShowHelp = false;    // /? or /HELP
+    bool RecoverOnly = false; // /RECOVER: only the rollback of installations that died
     // Set when start-up ended the run on purpose before installing (the
     // help was shown, another setup of the application runs): its exit code.
     std::optional<unsigned> EarlyExitCode;

@@ -51,7 +51,9 @@ TRunOutcome RunSilently(const TSetupStages& stages) {
     }
     if (!stages.CreateInstallForm) return TRunOutcome::Completed;
     TInstallResult result;
-    {
+    if (SetupState.VerySilent && stages.InstallWithoutWindow) {
+        result = stages.InstallWithoutWindow();
+    } else {
         const std::unique_ptr<IInstallStage> install = stages.CreateInstallForm();
         if (!SetupState.VerySilent) install->Form().Show();
         result = install->RunInstallSteps();

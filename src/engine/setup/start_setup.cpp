@@ -20,6 +20,7 @@
 #include "engine/setup/setup_state.h"
 #include "engine/setup/top_level_errors.h"
 #include "engine/common/unique_name.h"
+#include "engine/journal/journal_recovery.h"
 
 namespace qv {
 
@@ -59,6 +60,7 @@ void ReadCommandLine(const std::vector<std::string>& params) {
         else if (SameTextAscii(p, "/LOG")) SetupState.LogRequested = true, SetupState.LogFileName.clear();
         else if (StartsWithIgnoringCase(p, "/LOG=")) SetupState.LogRequested = true, SetupState.LogFileName = p.substr(5);
         else if (SameTextAscii(p, "/?") || SameTextAscii(p, "/HELP")) SetupState.ShowHelp = true;
+        else if (SameTextAscii(p, "/RECOVER")) SetupState.RecoverOnly = true;
     }
 }
 
@@ -138,6 +140,13 @@ void StartSetup(const std::vector<std::string>& params) {
     if (SetupState.ShowHelp) {
         ShowCommandLineHelp();
         SetupState.EarlyExitCode = exit_code::Success;
+        return;
+    }
+    // An installation that died halfway is rolled back before this run
+    // changes anything, and before its wizard shows.
+    const bool recovered = RecoverDeadInstallations(SetupState.UserIsAdmin);
+    if (SetupState.RecoverOnly) {
+        SetupState.EarlyExitCode = recovered ? exit_code::Success : exit_code::FatalError;
         return;
     }
     const std::string dataFile = FindSetupDataFile();

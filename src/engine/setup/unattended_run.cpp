@@ -22,6 +22,7 @@ const char kCommandLineHelp[] =
     "/SUPPRESSMSGBOXES\t不显示问题，按既定规则回答：保留计算机上已有的文件，出错时放弃安装\r\n"
     "/NORESTART\t从不重新启动计算机\r\n"
     "/LOG[=文件]\t把安装过程写入日志文件（不给文件名时写在临时文件夹中）\r\n"
+    "/RECOVER\t只撤消上次没有完成的安装所作的更改，不安装\r\n"
     "/?, /HELP\t显示这个说明\r\n\r\n"
     "退出代码：\r\n"
     "0\t安装完成\r\n"

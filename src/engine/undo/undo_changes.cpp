@@ -38,12 +38,14 @@ void TUndoChanges::AddRawEntry(TChangeKind kind, const std::string& data, std::u
     entries_.push_back(std::move(entry));
     LogRecorded(entries_);
     FailWhenPlanned();
+    if (OnRecorded) OnRecorded(ChangesCounted());
 }
 
 void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags) {
     entries_.push_back(TChangeEntry::Make(kind, strings, flags));
     LogRecorded(entries_);
     FailWhenPlanned();
+    if (OnRecorded) OnRecorded(ChangesCounted());
 }
 
 void TUndoChanges::Clear() {

@@ -15,7 +15,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/uninstall/uninstall_log.h"
@@ -49,6 +51,13 @@ public:
     void AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags);
     // Forgets every entry, the application name and AdminInstall.
     void Clear();
+    // Takes `entries` (oldest first) as the list, counting no change: what
+    // a run that died had recorded, to be undone by a later one.
+    void AdoptEntries(std::vector<TChangeEntry> entries) { entries_ = std::move(entries); }
+
+    // Told the change's number (fault_injection.h's count) once its entry
+    // is recorded: the rollback journal marks the change complete.
+    std::function<void(std::uint32_t change)> OnRecorded;
 
     // Writes the uninstall log: the header, then the entries oldest first.
     // The list stays as it is. A log the format cannot hold (more than

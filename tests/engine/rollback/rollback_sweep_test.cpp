@@ -6,13 +6,22 @@
 // contents, attributes and times, the registry keys and values, the INI
 // files, and no temporary file left.
 //
+// A failed or cancelled run rolls back from its journal, as a recovery does.
 // Each case is a whole unattended run of Setup.exe; a case that leaves
 // the machine changed is listed with the first lines that differ, and the
 // machine is set up afresh for the next one.
+//
+// The third mode kills the process (right after change N, or right after
+// journal record N is on disk) and judges what `Setup.exe /RECOVER` makes
+// of the journal left behind: the same machine as before, and no journal,
+// backup or temporary folder left. `make test` runs a spread of N, `make
+// sweep` (QV_SWEEP_ALL=1) every N.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <set>
@@ -24,9 +33,11 @@
 #include "core/setupdata/records.h"
 #include "core/text/cp936.h"
 #include "engine/common/exit_codes.h"
+#include "engine/common/fault_injection.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
 #include "engine/instfunc/delete_folder_tree.h"
+#include "engine/journal/journal_folders.h"
 #include "../setup/setup_exe_fixture.h"
 #include "testkit/machine_snapshot.h"
 
@@ -111,6 +122,7 @@ std::string MachineDifference(const TMachine& before, const TMachine& after) {
 struct TRunShape {
     std::uint32_t Changes = 0;
     std::uint32_t Pumps = 0;
+    std::uint32_t Records = 0;  // written to the rollback journal
     std::set<std::uint32_t> IconChanges;
     std::map<std::uint32_t, std::string> ChangeTexts;  // "ekFile ..." as the log names them
     // The parts of the machine the clean run left as they were: none, when
@@ -271,6 +283,8 @@ protected:
     // A machine that has never seen the application: only the user's own
     // key, value and INI file.
     void ResetMachine() {
+        // A case that did not hold may have left a journal for the next run to find.
+        for (const std::string& folder : ListRunFolders(true)) DeleteFolderTree(folder);
         DeleteFolderTree(app_);
         for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
             DeleteFolderTree(ShellFolder(csidl) + "\\" + group_);
@@ -328,7 +342,9 @@ protected:
             if (before[i].second == after[i].second) shape.UntouchedParts.push_back(before[i].first);
         // The library registered itself where the snapshot sees it.
         EXPECT_NE(Part(after, "registry").find("library.dll"), std::string::npos) << Part(after, "registry");
-        EXPECT_EQ(std::sscanf(counts.c_str(), "changes %u pumps %u", &shape.Changes, &shape.Pumps), 2)
+        EXPECT_EQ(std::sscanf(counts.c_str(), "changes %u pumps %u records %u", &shape.Changes, &shape.Pumps,
+                              &shape.Records),
+                  3)
             << "the counts: " << counts;
         bool inIcons = false;
         std::istringstream in(run.Log);
@@ -384,6 +400,9 @@ protected:
             problem += "exit code " + std::to_string(run.Code) + ", expected " + std::to_string(expected) + "\n";
         if (run.Log.find(cancel ? "as the test planned" : "Injected fault") == std::string::npos)
             problem += "the log does not tell of the planned fault\n";
+        // The same undoing as a recovery's: from what was written ahead.
+        if (run.Log.find("rolling back from the journal") == std::string::npos)
+            problem += "the rollback did not read the journal\n";
         if (!leftovers.empty()) problem += "left in the temporary folder: " + leftovers.front() + "\n";
         for (const auto& [part, text] : after)
             if (text.find("qv-") != std::string::npos) problem += "a temporary file qv-* is left among the " + part + "\n";
@@ -424,6 +443,71 @@ protected:
                     "(%d of them a failed icon that the installation reports and passes over), %d did not; %.1f s\n",
                     scenario.c_str(), shape.Changes, shape.Pumps, result.Ran, result.Held, passedOn,
                     result.Ran - result.Held, seconds);
+        if (!result.NotHeld.empty()) std::printf("cases that did not hold:\n%s", result.NotHeld.c_str());
+        std::fflush(stdout);
+        return result;
+    }
+
+    // ---- the third mode: killed, then recovered ----
+
+    // Every N under `make sweep`; else the first, the last and a few between.
+    static std::vector<std::uint32_t> SpreadOf(std::uint32_t count) {
+        std::vector<std::uint32_t> spread;
+        const bool all = std::getenv("QV_SWEEP_ALL") != nullptr;
+        const std::uint32_t step = all ? 1 : std::max<std::uint32_t>(1, count / 5);
+        for (std::uint32_t n = 1; n <= count; n += step) spread.push_back(n);
+        if (!spread.empty() && spread.back() != count) spread.push_back(count);
+        return spread;
+    }
+
+    // One case: the run killed by `fault`, then a run of /RECOVER alone.
+    bool RunKillCase(const std::string& fault, std::string& problem) {
+        const TMachine before = Machine();
+        const TRun killed = RunSetup(fault);
+        if (killed.Code != kKilledByPlanExitCode)
+            problem += "the run ended with " + std::to_string(killed.Code) + " instead of being killed\n";
+        const std::string log = logs_.file("recover.log");
+        DeleteFileW(Widen(log).c_str());
+        CloseHandle(std::exchange(process_, nullptr));
+        // The library unregisters itself where the snapshot sees it.
+        test::ScopedEnvVar registerKey("QV_TEST_REGISTER_KEY", registered_);
+        const DWORD code = RunToEnd("/RECOVER /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
+        const std::string recoverLog = FileText(log);
+        if (code != exit_code::Success) problem += "/RECOVER ended with " + std::to_string(code) + "\n";
+        if (recoverLog.find("recovery: rolled back the installation of") == std::string::npos)
+            problem += "the recovery's log does not report the rollback\n";
+        for (const std::string& folder : ListRunFolders(true)) problem += "a run folder is left: " + folder + "\n";
+        const std::vector<std::string> leftovers = test::ListFolder(temp_.path(), "qv-*");
+        if (!leftovers.empty()) problem += "left in the temporary folder: " + leftovers.front() + "\n";
+        const TMachine after = Machine();
+        for (const auto& [part, text] : after)
+            if (text.find("qv-") != std::string::npos) problem += "a temporary file qv-* is left among the " + part + "\n";
+        problem += MachineDifference(before, after);
+        if (!problem.empty()) problem += RollbackLines(recoverLog);
+        return problem.empty();
+    }
+
+    TSweepResult KillSweep(const std::string& scenario, const std::function<void()>& prepare) {
+        const ULONGLONG start = GetTickCount64();
+        TSweepResult result;
+        result.Shape = CleanRun(prepare);
+        std::vector<std::string> cases;
+        for (std::uint32_t n : SpreadOf(result.Shape.Changes)) cases.push_back("kill:" + std::to_string(n));
+        for (std::uint32_t n : SpreadOf(result.Shape.Records)) cases.push_back("killbefore:" + std::to_string(n));
+        for (const std::string& fault : cases) {
+            std::string problem;
+            ++result.Ran;
+            if (RunKillCase(fault, problem))
+                ++result.Held;
+            else {
+                result.NotHeld += fault + ":\n" + problem;
+                prepare();
+            }
+        }
+        std::printf("kill sweep, %s: %u changes and %u journal records in a clean run; %d cases ran, %d held, "
+                    "%d did not; %.1f s\n",
+                    scenario.c_str(), result.Shape.Changes, result.Shape.Records, result.Ran, result.Held,
+                    result.Ran - result.Held, static_cast<double>(GetTickCount64() - start) / 1000.0);
         if (!result.NotHeld.empty()) std::printf("cases that did not hold:\n%s", result.NotHeld.c_str());
         std::fflush(stdout);
         return result;
@@ -475,6 +559,29 @@ TEST_F(RollbackSweep, OverAnEarlierInstallationEveryFailureAndEveryCancelLeavesI
         WriteSetup(2, true);
     };
     const TSweepResult result = Sweep("over an earlier installation", earlierInstallation);
+    EXPECT_GT(result.Ran, 0);
+    EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
+}
+
+// Killed at any change, or between a journal record and its change, the
+// installation is rolled back by the next start of Setup.exe.
+TEST_F(RollbackSweep, OnAFreshMachineAKilledInstallationIsRolledBackByTheNextStart) {
+    WriteSetup(2, true);
+    const TSweepResult result = KillSweep("a fresh machine", [this] { ResetMachine(); });
+    EXPECT_GT(result.Shape.Records, result.Shape.Changes / 2);
+    EXPECT_GT(result.Ran, 0);
+    EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
+}
+
+TEST_F(RollbackSweep, OverAnEarlierInstallationAKilledInstallationIsRolledBackByTheNextStart) {
+    const auto earlierInstallation = [this] {
+        ResetMachine();
+        WriteSetup(1, true);
+        const TRun run = RunSetup("");
+        ASSERT_EQ(run.Code, exit_code::Success) << run.Log;
+        WriteSetup(2, true);
+    };
+    const TSweepResult result = KillSweep("over an earlier installation", earlierInstallation);
     EXPECT_GT(result.Ran, 0);
     EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
 }

@@ -1,5 +1,5 @@
 // The temporary folder of a run with administrator rights, where the
-// backups of replaced files and the programs it starts lie: only SYSTEM,
+// programs it starts lie, and the folder of its rollback journals: only SYSTEM,
 // the administrators and the running user may open it, and nothing of the
 // access list of the folder around it reaches it.
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 #include "engine/common/private_folder.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "core/text/path_strings.h"
+#include "engine/journal/journal_folders.h"
 #include "engine/setup/setup_folders.h"
 #include "engine/setup/setup_state.h"
 #include "testkit/scratch.h"
@@ -120,6 +122,26 @@ TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAdministratorsAn
     }
     EXPECT_TRUE(userSeen);
     EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
+}
+
+// The journals of elevated runs, and the backups beside them, lie under the
+// Windows folder: nobody else may write there and plant a journal for the
+// next run to roll back.
+TEST(PrivateFolder, TheMachinesJournalFolderIsOnlyForSystemAdministratorsAndTheUser) {
+    const std::string run = CreateRunFolder(true);
+    EXPECT_TRUE(RemoveDirectoryW(Widen(run).c_str()));
+    const std::vector<Sid> three = SystemAdministratorsAndThisUser();
+    for (const std::string& folder : {JournalRoot(true), ExtractFileDir(JournalRoot(true))}) {
+        DWORD size = 0;
+        GetFileSecurityW(Widen(folder).c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
+        std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
+        ASSERT_TRUE(GetFileSecurityW(Widen(folder).c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
+                                     static_cast<DWORD>(descriptor.size() * sizeof(DWORD)), &size))
+            << folder;
+        bool isProtected = false;
+        for (const Entry& entry : AllowingEntries(descriptor.data(), isProtected))
+            EXPECT_TRUE(std::binary_search(three.begin(), three.end(), entry.Who)) << "somebody else is let in " << folder;
+    }
 }
 
 }  // namespace

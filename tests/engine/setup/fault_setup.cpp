@@ -1,10 +1,14 @@
 // The real Setup.exe with a fault on purpose, for the rollback sweep: the
 // variable QV_TEST_FAULT says where the run goes wrong, "change:N" (the
-// N-th recorded change fails) or "cancel:N" (the user confirms Cancel at
-// the N-th pump of the install window); without it the run is Setup.exe's
-// own. When QV_TEST_FAULT_COUNTS names a file, the run writes there how
-// many changes and pumps it had ("changes C pumps P"), so that a test
-// knows the range of N from a clean run.
+// N-th recorded change fails), "cancel:N" (the user confirms Cancel at
+// the N-th pump of the install window), "kill:N" (the process ends at once
+// right after the N-th change) or "killbefore:N" (right after the N-th
+// journal record is on disk, before its change); without it the run is
+// Setup.exe's own. When QV_TEST_FAULT_COUNTS names a file, the run writes
+// there how many changes, pumps and journal records it had ("changes C
+// pumps P records R"), so that a test knows the range of N from a clean
+// run. QV_TEST_JOURNAL_FLUSH=0 leaves out the journal's flushes, for the
+// benchmark that measures what they cost.
 #include <windows.h>
 
 #include <cstdio>
@@ -17,6 +21,7 @@
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/library_registration.h"
+#include "engine/journal/journal_file.h"
 #include "engine/setup/run_setup.h"
 #include "engine/setup/setup_stages.h"
 
@@ -31,7 +36,8 @@ std::optional<std::string> Variable(const wchar_t* name) {
     return Narrow(value);
 }
 
-// "change:N" or "cancel:N" with N from 1; false for anything else.
+// "change:N", "cancel:N", "kill:N" or "killbefore:N" with N from 1; false
+// for anything else.
 bool ParsePlan(const std::string& text, TFaultPlan& plan) {
     const std::size_t colon = text.find(':');
     if (colon == std::string::npos) return false;
@@ -41,13 +47,16 @@ bool ParsePlan(const std::string& text, TFaultPlan& plan) {
     plan.At = static_cast<std::uint32_t>(std::stoul(number));
     if (point == "change") plan.Point = TFaultPoint::Change;
     else if (point == "cancel") plan.Point = TFaultPoint::Pump;
+    else if (point == "kill") plan.Point = TFaultPoint::Kill;
+    else if (point == "killbefore") plan.Point = TFaultPoint::KillBefore;
     else return false;
     return plan.At >= 1;
 }
 
 void WriteCounts(const std::string& fileName) {
     const std::string text =
-        "changes " + std::to_string(ChangesCounted()) + " pumps " + std::to_string(PumpsCounted()) + "\n";
+        "changes " + std::to_string(ChangesCounted()) + " pumps " + std::to_string(PumpsCounted()) + " records " +
+        std::to_string(RecordsCounted()) + "\n";
     try {
         WinFileOutStream file(fileName);
         file.Write(text.data(), text.size());
@@ -69,12 +78,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         qv::TFaultPlan plan;
         if (!qv::ParsePlan(*fault, plan)) {
             // A plan misread would run a real installation unplanned.
-            std::fprintf(stderr, "QV_TEST_FAULT must be \"change:N\" or \"cancel:N\" with N from 1, not \"%s\"\n",
+            std::fprintf(stderr,
+                         "QV_TEST_FAULT must be \"change:N\", \"cancel:N\", \"kill:N\" or \"killbefore:N\" with N "
+                         "from 1, not \"%s\"\n",
                          fault->c_str());
             return static_cast<int>(qv::exit_code::FatalError);
         }
         qv::SetFaultPlan(plan);
     }
+    if (qv::Variable(L"QV_TEST_JOURNAL_FLUSH") == std::optional<std::string>("0")) qv::TJournalFile::SkipFlushes(true);
     const unsigned exitCode = qv::RunSetup(qv::DefaultSetupStages());
     if (const std::optional<std::string> counts = qv::Variable(L"QV_TEST_FAULT_COUNTS")) qv::WriteCounts(*counts);
     return static_cast<int>(exitCode);

@@ -16,6 +16,8 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/exit_codes.h"
+#include "engine/instfunc/delete_folder_tree.h"
+#include "engine/journal/journal_folders.h"
 #include "setup_exe_fixture.h"
 #include "testkit/pending_renames.h"
 #include "testkit/wizard_driver.h"
@@ -561,7 +563,7 @@ TEST_F(UnattendedRun, AFileHeldOpenFailsTheRunWith1603AndEverythingGoesBack) {
           "error with \"" + readme + "\": \"错误：试图删除文件时出错。\"",
           std::string("Unattended answer: a retry question: fail the installation"), std::string("answer: Abort"),
           std::string("installation failed: the unattended table answered Abort; rolling back its recorded changes"),
-          "ekFile \"" + app_ + "\\程序.exe\": done",
+          std::string("rolling back from the journal"), "remove the new file \"" + app_ + "\\程序.exe\": done",
           std::string("rollback finished: every entry undone or passed over"), std::string("Exit code 1603")})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
@@ -569,8 +571,8 @@ TEST_F(UnattendedRun, AFileHeldOpenFailsTheRunWith1603AndEverythingGoesBack) {
 TEST_F(UnattendedRun, AFileReplacedWhileInUseGoesWithTheTemporaryFolderAtTheNextRestart) {
     WriteStandardPayload();
     // readme.txt is there already and in use the way a running program is:
-    // it can be moved, not deleted. It is moved aside into the temporary
-    // folder for a rollback, and is still in use when the run ends.
+    // it can be moved, not deleted. It is moved aside into the run folder
+    // beside the journal for a rollback, and is still in use when the run ends.
     const std::string readme = app_ + "\\readme.txt";
     ASSERT_TRUE(CreateDirectoryW(Widen(app_).c_str(), nullptr));
     test::WriteFileBytes(readme, test::PatternedContent(300, 9));
@@ -581,19 +583,20 @@ TEST_F(UnattendedRun, AFileReplacedWhileInUseGoesWithTheTemporaryFolderAtTheNext
     const std::string log = apps_.file("in use.log");
     EXPECT_EQ(RunQuietly("\"/LOG=" + log + "\""), exit_code::Success);
     const std::vector<test::PendingRename> pending = test::ListPendingRenames();
-    test::ForgetPendingRenamesUnder(temp_.path());
+    const std::string journals = JournalRoot(true);
+    test::ForgetPendingRenamesUnder(journals);
     holder.reset();
     EXPECT_EQ(test::ReadFileBytes(readme), readme_);
-    const std::vector<std::string> left = test::ListFolder(temp_.path(), "qv-*.tmp");
-    ASSERT_EQ(left.size(), 1u);
-    const std::string tmp = temp_.file(left[0]);
-    // The moved file, then the folder, each to be deleted.
+    EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*.tmp").empty());
+    // The moved file, then its run folder, each to be deleted.
     std::vector<std::string> deletions;
     for (const test::PendingRename& rename : pending)
-        if (rename.Source.rfind(tmp, 0) == 0 && rename.Target.empty()) deletions.push_back(rename.Source);
+        if (rename.Source.rfind(journals + "\\qv-", 0) == 0 && rename.Target.empty()) deletions.push_back(rename.Source);
     ASSERT_EQ(deletions.size(), 2u);
+    const std::string tmp = deletions[1];
     EXPECT_EQ(deletions[0].rfind(tmp + "\\qv-", 0), 0u) << deletions[0];
-    EXPECT_EQ(deletions[1], tmp);
+    EXPECT_FALSE(FileExists(tmp + "\\journal")) << "the journal goes at once";
+    DeleteFolderTree(tmp);
     const std::string text = LogText(log);
     for (const std::string& line : {"deleted at the next restart: file \"" + deletions[0] + "\"",
                                     "deleted at the next restart: folder \"" + tmp + "\"", std::string("Exit code 0")})

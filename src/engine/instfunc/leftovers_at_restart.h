@@ -1,7 +1,8 @@
-// What the end of the run cannot delete from the private temporary folder:
-// a file that was replaced while in use was moved there, and stays in use
-// after the run. It and the folders that hold it are deleted at the next
-// start of Windows instead, so that no qv-*.tmp folder stays behind.
+// What the end of the run cannot delete from its private temporary folder
+// or from its journal's run folder: a file that was replaced while in use
+// was moved aside there, and stays in use after the run. It and the
+// folders that hold it are deleted at the next start of Windows instead,
+// so that no qv-* folder stays behind.
 #pragma once
 
 #include <string>

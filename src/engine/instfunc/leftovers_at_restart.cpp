@@ -1,4 +1,4 @@
-#include "engine/setup/leftovers_at_restart.h"
+#include "engine/instfunc/leftovers_at_restart.h"
 
 #include <windows.h>
 
@@ -49,7 +49,7 @@ void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winF
     if (folder.empty()) return;
     std::vector<TLeftover> leftovers;
     CollectLeftovers(Widen(folder), leftovers);
-    LogLine("the temporary folder " + Quoted(folder) +
+    LogLine("the folder " + Quoted(folder) +
             " could not be removed whole (what is left in it is still in use): deleted at the next restart");
     for (const TLeftover& item : leftovers) {
         const std::string what = std::string(item.IsFolder ? "folder " : "file ") + Quoted(item.Path);
