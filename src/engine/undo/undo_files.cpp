@@ -84,7 +84,7 @@ void UndoRun::UndoFolder(const std::string& recorded, std::uint32_t flags) {
     RequireFullPath(recorded);
     const std::string folder = StripBackslashKeepRoot(recorded);
     if (!FolderExists(folder)) return Skip("the folder is gone already");
-    const TWayLock way(folder);
+    const TWayLock way(folder, &ways_);
     if (way.Refusal()) return Refuse(way.Refusal());
     if (way.Missing()) return Skip("the folder is gone already");
     // The current directory would hold the folder open.
@@ -127,8 +127,9 @@ void UndoRun::WaitForRemovedSubfolders(const std::string& folder) const {
 
 void UndoRun::UndoFile(const std::string& file, const std::string& pendingTemp, std::uint32_t flags) {
     const bool notifyShell = (flags & efNotifyShell) != 0;
-    // Held for the whole entry: a library unregisters itself by this path too.
-    const TWayLock way(file);
+    // Held for the whole entry: a library unregisters itself by this path
+    // too, and must not be another library that a link leads to.
+    const TWayLock way(file, &ways_, (flags & efSelfUnregister) != 0);
     if (way.Refusal()) return Refuse(way.Refusal());
     // The new version of a file in use waits in the temporary file for the
     // restart. Until the restart has come it is taken back, pending rename
@@ -216,8 +217,9 @@ bool UndoRun::AskToDeleteSharedFile(const std::string& file) const {
 
 void UndoRun::DeleteFileAndHelpCompanions(const std::string& file, bool notifyShell) {
     RequireFullPath(file);
-    // Checked at the moment of deleting, and held until it is done.
-    const TWayLock way(file);
+    // Checked at the moment of deleting, and held until it is done; a
+    // link deleted is only the link.
+    const TWayLock way(file, &ways_, false);
     if (way.Refusal()) return Refuse(way.Refusal());
     if (way.Missing()) return Skip("the file is gone already");
     // The index files Windows Help builds beside a help file; they may be

@@ -148,7 +148,7 @@ TProtectedPlaces::TProtectedPlaces() {
     }
     for (const std::string& place : places) {
         if (!IsFullPath(place) || CheckUndoPath(place) != TPathFault::None) continue;
-        folders_.push_back(place);
+        folders_.push_back(ComparablePath(place));
         // The place and every folder that holds it, by what they are:
         // a short name or another spelling leads to the same folder.
         for (std::string folder = StripBackslashKeepRoot(place);;) {
@@ -174,8 +174,14 @@ bool TProtectedPlaces::IdentityOf(const std::string& path, Identity& identity) {
 
 bool TProtectedPlaces::Holds(const std::string& path) const {
     if (IsDriveOrShareRoot(path)) return true;
+    const std::string folder = ComparablePath(path);
+    const std::string prefix = folder + "\\";
     for (const std::string& place : folders_)
-        if (IsPlaceOrHoldsIt(path, place)) return true;
+        if (place == folder || place.compare(0, prefix.size(), prefix) == 0) return true;
+    // Another spelling of a place (a short name): only a folder can be one,
+    // and most entries are files, whose identity is not worth opening them.
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
     Identity identity{};
     if (!IdentityOf(StripBackslashKeepRoot(path), identity)) return false;
     for (const Identity& known : identities_)
@@ -224,7 +230,7 @@ TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& place
     }
 }
 
-TWayLock::TWayLock(const std::string& path) {
+TWayLock::TWayLock(const std::string& path, TWayCache* cache, bool pathItself) : cache_(cache) {
     if (!IsFullPath(path)) return;  // refused before it is acted on
     const std::string target = StripBackslashKeepRoot(path);
     // The folders from the drive (or share) down, then the path itself.
@@ -236,7 +242,15 @@ TWayLock::TWayLock(const std::string& path) {
         if (parent == folder) break;
         folder = parent;
     }
+    if (cache_) cache_->LetGo(target);
     for (const std::string& folder : way) {
+        const std::string key = ComparablePath(folder);
+        if (cache_) {
+            if (const auto known = cache_->held_.find(key); known != cache_->held_.end()) {
+                held_.push_back(known->second);
+                continue;
+            }
+        }
         // Without delete sharing nobody can rename or remove the folder
         // while it is held, so the check below stays true until the end.
         UniqueHFile held(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -256,11 +270,22 @@ TWayLock::TWayLock(const std::string& path) {
                         "路径上的 " + folder + " 是链接或联接点，没有跟随"};
             return;
         }
-        held_.push_back(std::move(held));
+        held_.push_back(std::make_shared<UniqueHFile>(std::move(held)));
+        if (cache_ && *held_.back()) cache_->held_[key] = held_.back();
     }
-    if (IsLink(target, nullptr))
+    if (pathItself && IsLink(target, nullptr))
         refusal_ = {"refused: it is a link or junction now, which the installation did not make",
                     "它现在是链接或联接点，没有改动"};
+}
+
+void TWayCache::LetGo(const std::string& path) {
+    const std::string key = ComparablePath(path);
+    // "c:\a\b.x" sorts between "c:\a\b" and "c:\a\b\c": every name that
+    // starts with the path is looked at.
+    for (auto item = held_.lower_bound(key); item != held_.end() && item->first.compare(0, key.size(), key) == 0;) {
+        const bool below = item->first.size() == key.size() || item->first[key.size()] == '\\';
+        item = below ? held_.erase(item) : std::next(item);
+    }
 }
 
 }  // namespace qv

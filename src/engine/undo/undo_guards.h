@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +42,7 @@ private:
     struct Identity {
         DWORD Volume, IndexHigh, IndexLow;
     };
-    std::vector<std::string> folders_;
+    std::vector<std::string> folders_;  // as ComparablePath gives them
     std::vector<Identity> identities_;
     static bool IdentityOf(const std::string& path, Identity& identity);
 };
@@ -53,12 +55,35 @@ TRefusal RefusalOfEntry(const TChangeEntry& entry, const TProtectedPlaces& place
 // The same for one path that an entry acts on.
 TRefusal RefusalOfPath(const std::string& path, const TProtectedPlaces& places);
 
+// The folders checked and held on the way to the paths of one run, kept
+// from one path to the next: opening and checking every folder from the
+// drive down for each entry costs far more than the deleting (Wine finds
+// a link only by reading the folder that holds it), and an uninstall's
+// entries lie in a few folders. A folder is let go before it, or a folder
+// that holds it, is acted on.
+class TWayCache {
+private:
+    friend class TWayLock;
+    // Keyed by ComparablePath.
+    std::map<std::string, std::shared_ptr<UniqueHFile>> held_;
+    // Lets go of `path` and of every folder below it.
+    void LetGo(const std::string& path);
+};
+
 // Every folder on the way to a path, checked step by step from the drive
 // down and held open, so that none of them can be renamed, removed or
 // replaced by a link while the path is acted on. Holds until destroyed.
 class TWayLock {
 public:
-    explicit TWayLock(const std::string& path);
+    // With `cache`, the folders it holds on this way are taken as checked
+    // and held already, those at or below `path` are let go (the path may
+    // be deleted next), and the folders this way opens are left there.
+    // `pathItself` false: the path may be a link itself, as when it is only
+    // deleted (which removes the link, never what it leads to); checking it
+    // costs a read of the folder that holds it under Wine.
+    explicit TWayLock(const std::string& path, TWayCache* cache = nullptr, bool pathItself = true);
+    TWayLock(const TWayLock&) = delete;
+    TWayLock& operator=(const TWayLock&) = delete;
 
     // A link or junction on the way, or `path` itself being one: the
     // refusal naming it; empty when the way is clear.
@@ -67,7 +92,8 @@ public:
     bool Missing() const { return missing_; }
 
 private:
-    std::vector<UniqueHFile> held_;
+    std::vector<std::shared_ptr<UniqueHFile>> held_;
+    TWayCache* cache_;
     TRefusal refusal_;
     bool missing_ = false;
 };

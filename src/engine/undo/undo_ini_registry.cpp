@@ -50,7 +50,7 @@ std::string IniFilePath(const std::string& iniFile) {
 
 void UndoRun::UndoIniKey(const std::string& iniFile, const std::string& section, const std::string& key) {
     // The profile functions write through any link on the way.
-    const TWayLock way(IniFilePath(iniFile));
+    const TWayLock way(IniFilePath(iniFile), &ways_);
     if (way.Refusal()) return Refuse(way.Refusal());
     RemoveIniEntryCp936(section, &key, iniFile);
     if (IniSectionHasNoKeys(section, iniFile)) RemoveIniEntryCp936(section, nullptr, iniFile);
@@ -58,7 +58,7 @@ void UndoRun::UndoIniKey(const std::string& iniFile, const std::string& section,
 }
 
 void UndoRun::UndoIniSection(const std::string& iniFile, const std::string& section) {
-    const TWayLock way(IniFilePath(iniFile));
+    const TWayLock way(IniFilePath(iniFile), &ways_);
     if (way.Refusal()) return Refuse(way.Refusal());
     RemoveIniEntryCp936(section, nullptr, iniFile);
     if (uninstalling_) DeleteIniFileIfEmpty(iniFile);

@@ -54,7 +54,7 @@ FILETIME FileTimeOf(unsigned long long value) {
 void UndoRun::RestoreFile(const std::string& path, const std::string& backup, const std::string& facts) {
     RequireFullPath(path);
     RequireFullPath(backup);
-    const TWayLock way(path), wayOfBackup(backup);
+    const TWayLock way(path, &ways_), wayOfBackup(backup);
     if (way.Refusal()) return Refuse(way.Refusal());
     if (wayOfBackup.Refusal()) return Refuse(wayOfBackup.Refusal());
     if (!FileExists(backup)) {
@@ -86,7 +86,7 @@ void UndoRun::RestoreFile(const std::string& path, const std::string& backup, co
 
 void UndoRun::RemoveNewFile(const std::string& path) {
     RequireFullPath(path);
-    const TWayLock way(path);
+    const TWayLock way(path, &ways_);
     if (way.Refusal()) return Refuse(way.Refusal());
     if (way.Missing()) return Skip("the file is gone already");
     if (!FileExists(path)) return Skip("the file is gone already");

@@ -102,6 +102,7 @@ private:
     // Uninstalling: the files and folders that go at the next restart.
     std::vector<std::string> atRestart_;
     std::optional<TProtectedPlaces> places_;
+    TWayCache ways_;
     // Registry entries whose keys existed before the installation.
     struct KeptEntry {
         TChangeKind Kind;

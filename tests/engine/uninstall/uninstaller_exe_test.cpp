@@ -76,7 +76,10 @@ protected:
         data_.UninstallDeleteRecords = {{"{app}\\app.log"}};
 
         // The uninstaller travels in the setup data, as qvsetup puts it there.
+        // A copy of the same version from an earlier build would be kept:
+        // every test runs this build's.
         const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
+        DeleteFileW(Widen(WindowsFolderPath() + "\\UNISTB32.EXE").c_str());
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         test::AddPayloadFiles(data_, folder_.path(),
