@@ -280,6 +280,16 @@ protected:
                 {"uninstall key", uninstallKeys}};
     }
 
+    // The machine with version 1 installed, and version 2 ready to install
+    // over it.
+    void InstallEarlierVersion() {
+        ResetMachine();
+        WriteSetup(1, true);
+        const TRun run = RunSetup("");
+        ASSERT_EQ(run.Code, exit_code::Success) << run.Log;
+        WriteSetup(2, true);
+    }
+
     // A machine that has never seen the application: only the user's own
     // key, value and INI file.
     void ResetMachine() {
@@ -551,14 +561,7 @@ TEST_F(RollbackSweep, OnAFreshMachineTheIniFileTheInstallationMadeGoesWithTheRol
 // files and links with their contents and times, INI files, registry
 // values, and the keys that were there.
 TEST_F(RollbackSweep, OverAnEarlierInstallationEveryFailureAndEveryCancelLeavesItAsBefore) {
-    const auto earlierInstallation = [this] {
-        ResetMachine();
-        WriteSetup(1, true);
-        const TRun run = RunSetup("");
-        ASSERT_EQ(run.Code, exit_code::Success) << run.Log;
-        WriteSetup(2, true);
-    };
-    const TSweepResult result = Sweep("over an earlier installation", earlierInstallation);
+    const TSweepResult result = Sweep("over an earlier installation", [this] { InstallEarlierVersion(); });
     EXPECT_GT(result.Ran, 0);
     EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
 }
@@ -574,14 +577,7 @@ TEST_F(RollbackSweep, OnAFreshMachineAKilledInstallationIsRolledBackByTheNextSta
 }
 
 TEST_F(RollbackSweep, OverAnEarlierInstallationAKilledInstallationIsRolledBackByTheNextStart) {
-    const auto earlierInstallation = [this] {
-        ResetMachine();
-        WriteSetup(1, true);
-        const TRun run = RunSetup("");
-        ASSERT_EQ(run.Code, exit_code::Success) << run.Log;
-        WriteSetup(2, true);
-    };
-    const TSweepResult result = KillSweep("over an earlier installation", earlierInstallation);
+    const TSweepResult result = KillSweep("over an earlier installation", [this] { InstallEarlierVersion(); });
     EXPECT_GT(result.Ran, 0);
     EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
 }
