@@ -157,6 +157,12 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return found.Address(window, message, wParam, lParam);
 }
 
+BOOL GetVolumePathNameW(LPCWSTR fileName, LPWSTR volumePath, DWORD length) noexcept {
+    using Proc = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
+    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "GetVolumePathNameW");
+    return CallFound(found, BOOL{FALSE}, fileName, volumePath, length);
+}
+
 }  // namespace system_library
 
 }  // namespace qv

@@ -9,6 +9,7 @@
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/registry.h"
+#include "engine/common/system_library.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_file_stream.h"
@@ -40,7 +41,8 @@ bool InUse(DWORD error) {
 // The volume (its mount point) that holds `path`, as Windows names it.
 std::wstring VolumeOf(const std::string& path) {
     wchar_t volume[MAX_PATH + 1] = {};
-    if (!GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1)) return Widen(path.substr(0, 3));
+    if (!system_library::GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1))
+        return Widen(path.substr(0, 3));
     return volume;
 }
 

@@ -67,7 +67,9 @@ void TRunJournal::ChooseFlush(const std::vector<journal::JournalFact>& facts) {
                std::holds_alternative<RegKeyWasAbsent>(fact) || std::holds_alternative<LibraryRegistered>(fact) ||
                std::holds_alternative<ProgManItemAdded>(fact);
     };
-    const unsigned long long now = GetTickCount64();
+    // GetTickCount64 is missing before Windows Vista; the difference of two
+    // 32-bit counts is right across their wrap.
+    const DWORD now = GetTickCount();
     bool defer = now - lastFlush_ < kAdditiveFlushDelayMs;
     for (const journal::JournalFact& fact : facts) defer = defer && onlyNew(fact);
     if (defer)

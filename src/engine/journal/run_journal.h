@@ -68,7 +68,7 @@ private:
     // Defers the flush of facts that only record something new, unless the
     // last flush is too long ago.
     void ChooseFlush(const std::vector<journal::JournalFact>& facts);
-    unsigned long long lastFlush_ = 0;
+    unsigned long lastFlush_ = 0;  // GetTickCount
 
     std::string folder_;
     std::unique_ptr<TJournalFile> file_;

@@ -8,6 +8,7 @@
 #include "engine/common/folders.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_text.h"
 #include "engine/undo/rollback_entries.h"
 
@@ -104,10 +105,8 @@ bool IsLinkEntry(DWORD attributes, DWORD tag) {
 // A volume mounted in a folder is a reparse point too, but only an
 // administrator mounts one: it is the machine's own layout, not a way out.
 bool IsVolumeMountPoint(const std::string& path) {
-    using GetVolumePath = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
-    const auto get = reinterpret_cast<GetVolumePath>(KernelFunction("GetVolumePathNameW"));
     wchar_t volume[MAX_PATH + 1] = {};
-    return get && get(Widen(path).c_str(), volume, MAX_PATH + 1) &&
+    return system_library::GetVolumePathNameW(Widen(path).c_str(), volume, MAX_PATH + 1) &&
            SameTextAscii(StripBackslash(Narrow(volume)), StripBackslash(path));
 }
 
