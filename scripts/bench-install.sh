@@ -11,6 +11,7 @@
 # run with the test seam, no plan) with and without them, best of two each.
 #   scripts/bench-install.sh WIN64_BUILD SETUP_FOLDER PAYLOAD_BYTES [PROGRAM]
 set -eu
+. "$(dirname "$0")/wine-env.sh"
 win64=$(cd "$1" && pwd)
 setup=$(cd "$2" && pwd)
 bytes=$3

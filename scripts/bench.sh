@@ -19,6 +19,7 @@
 # differs makes the whole run fail, after its other figures.
 #   scripts/bench.sh NATIVE_BUILD [WIN64_BUILD]
 set -eu  # no pipefail: the pools are cut with head, which closes pipes early
+. "$(dirname "$0")/wine-env.sh"
 native=${1:?usage: bench.sh NATIVE_BUILD [WIN64_BUILD]}
 win64=${2:-}
 [ -n "$win64" ] && win64=$(cd "$win64" && pwd)

@@ -4,6 +4,7 @@
 #   scripts/drive-setup.sh WIN64_BUILD SHOTS_DIR SETUP_EXE [--next-disk]
 # WINEPREFIX names the prefix to use. Prints the driver's report.
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 win64=$(cd "$1" && pwd)
 shots=$2
 setup_exe=$3

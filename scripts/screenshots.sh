@@ -4,6 +4,7 @@
 # Shots: gauge folders seldir (ui_demo) and background-gradient
 # background-plain (Setup's background window, when bg_demo is built).
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 out=$2

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Creates the private Wine prefix once; later calls return at once.
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 [ -f "$prefix/.qv-ready" ] && exit 0

@@ -2,6 +2,7 @@
 # Makes (once) a Wine prefix for looking at the engine's windows:
 #   scripts/wine-shots-prefix.sh PREFIX
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 QV_WINEPREFIX=${1:?usage: wine-shots-prefix.sh PREFIX}
 "$here/wine-prefix.sh" "$QV_WINEPREFIX"

@@ -8,6 +8,7 @@
 # and nothing is installed.
 #   signed_program_test.sh WIN64_BIN_FOLDER   (QV_WINEPREFIX names the prefix)
 set -euo pipefail
+. "$(dirname "$0")/../../../scripts/wine-env.sh"
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX="${QV_WINEPREFIX:?}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
