@@ -20,6 +20,15 @@ function(qv_delay_imports)
     set(killAt --kill-at)
   endif()
   add_library(${D_TARGET} INTERFACE)
+  # Every call goes to the function's stub, never straight through its
+  # __imp_ slot: the slot of a delay-loaded function starts out pointing at
+  # the second half of that stub (which loads the DLL), and the i686 linker
+  # drops the stub of an import library member whose stub symbol nobody
+  # references, leaving the slot zero and the first call jumping to address
+  # 0. The system headers declare their functions dllimport through
+  # DECLSPEC_IMPORT; empty, it makes the compiler call the stub.
+  # check-imports.cmake verifies every slot of the linked programs.
+  target_compile_definitions(${D_TARGET} INTERFACE DECLSPEC_IMPORT=)
   foreach(dll IN LISTS D_DLLS)
     find_library(QV_IMPORT_LIBRARY_${dll} NAMES lib${dll}.a REQUIRED)
     set(def ${CMAKE_CURRENT_BINARY_DIR}/delay/${dll}.def)
@@ -33,5 +42,22 @@ function(qv_delay_imports)
     add_custom_target(${D_TARGET}_${dll} DEPENDS ${lib})
     add_dependencies(${D_TARGET} ${D_TARGET}_${dll})
     target_link_libraries(${D_TARGET} INTERFACE ${lib})
+    set_property(GLOBAL APPEND PROPERTY QV_DELAY_LIBRARIES ${lib})
   endforeach()
+endfunction()
+
+# qv_check_imports(TARGET): after each link of the program, check-imports.cmake
+# fails the build when its import table names more than kernel32, msvcrt
+# and advapi32, or when a delay-loaded function lost its stub.
+function(qv_check_imports target)
+  if(NOT CMAKE_OBJDUMP)
+    message(FATAL_ERROR "the import check needs objdump of the toolchain")
+  endif()
+  get_property(libraries GLOBAL PROPERTY QV_DELAY_LIBRARIES)
+  string(REPLACE ";" "|" libraries "${libraries}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM} -DPROGRAM=$<TARGET_FILE:${target}>
+            -DALLOWED=kernel32.dll|msvcrt.dll|advapi32.dll -DDELAY_LIBRARIES=${libraries}
+            -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake
+    COMMENT "Checking the imports of ${target}" VERBATIM)
 endfunction()

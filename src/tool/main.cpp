@@ -1,6 +1,5 @@
 // qvsetup's entry: the arguments as UTF-8 (wide on Windows), then the CLI.
 #include <iostream>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,7 +8,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <shellapi.h>
 #endif
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -17,31 +15,32 @@
 
 namespace {
 
-std::vector<std::string> Arguments(int argc, char** argv) {
 #ifdef _WIN32
-    // The ANSI argv cannot hold every file name; the wide command line can.
-    (void)argc;
-    (void)argv;
-    int count = 0;
-    const std::unique_ptr<wchar_t*, decltype(&LocalFree)> owner(CommandLineToArgvW(GetCommandLineW(), &count), &LocalFree);
-    wchar_t** wide = owner.get();
+// The ANSI argv cannot hold every file name; the wide one (wmain) can.
+std::vector<std::string> Arguments(int argc, wchar_t** argv) {
     std::vector<std::string> args;
-    for (int i = 1; wide && i < count; ++i) {
-        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    for (int i = 1; i < argc; ++i) {
+        const int size = WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, nullptr, 0, nullptr, nullptr);
         std::string arg(static_cast<std::size_t>(size > 0 ? size : 1), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), size, nullptr, nullptr);
+        WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, arg.data(), size, nullptr, nullptr);
         arg.resize(arg.size() - 1);
         args.push_back(arg);
     }
     return args;
-#else
-    return std::vector<std::string>(argv + 1, argv + argc);
-#endif
 }
+#else
+std::vector<std::string> Arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+#endif
 
 }  // namespace
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t** argv) {
+#else
 int main(int argc, char** argv) {
+#endif
 #ifdef _WIN32
     SetConsoleOutputCP(CP_UTF8);  // messages and listings are UTF-8
 #endif
