@@ -22,3 +22,19 @@ function(qv_add_test)
     set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "QV_WINEPREFIX=${QV_WINEPREFIX}")
   endif()
 endfunction()
+
+# qv_add_i686_run(TEST [GTEST ARGS...]): the end-to-end test program TEST
+# once more, against the shipped programs of the i686 build
+# (scripts/i686-run.sh), as TEST_i686; skipped, with the reason, where the
+# machine cannot run 32-bit programs.
+if(WIN32)
+  set(QV_I686_BIN ${CMAKE_BINARY_DIR}/../win32/bin CACHE PATH "The bin folder of the i686 build, for the i686 runs")
+endif()
+function(qv_add_i686_run test)
+  if(NOT WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    return()
+  endif()
+  add_test(NAME ${test}_i686 COMMAND ${PROJECT_SOURCE_DIR}/scripts/i686-run.sh $<TARGET_FILE:${test}> ${ARGN})
+  set_tests_properties(${test}_i686 PROPERTIES SKIP_RETURN_CODE 77
+    ENVIRONMENT "QV_WINEPREFIX=${QV_WINEPREFIX};QV_I686_BIN=${QV_I686_BIN}")
+endfunction()

@@ -5,9 +5,10 @@
 # best of three). Installation: 20,000 small files by the real Setup.exe,
 # unattended, beside `qvsetup.exe extract` of the same setup data under the
 # same Wine, the installed files compared with the extracted ones, then
-# uninstalled by UNISTB32.EXE.
+# uninstalled by UNISTB64.EXE.
 #   scripts/bench-scale.sh NATIVE_BUILD WIN64_BUILD WORK_FOLDER
 set -eu
+. "$(dirname "$0")/wine-env.sh"
 qvsetup=$(cd "$1" && pwd)/bin/qvsetup
 win64=$(cd "$2" && pwd)
 work=$3
@@ -87,12 +88,12 @@ differ=$(diff -rq "$work/extracted/app" "$work/installed" 2>&1 | grep -v 'UNINST
 [ -z "$differ" ] && echo "20,000 installed files: identical to the extracted ones" || { echo "installed files DIFFER: $differ"; failed=1; }
 # Then the same 20,000 files uninstalled by their log: every path passes
 # the uninstaller's checks (no link on the way, none of the system's folders).
-measure uninstall wine "$win64/bin/UNISTB32.EXE" /U "$(winepath -w "$work/installed/UNINST0.000")" \
+measure uninstall wine "$win64/bin/UNISTB64.EXE" /U "$(winepath -w "$work/installed/UNINST0.000")" \
   "$(winepath -w "$work/installed/UNINST1.000")" /VERYSILENT /SUPPRESSMSGBOXES
 wineserver -k || true
-[ "$status_uninstall" -eq 0 ] || { echo "UNISTB32.EXE FAILED: exit status $status_uninstall"; cat "$work/log.uninstall"; failed=1; }
+[ "$status_uninstall" -eq 0 ] || { echo "UNISTB64.EXE FAILED: exit status $status_uninstall"; cat "$work/log.uninstall"; failed=1; }
 left=$(find "$work/installed" -type f 2>/dev/null | wc -l)
-[ "$left" -eq 0 ] || { echo "UNISTB32.EXE left $left files"; failed=1; }
+[ "$left" -eq 0 ] || { echo "UNISTB64.EXE left $left files"; failed=1; }
 ratio=$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
 printf '\n%-34s %8s %11s\n' "the engine at scale, under Wine" "wall s" "max RSS MB"
 printf '%-34s %8s\n' "start to welcome page, 1,000 files" "$start1k"
@@ -102,7 +103,7 @@ printf '%-34s %8s   %s\n' "start to welcome page, 100,000" "$start100k" \
 printf '%-34s %8s %11s\n' "qvsetup.exe extract, 20,000 files" "$wall_extract" "$rss_extract"
 printf '%-34s %8s %11s   %s\n' "Setup.exe /VERYSILENT, 20,000" "$wall_install" "$rss_install" \
   "$ratio x extract (goal: at most 1.0: $(awk -v r="$ratio" 'BEGIN { print (r <= 1.0 ? "met" : "NOT met") }'))"
-printf '%-34s %8s %11s\n' "UNISTB32.EXE /VERYSILENT, 20,000" "$wall_uninstall" "$rss_uninstall"
+printf '%-34s %8s %11s\n' "UNISTB64.EXE /VERYSILENT, 20,000" "$wall_uninstall" "$rss_uninstall"
 printf '%-34s %8s   %s\n' "journal flushed, 20,000" "$wall_journal_1" \
   "$(awk -v a="$wall_journal_1" -v b="$wall_journal_0" 'BEGIN { r = (a > 0 ? (a - b) / a * 100 : 0)
      printf "without the flushes %s s: the flushes are %.1f%% of the install time (goal: under 10%%: %s)", b, r, (r < 10 ? "met" : "NOT met") }')"

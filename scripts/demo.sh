@@ -8,9 +8,10 @@
 #   scripts/demo.sh NATIVE_BUILD WIN64_BUILD
 # The Windows build holds hello.exe beside a copy of examples/hello/hello.toml
 # and its texts (the script's paths are relative to its own folder), and the
-# uninstaller UNISTB32.EXE that the setup data carries (x86-64, which is
+# uninstaller UNISTB64.EXE that the setup data carries (x86-64, which is
 # what runs under Wine here).
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 native=$(cd "${1:?usage: demo.sh NATIVE_BUILD WIN64_BUILD}" && pwd)
 win64=$(cd "${2:?usage: demo.sh NATIVE_BUILD WIN64_BUILD}" && pwd)
@@ -19,7 +20,7 @@ example="$win64/examples/hello"
 output="$example/output"
 program="$output/hello-setup.exe"
 shots="$win64/demo-shots"
-uninstaller="$win64/bin/UNISTB32.EXE"
+uninstaller="$win64/bin/UNISTB64.EXE"
 engine="$win64/bin/Setup.exe"
 for needed in "$uninstaller" "$engine"; do
   if [ ! -f "$needed" ]; then
@@ -62,4 +63,4 @@ fi
 step "Screenshots of every page (and Wine's own output in $winelog)"
 ls "$shots"/*.png
 grep -q "^Setup.exe exit code: 0$" "$report"
-grep -q "^UNISTB32.EXE exit code: 0$" "$report"
+grep -q "^UNISTB64.EXE exit code: 0$" "$report"

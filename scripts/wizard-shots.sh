@@ -6,13 +6,14 @@
 # The example of examples/hello with a large file added, so that the copy
 # takes long enough to be seen; after `make native win64`.
 set -euo pipefail
+. "$(dirname "$0")/wine-env.sh"
 here=$(cd "$(dirname "$0")" && pwd)
 win64=$(cd "${1:?usage: wizard-shots.sh WIN64_BUILD OUT_DIR}" && pwd)
 mkdir -p "${2:?usage: wizard-shots.sh WIN64_BUILD OUT_DIR}"
 out=$(cd "$2" && pwd)
 qvsetup="$win64/../native/bin/qvsetup"
 work="$win64/wizard-shots-work"
-uninstaller="$win64/bin/UNISTB32.EXE"
+uninstaller="$win64/bin/UNISTB64.EXE"
 if [ ! -f "$uninstaller" ]; then
   echo "wizard-shots.sh: the uninstaller $uninstaller is missing: the Windows build (make win64) makes it" >&2
   exit 1

@@ -313,7 +313,8 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     // The uninstaller is signed before it is carried.
     const auto signedUninstaller = script.SignCommand ? SignCarriedUninstaller(script, *script.SignCommand) : nullptr;
     std::optional<ChosenEngine> engine;
-    if (options.Exe) engine = ChooseEngine({options.Engine, script.Engine, RunningProgramPath().parent_path()});
+    if (options.Exe)
+        engine = ChooseEngine({options.Engine, script.Engine, RunningProgramPath().parent_path(), script.Architecture});
 
     ProgressBar bar(err, progress, "build", TotalSourceBytes(script));
     BuildResult result;
@@ -328,6 +329,8 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
     }
     bar.Finish();
     if (engine) out << "engine: " << EngineSummary(*engine) << "\n";
+    if (engine || script.Architecture)
+        out << "architecture: " << MachineTypeName(engine ? engine->Machine : *script.Architecture) << "\n";
     PrintSummary(out, script, result, options.Level, workers);
     if (options.Exe)
         out << "one program: the setup data at offset " << result.DataOffset << ", the file data at "

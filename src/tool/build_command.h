@@ -13,7 +13,7 @@ struct BuildOptions {
     std::optional<std::filesystem::path> OutputFolder;  // default: "output" beside the script
     std::optional<std::uint64_t> DiskSize;              // overrides [setup] disk_size
     std::optional<std::filesystem::path> SingleFile;    // the /SL layout instead of data files
-    std::optional<std::filesystem::path> Uninstaller;   // UNISTB32.EXE when the script names none
+    std::optional<std::filesystem::path> Uninstaller;   // the uninstaller when the script names none
     std::optional<std::filesystem::path> Exe;           // one program: the engine with the /SL layout inside
     std::optional<std::filesystem::path> Engine;        // the engine of Exe, over [setup] engine
     int Level = 6;                                      // zlib level of streams and blocks

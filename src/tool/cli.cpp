@@ -56,7 +56,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
                                                   "write one file: the setup data at offset 0, the file data after it");
     auto* uninstallerOption = buildCommand->add_option(
         "--uninstaller", uninstaller,
-        "the uninstaller UNISTB32.EXE to carry when the script names none (default: the one beside qvsetup)");
+        "the uninstaller (UNISTB32.EXE or UNISTB64.EXE) to carry when the script names none (default: the one beside qvsetup)");
     uninstallerOption->type_name("FILE");
     buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
     buildCommand->add_option("-j,--jobs", build.Jobs, "compress on N threads (default: one per processor); "

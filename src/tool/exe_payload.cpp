@@ -60,6 +60,16 @@ ChosenEngine ChooseEngine(const EngineSearch& search) {
         throw UsageError(named + ", which already carries an installation (it was built with --exe): give the "
                                  "plain Setup.exe");
     }
+    // The engine installs applications of its own machine type, into its own
+    // view of 64-bit Windows, and names the uninstaller of that type.
+    const auto type = MachineTypeOfPe(chosen.Image.Layout.Machine);
+    if (!type) throw UsageError(named + ", which is no x86 or x64 program");
+    if (search.Architecture && *search.Architecture != *type)
+        throw UsageError(named + ", which is an " + MachineTypeName(*type) + " engine, but the installation is " +
+                         MachineTypeName(*search.Architecture) + " ([setup] architecture, or the machine type of " +
+                         "the uninstaller it carries): give the " + MachineTypeName(*search.Architecture) +
+                         " engine");
+    chosen.Machine = *type;
     return chosen;
 }
 

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "core/setup/machine_type.h"
 #include "core/io/streams.h"
 #include "core/setupdata/program_payload.h"
 #include "tool/script.h"
@@ -19,10 +20,14 @@ struct EngineSearch {
     std::optional<std::filesystem::path> CommandLine;  // build --engine FILE
     std::optional<ScriptSource> Script;                // [setup] engine
     std::filesystem::path ProgramFolder;               // Setup.exe beside qvsetup; empty: unknown
+    // The installation's machine type, when the script or its uninstaller
+    // decides it: an engine of another type is refused.
+    std::optional<TMachineType> Architecture;
 };
 
 struct ChosenEngine {
     std::filesystem::path Path;
+    TMachineType Machine = TMachineType::X86;
     std::string Origin;  // how it was chosen, for the build's summary
     EngineImage Image;
 };

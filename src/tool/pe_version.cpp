@@ -72,17 +72,30 @@ std::optional<std::uint32_t> DirectoryEntry(ImageReader& image, std::uint64_t ro
     return std::nullopt;
 }
 
-}  // namespace
-
-std::optional<FileVersion> ReadPeFileVersion(InStream& file) {
-    ImageReader image(file);
+// The offset of the COFF file header, after "PE\0\0".
+std::optional<std::uint64_t> CoffHeaderOffset(ImageReader& image) {
     std::uint8_t mz[2];
     if (!image.Read(0, mz, 2) || mz[0] != 'M' || mz[1] != 'Z') return std::nullopt;
     const auto peOffset = image.U32(0x3C);
     std::uint8_t pe[4];
     if (!peOffset || !image.Read(*peOffset, pe, 4) || pe[0] != 'P' || pe[1] != 'E' || pe[2] || pe[3])
         return std::nullopt;
-    const std::uint64_t coff = std::uint64_t{*peOffset} + 4;
+    return std::uint64_t{*peOffset} + 4;
+}
+
+}  // namespace
+
+std::optional<std::uint16_t> ReadPeMachine(InStream& file) {
+    ImageReader image(file);
+    const auto coff = CoffHeaderOffset(image);
+    return coff ? image.U16(*coff) : std::nullopt;
+}
+
+std::optional<FileVersion> ReadPeFileVersion(InStream& file) {
+    ImageReader image(file);
+    const auto coffAt = CoffHeaderOffset(image);
+    if (!coffAt) return std::nullopt;
+    const std::uint64_t coff = *coffAt;
     const auto sectionCount = image.U16(coff + 2);
     const auto optionalSize = image.U16(coff + 16);
     const std::uint64_t optional = coff + 20;

@@ -20,4 +20,8 @@ struct FileVersion {
 // Every offset is checked against the file, so any input is safe.
 std::optional<FileVersion> ReadPeFileVersion(InStream& file);
 
+// The machine field of `file`'s PE header (0x14C i386, 0x8664 x86-64);
+// nullopt when the file is no PE image.
+std::optional<std::uint16_t> ReadPeMachine(InStream& file);
+
 }  // namespace qv::tool

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/setup/machine_type.h"
 #include "core/setupdata/setup_data.h"
 
 namespace qv::tool {
@@ -30,6 +31,9 @@ struct BuildScript {
     std::string Uninstaller;
     // [setup] engine: the Setup.exe of a single-file program.
     std::optional<ScriptSource> Engine;
+    // [setup] architecture, else the carried uninstaller's machine type;
+    // empty: the engine of `build --exe` decides, or nothing does.
+    std::optional<TMachineType> Architecture;
     // [setup] sign: the command that signs each program the build ships.
     std::optional<std::string> SignCommand;
 };
@@ -38,7 +42,7 @@ struct BuildScript {
 // names none ([setup] uninstaller), in this order.
 struct UninstallerSearch {
     std::optional<std::filesystem::path> CommandLine;  // build --uninstaller FILE
-    std::filesystem::path ProgramFolder;               // UNISTB32.EXE beside qvsetup; empty: unknown
+    std::filesystem::path ProgramFolder;               // the uninstaller beside qvsetup; empty: unknown
 };
 
 // Reads and checks a script. Raises ScriptErrors with every mistake found

@@ -103,7 +103,8 @@ private:
                        "uninstallable", "own_app_folder", "no_folder_page", "no_group_page",
                        "allow_no_icons", "restart_after", "plain_background", "folder_in_program_files",
                        "uninstall_icon_always", "replace_uninstall_entries", "license_file",
-                       "info_before_file", "info_after_file", "disk_size", "uninstaller", "engine", "sign"});
+                       "info_before_file", "info_after_file", "disk_size", "uninstaller", "engine", "sign",
+                       "architecture"});
         setupRead_ = true;
         setupLine_ = table.source().begin.line;
         TSetupHeaderRec& h = script_.Data.SetupInfo;
@@ -136,6 +137,7 @@ private:
         script_.Data.InfoBeforeText = ReadText(e, "info_before_file");
         script_.Data.InfoAfterText = ReadText(e, "info_after_file");
         if (const auto size = e.Integer("disk_size", 17, kInt32Max)) script_.DiskSize = static_cast<std::uint64_t>(*size);
+        ReadArchitectureKey(e);
         ReadUninstallerKey(e);
         ReadEngineKey(e);
         // A command of this machine, like a path: any UTF-8.
@@ -143,6 +145,17 @@ private:
         if (!sign.empty() && (sign.find("{in}") == std::string::npos || sign.find("{out}") == std::string::npos))
             e.Problem(e.Node("sign"), "'sign' must name the file to sign as {in} and the signed file as {out}");
         else if (!sign.empty()) script_.SignCommand = sign;
+    }
+
+    // [setup] architecture: "x86" (the i686 engine, a 32-bit application) or
+    // "x64" (the x86-64 engine, a 64-bit one); without it the engine's or
+    // the uninstaller's machine type decides.
+    void ReadArchitectureKey(ScriptEntry& e) {
+        const toml::node* node = e.Node("architecture");
+        if (!node) return;
+        const auto type = node->is_string() ? MachineTypeNamed(node->as_string()->get()) : std::nullopt;
+        if (type) script_.Architecture = type;
+        else e.Problem(node, "'architecture' must be \"x86\" or \"x64\"");
     }
 
     // [setup] engine: the Setup.exe that `build --exe` puts in front of the
@@ -157,7 +170,7 @@ private:
         else script_.Engine = engine;
     }
 
-    // [setup] uninstaller: the UNISTB32.EXE to carry, or false for none.
+    // [setup] uninstaller: the uninstaller to carry, or false for none.
     // A named file is checked even where the script needs none, as every
     // source is.
     void ReadUninstallerKey(ScriptEntry& e) {
@@ -166,8 +179,8 @@ private:
         uninstallerKeyGiven_ = true;
         if (const auto* flag = node->as_boolean()) {
             if (flag->get())
-                e.Problem(node, "'uninstaller' is true, but must be the path of the UNISTB32.EXE to carry, "
-                                "or false to carry none");
+                e.Problem(node, "'uninstaller' is true, but must be the path of the uninstaller to carry "
+                                "(UNISTB32.EXE or UNISTB64.EXE), or false to carry none");
             else uninstallerOptedOut_ = true;
             return;
         }
@@ -180,7 +193,7 @@ private:
         FoundUninstaller named;
         named.Source = {Resolve(name), name};
         named.Origin = "[setup] uninstaller";
-        if (const auto problem = MakeUninstallerRecord(named.Source.Path, named.Record))
+        if (const auto problem = MakeUninstallerRecord(named.Source.Path, named.Record, named.Machine))
             e.Problem(node, "'uninstaller' names " + Quoted(named.Source.Path) + ", which " + *problem);
         else namedUninstaller_ = named;
     }
@@ -209,7 +222,7 @@ private:
         if (uninstallerKeyGiven_) {
             if (!chosen) return;  // its mistake is noted
         } else {
-            UninstallerSearchResult searched = SearchUninstaller(search_);
+            UninstallerSearchResult searched = SearchUninstaller(search_, script_.Architecture);
             if (!searched.Found) {
                 // --uninstaller is no line of the script.
                 if (searched.ProblemOfCommandLine) problems_.Add(0, "", searched.Problem);
@@ -218,8 +231,19 @@ private:
             }
             chosen = std::move(searched.Found);
         }
+        if (script_.Architecture && *script_.Architecture != chosen->Machine) {
+            const std::string problem = "the uninstaller " + Quoted(chosen->Source.Path) + " (" + chosen->Origin +
+                                        ") is an " + MachineTypeName(chosen->Machine) +
+                                        " program, but [setup] architecture is " +
+                                        MachineTypeName(*script_.Architecture) + ": carry " +
+                                        UninstallerFileName(*script_.Architecture) + " of the " +
+                                        MachineTypeName(*script_.Architecture) + " build";
+            problems_.Add(setupLine_, "[setup]", problem);
+            return;
+        }
+        script_.Architecture = chosen->Machine;
         const TFileRec& f = chosen->Record;
-        script_.Uninstaller = std::string(kUninstallerDest) + " " + VersionText(f.FileVersionMS, f.FileVersionLS) +
+        script_.Uninstaller = f.DestPath + " " + VersionText(f.FileVersionMS, f.FileVersionLS) +
                               " from " + Quoted(chosen->Source.Path) + " (" + chosen->Origin + ")";
         script_.Data.FileRecords.insert(script_.Data.FileRecords.begin(), f);
         script_.Data.FileLocationRecords.emplace(script_.Data.FileLocationRecords.begin());

@@ -33,7 +33,7 @@ private:
 std::unique_ptr<SignedCopy> SignFile(const std::string& command, const std::filesystem::path& file,
                                      const std::filesystem::path& copyBeside, const std::string& what);
 
-// Signs the uninstaller that `script` carries (its file to {win}\UNISTB32.EXE)
+// Signs the uninstaller that `script` carries (its file to {win}\UNISTB32.EXE or UNISTB64.EXE)
 // into the temporary folder and makes the build carry the signed copy;
 // nullptr when it carries none.
 std::unique_ptr<SignedCopy> SignCarriedUninstaller(BuildScript& script, const std::string& command);

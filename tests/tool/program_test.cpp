@@ -110,6 +110,36 @@ TEST(Program, ACutOrChangedProgramAndAnEngineThatCannotServeAreRefused) {
     EXPECT_NE(plain.Err.find("carries no setup data"), std::string::npos) << plain.Err;
 }
 
+// An engine installs applications of its own machine type and names the
+// uninstaller of that type: the script, the uninstaller and the engine agree.
+TEST(Program, TheEngineAndTheUninstallerAreOfTheInstallationsMachineType) {
+    Workspace w;
+    WriteSources(w, "", "\"tools/uninstaller.exe\"");
+    w.Write("tools/uninstaller.exe", MakeVersionedImage(true, 0x00020000, 0));
+    w.Write("engine64/Setup.exe", MakeVersionedImage(true, 0x00010000, 0));
+
+    const ToolRun mixed = Build(w, "mixed.exe", {"--engine", w.Arg("engine/Setup.exe")});
+    EXPECT_EQ(mixed.Status, 1);
+    EXPECT_NE(mixed.Err.find("which is an x86 engine, but the installation is x64"), std::string::npos) << mixed.Err;
+    EXPECT_FALSE(w.Exists("mixed.exe"));
+
+    const ToolRun native = Build(w, "app-setup.exe", {"--engine", w.Arg("engine64/Setup.exe")});
+    ASSERT_EQ(native.Status, 0) << native.Err;
+    EXPECT_NE(native.Out.find("architecture: x64"), std::string::npos) << native.Out;
+    const ToolRun listed = RunQvsetup({"list", w.Arg("app-setup.exe")});
+    EXPECT_NE(listed.Out.find("{win}\\UNISTB64.EXE"), std::string::npos) << listed.Out;
+
+    WriteSources(w, "\narchitecture = \"x86\"", "\"tools/uninstaller.exe\"");
+    const ToolRun declared = Build(w, "x86.exe");
+    EXPECT_EQ(declared.Status, 1);
+    EXPECT_NE(declared.Err.find("is an x64 program, but [setup] architecture is x86"), std::string::npos)
+        << declared.Err;
+    WriteSources(w, "\narchitecture = \"arm64\"");
+    const ToolRun unknown = Build(w, "arm.exe");
+    EXPECT_EQ(unknown.Status, 1);
+    EXPECT_NE(unknown.Err.find("'architecture' must be \"x86\" or \"x64\""), std::string::npos) << unknown.Err;
+}
+
 TEST(Program, WingetManifestsDescribeTheProgram) {
     Workspace w;
     WriteSources(w);

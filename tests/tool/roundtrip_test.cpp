@@ -240,11 +240,11 @@ TEST(RoundTrip, TheBundledExampleBuildsVerifiesAndExtracts) {
     Workspace w;
     const fs::path example(QV_EXAMPLE_FOLDER);
     // The script names no uninstaller (the demo passes the one it builds).
-    w.Write("UNISTB32.EXE", MakeVersionedImage(true, 0x00010000, 0));
-    MustRun({"build", tool::PathToUtf8(example / "hello.toml"), "-o", w.Arg("out"), "--uninstaller", w.Arg("UNISTB32.EXE")});
+    w.Write("UNISTB64.EXE", MakeVersionedImage(true, 0x00010000, 0));
+    MustRun({"build", tool::PathToUtf8(example / "hello.toml"), "-o", w.Arg("out"), "--uninstaller", w.Arg("UNISTB64.EXE")});
     const nlohmann::json j = ListJson({w.Arg("out")});
     EXPECT_EQ(j["header"]["app_name"], "你好");
-    EXPECT_EQ(j["file"][0]["dest"], "{win}\\UNISTB32.EXE");
+    EXPECT_EQ(j["file"][0]["dest"], "{win}\\UNISTB64.EXE");  // an x86-64 uninstaller
     EXPECT_EQ(j["file"][1]["version"], "1.0.2.3");  // from hello.exe's version resource
     for (const char* kind : {"dir", "file", "icon", "ini", "registry", "uninstall_delete", "run"})
         EXPECT_FALSE(j[kind].empty()) << kind;

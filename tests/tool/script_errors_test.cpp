@@ -43,7 +43,7 @@ const ScriptMistake kMistakes[] = {
     {"uninstaller_missing.toml", {"uninstaller_missing.toml:3: [setup]: 'uninstaller' names '", "no-such-uninstaller.exe', which does not exist"}},
     {"uninstaller_unversioned.toml", {"uninstaller_unversioned.toml:3: [setup]: 'uninstaller' names '",
                                       "a.txt', which has no version resource (an uninstaller without a version could replace a newer one on the machine)"}},
-    {"uninstaller_true.toml", {"uninstaller_true.toml:3: [setup]: 'uninstaller' is true, but must be the path of the UNISTB32.EXE to carry, or false to carry none"}},
+    {"uninstaller_true.toml", {"uninstaller_true.toml:3: [setup]: 'uninstaller' is true, but must be the path of the uninstaller to carry (UNISTB32.EXE or UNISTB64.EXE), or false to carry none"}},
     {"uninstaller_wrong_type.toml", {"uninstaller_wrong_type.toml:3: [setup]: 'uninstaller' must be a path (a string) or false, not an integer"}},
 };
 

@@ -56,10 +56,10 @@ SetupData ReadBack(const Workspace& w, const std::string& folder) {
     return LoadSetupData(in);
 }
 
-// The UNISTB32.EXE that a copy of qvsetup in `folder` looks for, spelt as
+// The uninstaller that a copy of qvsetup in `folder` looks for, spelt as
 // it spells it (with the system's separator).
-std::string BesideCopy(const Workspace& w, const std::string& folder) {
-    return tool::PathToUtf8(w.Path(folder) / "UNISTB32.EXE");
+std::string BesideCopy(const Workspace& w, const std::string& folder, const std::string& name = "UNISTB32.EXE") {
+    return tool::PathToUtf8(w.Path(folder) / name);
 }
 
 std::string Where(const ToolRun& run) { return "status " + std::to_string(run.Status) + "\n" + run.Out + run.Err; }
@@ -111,7 +111,7 @@ TEST(Uninstaller, ItsRecordComesFirstWithTheRulesOfASharedProgram) {
 TEST(Uninstaller, TheScriptComesBeforeTheCommandLineAndTheCommandLineBeforeQvsetupsFolder) {
     Workspace w;
     const QvsetupCopy qvsetup(w, "bin");
-    w.Write("bin/UNISTB32.EXE", MakeVersionedImage(true, kV3, 0));
+    w.Write("bin/UNISTB32.EXE", MakeVersionedImage(false, kV3, 0));
     w.Write("option.exe", MakeVersionedImage(false, kV2, 0));
     w.Write("named.exe", MakeVersionedImage(false, kV1, 0));
     WriteScript(w, "named.toml", "uninstaller = \"named.exe\"");
@@ -181,9 +181,16 @@ TEST(Uninstaller, NoneFoundIsAScriptErrorThatNamesTheFileAndTheWaysToGiveOne) {
     WriteScript(w, "carrier.toml", "");
     const ToolRun missing = lonely.Run({"build", w.Arg("carrier.toml"), "-o", w.Arg("out")});
     EXPECT_EQ(missing.Status, 1);
-    EXPECT_NE(missing.Err.find("carrier.toml:1: [setup]: the installation is uninstallable, so it needs the uninstaller "
-                               "UNISTB32.EXE, but the script names none and '" + BesideCopy(w, "bin") +
-                               "' does not exist: name it with uninstaller = \"PATH\" in [setup] or with "
+    // The uninstaller of qvsetup's own machine type first.
+#ifdef _WIN64
+    const std::string first = "UNISTB64.EXE", second = "UNISTB32.EXE";
+#else
+    const std::string first = "UNISTB32.EXE", second = "UNISTB64.EXE";
+#endif
+    EXPECT_NE(missing.Err.find("carrier.toml:1: [setup]: the installation is uninstallable, so it needs the uninstaller " +
+                               first + " or " + second + ", but the script names none and neither '" +
+                               BesideCopy(w, "bin", first) + "' nor '" + BesideCopy(w, "bin", second) +
+                               "' exists: name it with uninstaller = \"PATH\" in [setup] or with "
                                "--uninstaller FILE, or set uninstaller = false to carry none\n"),
               std::string::npos) << missing.Err;
     EXPECT_NE(missing.Err.find("1 error in the script; nothing was written"), std::string::npos) << missing.Err;

@@ -6,8 +6,9 @@
 
 namespace qv {
 
-const char kUninstallerUsage[] =
-    "UNISTB32.EXE /U \"占位文件\" \"日志文件\" [/SILENT | /VERYSILENT] [/SUPPRESSMSGBOXES] [/LOG[=文件]]";
+std::string UninstallerUsage(const std::string& programName) {
+    return programName + " /U \"占位文件\" \"日志文件\" [/SILENT | /VERYSILENT] [/SUPPRESSMSGBOXES] [/LOG[=文件]]";
+}
 
 namespace {
 

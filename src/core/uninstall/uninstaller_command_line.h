@@ -1,6 +1,6 @@
 // The uninstaller's command line. Setup.exe writes it into the uninstall
 // icon and the uninstall entry as
-//   UNISTB32.EXE /U "placeholder" "log"
+//   UNISTB32.EXE /U "placeholder" "log"      (UNISTB64.EXE for a 64-bit installation)
 // and an administrator adds the options of an unattended run:
 //   /SILENT             no question, the progress window alone
 //   /VERYSILENT         no window at all
@@ -38,7 +38,8 @@ struct UninstallerCommandLine {
 // /HELP nothing else is needed.
 UninstallerCommandLine ParseUninstallerCommandLine(const std::vector<std::string>& params);
 
-// The expected form, for the message of a wrong command line.
-extern const char kUninstallerUsage[];
+// The expected form, for the message of a wrong command line, with the
+// uninstaller's own file name (UNISTB32.EXE or UNISTB64.EXE).
+std::string UninstallerUsage(const std::string& programName);
 
 }  // namespace qv

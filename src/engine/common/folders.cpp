@@ -6,6 +6,7 @@
 #include "core/text/path_strings.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/registry.h"
+#include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
@@ -48,6 +49,25 @@ std::string SystemFolder() {
     return Narrow(ReadApiString(MAX_PATH, [](wchar_t* buffer, DWORD length) {
         return static_cast<DWORD>(GetSystemDirectoryW(buffer, length));
     }));
+}
+
+bool RunsUnderWow64() {
+    BOOL wow64 = FALSE;
+    return system_library::IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+std::string SystemWow64Folder() {
+    return Narrow(ReadApiString(MAX_PATH, [](wchar_t* buffer, DWORD length) {
+        return static_cast<DWORD>(system_library::GetSystemWow64DirectoryW(buffer, length));
+    }));
+}
+
+std::string OwnSystemFolder() {
+    if (RunsUnderWow64()) {
+        std::string folder = SystemWow64Folder();
+        if (!folder.empty()) return folder;
+    }
+    return SystemFolder();
 }
 
 std::string TempFolder() {

@@ -163,6 +163,18 @@ BOOL GetVolumePathNameW(LPCWSTR fileName, LPWSTR volumePath, DWORD length) noexc
     return CallFound(found, BOOL{FALSE}, fileName, volumePath, length);
 }
 
+BOOL IsWow64Process(HANDLE process, PBOOL wow64) noexcept {
+    using Proc = BOOL(WINAPI*)(HANDLE, PBOOL);
+    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "IsWow64Process");
+    return CallFound(found, BOOL{FALSE}, process, wow64);
+}
+
+UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT length) noexcept {
+    using Proc = UINT(WINAPI*)(LPWSTR, UINT);
+    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "GetSystemWow64DirectoryW");
+    return CallFound(found, UINT{0}, buffer, length);
+}
+
 }  // namespace system_library
 
 }  // namespace qv

@@ -5,6 +5,7 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
+#include "engine/common/own_machine.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
@@ -208,7 +209,7 @@ void MakeProgramIcons(TInstallContext& context) {
             const std::string parameters = FormatText(
                 "/U \"%s\" \"%s\"", {UninstallLogName(pattern, '0'), UninstallLogName(pattern, '1')});
             maker.MakeTitledIcon(UninstallIconTitle(run.Data.SetupInfo),
-                                 {AppendBackslash(run.Folders.Win) + "UNISTB32.EXE", parameters, run.Folders.Win, "", 0});
+                                 {AppendBackslash(run.Folders.Win) + OwnUninstallerFileName(), parameters, run.Folders.Win, "", 0});
         });
     } else if (run.Data.SetupInfo.Has(optUninstallable)) {
         LogLine("no uninstall icon: the uninstall key lists the program among the installed ones");

@@ -6,6 +6,7 @@
 #include "core/setup/deployment_values.h"
 #include "core/text/path_strings.h"
 #include "core/uninstall/uninstall_log_hash.h"
+#include "engine/common/own_machine.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
@@ -27,7 +28,7 @@ std::string UninstallKeyName(const TInstallContext& context, int n) {
 }
 
 std::string UninstallCommandLine(const TInstallContext& context) {
-    return FormatText("\"%s\" /U \"%s\" \"%s\"", {AppendBackslash(context.Run.Folders.Win) + "UNISTB32.EXE",
+    return FormatText("\"%s\" /U \"%s\" \"%s\"", {AppendBackslash(context.Run.Folders.Win) + OwnUninstallerFileName(),
                                                    UninstallLogName(context.UninstallLogPattern, '0'),
                                                    UninstallLogName(context.UninstallLogPattern, '1')});
 }

@@ -1,6 +1,7 @@
 // The application's entry in the system's list of installed programs:
 // a key below HKEY_LOCAL_MACHINE whose command line starts the uninstaller
-// UNISTB32.EXE (in the Windows folder) on this installation's log.
+// of the engine's machine type in the Windows folder (UNISTB32.EXE or
+// UNISTB64.EXE) on this installation's log.
 #pragma once
 
 #include <string>

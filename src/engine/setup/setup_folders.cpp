@@ -50,7 +50,7 @@ std::string WritableSystemFolder(const std::string& win, const std::string& sys)
 
 void FixFolders() {
     SetupState.WinFolder = WindowsFolder();
-    SetupState.SysFolder = WritableSystemFolder(SetupState.WinFolder, SystemFolder());
+    SetupState.SysFolder = WritableSystemFolder(SetupState.WinFolder, OwnSystemFolder());
 
     SetupState.SystemDrive = IsWinNT() ? ReadEnvVar("SystemDrive") : std::string();
     if (SetupState.SystemDrive.empty()) SetupState.SystemDrive = ExtractFileDrive(SetupState.WinFolder);

@@ -5,6 +5,7 @@
 #include "core/setupdata/setup_data.h"
 #include "core/text/path_strings.h"
 #include "core/uninstall/log_entry_bound.h"
+#include "engine/common/own_machine.h"
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
@@ -96,6 +97,20 @@ void CheckUninstallLogBound(const SetupData& data) {
                              {std::to_string(most), std::to_string(kUninstallLogEntryLimit)}));
 }
 
+void CheckUninstallerMachineType(const SetupData& data) {
+    // Setup data built for the other engine carries the other uninstaller:
+    // installed by this engine, its files would land in the other view of
+    // 64-bit Windows and its uninstall entry would start an uninstaller
+    // that the setup data does not carry.
+    const TMachineType other = kOwnMachineType == TMachineType::X64 ? TMachineType::X86 : TMachineType::X64;
+    const std::string otherDest = std::string("{win}\\") + UninstallerFileName(other);
+    for (const TFileRec& file : data.FileRecords)
+        if (SameTextAscii(file.DestPath, otherDest))
+            FailStart(FormatText("这个安装是为 %s 的设置程序制作的，不能由这个 %s 的设置程序安装。"
+                                 "安装没有开始，系统没有作任何更改。请与软件供应商联系，取得正确的安装程序。",
+                                 {MachineTypeWords(other), MachineTypeWords(kOwnMachineType)}));
+}
+
 void LoadSetupDataFile(const std::string& path) {
     // The file stays open, closed to writers, until everything is read.
     WinFileInStream file(path);
@@ -119,6 +134,7 @@ void LoadSetupDataFile(const std::string& path) {
         FailStart("设置程序文件已被损坏，请重新取得新版安装程序。");
     }
     CheckUninstallLogBound(data);
+    CheckUninstallerMachineType(data);
     SetupState.RestartNeeded = SetupState.SetupInfo.Has(optRestartAfter);
     SetupState.HasIconsToCreate =
         !SetupState.IconRecords.empty() ||

@@ -41,14 +41,6 @@ void* KernelFunction(const char* name) {
     return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
 }
 
-// The 32-bit system folder of 64-bit Windows; none elsewhere.
-std::string SystemWow64Folder() {
-    using GetFolder = UINT(WINAPI*)(LPWSTR, UINT);
-    const auto get = reinterpret_cast<GetFolder>(KernelFunction("GetSystemWow64DirectoryW"));
-    wchar_t buffer[MAX_PATH] = {};
-    return get && get(buffer, MAX_PATH) > 0 && get(buffer, MAX_PATH) < MAX_PATH ? Narrow(buffer) : std::string();
-}
-
 std::string PathFaultText(TPathFault fault) {
     switch (fault) {
     case TPathFault::NotFull: return "不是完整的路径";

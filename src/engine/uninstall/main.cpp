@@ -1,4 +1,4 @@
-// UNISTB32.EXE: the uninstaller that the uninstall icon and the system's
+// UNISTB32.EXE (UNISTB64.EXE for x86-64): the uninstaller that the uninstall icon and the system's
 // list of programs start on an installation's uninstall log.
 #include <windows.h>
 

@@ -11,6 +11,7 @@
 #include "core/uninstall/uninstall_log.h"
 #include "core/uninstall/uninstall_log_hash.h"
 #include "core/uninstall/uninstaller_command_line.h"
+#include "engine/common/own_machine.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/app_title.h"
 #include "engine/common/exit_codes.h"
@@ -222,7 +223,7 @@ unsigned RunUninstaller(const std::vector<std::string>& params) {
     }
     StartLog(options);
     if (options.ShowHelp) {
-        AppMsgBox(std::string("用法：") + kUninstallerUsage +
+        AppMsgBox("用法：" + UninstallerUsage(OwnUninstallerFileName()) +
                       "\r\n\r\n/SILENT\t不提问，只显示进度\r\n/VERYSILENT\t不显示任何窗口\r\n"
                       "/SUPPRESSMSGBOXES\t不显示问题，按既定规则回答：保留共享文件\r\n"
                       "/LOG[=文件]\t把反安装过程写入日志文件\r\n\r\n"
@@ -232,7 +233,7 @@ unsigned RunUninstaller(const std::vector<std::string>& params) {
     }
     if (!commandLine.Problem.empty()) {
         LogLine("wrong command line: " + commandLine.Problem);
-        ShowError(FormatText("反安装程序的命令行不正确：%s\r\n\r\n用法：%s", {commandLine.Problem, kUninstallerUsage}));
+        ShowError(FormatText("反安装程序的命令行不正确：%s\r\n\r\n用法：%s", {commandLine.Problem, UninstallerUsage(OwnUninstallerFileName())}));
         return Finish(exit_code::FatalError);
     }
     try {

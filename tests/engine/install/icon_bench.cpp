@@ -6,6 +6,7 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "engine/common/own_machine.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/com_for_process.h"
 
@@ -22,7 +23,7 @@ IconBench::IconBench()
     data.SetupInfo.AppName = "示例";
     WriteFileBytes(app.file("示例 app.exe"), {'M', 'Z'});
     WriteFileBytes(app.file("tool.exe"), {'M', 'Z'});
-    WriteFileBytes(win.file("UNISTB32.EXE"), {'M', 'Z'});
+    WriteFileBytes(win.file(OwnUninstallerFileName()), {'M', 'Z'});
 }
 
 void IconBench::AddIcon(const std::string& iconPath, const std::string& filename, const std::string& parameters,

@@ -5,6 +5,7 @@
 #include <random>
 #include <utility>
 
+#include "engine/common/own_machine.h"
 #include "core/errors.h"
 #include "core/setupdata/data_files.h"
 #include "engine/common/folders.h"
@@ -20,7 +21,7 @@ namespace {
 // A test program serves no switch of its own: the uninstaller built beside
 // it registers the test libraries in its stead.
 const bool registeringThroughTheUninstaller =
-    (UseLibraryRegistrationProgram(ProgramFolder() + "\\UNISTB32.EXE"), true);
+    (UseLibraryRegistrationProgram(ProgramFolder() + "\\" + OwnUninstallerFileName()), true);
 }  // namespace
 
 void RecordingProgress::PumpMessagesCheckCancel() {

@@ -5,6 +5,7 @@
 
 #include <memory>
 
+#include "engine/common/own_machine.h"
 #include "engine/common/windows_version.h"
 #include "engine/install/program_icons.h"
 #include "icon_bench.h"
@@ -70,7 +71,7 @@ TEST_F(OldShellIcons, TheGroupItsItemsAndTheUninstallItemGoAsTheseCommands) {
                   "[ReplaceItem(\"{GROUP}\\x\")]",
                   group_ + "[AddItem(a.exe,\"{GROUP}\\x\",,)]",
                   "[ReplaceItem(\"" + uninstall + "\")]",
-                  group_ + "[AddItem(\"" + win + "\\UNISTB32.EXE\" /U \"" + b.Placeholder() + "\" \"" + b.UninstallLog() +
+                  group_ + "[AddItem(\"" + win + "\\" + OwnUninstallerFileName() + "\" /U \"" + b.Placeholder() + "\" \"" + b.UninstallLog() +
                       "\",\"" + uninstall + "\",,,,,\"" + win + "\")]",
               }));
     // The old Tool was replaced, not doubled.
@@ -80,7 +81,7 @@ TEST_F(OldShellIcons, TheGroupItsItemsAndTheUninstallItemGoAsTheseCommands) {
                                     {"Tool", app + "\\tool.exe", "", 0, win},
                                     {"{GROUP}\\x", "a.exe", "", 0, ""},
                                     {uninstall,
-                                     "\"" + win + "\\UNISTB32.EXE\" /U \"" + b.Placeholder() + "\" \"" + b.UninstallLog() + "\"",
+                                     "\"" + win + "\\" + OwnUninstallerFileName() + "\" /U \"" + b.Placeholder() + "\" \"" + b.UninstallLog() + "\"",
                                      "", 0, win}}}}));
     EXPECT_EQ(ItemEntries(b.undo), (std::vector<std::vector<std::string>>{{"示例 程序", ""},
                                                                           {"示例 程序", "说明 书"},

@@ -3,6 +3,7 @@
 // and what a failing icon leaves made and unmade.
 #include <gtest/gtest.h>
 
+#include "engine/common/own_machine.h"
 #include "core/errors.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
@@ -84,7 +85,7 @@ TEST_F(NewShellIcons, TheDefaultUninstallTitleGetsFullWidthQuotesInTheFileNameOn
     const std::string link = b.GroupFolder() + "\\反安装“示例”.lnk";
     ASSERT_TRUE(FileExists(link));
     const LinkFields read = ReadLink(link);
-    EXPECT_EQ(read.Target, b.win.file("UNISTB32.EXE"));
+    EXPECT_EQ(read.Target, b.win.file(OwnUninstallerFileName()));
     EXPECT_EQ(read.Arguments, "/U \"" + b.Placeholder() + "\" \"" + b.UninstallLog() + "\"");
     EXPECT_EQ(read.StartFolder, b.win.path());
     EXPECT_EQ(read.IconFile, "");

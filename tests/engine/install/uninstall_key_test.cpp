@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "engine/common/own_machine.h"
 #include "core/errors.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
@@ -69,9 +70,9 @@ TEST(UninstallKey, NamesAndCommandLine) {
     bench.run.Folders.Win = "C:\\WINDOWS";
     bench.context.UninstallLogPattern = "D:\\程序\\UNINST%s.003";
     EXPECT_EQ(UninstallCommandLine(bench.context),
-              "\"C:\\WINDOWS\\UNISTB32.EXE\" /U \"D:\\程序\\UNINST0.003\" \"D:\\程序\\UNINST1.003\"");
+              "\"C:\\WINDOWS\\" + std::string(OwnUninstallerFileName()) + "\" /U \"D:\\程序\\UNINST0.003\" \"D:\\程序\\UNINST1.003\"");
     bench.run.Folders.Win = "C:\\";
-    EXPECT_EQ(UninstallCommandLine(bench.context).substr(0, 17), "\"C:\\UNISTB32.EXE\"");
+    EXPECT_EQ(UninstallCommandLine(bench.context).substr(0, 17), "\"C:\\" + std::string(OwnUninstallerFileName()) + "\"");
 }
 
 TEST(UninstallKey, TakesTheFirstFreeNumberAndRollsBack) {

@@ -1,4 +1,4 @@
-// Setup.exe and UNISTB32.EXE started from a folder full of planted
+// Setup.exe and its uninstaller started from a folder full of planted
 // libraries, as from a Downloads folder: a marker library lies beside them
 // under the name of every library they could load, Wine is told to prefer
 // such copies to its own (as Windows does for any library that is not one
@@ -57,7 +57,7 @@ private:
 class PlantedLibraries : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* program : {"Setup.exe", "UNISTB32.EXE"})
+        for (const std::string& program : {std::string("Setup.exe"), test::UninstallerName()})
             ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\" + program).c_str(),
                                   Widen(downloads_.file(program)).c_str(), FALSE));
         const std::string marker = test::ProgramFolder() + "\\qvtest_marker.dll";
@@ -130,17 +130,17 @@ TEST_F(PlantedLibraries, NoneIsLoadedAndTheProgramsWorkAsWithoutThem) {
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\lib.dll"), newer);
     ASSERT_TRUE(FileExists(app_ + "\\UNINST1.000"));
 
-    EXPECT_EQ(Run("UNISTB32.EXE",
+    EXPECT_EQ(Run(test::UninstallerName(),
                   "/U \"" + app_ + "\\UNINST0.000\" \"" + app_ + "\\UNINST1.000\" /SILENT /SUPPRESSMSGBOXES"),
               exit_code::Success);
-    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "UNISTB32.EXE";
+    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << test::UninstallerName();
     EXPECT_TRUE(boxes_.empty());
     EXPECT_FALSE(FileExists(app_ + "\\程序.exe"));
     EXPECT_FALSE(FileExists(app_ + "\\UNINST1.000"));
 
     // A message box, drawn by the system's common controls.
-    EXPECT_EQ(Run("UNISTB32.EXE", "/?"), exit_code::Success);
-    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << "UNISTB32.EXE /?";
+    EXPECT_EQ(Run(test::UninstallerName(), "/?"), exit_code::Success);
+    EXPECT_EQ(Loaded(), std::vector<std::string>{}) << test::UninstallerName() + " /?";
     EXPECT_EQ(boxes_.size(), 1u);
 }
 

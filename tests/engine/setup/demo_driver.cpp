@@ -173,7 +173,7 @@ int Uninstall(const std::string& uninstallLog, const std::string& before, const 
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     CloseHandle(pi.hProcess);
-    Say("UNISTB32.EXE exit code: " + std::to_string(code));
+    Say(test::UninstallerName() + " exit code: " + std::to_string(code));
     const std::string after = Machine(app, group);
     if (after == before) {
         Say("The application folder, the program group, the registry key and the uninstall entry are as they were "

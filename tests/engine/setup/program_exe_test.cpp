@@ -57,8 +57,8 @@ protected:
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         const bool uninstallable = data_.SetupInfo.Has(optUninstallable);
-        const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
-        if (uninstallable) files.insert(files.begin(), {"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)});
+        const std::string uninstaller = test::EngineFolder() + "\\" + test::UninstallerName();
+        if (uninstallable) files.insert(files.begin(), {"{win}\\" + test::UninstallerName(), test::ReadFileBytes(uninstaller)});
         const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, files);
         if (uninstallable) {
             TFileRec& carried = data_.FileRecords[0];
@@ -67,7 +67,7 @@ protected:
             carried.VersionFlags = vfHasVersion;
             ASSERT_TRUE(ReadFileVersion(uninstaller, carried.FileVersionMS, carried.FileVersionLS));
         }
-        locator_ = test::WriteProgramFile(program(), test::ProgramFolder() + "\\Setup.exe", data_, streams);
+        locator_ = test::WriteProgramFile(program(), test::EngineFolder() + "\\Setup.exe", data_, streams);
     }
     std::string UninstallKey() const { return std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1"; }
     std::string Machine() const {
@@ -161,7 +161,7 @@ TEST_F(ProgramRun, TheWizardAndEveryExitCodeReachTheCallerThroughTheProgram) {
 
 TEST_F(ProgramRun, ACutOrChangedDownloadIsRefusedBeforeAnyWindowOrFile) {
     // More payload than engine: half of the program lies in the payload.
-    const std::uint64_t engineSize = test::ReadFileBytes(test::ProgramFolder() + "\\Setup.exe").size();
+    const std::uint64_t engineSize = test::ReadFileBytes(test::EngineFolder() + "\\Setup.exe").size();
     WriteProgram({{"{app}\\程序.exe", content_}, {"{app}\\大.bin", test::PatternedContent(engineSize + 200000, 4)}});
     const std::vector<std::uint8_t> whole = test::ReadFileBytes(program());
     struct Damage {

@@ -22,7 +22,10 @@ class SetupExeWindow : public ::testing::Test {
 protected:
     void SetUp() override { Install("Setup.exe"); }
     void Install(const std::string& programName) {
-        ASSERT_TRUE(CopyFileW(Widen(ProgramFolder() + "\\" + programName).c_str(), Widen(program()).c_str(), FALSE));
+        // The shipped Setup.exe from the engine under test; the test builds
+        // of its run lie beside the test program.
+        const std::string folder = programName == "Setup.exe" ? EngineFolder() : ProgramFolder();
+        ASSERT_TRUE(CopyFileW(Widen(folder + "\\" + programName).c_str(), Widen(program()).c_str(), FALSE));
         WriteSetupDataFile(folder_.file("SETUP.0"), data_);
     }
     void TearDown() override {

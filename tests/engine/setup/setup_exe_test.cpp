@@ -21,7 +21,7 @@ using Bytes = std::vector<std::uint8_t>;
 class SetupExe : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\Setup.exe").c_str(), Widen(program()).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileW(Widen(test::EngineFolder() + "\\Setup.exe").c_str(), Widen(program()).c_str(), FALSE));
     }
     std::string program() const { return folder_.file("Setup.exe"); }
 

@@ -6,6 +6,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "engine/common/own_machine.h"
 #include "engine/common/registry.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/library_registration.h"
@@ -19,7 +20,7 @@ namespace {
 // A test program serves no switch of its own: the uninstaller built beside
 // it unregisters the test libraries in its stead, as it does its own.
 const bool unregisteringThroughTheUninstaller =
-    (UseLibraryRegistrationProgram(ProgramFolder() + "\\UNISTB32.EXE"), true);
+    (UseLibraryRegistrationProgram(ProgramFolder() + "\\" + OwnUninstallerFileName()), true);
 
 constexpr UINT kNotifyMessage = WM_APP + 17;
 constexpr wchar_t kMarkerPath[] = L"C:\\qv-undo-test-marker";

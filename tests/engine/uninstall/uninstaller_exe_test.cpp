@@ -1,4 +1,4 @@
-// Install with Setup.exe, then uninstall with UNISTB32.EXE as the system's
+// Install with Setup.exe, then uninstall with its uninstaller as the system's
 // list of programs starts it (the uninstall entry's UninstallString), and
 // compare the machine with its snapshot from before the installation.
 // Unattended runs where nothing needs a person; the questions and the
@@ -78,12 +78,12 @@ protected:
         // The uninstaller travels in the setup data, as qvsetup puts it there.
         // A copy of the same version from an earlier build would be kept:
         // every test runs this build's.
-        const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
-        DeleteFileW(Widen(WindowsFolderPath() + "\\UNISTB32.EXE").c_str());
+        const std::string uninstaller = test::EngineFolder() + "\\" + test::UninstallerName();
+        DeleteFileW(Widen(WindowsFolderPath() + "\\" + test::UninstallerName()).c_str());
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         test::AddPayloadFiles(data_, folder_.path(),
-                              {{"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)},
+                              {{"{win}\\" + test::UninstallerName(), test::ReadFileBytes(uninstaller)},
                                {"{app}\\程序.exe", program_},
                                {"{app}\\数据\\a.dat", test::PatternedContent(5000, 9)},
                                {"{cf}\\" + sharedFolderName_ + "\\共享.dll", shared_}});
@@ -202,7 +202,7 @@ protected:
 TEST_F(UninstallRun, AnUnattendedUninstallLeavesTheMachineAsBeforeTheInstallation) {
     const std::string before = Machine(false);
     ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
-    const std::string uninstaller = WindowsFolderPath() + "\\UNISTB32.EXE";
+    const std::string uninstaller = WindowsFolderPath() + "\\" + test::UninstallerName();
     EXPECT_TRUE(FileExists(uninstaller)) << "the setup brought its uninstaller";
     EXPECT_EQ(UninstallString(1), "\"" + uninstaller + "\" /U \"" + app_ + "\\UNINST0.000\" \"" + app_ +
                                       "\\UNINST1.000\"");
@@ -319,11 +319,11 @@ TEST_F(UninstallRun, ADamagedLogOrAWrongCommandLineTouchesNothing) {
     }
     EXPECT_EQ(Machine(), installed);
 
-    const std::string uninstaller = "\"" + WindowsFolderPath() + "\\UNISTB32.EXE\"";
+    const std::string uninstaller = "\"" + WindowsFolderPath() + "\\" + test::UninstallerName() + "\"";
     ASSERT_TRUE(Start(uninstaller + " /U \"" + app_ + "\\UNINST0.000\""));
     const std::string usage = Answer(IDOK, "反安装");
     EXPECT_NE(usage.find("反安装程序的命令行不正确：/U 后面应是占位文件和日志文件的名字。"), std::string::npos) << usage;
-    EXPECT_NE(usage.find("UNISTB32.EXE /U \"占位文件\" \"日志文件\""), std::string::npos) << usage;
+    EXPECT_NE(usage.find(test::UninstallerName() + " /U \"占位文件\" \"日志文件\""), std::string::npos) << usage;
     EXPECT_EQ(Ended(), exit_code::FatalError);
     EXPECT_EQ(Uninstall(uninstaller + " /X /SUPPRESSMSGBOXES"), exit_code::FatalError);
     EXPECT_EQ(Uninstall(uninstaller + " /? /SUPPRESSMSGBOXES"), exit_code::Success);
@@ -478,7 +478,7 @@ TEST_F(UninstallRun, AHostileLogChangesNoneOfTheSystemsPlacesListsEachRefusalAnd
     EXPECT_TRUE(linked) << "this system makes no folder links: the link is not tested";
 
     const std::string log = apps_.file("hostile.log");
-    const DWORD code = Uninstall("\"" + test::ProgramFolder() + "\\UNISTB32.EXE\" /U \"" + app + "\\UNINST0.000\" \"" +
+    const DWORD code = Uninstall("\"" + test::EngineFolder() + "\\" + test::UninstallerName() + "\" /U \"" + app + "\\UNINST0.000\" \"" +
                                  app + "\\UNINST1.000\" /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
     const std::string text = FileText(log);
     DeleteFileW(Widen(log).c_str());
@@ -534,12 +534,12 @@ TEST_F(UninstallRun, AFailedUpgradeGivesBackEverythingTheEarlierInstallationHad)
 
     // The next version: other contents, values and an INI text, and a last
     // file whose data is damaged, so that the upgrade fails at its end.
-    const std::string uninstaller = test::ProgramFolder() + "\\UNISTB32.EXE";
+    const std::string uninstaller = test::EngineFolder() + "\\" + test::UninstallerName();
     const TFileRec carried = data_.FileRecords[0];
     data_.FileRecords.clear();
     data_.FileLocationRecords.clear();
     test::AddPayloadFiles(data_, folder_.path(),
-                          {{"{win}\\UNISTB32.EXE", test::ReadFileBytes(uninstaller)},
+                          {{"{win}\\" + test::UninstallerName(), test::ReadFileBytes(uninstaller)},
                            {"{app}\\程序.exe", test::PatternedContent(120000, 15)},
                            {"{app}\\数据\\a.dat", test::PatternedContent(7000, 19)},
                            {"{cf}\\" + sharedFolderName_ + "\\共享.dll", test::PatternedContent(3500, 16)},

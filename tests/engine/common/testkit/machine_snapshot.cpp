@@ -74,7 +74,7 @@ void AddKey(HKEY key, const std::string& path, std::vector<std::string>& lines) 
     std::sort(subKeys.begin(), subKeys.end());
     for (const std::string& name : subKeys) {
         UniqueHKey sub;
-        if (RegOpenKeyExW(key, Widen(name).c_str(), 0, KEY_READ, sub.put()) == ERROR_SUCCESS)
+        if (RegOpenKeyExW(key, Widen(name).c_str(), 0, KEY_READ | EngineRegistryView(), sub.put()) == ERROR_SUCCESS)
             AddKey(sub.get(), path + "\\" + name, lines);
     }
 }
@@ -97,7 +97,8 @@ std::string FolderSnapshot(const std::string& folder) {
 
 std::string RegistrySnapshot(HKEY root, const std::string& subKey) {
     UniqueHKey key;
-    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return "<none>\n";
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_READ | EngineRegistryView(), key.put()) != ERROR_SUCCESS)
+        return "<none>\n";
     std::vector<std::string> lines;
     AddKey(key.get(), subKey, lines);
     return Joined(lines, false);
@@ -106,7 +107,7 @@ std::string RegistrySnapshot(HKEY root, const std::string& subKey) {
 std::string SharedFileCount(const std::string& path) {
     UniqueHKey key;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs", 0,
-                      KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
+                      KEY_QUERY_VALUE | EngineRegistryView(), key.put()) != ERROR_SUCCESS)
         return "none";
     DWORD count = 0, size = sizeof count;
     if (RegQueryValueExW(key.get(), Widen(path).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&count), &size) !=

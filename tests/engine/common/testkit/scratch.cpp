@@ -5,7 +5,9 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/setup/machine_type.h"
 #include "core/text/path_strings.h"
+#include "engine/common/path_tests.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/delete_folder_tree.h"
@@ -71,6 +73,20 @@ std::string ProgramFolder() {
     return StripBackslash(ExtractFileDir(Narrow(path, n)));
 }
 
+std::string EngineFolder() {
+    const wchar_t* folder = _wgetenv(L"QV_ENGINE_DIR");
+    return folder && *folder ? StripBackslash(Narrow(folder)) : ProgramFolder();
+}
+
+std::string UninstallerName() {
+    const std::string x64 = UninstallerFileName(TMachineType::X64);
+    return FileExists(EngineFolder() + "\\" + x64) ? x64 : UninstallerFileName(TMachineType::X86);
+}
+
+REGSAM EngineRegistryView() {
+    return UninstallerName() == UninstallerFileName(TMachineType::X86) ? KEY_WOW64_32KEY : 0;
+}
+
 std::string ShellFolder(int csidl) {
     wchar_t folder[MAX_PATH] = {};
     SHGetSpecialFolderPathW(nullptr, folder, csidl, FALSE);
@@ -79,7 +95,9 @@ std::string ShellFolder(int csidl) {
 
 std::string ReadRegistryString(HKEY root, const std::string& subKey, const std::string& name) {
     UniqueHKey key;
-    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return "<no key>";
+    if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE | EngineRegistryView(), key.put()) !=
+        ERROR_SUCCESS)
+        return "<no key>";
     wchar_t value[2048] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
     if (RegQueryValueExW(key.get(), Widen(name).c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=

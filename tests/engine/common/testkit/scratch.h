@@ -49,6 +49,17 @@ std::vector<std::string> ListFolder(const std::string& folder, const std::string
 std::string ReadRegistryString(HKEY root, const std::string& subKey, const std::string& name);
 // The folder of this test program (where every built program lies).
 std::string ProgramFolder();
+// The folder of the shipped programs that a test starts (Setup.exe and its
+// uninstaller): QV_ENGINE_DIR when set, so that the same tests run the i686
+// build's programs on 64-bit Windows; else ProgramFolder().
+std::string EngineFolder();
+// The file name of that engine's uninstaller, there and in the Windows
+// folder: UNISTB64.EXE beside an x86-64 engine, UNISTB32.EXE beside an i686 one.
+std::string UninstallerName();
+// The registry view that engine writes to: its own machine type's
+// (KEY_WOW64_32KEY for the i686 engine, which stays in the 32-bit view of
+// 64-bit Windows). The kit's registry readers look there.
+REGSAM EngineRegistryView();
 // A folder of the shell by its CSIDL (the Start Menu's programs, ...).
 std::string ShellFolder(int csidl);
 
