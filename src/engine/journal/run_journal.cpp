@@ -103,7 +103,7 @@ TJournalUndoResult TRunJournal::RollBack() {
     journal::JournalWriter* marks = writer_.get();
     if (!reading.Sound() || reading.Tail != journal::JournalTail::Clean || reading.NextNumber != writer_->NextNumber())
         marks = nullptr;
-    return UndoJournalRecords(reading.Records, marks);
+    return UndoJournalRecords(reading.Records, marks, folder_);
 }
 
 void TRunJournal::Discard() { RemoveRunFolder(); }
@@ -131,6 +131,7 @@ void TRunJournal::RemoveRunFolder() {
     // A backup still in use (a running program that was replaced) goes at
     // the next restart, with the folder.
     if (!RemoveDirectoryW(Widen(folder_).c_str())) DeleteLeftoversAtRestart(folder_, WindowsFolder());
+    RemoveEmptyJournalRoots();
 }
 
 }  // namespace qv
