@@ -9,4 +9,10 @@ export WINEPREFIX="$QV_WINEPREFIX"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 "$here/wine-prefix.sh" "$WINEPREFIX"
-exec wine "$@"
+status=0
+wine "$@" || status=$?
+# The program has ended: so do the prefix's own services. Wine keeps them
+# (and the server) running after some runs, and they hold ctest's output
+# pipe open, so that a finished test would wait out its time limit.
+wineserver -k >/dev/null 2>&1 || true
+exit $status

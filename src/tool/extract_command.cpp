@@ -20,20 +20,20 @@ namespace qv::tool {
 namespace {
 
 // Creates the folders of `parts` (all but the last) under `root`, refusing
-// to pass through a symbolic link, which could lead anywhere.
+// to pass through a link or junction, which could lead anywhere.
 fs::path PrepareFolders(const fs::path& root, const std::vector<std::string>& parts, const std::string& item) {
     fs::path path = root;
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         path /= PathFromUtf8(parts[i]);
-        std::error_code error;
-        const auto status = fs::symlink_status(path, error);
-        if (fs::is_symlink(status))
-            throw DamagedData("refused: " + item + " would be written through the symbolic link '" + PathToUtf8(path) + "'");
-        if (fs::exists(status)) {
-            if (!fs::is_directory(status))
-                throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(path) + "' is a file, not a folder");
-            continue;
+        switch (KindOfPath(path)) {
+        case PathKind::Link:
+            throw DamagedData("refused: " + item + " would be written through the link '" + PathToUtf8(path) + "'");
+        case PathKind::File:
+            throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(path) + "' is a file, not a folder");
+        case PathKind::Folder: continue;
+        case PathKind::Missing: break;
         }
+        std::error_code error;
         fs::create_directory(path, error);
         if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
     }
@@ -107,14 +107,15 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
             ThrowIfInterrupted();
             const std::string item = FileItemName(d, i);
             const fs::path target = PrepareFolders(root, places[i], item);
-            if (fs::is_symlink(fs::symlink_status(target, error)))
-                throw DamagedData("refused: " + item + " would replace the symbolic link '" + PathToUtf8(target) + "'");
+            if (KindOfPath(target) == PathKind::Link)
+                throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
             if (result.Failure) std::rethrow_exception(result.Failure);
             // Written beside its place and moved in once checked: a damaged
             // stream leaves no file behind.
             StagedFile staged(target);
             try {
-                FileOutStream sink(PathToUtf8(staged.Temporary()));
+                // Made anew: a link planted at the temporary name is not followed.
+                FileOutStream sink(PathToUtf8(staged.Temporary()), FileCreation::New);
                 if (result.Whole) {
                     sink.Write(result.Contents.data(), result.Contents.size());
                     bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));

@@ -186,6 +186,15 @@ void MoveReplacing(const fs::path& from, const fs::path& to) {
                         std::system_category().message(static_cast<int>(GetLastError())));
 }
 
+PathKind KindOfPath(const fs::path& path) {
+    // libstdc++'s symlink_status sees neither symbolic links nor junctions
+    // here: a reparse point of any kind counts as a link.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return PathKind::Link;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? PathKind::Folder : PathKind::File;
+}
+
 fs::path RunningProgramPath() {
     // The path may be longer than MAX_PATH: grow until it fits.
     std::wstring buffer(MAX_PATH, L'\0');
@@ -225,6 +234,13 @@ void MoveReplacing(const fs::path& from, const fs::path& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
         throw IoFailure("cannot move '" + PathToUtf8(from) + "' to '" + PathToUtf8(to) + "': " +
                         InOutErrorText(InOutCodeFromErrno(errno)));
+}
+
+PathKind KindOfPath(const fs::path& path) {
+    struct stat info {};
+    if (lstat(path.c_str(), &info) != 0) return PathKind::Missing;
+    if (S_ISLNK(info.st_mode)) return PathKind::Link;
+    return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
 fs::path RunningProgramPath() {

@@ -35,6 +35,11 @@ bool FileTimeFromCalendar(const CalendarTime& time, std::uint64_t& fileTime);
 // Moves `from` over `to`, replacing a file that is there.
 void MoveReplacing(const fs::path& from, const fs::path& to);
 
+// What is at `path` itself, a link not followed: on Windows any reparse
+// point (a symbolic link, a junction, a mount point) is a Link.
+enum class PathKind { Missing, File, Folder, Link };
+PathKind KindOfPath(const fs::path& path);
+
 // The file of the running program (files shipped beside qvsetup are found
 // through it); empty when the system does not tell.
 fs::path RunningProgramPath();

@@ -1,7 +1,13 @@
 // Where extraction puts files, and the paths it refuses.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tool/extract_paths.h"
+#include "tool/platform.h"
+#ifdef _WIN32
+#include "testkit/folder_link.h"
+#endif
 #include "workspace.h"
 
 namespace qv::test {
@@ -57,6 +63,52 @@ TEST(ExtractPaths, ExtractRefusesAnEscapingPathBeforeWritingAnything) {
               std::string::npos) << run.Err;
     EXPECT_FALSE(w.Exists("x"));
     EXPECT_FALSE(w.Exists("escaped.txt"));
+}
+
+// A folder at `link` that leads to `target`: a junction, or what the
+// system makes instead (folder_link.h), on Windows; a symbolic link here.
+bool MakeFolderLinkAt(const std::filesystem::path& link, const std::filesystem::path& target) {
+#ifdef _WIN32
+    return MakeFolderLink(tool::PathToUtf8(link), tool::PathToUtf8(target));
+#else
+    std::error_code error;
+    std::filesystem::create_directory_symlink(target, link, error);
+    return !error;
+#endif
+}
+
+// A link in the output folder, made by whoever may write there, would have
+// the files written wherever it leads: a folder link on the way, or a link
+// where a file goes.
+TEST(ExtractPaths, ExtractFollowsNoLinkInTheOutputFolder) {
+    namespace fs = std::filesystem;
+    Workspace w;
+    w.AddScript("inside.toml");
+    w.WriteText("inside.txt", "inside");
+    w.WriteText("victim.txt", "victim");
+    ASSERT_EQ(RunQvsetup({"build", w.Arg("inside.toml"), "-o", w.Arg("out")}).Status, 0);
+    w.WriteText("elsewhere/kept.txt", "kept");  // not empty: Wine removes an empty folder through its link
+    fs::create_directories(w.Path("x"));
+    ASSERT_TRUE(MakeFolderLinkAt(w.Path("x/app"), w.Path("elsewhere")));
+
+    ToolRun run = RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")});
+#ifdef _WIN32
+    RemoveFolderLink(w.Arg("x/app"));
+#else
+    fs::remove(w.Path("x/app"));
+#endif
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("would be written through the link"), std::string::npos) << run.Err;
+    EXPECT_FALSE(w.Exists("elsewhere/inside.txt"));
+
+    fs::create_directories(w.Path("x/app"));
+    std::error_code error;
+    fs::create_symlink(w.Path("victim.txt"), w.Path("x/app/inside.txt"), error);
+    if (error) GTEST_SKIP() << "this system makes no file links here: " << error.message();
+    run = RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")});
+    EXPECT_EQ(run.Status, 2);
+    EXPECT_NE(run.Err.find("would replace the link"), std::string::npos) << run.Err;
+    EXPECT_EQ(w.Read("victim.txt"), Bytes({'v', 'i', 'c', 't', 'i', 'm'}));
 }
 
 }  // namespace

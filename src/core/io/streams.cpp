@@ -1,8 +1,18 @@
 #include "core/io/streams.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 #include "core/errors.h"
 
@@ -95,7 +105,29 @@ void FileInStream::Seek(std::uint64_t position) {
 
 std::uint64_t FileInStream::Position() const { return TellOf(file_); }
 
-FileOutStream::FileOutStream(const std::string& utf8Path) : file_(OpenFileUtf8(utf8Path, "wb")) {
+namespace {
+
+std::FILE* CreateNewFileUtf8(const std::string& utf8Path) {
+#ifdef _WIN32
+    const std::filesystem::path path = std::filesystem::u8path(utf8Path);
+    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+#else
+    const int fd = open(utf8Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (!file) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+    }
+    return file;
+}
+
+}  // namespace
+
+FileOutStream::FileOutStream(const std::string& utf8Path, FileCreation creation)
+    : file_(creation == FileCreation::New ? CreateNewFileUtf8(utf8Path) : OpenFileUtf8(utf8Path, "wb")) {
     if (!file_) throw EInOutError(InOutCodeFromErrno(errno));
 }
 

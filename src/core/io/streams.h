@@ -76,10 +76,18 @@ private:
     std::uint64_t size_ = 0;
 };
 
+// How FileOutStream opens its file.
+enum class FileCreation {
+    Replace,  // creates the file, or truncates the one there
+    // Creates the file and fails (EInOutError) when anything is at its name
+    // already, a link included: nothing is written through a link planted
+    // at the name.
+    New,
+};
+
 class FileOutStream final : public OutStream {
 public:
-    // Creates or truncates the file.
-    explicit FileOutStream(const std::string& utf8Path);
+    explicit FileOutStream(const std::string& utf8Path, FileCreation creation = FileCreation::Replace);
     ~FileOutStream() override;
     FileOutStream(const FileOutStream&) = delete;
     FileOutStream& operator=(const FileOutStream&) = delete;

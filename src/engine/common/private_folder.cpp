@@ -1,50 +1,45 @@
 #include "engine/common/private_folder.h"
 
-#include <cstdint>
+#include <aclapi.h>
 
 #include "engine/common/win_handles.h"
 
 namespace qv {
 
-namespace {
-
-using SidBytes = std::vector<std::uint8_t>;
-
-DWORD WellKnownSid(WELL_KNOWN_SID_TYPE type, SidBytes& sid) {
+SidBytes WellKnownSid(WELL_KNOWN_SID_TYPE type) {
     DWORD size = SECURITY_MAX_SID_SIZE;
-    sid.assign(size, 0);
-    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return GetLastError();
+    SidBytes sid(size, 0);
+    if (!CreateWellKnownSid(type, nullptr, sid.data(), &size)) return {};
     sid.resize(size);
-    return ERROR_SUCCESS;
+    return sid;
 }
 
-DWORD UserOfThisProcess(SidBytes& sid) {
+SidBytes UserOfThisProcess() {
     UniqueHandle token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return GetLastError();
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
     DWORD size = 0;
     GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return GetLastError();
+    if (size == 0) return {};
     std::vector<DWORD> buffer((size + sizeof(DWORD) - 1) / sizeof(DWORD));
-    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return GetLastError();
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) return {};
     const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
     const std::uint8_t* bytes = static_cast<const std::uint8_t*>(user);
-    sid.assign(bytes, bytes + GetLengthSid(user));
-    return ERROR_SUCCESS;
+    return SidBytes(bytes, bytes + GetLengthSid(user));
 }
 
-}  // namespace
+TPrivateFolderSecurity::TPrivateFolderSecurity(TFolderAccess access) { error_ = Build(access); }
 
-TPrivateFolderSecurity::TPrivateFolderSecurity() { error_ = Build(); }
-
-DWORD TPrivateFolderSecurity::Build() {
-    SidBytes system, administrators, user;
-    if (DWORD error = WellKnownSid(WinLocalSystemSid, system)) return error;
-    if (DWORD error = WellKnownSid(WinBuiltinAdministratorsSid, administrators)) return error;
-    if (DWORD error = UserOfThisProcess(user)) return error;
-    std::vector<const SidBytes*> allowed{&system, &administrators};
-    // A run as SYSTEM or as the built-in group needs no entry of its own.
-    if (!EqualSid(user.data(), system.data()) && !EqualSid(user.data(), administrators.data()))
-        allowed.push_back(&user);
+DWORD TPrivateFolderSecurity::Build(TFolderAccess access) {
+    system_ = WellKnownSid(WinLocalSystemSid);
+    administrators_ = WellKnownSid(WinBuiltinAdministratorsSid);
+    if (system_.empty() || administrators_.empty()) return GetLastError();
+    std::vector<const SidBytes*> allowed{&system_, &administrators_};
+    if (access == TFolderAccess::WithThisUser) {
+        user_ = UserOfThisProcess();
+        if (user_.empty()) return GetLastError();
+        // A run as SYSTEM or as the built-in group needs no entry of its own.
+        if (user_ != system_ && user_ != administrators_) allowed.push_back(&user_);
+    }
 
     DWORD size = sizeof(ACL);
     for (const SidBytes* sid : allowed)
@@ -61,19 +56,44 @@ DWORD TPrivateFolderSecurity::Build() {
         !SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) ||
         !SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
         return GetLastError();
+    // An elevated token's default owner may be its user, whose programs
+    // without administrator rights could then rewrite the access list.
+    if (access == TFolderAccess::AdministratorsOnly &&
+        !SetSecurityDescriptorOwner(&descriptor_, administrators_.data(), FALSE))
+        return GetLastError();
     attributes_.nLength = sizeof attributes_;
     attributes_.lpSecurityDescriptor = &descriptor_;
     attributes_.bInheritHandle = FALSE;
     return ERROR_SUCCESS;
 }
 
-bool CreatePrivateFolder(const std::wstring& path) {
-    TPrivateFolderSecurity security;
+bool CreatePrivateFolder(const std::wstring& path, TFolderAccess access) {
+    TPrivateFolderSecurity security(access);
     if (!security.Attributes()) {
         SetLastError(security.Error());
         return false;
     }
     return CreateDirectoryW(path.c_str(), security.Attributes()) != FALSE;
+}
+
+bool ProtectFolder(const std::wstring& path) {
+    TPrivateFolderSecurity security(TFolderAccess::AdministratorsOnly);
+    if (!security.Attributes()) {
+        SetLastError(security.Error());
+        return false;
+    }
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL acl = nullptr;
+    PSID owner = nullptr;
+    GetSecurityDescriptorDacl(security.Descriptor(), &present, &acl, &defaulted);
+    GetSecurityDescriptorOwner(security.Descriptor(), &owner, &defaulted);
+    std::wstring name = path;
+    const DWORD error = SetNamedSecurityInfoW(name.data(), SE_FILE_OBJECT,
+                                              OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+                                                  PROTECTED_DACL_SECURITY_INFORMATION,
+                                              owner, nullptr, acl, nullptr);
+    SetLastError(error);
+    return error == ERROR_SUCCESS;
 }
 
 }  // namespace qv

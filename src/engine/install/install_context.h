@@ -26,6 +26,8 @@ struct TInstallContext {
     bool UninstallKeyCreated = false;
     // Its path below HKEY_LOCAL_MACHINE, once written.
     std::string UninstallKeyPath{};
+    // The SHA-256 of the uninstall log's bytes as written, once saved.
+    std::string UninstallLogHash{};
     // Files already copied for the rollback in this run (INI files).
     std::vector<std::string> KeptForRollback{};
     // The run's rollback journal; null when the run keeps none (no backup

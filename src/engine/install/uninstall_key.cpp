@@ -11,7 +11,6 @@
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/registry.h"
-#include "engine/common/win_file_stream.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/install/rollback_keeping.h"
@@ -143,15 +142,8 @@ bool WriteUninstallKey(TInstallContext& context) {
 }
 
 void WriteUninstallLogHash(const TInstallContext& context) {
-    if (context.UninstallKeyPath.empty()) return;
-    const std::string logFile = UninstallLogName(context.UninstallLogPattern, '1');
-    std::vector<std::uint8_t> bytes;
-    {
-        WinFileInStream log(logFile);
-        bytes.resize(static_cast<std::size_t>(log.Size()));
-        log.ReadExact(bytes.data(), bytes.size());
-    }
-    const std::string hash = UninstallLogHash(bytes);
+    if (context.UninstallKeyPath.empty() || context.UninstallLogHash.empty()) return;
+    const std::string& hash = context.UninstallLogHash;
     UniqueHKey key;
     if (RegOpenKeyExW(PredefinedRootKey(kHkeyLocalMachine), Widen(context.UninstallKeyPath).c_str(), 0, KEY_SET_VALUE,
                       key.put()) != ERROR_SUCCESS ||

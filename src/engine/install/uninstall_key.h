@@ -28,11 +28,11 @@ std::string UninstallCommandLine(const TInstallContext& context);
 // raises "写注册表出错: %s" with the full path.
 bool WriteUninstallKey(TInstallContext& context);
 
-// Once the uninstall log is saved: its SHA-256, read back from the disk,
-// as the value kUninstallLogHashValue of the uninstall key (nothing when
-// there is no key). The key's undo entry takes the value along in a
-// rollback. Raises "写注册表出错: %s" when the value cannot be written,
-// the run-time I/O error when the log cannot be read.
+// Once the uninstall log is saved: the SHA-256 of the bytes written
+// (UninstallLogHash) as the value kUninstallLogHashValue of the uninstall
+// key (nothing when there is no key). The key's undo entry takes the value
+// along in a rollback. Raises "写注册表出错: %s" when the value cannot be
+// written.
 void WriteUninstallLogHash(const TInstallContext& context);
 
 }  // namespace qv

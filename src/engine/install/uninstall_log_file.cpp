@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
+#include "core/uninstall/uninstall_log_hash.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/win_file_stream.h"
@@ -55,7 +56,7 @@ void RecordUninstallDeleteEntries(TInstallContext& context) {
 void SaveUninstallLog(TInstallContext& context) {
     const std::string fileName = UninstallLogName(context.UninstallLogPattern, '1');
     WriteAhead(context, journal::FileWasAbsent{fileName, 0});
-    context.UndoLog.SaveToFile(fileName);
+    context.UninstallLogHash = UninstallLogHash(context.UndoLog.SaveToFile(fileName));
     LogLine("saved the uninstall log " + Quoted(fileName) + ", entries: " +
             std::to_string(context.UndoLog.Entries().size()));
 }

@@ -1,5 +1,8 @@
 #include "engine/instfunc/library_registration.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include "engine/common/format_text.h"
@@ -29,6 +32,9 @@ constexpr DWORD kAnswerDone = kAnswer + 0;
 constexpr DWORD kAnswerNotLoaded = kAnswer + 1;
 constexpr DWORD kAnswerNoExport = kAnswer + 2;
 constexpr DWORD kAnswerBadRequest = kAnswer + 3;
+// The switch without the parent's request: started by hand, or by anybody
+// who would use a signed program to load his library. Nothing is loaded.
+constexpr DWORD kAnswerNotAsked = kAnswer + 4;
 constexpr DWORD kSeverityBits = 0xC0000000;
 constexpr DWORD kFailureSeverity = 0x80000000;
 constexpr DWORD kErrorSeverity = 0xC0000000;
@@ -81,6 +87,65 @@ DWORD CallLibrary(const std::string& library, TLibraryCall call) {
     return answer;
 }
 
+// The request travels in an anonymous shared memory block that the child
+// inherits, named on its command line by its handle's value: a command
+// line alone cannot make the child load anything.
+constexpr char kRequestSignature[8] = {'Q', 'V', 'S', 'R', 'E', 'G', '1', 0};
+constexpr std::size_t kRequestSize = sizeof kRequestSignature + sizeof(std::uint32_t) + 2 * 32768;
+
+struct TRequestView {
+    void* Address = nullptr;
+    ~TRequestView() {
+        if (Address) UnmapViewOfFile(Address);
+    }
+};
+
+// The block holding `library`'s full path, inheritable; empty on failure.
+UniqueHandle MakeRequest(const std::string& library) {
+    const std::wstring path = Widen(FullPathOf(library));
+    if (path.size() >= 32768) return {};
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    UniqueHandle block(CreateFileMappingW(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0,
+                                          static_cast<DWORD>(kRequestSize), nullptr));
+    if (!block) return {};
+    TRequestView view{MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, kRequestSize)};
+    if (!view.Address) return {};
+    auto* bytes = static_cast<std::uint8_t*>(view.Address);
+    std::memcpy(bytes, kRequestSignature, sizeof kRequestSignature);
+    const auto length = static_cast<std::uint32_t>(path.size());
+    std::memcpy(bytes + sizeof kRequestSignature, &length, sizeof length);
+    std::memcpy(bytes + sizeof kRequestSignature + sizeof length, path.data(), path.size() * sizeof(wchar_t));
+    return block;
+}
+
+// The library the parent asks for through the block whose handle value
+// `handleText` gives; "" when there is no such block.
+std::string RequestedLibrary(const std::string& handleText) {
+    if (handleText.empty() || handleText.size() > 16 ||
+        handleText.find_first_not_of("0123456789abcdef") != std::string::npos)
+        return {};
+    const auto handle = reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(std::stoull(handleText, nullptr, 16)));
+    TRequestView view{MapViewOfFile(handle, FILE_MAP_READ, 0, 0, 0)};
+    MEMORY_BASIC_INFORMATION region{};
+    if (!view.Address || !VirtualQuery(view.Address, &region, sizeof region) || region.RegionSize < kRequestSize)
+        return {};
+    const auto* bytes = static_cast<const std::uint8_t*>(view.Address);
+    std::uint32_t length = 0;
+    std::memcpy(&length, bytes + sizeof kRequestSignature, sizeof length);
+    if (std::memcmp(bytes, kRequestSignature, sizeof kRequestSignature) != 0 || length == 0 || length >= 32768)
+        return {};
+    std::wstring path(length, L'\0');
+    std::memcpy(path.data(), bytes + sizeof kRequestSignature + sizeof length, length * sizeof(wchar_t));
+    CloseHandle(handle);
+    return Narrow(path);
+}
+
+std::string HexOfHandle(HANDLE handle) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
+    return text;
+}
+
 std::string RegistrationProgram() {
     if (!ProgramForTests().empty()) return ProgramForTests();
     return ownProgramServes ? GetParam(0) : std::string();
@@ -108,7 +173,8 @@ TSelfRegisterOutcome OutcomeOfExitCode(DWORD code) {
     case kAnswerDone: outcome.Stage = TSelfRegisterStage::Registered; return outcome;
     case kAnswerNoExport: outcome.Stage = TSelfRegisterStage::NoExport; return outcome;
     case kAnswerNotLoaded:
-    case kAnswerBadRequest: outcome.Stage = TSelfRegisterStage::NotLoaded; return outcome;
+    case kAnswerBadRequest:
+    case kAnswerNotAsked: outcome.Stage = TSelfRegisterStage::NotLoaded; return outcome;
     default: break;
     }
     if ((code & kSeverityBits) == kFailureSeverity) {
@@ -133,9 +199,15 @@ TSelfRegisterOutcome CallLibraryInChild(const std::string& library, TLibraryCall
         outcome.Code = ERROR_FILE_NOT_FOUND;
         return outcome;
     }
+    const UniqueHandle request = MakeRequest(library);
+    if (!request) {
+        outcome.Stage = TSelfRegisterStage::NotStarted;
+        outcome.Code = GetLastError();
+        return outcome;
+    }
     std::wstring commandLine =
-        Widen("\"" + program + "\" " + (call == TLibraryCall::Register ? kRegisterSwitch : kUnregisterSwitch) +
-              " \"" + FullPathOf(library) + "\"");
+        Widen("\"" + program + "\" " + (call == TLibraryCall::Register ? kRegisterSwitch : kUnregisterSwitch) + " " +
+              HexOfHandle(request.get()));
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     // Standard handles of none: nothing the child starts holds one of ours.
@@ -147,7 +219,7 @@ TSelfRegisterOutcome CallLibraryInChild(const std::string& library, TLibraryCall
     bool running = false;
     for (int attempt = 0; attempt < 3 && !running; ++attempt) {
         if (attempt > 0) Sleep(250);
-        running = CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+        running = CreateProcessW(Widen(program).c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                  nullptr, &startup, &started) != FALSE;
     }
     if (!running) {
@@ -194,7 +266,9 @@ std::optional<unsigned> ServeLibraryRegistrationIfAsked() {
     // Whatever the library does, the system shows no box of its own for it.
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
-    return CallLibrary(params[2], registering ? TLibraryCall::Register : TLibraryCall::Unregister);
+    const std::string library = RequestedLibrary(params[2]);
+    if (library.empty()) return kAnswerNotAsked;
+    return CallLibrary(library, registering ? TLibraryCall::Register : TLibraryCall::Unregister);
 }
 
 void UseLibraryRegistrationProgram(const std::string& program) { ProgramForTests() = program; }

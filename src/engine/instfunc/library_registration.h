@@ -50,11 +50,13 @@ TSelfRegisterOutcome CallLibraryInChild(const std::string& library, TLibraryCall
 std::string LibraryCallFailureReason(const TSelfRegisterOutcome& outcome, TLibraryCall call);
 
 // The child's side, first thing in the entry point: when the command line
-// is the internal switch with a library's full path, makes the call and
+// is the internal switch with the handle of the request its parent made
+// (a library's full path in an inherited memory block), makes the call and
 // returns the exit code that tells the outcome (the program then ends at
 // once: no window, no log, no temporary folder, no one-instance check).
-// Otherwise returns nothing, and from then on CallLibraryInChild starts
-// this program as its child.
+// The switch with anything else (a path typed by hand) loads nothing and
+// returns 0x51560004. Otherwise returns nothing, and from then on
+// CallLibraryInChild starts this program as its child.
 std::optional<unsigned> ServeLibraryRegistrationIfAsked();
 
 // For test programs, which know no switch: the program CallLibraryInChild

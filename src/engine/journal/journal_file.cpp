@@ -17,11 +17,11 @@ bool flushesSkipped = false;
 
 void TJournalFile::SkipFlushes(bool skip) { flushesSkipped = skip; }
 
-std::unique_ptr<TJournalFile> TJournalFile::CreateNew(const std::string& path) {
+std::unique_ptr<TJournalFile> TJournalFile::CreateNew(const std::string& path, SECURITY_ATTRIBUTES* security) {
     // No write-through: the records that must reach the disk before a
     // change are flushed, and the done markers ride along with the next
     // flush instead of costing a disk write each.
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, security, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) RaiseLastInOutError();
     return std::unique_ptr<TJournalFile>(new TJournalFile(file));

@@ -18,8 +18,9 @@ namespace qv {
 
 class TJournalFile final : public journal::JournalSink {
 public:
-    // A new journal at `path`, which must not exist yet. Raises EInOutError.
-    static std::unique_ptr<TJournalFile> CreateNew(const std::string& path);
+    // A new journal at `path`, which must not exist yet, with `security`'s
+    // owner and access list (null: the folder's). Raises EInOutError.
+    static std::unique_ptr<TJournalFile> CreateNew(const std::string& path, SECURITY_ATTRIBUTES* security = nullptr);
     // The journal at `path`, read and written by this process alone. Null
     // with `error` set when it does not open: ERROR_SHARING_VIOLATION means
     // that its installation (or another recovery) still holds it.

@@ -58,9 +58,19 @@ std::string ListOf(const std::vector<std::string>& lines) {
 }
 
 // One run folder; false when something stays changed or the journal was damaged.
-bool RecoverRunFolder(const std::string& folder) {
+bool RecoverRunFolder(const std::string& folder, bool elevated) {
     const std::string path = folder + "\\" + kJournalFileName;
     if (!FileExists(path)) return true;  // a journal kept before, or a run that is just making its own
+    if (elevated) {
+        // Checked before the journal is opened: once nobody else may write
+        // it, nobody else can change it until it is read.
+        const std::string other = OtherWriterOfMachineJournal(folder);
+        if (!other.empty()) {
+            LogLine("recovery: " + Quoted(path) + " left alone: somebody without administrator rights could have written it (" +
+                    other + ")");
+            return true;
+        }
+    }
     DWORD error = 0;
     std::unique_ptr<TJournalFile> file = TJournalFile::OpenExisting(path, error);
     if (!file) {
@@ -97,7 +107,7 @@ bool RecoverRunFolder(const std::string& folder) {
     LogLine("recovery: rolling back the installation of " + Quoted(app) + " that did not end (process " +
             std::to_string(reading.Header.ProcessId) + ", journal " + Quoted(path) + ", " +
             std::to_string(reading.Records.size()) + " records; " + DescribeTail(reading) + ")");
-    const TJournalUndoResult undone = UndoJournalRecords(reading.Records, writer.get());
+    const TJournalUndoResult undone = UndoJournalRecords(reading.Records, writer.get(), folder);
     writer.reset();
 
     std::string damage;
@@ -132,14 +142,21 @@ bool RecoverRunFolder(const std::string& folder) {
 
 bool RecoverDeadInstallations(bool elevated) {
     bool allRestored = true;
+    if (elevated) {
+        const std::size_t usersJournals = ListRunFolders(false).size();
+        if (usersJournals != 0)
+            LogLine("recovery: " + std::to_string(usersJournals) + " run folder(s) in " + Quoted(JournalRoot(false)) +
+                    " left alone: a folder the user's programs can write is no order to an elevated run");
+    }
     for (const std::string& folder : ListRunFolders(elevated)) {
         try {
-            if (!RecoverRunFolder(folder)) allRestored = false;
+            if (!RecoverRunFolder(folder, elevated)) allRestored = false;
         } catch (const std::exception&) {
             LogLine("recovery of " + Quoted(folder) + " failed: " + CurrentExceptionText());
             allRestored = false;
         }
     }
+    RemoveEmptyJournalRoots();
     return allRestored;
 }
 

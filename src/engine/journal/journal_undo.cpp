@@ -14,8 +14,10 @@
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
-#include "engine/instfunc/delete_folder_tree.h"
+#include "core/text/path_strings.h"
+#include "core/uninstall/undo_guard_rules.h"
 #include "engine/instfunc/shared_file_count.h"
+#include "engine/journal/scratch_folder.h"
 #include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_observer.h"
@@ -69,9 +71,40 @@ bool StillInPlace(const FileMovedAside& f) {
     return SizeOf(*facts) == f.Size && written == f.LastWriteTime;
 }
 
-TFactUndo UndoOf(const JournalRecord& record) {
+// What a journal may ask, however it was written: nothing its own
+// installation could not have changed.
+struct TJournalBounds {
+    std::string RunFolder;
+    // The files the journal's own facts put in place, as ComparablePath
+    // gives them: the only libraries it may have registered.
+    std::set<std::string> FilesPlaced;
+
+    TJournalBounds(const std::vector<JournalEntry>& records, const std::string& runFolder) : RunFolder(runFolder) {
+        for (const JournalEntry& record : records) {
+            if (const auto* absent = std::get_if<FileWasAbsent>(&record.Record.Fact))
+                FilesPlaced.insert(ComparablePath(absent->Path));
+            else if (const auto* moved = std::get_if<FileMovedAside>(&record.Record.Fact))
+                FilesPlaced.insert(ComparablePath(moved->Path));
+            else if (const auto* rename = std::get_if<RestartRenameAdded>(&record.Record.Fact))
+                FilesPlaced.insert(ComparablePath(rename->Target));
+        }
+    }
+
+    // Backups are made in the run folder and nowhere else: one elsewhere
+    // would move a file of anybody's into the installation's place.
+    bool HoldsBackup(const std::string& backup) const {
+        return !RunFolder.empty() && CheckUndoPath(backup) == TPathFault::None &&
+               ComparablePath(ExtractFileDir(backup)) == ComparablePath(RunFolder);
+    }
+};
+
+TFactUndo UndoOf(const JournalRecord& record, const TJournalBounds& bounds) {
     struct Visitor {
+        const TJournalBounds& Bounds;
         TFactUndo operator()(const FileMovedAside& f) const {
+            if (!Bounds.HoldsBackup(f.Backup))
+                return {TFactUndo::Failure, {},
+                        "被替换的文件 " + f.Path + " 的备份 " + f.Backup + " 不在这次安装的回滚文件夹中，没有放回"};
             const std::optional<WIN32_FILE_ATTRIBUTE_DATA> backup = FileFacts(f.Backup);
             const std::optional<std::uint64_t> size =
                 backup ? std::optional<std::uint64_t>(SizeOf(*backup)) : std::nullopt;
@@ -114,6 +147,9 @@ TFactUndo UndoOf(const JournalRecord& record) {
             return EntryOf(ekFile, {f.Target, f.Source}, efWasPresent);
         }
         TFactUndo operator()(const LibraryRegistered& f) const {
+            // Unregistering runs the library's code with this run's rights.
+            if (!Bounds.FilesPlaced.count(ComparablePath(f.Path)))
+                return {TFactUndo::Failure, {}, f.Path + " 不是这次安装放置的文件，没有注销"};
             // Unregistered, not deleted: the file goes by its own fact.
             return EntryOf(ekFile, {f.Path, ""}, efSelfUnregister | efUninstallOnly);
         }
@@ -124,7 +160,7 @@ TFactUndo UndoOf(const JournalRecord& record) {
         TFactUndo operator()(const RecordUndone&) const { return {}; }
         TFactUndo operator()(const InstallationComplete&) const { return {}; }
     };
-    return std::visit(Visitor{}, record.Fact);
+    return std::visit(Visitor{bounds}, record.Fact);
 }
 
 // Marks each fact once it is undone; a writer that fails stops marking,
@@ -173,7 +209,9 @@ private:
 
 }  // namespace
 
-TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, JournalWriter* writer) {
+TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, JournalWriter* writer,
+                                      const std::string& runFolder) {
+    const TJournalBounds bounds(records, runFolder);
     std::set<std::uint32_t> undone;
     for (const JournalEntry& record : records)
         if (const auto* mark = std::get_if<RecordUndone>(&record.Record.Fact)) undone.insert(mark->Number);
@@ -185,7 +223,7 @@ TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, 
     std::vector<std::pair<const JournalEntry*, std::string>> wholeFolders;
     for (const JournalEntry& record : records) {
         if (IsMarker(KindOf(record.Record.Fact)) || undone.count(record.Number)) continue;
-        TFactUndo undo = UndoOf(record.Record);
+        TFactUndo undo = UndoOf(record.Record, bounds);
         switch (undo.How) {
         case TFactUndo::Nothing: marks.Mark(record); break;
         case TFactUndo::Entry:
@@ -203,10 +241,14 @@ TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, 
     undoList.AdoptEntries(std::move(entries));
     undoList.UndoAll(false, &marks);
     for (auto it = wholeFolders.rbegin(); it != wholeFolders.rend(); ++it) {
-        if (!FolderExists(it->second) || DeleteFolderTree(it->second))
+        const TRefusal refusal = DeleteScratchFolder(it->second, runFolder);
+        if (!refusal) {
             marks.Mark(*it->first);
-        else
-            result.Failures.push_back(it->second);
+            continue;
+        }
+        LogLine("journal record #" + std::to_string(it->first->Number) + ", the folder " + Quoted(it->second) +
+                ": " + refusal.Reason);
+        result.Failures.push_back(refusal.UserReason);
     }
     return result;
 }

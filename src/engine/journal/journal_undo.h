@@ -27,8 +27,14 @@ struct TJournalUndoResult {
 // all: what it finds missing is no failure (a file moved aside whose
 // backup is missing counts as never moved while the file in its place is
 // still the one recorded).
+// Whoever wrote the journal, it changes nothing its own installation could
+// not have: every fact passes the undo layer's guards; a backup is put back
+// only from `runFolder`, the journal's own; a folder goes whole only when
+// it is a scratch folder of the engine's (scratch_folder.h); a library is
+// unregistered only when a file fact of the same journal placed it. A fact
+// refused is a failure, named in the result and the log.
 TJournalUndoResult UndoJournalRecords(const std::vector<journal::JournalEntry>& records,
-                                      journal::JournalWriter* writer);
+                                      journal::JournalWriter* writer, const std::string& runFolder);
 
 // A registry tree as the undo layer's KeyTreeText holds it, and back.
 std::vector<journal::RegTreeKey> RegTreeOfText(const std::string& text);

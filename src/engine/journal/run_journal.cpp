@@ -5,6 +5,7 @@
 #include "core/journal/journal_reader.h"
 #include "engine/common/fault_injection.h"
 #include "engine/common/install_log.h"
+#include "engine/common/private_folder.h"
 #include "engine/common/log_text.h"
 #include "engine/common/win_text.h"
 #include "engine/common/folders.h"
@@ -40,7 +41,10 @@ journal::JournalHeader HeaderOfThisRun(const std::string& appName, const std::st
 TRunJournal::TRunJournal(const std::string& appName, const std::string& appFolder, bool perMachine)
     : folder_(CreateRunFolder(perMachine)) {
     try {
-        file_ = TJournalFile::CreateNew(folder_ + "\\" + kJournalFileName);
+        // Owned by the Administrators, as its folder: a recovery obeys a
+        // machine's journal only then, whatever owner the token would give.
+        TPrivateFolderSecurity security(TFolderAccess::AdministratorsOnly);
+        file_ = TJournalFile::CreateNew(folder_ + "\\" + kJournalFileName, perMachine ? security.Attributes() : nullptr);
         writer_ = std::make_unique<journal::JournalWriter>(*file_, HeaderOfThisRun(appName, appFolder, perMachine));
     } catch (...) {
         file_.reset();
@@ -103,7 +107,7 @@ TJournalUndoResult TRunJournal::RollBack() {
     journal::JournalWriter* marks = writer_.get();
     if (!reading.Sound() || reading.Tail != journal::JournalTail::Clean || reading.NextNumber != writer_->NextNumber())
         marks = nullptr;
-    return UndoJournalRecords(reading.Records, marks);
+    return UndoJournalRecords(reading.Records, marks, folder_);
 }
 
 void TRunJournal::Discard() { RemoveRunFolder(); }
@@ -131,6 +135,7 @@ void TRunJournal::RemoveRunFolder() {
     // A backup still in use (a running program that was replaced) goes at
     // the next restart, with the folder.
     if (!RemoveDirectoryW(Widen(folder_).c_str())) DeleteLeftoversAtRestart(folder_, WindowsFolder());
+    RemoveEmptyJournalRoots();
 }
 
 }  // namespace qv

@@ -67,6 +67,16 @@ bool TakeOwnPayload(const std::string& ownPath) {
     return true;
 }
 
+bool CarriesPayload(const std::string& ownPath) {
+    try {
+        WinFileInStream file(ownPath);
+        const PayloadState state = FindProgramPayload(file).State;
+        return state != PayloadState::NotAProgram && state != PayloadState::NoPayload;
+    } catch (const EInOutError&) {
+        return false;  // as TakeOwnPayload judges it: a program without payload
+    }
+}
+
 std::string OwnPayloadCheckText() { return g_checkText; }
 
 }  // namespace qv

@@ -21,6 +21,11 @@ extern const char kDamagedProgramText[];
 // with /SUPPRESSMSGBOXES) and raises EAbort.
 bool TakeOwnPayload(const std::string& ownPath);
 
+// The program's own file carries an installation, whole or not (false
+// when it cannot be read, as for TakeOwnPayload): such a program installs nothing but its own, as the publisher
+// signed it, and refuses /SL with another file's data.
+bool CarriesPayload(const std::string& ownPath);
+
 // For the log, which opens after the check: what was checked and how long
 // it took; empty when the program carries no payload.
 std::string OwnPayloadCheckText();

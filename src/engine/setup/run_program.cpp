@@ -4,7 +4,9 @@
 
 #include "core/text/path_strings.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/folders.h"
 #include "engine/common/install_log.h"
+#include "engine/common/path_tests.h"
 #include "engine/common/system_error_text.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -18,13 +20,29 @@ std::string RunProgramCommandLine(const std::string& filename, const std::string
     return QuoteIfSpaces(filename) + " " + parameters;
 }
 
+std::string ProgramByFullPath(const std::string& filename) {
+    if (IsFullPath(filename)) return filename;
+    const bool hasExtension = ExtractFileName(filename).find('.') != std::string::npos;
+    for (const std::string& folder : {SystemFolder(), WindowsFolder()}) {
+        const std::string path = AppendBackslash(folder) + filename + (hasExtension ? "" : ".exe");
+        if (FileExists(path)) return path;
+    }
+    return {};
+}
+
 void RunProgram(const std::string& filename, const std::string& parameters, bool wait) {
     const std::string commandLine = RunProgramCommandLine(filename, parameters);
     std::wstring mutableLine = Widen(commandLine);  // CreateProcessW may write into it
     STARTUPINFOW si{};
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessW(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    // Named to CreateProcessW in full: left to search, it would look in
+    // Setup.exe's own folder (a Downloads folder) and the current folder
+    // before the system's.
+    const std::string program = ProgramByFullPath(filename);
+    if (program.empty()) SetLastError(ERROR_FILE_NOT_FOUND);
+    if (program.empty() || !CreateProcessW(Widen(program).c_str(), mutableLine.data(), nullptr, nullptr, FALSE, 0,
+                                           nullptr, nullptr, &si, &pi)) {
         const DWORD code = GetLastError();
         AppMsgBoxFmt("不能运行文件：\r\n%s\r\n\r\n错误 #%d: %s",
                      {commandLine, static_cast<int>(code), SystemErrorText(code)}, "", mbtCriticalError, MB_OK);

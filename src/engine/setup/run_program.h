@@ -12,7 +12,13 @@ namespace qv {
 // a blank, and the parameters (the blank also when they are empty).
 std::string RunProgramCommandLine(const std::string& filename, const std::string& parameters);
 
-// Starts the program. With `wait`, window messages go on being processed
+// The program `filename` names: a full path as it is; a bare name (or a
+// relative path) in the system folder, then the Windows folder, ".exe"
+// added when it has no extension; never in Setup.exe's folder, the
+// current folder or the PATH. "" when it is in neither.
+std::string ProgramByFullPath(const std::string& filename);
+
+// Starts the program (found by ProgramByFullPath). With `wait`, window messages go on being processed
 // until it has ended. A program that cannot be started is reported in the
 // message box ("不能运行文件：...", with the Windows error code and text);
 // nothing is raised, so the next program still runs.

@@ -79,10 +79,11 @@ void CreatePrivateTempFolder() {
     const std::string folder = MakeUniqueName(TempFolder(), ".tmp");
     const std::wstring wideFolder = Widen(folder);
     // With administrator rights the backups and the programs run from here
-    // must be out of reach of other users, whatever the temporary folder
-    // around it allows.
-    const bool created = SetupState.UserIsAdmin && IsWinNT() ? CreatePrivateFolder(wideFolder)
-                                                             : CreateDirectoryW(wideFolder.c_str(), nullptr) != FALSE;
+    // must be out of reach of other users and of the same user's programs
+    // without those rights, whatever the temporary folder around it allows.
+    const bool created = SetupState.UserIsAdmin && IsWinNT()
+                             ? CreatePrivateFolder(wideFolder, TFolderAccess::AdministratorsOnly)
+                             : CreateDirectoryW(wideFolder.c_str(), nullptr) != FALSE;
     if (!created) {
         const DWORD error = GetLastError();
         LogLine("cannot create the temporary folder " + Quoted(folder) + ": " + WindowsErrorText(error));

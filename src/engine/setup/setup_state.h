@@ -5,11 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/setupdata/setup_data.h"
+#include "engine/common/win_handles.h"
 
 namespace qv {
 
@@ -26,6 +28,9 @@ struct TSetupState : SetupData {
     std::string SlDataFileName;
     std::int32_t SlDataOffset = 0;
     std::int32_t SlFileDataOffset = 0;
+    // The program's own file and the /SL file, held from the start to the
+    // end of the run (HoldOwnFiles).
+    std::vector<std::shared_ptr<UniqueHFile>> HeldOwnFiles;
     std::string SetupSourceDir;
     std::string CmdLineDir;
     std::string CmdLineGroup;

@@ -1,5 +1,7 @@
 #include "engine/setup/start_setup.h"
 
+#include <memory>
+
 #include "core/errors.h"
 #include "core/io/buffered_in_stream.h"
 #include "core/setupdata/setup_data.h"
@@ -12,6 +14,7 @@
 #include "engine/common/process_command_line.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/windows_version.h"
+#include "engine/common/win_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/exit_codes.h"
 #include "engine/setup/one_instance.h"
@@ -29,6 +32,26 @@ namespace {
 
 bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) {
     return text.size() >= prefix.size() && SameTextAscii(text.substr(0, prefix.size()), prefix);
+}
+
+// A running program can be renamed and another put under its name, and the
+// /SL file changed, while the wizard waits: held without write or delete
+// sharing, neither can be renamed, replaced or changed until the run ends,
+// so every later read by their names reads the bytes checked at the start.
+// Returns the file that another program holds open to change it, or "".
+std::string HoldOwnFiles(const std::string& ownPath) {
+    for (const std::string& path : {ownPath, SetupState.SlMode ? SetupState.SlDataFileName : std::string()}) {
+        if (path.empty()) continue;
+        auto held = std::make_shared<UniqueHFile>(
+            CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (*held) {
+            SetupState.HeldOwnFiles.push_back(std::move(held));
+            continue;
+        }
+        // Missing or unreadable, the file is refused where it is read.
+        if (GetLastError() == ERROR_SHARING_VIOLATION) return path;
+    }
+    return {};
 }
 
 }  // namespace
@@ -148,11 +171,19 @@ void StartSetup(const std::vector<std::string>& params) {
     SetupState.UserIsAdmin = HasAdminRights();
     SeedUniqueNames();
     ReadCommandLine(params);
+    const std::string notHeld = params.empty() ? std::string() : HoldOwnFiles(params[0]);
+    const bool slOnCommandLine = SetupState.SlMode;
     // A single-file program refuses a damaged download before it shows or
     // writes anything, the log included.
     if (!SetupState.SlMode && !params.empty()) TakeOwnPayload(params[0]);
     // Before anything can fail, so that the log says why.
     StartUnattendedRun(params);
+    if (!notHeld.empty())
+        FailStart(FormatText("另一个程序正在改动安装程序的文件 \"%s\"，请在它完成后再运行安装程序", {notHeld}));
+    // Another installation's data would be installed under the signature of
+    // the program's publisher.
+    if (slOnCommandLine && !params.empty() && CarriesPayload(params[0]))
+        FailStart("这个安装程序自带安装内容，不能用 /SL 参数安装其他的安装内容");
     if (SetupState.ShowHelp) {
         ShowCommandLineHelp();
         SetupState.EarlyExitCode = exit_code::Success;

@@ -15,7 +15,10 @@ namespace qv {
 void StartSetup();
 // All of start-up over `params`: element 0 is the program's own path, the
 // others are the parameters. Raises EAbort after showing a failure that it
-// recognises; any other exception is for ShowTopLevelError.
+// recognises; any other exception is for ShowTopLevelError. The program's
+// own file and the /SL file are held open, without write or delete
+// sharing, until the state is reset; a program that carries its own
+// installation refuses /SL.
 void StartSetup(const std::vector<std::string>& params);
 
 // The steps, in their order.

@@ -55,7 +55,7 @@ void TUndoChanges::Clear() {
     AdminInstall = false;
 }
 
-void TUndoChanges::SaveToFile(const std::string& fileName) const {
+std::vector<std::uint8_t> TUndoChanges::SaveToFile(const std::string& fileName) const {
     // What the rollback alone needs stays out of the uninstaller's log.
     std::vector<TChangeEntry> logged;
     logged.reserve(entries_.size());
@@ -79,6 +79,7 @@ void TUndoChanges::SaveToFile(const std::string& fileName) const {
         if (madeTheFile) DeleteFileW(Widen(fileName).c_str());
         throw;
     }
+    return log;
 }
 
 }  // namespace qv

@@ -65,7 +65,9 @@ public:
     // before the file is touched. I/O failures raise EInOutError with the
     // system's code, after the file is closed; a file this call made is
     // removed again, and a file it replaced is left without a valid header.
-    void SaveToFile(const std::string& fileName) const;
+    // Returns the bytes written: what the uninstall key vouches for, never
+    // the file read back, which somebody may have changed meanwhile.
+    std::vector<std::uint8_t> SaveToFile(const std::string& fileName) const;
 
     // Undoes every entry, newest first, and forgets each once handled: the
     // list is empty afterwards. With `uninstalling` false it rolls an

@@ -21,6 +21,7 @@
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/platform.h"
 #include "engine/common/system_error_text.h"
 #include "engine/common/unattended.h"
 #include "engine/common/win_file_stream.h"
@@ -61,20 +62,49 @@ void StartLog(const UninstallerOptions& options) {
     }
 }
 
+// An installation of the other machine type is its own uninstaller's: its
+// files and keys lie in the other view of 64-bit Windows, where this one
+// would look in vain or act on the wrong side. Its key tells which it is.
+bool OwnInstallation(const TRecordedLogHash& recorded) {
+    const TMachineType other = kOwnMachineType == TMachineType::X64 ? TMachineType::X86 : TMachineType::X64;
+    if (!SameTextAscii(recorded.Uninstaller, UninstallerFileName(other))) return true;
+    LogLine("the installation is refused: HKEY_LOCAL_MACHINE\\" + recorded.KeyPath + " starts " +
+            recorded.Uninstaller + ", the uninstaller of " + MachineTypeName(other) + " installations");
+    ShowError(FormatText("这是一个 %s 程序的安装，应由它自己的反安装程序 %s 反安装（在系统的程序列表中选择它即可）。"
+                         "为了安全，没有删除任何东西。",
+                         {MachineTypeWords(other), UninstallerFileName(other)}));
+    return false;
+}
+
 // The log is the one its installation saved, as far as its uninstall key
-// tells: a log changed since (by one byte or by a path) is refused.
+// tells: a log changed since (by one byte or by a path) is refused, and so
+// is, with administrator rights, one that no key vouches for.
 // `checked` tells whether a key vouched for it.
 bool LogIsAsRecorded(const std::string& path, const std::string& hash, bool& checked) {
     for (const TRecordedLogHash& recorded : RecordedLogHashes(path)) {
         if (SameUninstallLogHash(recorded.Hash, hash)) {
             LogLine("the uninstall log is as its installation saved it (SHA-256 " + hash + ", HKEY_LOCAL_MACHINE\\" +
                     recorded.KeyPath + ")");
+            if (!OwnInstallation(recorded)) return false;
             checked = true;
             continue;
         }
         LogLine("the uninstall log " + Quoted(path) + " is refused: its SHA-256 is " + hash + ", HKEY_LOCAL_MACHINE\\" +
                 recorded.KeyPath + " records " + Quoted(recorded.Hash) + "; it was changed after the installation");
         ShowError(FormatText("反安装日志文件在安装之后被改动过，与安装时记录的不一致：\r\n%s\r\n\r\n为了安全，没有删除任何东西。",
+                             {path}));
+        return false;
+    }
+    // A log nobody vouches for may be anybody's: its user's own
+    // installation (no key below HKEY_LOCAL_MACHINE), or one written to
+    // have administrator rights act on it. Its user uninstalls it.
+    if (!checked && IsWinNT() && HasAdminRights()) {
+        LogLine("the uninstall log " + Quoted(path) +
+                " is refused: no uninstall key below HKEY_LOCAL_MACHINE vouches for it, and this uninstaller runs with "
+                "administrator rights");
+        ShowError(FormatText("以管理员权限运行的反安装程序只执行安装时登记过的反安装日志文件，而下面这个文件在 "
+                             "HKEY_LOCAL_MACHINE 的反安装项中没有记录：\r\n%s\r\n\r\n它可能是某个用户自己安装时留下的，"
+                             "请由该用户不以管理员身份运行反安装程序。为了安全，没有删除任何东西。",
                              {path}));
         return false;
     }

@@ -1,17 +1,27 @@
 // Setup.exe /RECOVER against journals written here: one whose installation
 // still runs (its file held open without sharing, as a running Setup.exe
 // holds it) is left alone, and a damaged one is rolled back as far as it
-// can be read, with the rest kept and reported.
+// can be read, with the rest kept and reported. Forged journals, in a
+// folder the user's programs can write or asking for more than an
+// installation could have changed, leave the machine as it was.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "core/journal/journal_reader.h"
 #include "core/journal/journal_writer.h"
 #include "engine/common/exit_codes.h"
+#include "core/text/path_strings.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/private_folder.h"
+#include "engine/common/registry.h"
+#include "engine/common/win_handles.h"
 #include "engine/instfunc/delete_folder_tree.h"
 #include "engine/journal/journal_file.h"
 #include "engine/journal/journal_folders.h"
@@ -28,14 +38,19 @@ protected:
         test::SetupExeWindow::TearDown();
         file_.reset();
         if (!runFolder_.empty()) DeleteFolderTree(runFolder_);
+        RemoveEmptyJournalRoots();
     }
 
-    // A per-user journal of `appName` with `facts`, the journal left open.
-    // A file a FileWasAbsent names is made, as its change would.
-    void WriteJournal(const std::string& appName, const std::vector<JournalFact>& facts) {
-        runFolder_ = CreateRunFolder(false);
+    // A journal of `appName` with `facts` in the machine's folder (or with
+    // `inUsersFolder` the user's; or in runFolder_ when it is made), the
+    // journal left open. A file a
+    // FileWasAbsent names is made, as its change would.
+    void WriteJournal(const std::string& appName, const std::vector<JournalFact>& facts, bool inUsersFolder = false,
+                      std::uint16_t headerFlags = jhPerMachine) {
+        if (runFolder_.empty()) runFolder_ = CreateRunFolder(!inUsersFolder);
         file_ = TJournalFile::CreateNew(runFolder_ + "\\" + kJournalFileName);
         JournalHeader header;
+        header.Flags = headerFlags;
         header.ProcessId = 1;
         header.AppName = appName;
         JournalWriter writer(*file_, header);
@@ -87,6 +102,8 @@ TEST_F(JournalRecovery, ALivingInstallationsJournalIsLeftAloneAndADeadOnesIsRoll
     // The box names the application; the table answered it.
     EXPECT_NE(log.find("“仍在安装的程序”的上一次安装没有完成。设置程序已撤消了它对计算机所作的更改。"), std::string::npos)
         << log;
+    // The journal's own folders go with it.
+    EXPECT_FALSE(FolderExists(ExtractFileDir(JournalRoot(true))));
 }
 
 // A record spoilt in the middle: the records around it are undone, its
@@ -141,7 +158,8 @@ TEST_F(JournalRecovery, AFileNeverMovedAsideStaysAndOneWhoseBackupIsLostIsReport
                               (std::uint64_t{facts.ftLastWriteTime.dwHighDateTime} << 32) | facts.ftLastWriteTime.dwLowDateTime,
                               3};
     };
-    WriteJournal("替换文件的安装", {moved(inUse, files_.file("qv-never.bak")), moved(replaced, files_.file("qv-lost.bak"))});
+    runFolder_ = CreateRunFolder(true);  // the backups' names, in the journal's own folder
+    WriteJournal("替换文件的安装", {moved(inUse, runFolder_ + "\\qv-never.bak"), moved(replaced, runFolder_ + "\\qv-lost.bak")});
     test::WriteFileBytes(replaced, {'t', 'h', 'e', ' ', 'n', 'e', 'w'});
     file_.reset();
 
@@ -151,6 +169,91 @@ TEST_F(JournalRecovery, AFileNeverMovedAsideStaysAndOneWhoseBackupIsLostIsReport
     EXPECT_NE(log.find("1 could not be undone"), std::string::npos) << log;
     EXPECT_NE(log.find("已替换.dll"), std::string::npos) << log;
     EXPECT_TRUE(FileExists(runFolder_ + "\\" + kFailedJournalFileName));
+}
+
+// What the review found written by hand into the user's own folder: a Run
+// value of the machine and a file for the system folder. A folder the
+// user's programs can write gives no orders to an elevated run, whatever
+// its header claims.
+TEST_F(JournalRecovery, AJournalInTheUsersFolderIsNoOrderToAnElevatedRun) {
+    const std::string runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const std::string evil = "C:\\qv\\evil.exe";
+    for (const std::uint16_t flags : {std::uint16_t{0}, std::uint16_t{jhPerMachine}}) {
+        const std::string made = files_.file("用户的文件.txt");
+        WriteJournal("伪造的安装", {FileWasAbsent{made, 0},
+                                    RegValueBefore{kHkeyLocalMachine, runKey, "qvnevil",
+                                                   RegValueData{true, REG_SZ, std::string(evil.c_str(), evil.size() + 1)}}},
+                     true, flags);
+        file_.reset();
+        std::string log;
+        EXPECT_EQ(Recover(log), exit_code::Success) << log;
+        EXPECT_TRUE(FileExists(made)) << flags;
+        EXPECT_TRUE(FileExists(runFolder_ + "\\" + kJournalFileName)) << flags;
+        UniqueHKey run;
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(runKey).c_str(), 0, KEY_READ, run.put());
+        EXPECT_FALSE(run && RegHasValue(run.get(), "qvnevil")) << flags;
+        EXPECT_NE(log.find("left alone: a folder the user's programs can write"), std::string::npos) << log;
+        DeleteFolderTree(std::exchange(runFolder_, std::string()));
+        DeleteFileW(Widen(made).c_str());
+    }
+}
+
+// A journal in the machine's folder changes nothing its installation could
+// not have changed: no folder it did not make as its scratch folder goes
+// whole, no "backup" from elsewhere moves in, and no library it did not
+// place is loaded to be unregistered. Each refusal is reported; the
+// scratch folder beside them still goes.
+TEST_F(JournalRecovery, AMachineJournalChangesNothingOutsideItsInstallation) {
+    const std::string victim = files_.file("QVNVictim"), victimFile = victim + "\\用户的.doc";
+    ASSERT_TRUE(CreateDirectoryW(Widen(victim).c_str(), nullptr));
+    test::WriteFileBytes(victimFile, {'d', 'o', 'c'});
+    const std::string scratch = files_.file("qv-ab1cd.tmp");
+    ASSERT_TRUE(CreateDirectoryW(Widen(scratch).c_str(), nullptr));
+    test::WriteFileBytes(scratch + "\\setup.tmp", {'t'});
+    const std::string target = files_.file("系统.dll"), payload = files_.file("payload.dll");
+    test::WriteFileBytes(target, {'c', 'u', 'r'});
+    test::WriteFileBytes(payload, {'p', 'a', 'y'});
+    const std::string probe = files_.file("探针.dll");
+    ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\qvtest_marker.dll").c_str(), Widen(probe).c_str(), FALSE));
+    const test::ScratchFolder markers("qv markers");
+    const test::ScopedEnvVar markerFolder("QV_MARKER_FOLDER", markers.path());
+
+    WriteJournal("越界的安装", {FolderCreated{scratch, jfWithContents}, FolderCreated{victim, jfWithContents},
+                                FileMovedAside{target, payload, FILE_ATTRIBUTE_NORMAL, 0, 0, 3},
+                                LibraryRegistered{probe}});
+    file_.reset();
+    std::string log;
+    EXPECT_EQ(Recover(log), exit_code::FatalError) << log;
+    EXPECT_TRUE(FileExists(victimFile));
+    EXPECT_EQ(test::ReadFileBytes(target), std::vector<std::uint8_t>({'c', 'u', 'r'}));
+    EXPECT_TRUE(FileExists(payload));
+    EXPECT_TRUE(test::ListFolder(markers.path()).empty()) << "the library was loaded";
+    EXPECT_FALSE(FolderExists(scratch));
+    for (const char* refusal : {"不是设置程序自己的临时文件夹", "不在这次安装的回滚文件夹中", "不是这次安装放置的文件"})
+        EXPECT_NE(log.find(refusal), std::string::npos) << refusal << "\n" << log;
+    EXPECT_NE(log.find("3 could not be undone"), std::string::npos) << log;
+    EXPECT_TRUE(FileExists(runFolder_ + "\\" + kFailedJournalFileName));
+}
+
+// A run folder of the machine's that somebody else may write (left so by
+// an older version, or changed since) may hold anybody's journal.
+TEST_F(JournalRecovery, AMachineJournalThatOthersCouldWriteIsLeftAlone) {
+    const std::string made = files_.file("程序.exe");
+    WriteJournal("可写的安装", {made});
+    file_.reset();
+    PSECURITY_DESCRIPTOR everyone = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)", SDDL_REVISION_1, &everyone, nullptr));
+    const BOOL granted = SetFileSecurityW(Widen(runFolder_).c_str(), DACL_SECURITY_INFORMATION, everyone);
+    LocalFree(everyone);
+    ASSERT_TRUE(granted);
+
+    std::string log;
+    EXPECT_EQ(Recover(log), exit_code::Success) << log;
+    EXPECT_TRUE(FileExists(made));
+    EXPECT_NE(log.find("left alone: somebody without administrator rights could have written it"), std::string::npos)
+        << log;
+    EXPECT_TRUE(ProtectFolder(Widen(runFolder_)));
 }
 
 }  // namespace

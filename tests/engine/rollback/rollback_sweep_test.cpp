@@ -32,6 +32,7 @@
 
 #include "core/setupdata/records.h"
 #include "core/text/cp936.h"
+#include "core/text/path_strings.h"
 #include "engine/common/exit_codes.h"
 #include "engine/common/fault_injection.h"
 #include "engine/common/path_tests.h"
@@ -414,6 +415,7 @@ protected:
         if (run.Log.find("rolling back from the journal") == std::string::npos)
             problem += "the rollback did not read the journal\n";
         if (!leftovers.empty()) problem += "left in the temporary folder: " + leftovers.front() + "\n";
+        problem += JournalFoldersLeft();
         for (const auto& [part, text] : after)
             if (text.find("qv-") != std::string::npos) problem += "a temporary file qv-* is left among the " + part + "\n";
         problem += MachineDifference(before, after);
@@ -458,6 +460,13 @@ protected:
         return result;
     }
 
+    // The journal's own folders go with the last journal: the machine
+    // equals its state before the first installation.
+    static std::string JournalFoldersLeft() {
+        const std::string folder = ExtractFileDir(JournalRoot(true));
+        return FolderExists(folder) ? "the journal folder is left: " + folder + "\n" : std::string();
+    }
+
     // ---- the third mode: killed, then recovered ----
 
     // Every N under `make sweep`; else the first, the last and a few between.
@@ -487,6 +496,7 @@ protected:
         if (recoverLog.find("recovery: rolled back the installation of") == std::string::npos)
             problem += "the recovery's log does not report the rollback\n";
         for (const std::string& folder : ListRunFolders(true)) problem += "a run folder is left: " + folder + "\n";
+        problem += JournalFoldersLeft();
         const std::vector<std::string> leftovers = test::ListFolder(temp_.path(), "qv-*");
         if (!leftovers.empty()) problem += "left in the temporary folder: " + leftovers.front() + "\n";
         const TMachine after = Machine();

@@ -163,5 +163,17 @@ TEST_F(PlantedLibraries, NoneIsLoadedByTheOneProgramToDownload) {
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content);
 }
 
+// The registration switch typed by hand, as anybody could to have a signed
+// program load his library: nothing is loaded, and the exit code says so.
+TEST_F(PlantedLibraries, TheRegistrationSwitchByHandLoadsNothing) {
+    const std::string probe = downloads_.file("probe.dll");
+    ASSERT_TRUE(CopyFileW(Widen(test::ProgramFolder() + "\\qvtest_marker.dll").c_str(), Widen(probe).c_str(), FALSE));
+    for (const std::string& program : {std::string("Setup.exe"), test::UninstallerName()})
+        for (const std::string& arguments : {"/QVSELFREG \"" + probe + "\"", "/QVSELFUNREG \"" + probe + "\"",
+                                             std::string("/QVSELFREG 4")})
+            EXPECT_EQ(Run(program, arguments), 0x51560004u) << program << " " << arguments;
+    EXPECT_TRUE(Loaded().empty());
+}
+
 }  // namespace
 }  // namespace qv

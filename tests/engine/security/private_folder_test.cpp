@@ -1,7 +1,9 @@
 // The temporary folder of a run with administrator rights, where the
-// programs it starts lie, and the folder of its rollback journals: only SYSTEM,
-// the administrators and the running user may open it, and nothing of the
-// access list of the folder around it reaches it.
+// programs it starts lie, and the folder of its rollback journals: only SYSTEM
+// and the administrators may open them, owned by the Administrators group,
+// not even the running user's programs without those rights; nothing of the
+// access list of the folder around them reaches them. A run without those
+// rights keeps an entry for its user.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -22,30 +24,11 @@
 namespace qv {
 namespace {
 
-using Sid = std::vector<std::uint8_t>;
-
-Sid WellKnown(WELL_KNOWN_SID_TYPE type) {
-    Sid sid(SECURITY_MAX_SID_SIZE);
-    DWORD size = static_cast<DWORD>(sid.size());
-    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, sid.data(), &size));
-    sid.resize(size);
-    return sid;
-}
-
-Sid ThisUser() {
-    UniqueHandle token;
-    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()));
-    std::vector<DWORD> buffer(256);
-    DWORD size = 0;
-    EXPECT_TRUE(GetTokenInformation(token.get(), TokenUser, buffer.data(), 1024, &size));
-    const PSID user = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    const auto* bytes = static_cast<const std::uint8_t*>(user);
-    return Sid(bytes, bytes + GetLengthSid(user));
-}
+using Sid = SidBytes;
 
 std::vector<Sid> SystemAdministratorsAndThisUser() {
-    std::vector<Sid> sids{WellKnown(WinLocalSystemSid), WellKnown(WinBuiltinAdministratorsSid)};
-    const Sid user = ThisUser();
+    std::vector<Sid> sids{WellKnownSid(WinLocalSystemSid), WellKnownSid(WinBuiltinAdministratorsSid)};
+    const Sid user = UserOfThisProcess();
     if (user != sids[0]) sids.push_back(user);  // no entry of its own for a run as SYSTEM
     std::sort(sids.begin(), sids.end());
     return sids;
@@ -81,10 +64,10 @@ std::vector<Entry> AllowingEntries(PSECURITY_DESCRIPTOR descriptor, bool& isProt
     return entries;
 }
 
-TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAdministratorsAndTheUser) {
-    // Everything, to the three alone, for the folder and all made inside,
-    // and nothing from the folder around it.
-    TPrivateFolderSecurity security;
+// Everything, to `expected` alone, for the folder and all made inside,
+// and nothing from the folder around it.
+void ExpectOnlyFor(TFolderAccess access, std::vector<Sid> expected) {
+    TPrivateFolderSecurity security(access);
     ASSERT_EQ(security.Error(), static_cast<DWORD>(ERROR_SUCCESS));
     bool isProtected = false;
     std::vector<Sid> allowed;
@@ -95,8 +78,24 @@ TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAdministratorsAn
     }
     EXPECT_TRUE(isProtected);
     std::sort(allowed.begin(), allowed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(allowed, expected);
+    PSID owner = nullptr;
+    BOOL defaulted = FALSE;
+    EXPECT_TRUE(GetSecurityDescriptorOwner(security.Descriptor(), &owner, &defaulted));
+    if (access == TFolderAccess::AdministratorsOnly) {
+        ASSERT_TRUE(owner);
+        const auto* bytes = static_cast<const std::uint8_t*>(owner);
+        EXPECT_EQ(Sid(bytes, bytes + GetLengthSid(owner)), WellKnownSid(WinBuiltinAdministratorsSid));
+    } else {
+        EXPECT_FALSE(owner) << "left to the system";
+    }
+}
+
+TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAndTheAdministrators) {
+    ExpectOnlyFor(TFolderAccess::AdministratorsOnly, {WellKnownSid(WinLocalSystemSid), WellKnownSid(WinBuiltinAdministratorsSid)});
+    ExpectOnlyFor(TFolderAccess::WithThisUser, SystemAdministratorsAndThisUser());
     const std::vector<Sid> three = SystemAdministratorsAndThisUser();
-    EXPECT_EQ(allowed, three);
 
     // The folder itself, read back from the file system.
     const test::ScratchFolder temp("qv temp");
@@ -112,26 +111,27 @@ TEST(PrivateFolder, AnElevatedRunsTemporaryFolderIsOnlyForSystemAdministratorsAn
     std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
     ASSERT_TRUE(GetFileSecurityW(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor.data(),
                                  static_cast<DWORD>(descriptor.size() * sizeof(DWORD)), &size));
-    // Wine keeps only what the Unix permissions can say (the owner and
-    // SYSTEM, the list unprotected); Windows gives back the whole list. On
-    // either, nobody else may be let in, and the user must stay.
-    bool userSeen = false;
-    for (const Entry& entry : AllowingEntries(descriptor.data(), isProtected)) {
+    // Wine keeps only what the Unix permissions can say (the Unix owner,
+    // shown as the user, and SYSTEM, the list unprotected); Windows gives
+    // back the list as made. On either, nobody else may be let in.
+    bool isProtected = false;
+    for (const Entry& entry : AllowingEntries(descriptor.data(), isProtected))
         EXPECT_TRUE(std::binary_search(three.begin(), three.end(), entry.Who)) << "somebody else is let in";
-        userSeen = userSeen || entry.Who == ThisUser();
-    }
-    EXPECT_TRUE(userSeen);
     EXPECT_TRUE(RemoveDirectoryW(folder.c_str()));
 }
 
 // The journals of elevated runs, and the backups beside them, lie under the
 // Windows folder: nobody else may write there and plant a journal for the
 // next run to roll back.
-TEST(PrivateFolder, TheMachinesJournalFolderIsOnlyForSystemAdministratorsAndTheUser) {
+TEST(PrivateFolder, TheMachinesJournalFolderIsOnlyForSystemAndTheAdministrators) {
     const std::string run = CreateRunFolder(true);
-    EXPECT_TRUE(RemoveDirectoryW(Widen(run).c_str()));
+    // A journal made there passes the check a recovery makes before it acts.
+    const std::string journal = run + "\\" + kJournalFileName;
+    test::WriteFileBytes(journal, {'j'});
+    EXPECT_EQ(OtherWriterOfMachineJournal(run), "");
+    EXPECT_TRUE(DeleteFileW(Widen(journal).c_str()));
     const std::vector<Sid> three = SystemAdministratorsAndThisUser();
-    for (const std::string& folder : {JournalRoot(true), ExtractFileDir(JournalRoot(true))}) {
+    for (const std::string& folder : {run, JournalRoot(true), ExtractFileDir(JournalRoot(true))}) {
         DWORD size = 0;
         GetFileSecurityW(Widen(folder).c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &size);
         std::vector<DWORD> descriptor(size / sizeof(DWORD) + 1);
@@ -142,6 +142,8 @@ TEST(PrivateFolder, TheMachinesJournalFolderIsOnlyForSystemAdministratorsAndTheU
         for (const Entry& entry : AllowingEntries(descriptor.data(), isProtected))
             EXPECT_TRUE(std::binary_search(three.begin(), three.end(), entry.Who)) << "somebody else is let in " << folder;
     }
+    EXPECT_TRUE(RemoveDirectoryW(Widen(run).c_str()));
+    RemoveEmptyJournalRoots();
 }
 
 }  // namespace

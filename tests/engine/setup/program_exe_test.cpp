@@ -141,7 +141,8 @@ TEST_F(ProgramRun, TheWizardAndEveryExitCodeReachTheCallerThroughTheProgram) {
     WriteProgram({{"{app}\\程序.exe", content_}});
     EXPECT_EQ(Silently(), exit_code::RestartRequired);
 
-    // An explicit /SL wins over the program's own payload.
+    // An explicit /SL with another installation's data is refused: the
+    // program installs nothing but what its publisher signed.
     CloseHandle(std::exchange(process_, nullptr));
     SetupData other = data_;
     other.SetupInfo.Options = optOwnAppFolder;
@@ -155,8 +156,8 @@ TEST_F(ProgramRun, TheWizardAndEveryExitCodeReachTheCallerThroughTheProgram) {
     test::WriteFileBytes(apps_.file("other.bin"), slFile);
     EXPECT_EQ(RunToEnd("/SL \"" + apps_.file("other.bin") + "\" 0 " + std::to_string(fileData) +
                        " /VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + apps_.file("其它") + "\""),
-              exit_code::Success);
-    EXPECT_EQ(test::ReadFileBytes(apps_.file("其它") + "\\其它.txt"), otherContent);
+              exit_code::FatalError);
+    EXPECT_FALSE(PathExists(apps_.file("其它")));
 }
 
 TEST_F(ProgramRun, ACutOrChangedDownloadIsRefusedBeforeAnyWindowOrFile) {
@@ -195,6 +196,20 @@ TEST_F(ProgramRun, ACutOrChangedDownloadIsRefusedBeforeAnyWindowOrFile) {
             EXPECT_FALSE(PathExists(app_)) << damage.What;
         }
     }
+}
+
+// Windows lets a running program be renamed and another put under its
+// name while its wizard waits; the installation would then read the other
+// file's data. Held from the start, the program cannot be renamed.
+TEST_F(ProgramRun, TheProgramCannotBeRenamedWhileItsWizardWaits) {
+    WriteProgram({{"{app}\\程序.exe", content_}});
+    ASSERT_TRUE(Launch(""));
+    ASSERT_TRUE(test::WaitForWindow(pid_, "欢迎", 30000));
+    EXPECT_FALSE(MoveFileW(Widen(program()).c_str(), Widen(program() + ".old").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    TerminateProcess(process_, 0);
+    WaitForSingleObject(process_, 10000);
+    EXPECT_TRUE(FileExists(program()));
 }
 
 }  // namespace

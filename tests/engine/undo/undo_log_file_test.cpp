@@ -39,8 +39,10 @@ TEST(UndoLogFile, AnEmptyListIsAHeaderWithTheNameAndTheAdminFlag) {
     undo.AppName = "QV 演示";
     undo.AdminInstall = true;
     const std::string path = folder.file("UNINST1.000");
-    undo.SaveToFile(path);
+    // The bytes that the uninstall key's hash is made of are those on the disk.
+    const std::vector<std::uint8_t> written = undo.SaveToFile(path);
     const std::vector<std::uint8_t> bytes = ReadFileBytes(path);
+    EXPECT_EQ(written, bytes);
     ASSERT_EQ(bytes.size(), 78u);
     EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), std::string("u109-32\x1A"));
     EXPECT_EQ(GetUi16(bytes.data() + 8), 0);

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,7 @@
 #include "../setup/setup_exe_fixture.h"
 #include "testkit/folder_link.h"
 #include "testkit/machine_snapshot.h"
+#include "testkit/vouching_key.h"
 
 namespace qv {
 namespace {
@@ -380,6 +382,47 @@ TEST_F(UninstallRun, ALogChangedByOneByteAfterTheInstallationIsRefusedAndNothing
     EXPECT_EQ(Machine(), changed);
 }
 
+// A log that no key below HKEY_LOCAL_MACHINE vouches for may be anybody's:
+// an elevated uninstaller refuses it and says why. A key in the other
+// registry view vouches as well as one in its own, unless it starts the
+// other machine type's uninstaller.
+TEST_F(UninstallRun, AnElevatedUninstallObeysOnlyALogThatAKeyOfEitherViewVouchesFor) {
+    ASSERT_EQ(Install(app_), exit_code::Success) << installLog_;
+    const std::string key = std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1";
+    const std::string command = UninstallString(1);
+    const std::string hash = test::ReadRegistryString(HKEY_LOCAL_MACHINE, key, kUninstallLogHashValue);
+    {
+        UniqueHKey own;
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(key).c_str(), 0, KEY_SET_VALUE, own.put()), ERROR_SUCCESS);
+        ASSERT_EQ(RegDeleteValueW(own.get(), Widen(kUninstallLogHashValue).c_str()), ERROR_SUCCESS);
+    }
+    const std::string unvouched = Machine();
+    ASSERT_TRUE(Start(command));
+    const std::string refusal = Answer(IDOK, "反安装");
+    EXPECT_NE(refusal.find("以管理员权限运行的反安装程序只执行安装时登记过的反安装日志文件"), std::string::npos) << refusal;
+    EXPECT_EQ(Ended(), exit_code::FatalError);
+    EXPECT_EQ(Machine(), unvouched);
+
+    // A key that starts the other machine type's uninstaller tells an
+    // installation of that type, its own uninstaller's to remove.
+    {
+        const std::string own = test::UninstallerName();
+        std::string foreign = command;
+        foreign.replace(foreign.find(own), own.size(), own == "UNISTB64.EXE" ? "UNISTB32.EXE" : "UNISTB64.EXE");
+        const test::VouchingKey other(data_.SetupInfo.AppNameVersion + "_qv1", foreign, hash, KEY_WOW64_32KEY);
+        EXPECT_EQ(Uninstall(command + " /VERYSILENT /SUPPRESSMSGBOXES"), exit_code::FatalError);
+        EXPECT_EQ(Machine(), unvouched);
+    }
+    const test::VouchingKey otherView(data_.SetupInfo.AppNameVersion + "_qv1", command, hash, KEY_WOW64_32KEY);
+    const std::string log = apps_.file("vouched.log");
+    EXPECT_EQ(Uninstall(command + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\""), exit_code::Success);
+    const std::string text = FileText(log);
+    DeleteFileW(Widen(log).c_str());
+    EXPECT_NE(text.find("as its installation saved it (SHA-256 " + hash), std::string::npos) << text;
+    EXPECT_NE(text.find("(32-bit view)"), std::string::npos) << text;
+    EXPECT_FALSE(PathExists(app_ + "\\UNINST1.000"));
+}
+
 // The places a hostile log aims at, as far as a test can look without
 // reading the whole system: each one there, with its attributes.
 std::string PlacesSnapshot(const std::vector<std::string>& places) {
@@ -474,12 +517,18 @@ TEST_F(UninstallRun, AHostileLogChangesNoneOfTheSystemsPlacesListsEachRefusalAnd
     MemoryOutStream out;
     WriteUninstallLog(out, "反安装测试", true, entries);
     test::WriteFileBytes(app + "\\UNINST1.000", out.Bytes());
+    const std::string uninstall = "\"" + test::EngineFolder() + "\\" + test::UninstallerName() + "\" /U \"" + app +
+                                  "\\UNINST0.000\" \"" + app + "\\UNINST1.000\"";
+    // Vouched for, as if an administrator's installation had saved it: the
+    // rules still hold.
+    std::optional<test::VouchingKey> vouching;
+    vouching.emplace("QV hostile " + tag_, uninstall, UninstallLogHash(out.Bytes()), KEY_WOW64_64KEY);
     const bool linked = test::MakeFolderLink(data, elsewhere);
     EXPECT_TRUE(linked) << "this system makes no folder links: the link is not tested";
 
     const std::string log = apps_.file("hostile.log");
-    const DWORD code = Uninstall("\"" + test::EngineFolder() + "\\" + test::UninstallerName() + "\" /U \"" + app + "\\UNINST0.000\" \"" +
-                                 app + "\\UNINST1.000\" /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
+    const DWORD code = Uninstall(uninstall + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
+    vouching.reset();
     const std::string text = FileText(log);
     DeleteFileW(Widen(log).c_str());
     if (linked) test::RemoveFolderLink(data);
