@@ -205,6 +205,11 @@ TKeyCreation::TKeyCreation(std::uint32_t root, const std::string& subKey) : root
     }
 }
 
+std::vector<std::string> TKeyCreation::MissingParents() const {
+    if (missing_.empty()) return {};
+    return {missing_.begin(), missing_.end() - 1};
+}
+
 void TKeyCreation::WriteAhead(TInstallContext& context) const {
     if (!context.Journal || context.Run.BackupFolder.empty() || missing_.empty()) return;
     // Outermost first, so that the rollback, newest first, removes the
