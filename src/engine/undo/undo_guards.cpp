@@ -34,19 +34,11 @@ const char* const kProtectedCurrentVersionValues[] = {
     "CommonW6432Dir",
 };
 
-// A function of kernel32 that older Windows lack, found at run time so
-// that the programs still start there; null where it is missing.
-void* KernelFunction(const char* name) {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
-}
-
 // The 32-bit system folder of 64-bit Windows; none elsewhere.
 std::string SystemWow64Folder() {
-    using GetFolder = UINT(WINAPI*)(LPWSTR, UINT);
-    const auto get = reinterpret_cast<GetFolder>(KernelFunction("GetSystemWow64DirectoryW"));
     wchar_t buffer[MAX_PATH] = {};
-    return get && get(buffer, MAX_PATH) > 0 && get(buffer, MAX_PATH) < MAX_PATH ? Narrow(buffer) : std::string();
+    const UINT length = system_library::GetSystemWow64DirectoryW(buffer, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? Narrow(buffer) : std::string();
 }
 
 std::string PathFaultText(TPathFault fault) {
@@ -118,10 +110,10 @@ bool IsNameSurrogate(const std::string& path, HANDLE held) {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (GetFileInformationByHandle(held, &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             FILE_ATTRIBUTE_TAG_INFO tagInfo{};
-            using GetInfo = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-            const auto get = reinterpret_cast<GetInfo>(KernelFunction("GetFileInformationByHandleEx"));
-            const DWORD tag =
-                get && get(held, FileAttributeTagInfo, &tagInfo, sizeof tagInfo) ? tagInfo.ReparseTag : 0;
+            const DWORD tag = system_library::GetFileInformationByHandleEx(held, FileAttributeTagInfo, &tagInfo,
+                                                                           sizeof tagInfo)
+                                  ? tagInfo.ReparseTag
+                                  : 0;
             if (IsLinkEntry(facts.dwFileAttributes, tag)) return true;
         }
     }
