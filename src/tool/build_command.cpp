@@ -165,6 +165,7 @@ void RefuseTooManyLogEntries(const BuildScript& script) {
     part(count.Icons, "for icons");
     part(count.IniEntries, "for INI entries");
     part(count.RegistryEntries, "for registry entries");
+    part(count.RegistryKeys, "for registry keys made on the way to them");
     part(count.UninstallDeletes, "for uninstall deletes");
     part(count.Setup, "for the uninstall log's placeholder and the uninstall key");
     throw ScriptErrors({PathToUtf8(script.Path) + ": an installation of this script can record up to " +

@@ -65,5 +65,31 @@ TEST(LogEntryBound, EachRecordCountsWhatItsInstallationCanRecord) {
     EXPECT_EQ(plain.Folders, count.Folders);  // {group} is still named by the icons
 }
 
+TRegistryRec Key(std::uint32_t root, const std::string& subKey, std::uint8_t flags) {
+    TRegistryRec registry;
+    registry.RootKey = root;
+    registry.SubKey = subKey;
+    registry.Flags = flags;
+    return registry;
+}
+
+TEST(LogEntryBound, KeysAboveRemovedKeysCountOnceEach) {
+    SetupData data;
+    data.SetupInfo.Options = optUninstallable;
+    data.RegistryRecords = {
+        Key(kHkeyLocalMachine, "Software\\Vendor\\App", rfUninstDeleteKey),
+        Key(kHkeyLocalMachine, "SOFTWARE\\vendor\\Other", rfUninstDeleteValue),  // the same two above it
+        Key(kHkeyCurrentUser, "Software\\Vendor\\App", rfUninstDeleteKey),       // another root
+        Key(kHkeyLocalMachine, "Software\\Kept\\Deep\\Key", rfUninstEmptyDefault),  // its key stays
+        Key(kHkeyLocalMachine, "Software\\NoFlags\\Key", 0),
+        Key(kHkeyLocalMachine, "Software\\{app}", rfUninstDeleteKey),
+    };
+    const UninstallLogEntryCount count = MostUninstallLogEntries(data);
+    EXPECT_EQ(count.RegistryEntries, 5u);
+    // software, software\vendor under each root; a constant as deep as a tree goes.
+    EXPECT_EQ(count.RegistryKeys, 4 + (kMostRegistryKeyLevels - 1));
+    EXPECT_EQ(count.Total(), count.Setup + count.Folders + count.Icons + 5 + 4 + (kMostRegistryKeyLevels - 1));
+}
+
 }  // namespace
 }  // namespace qv

@@ -31,6 +31,11 @@ std::string SpaceOutChars(const std::string& set);
 std::string Base32Digits(std::uint32_t value);
 // "%.2d" of `minor` with trailing zeros removed, the first digit always kept.
 std::string MinorVersionText(int minor);
+// ASCII letters in the other case; every other byte (UTF-8 above all) as
+// it is: Windows compares names so, whatever the code page.
+char LowerAscii(char c);
+char UpperAscii(char c);
+std::string LowerAscii(std::string text);
 // ASCII-only case-insensitive comparison (Windows switch and constant names).
 bool SameTextAscii(const std::string& a, const std::string& b);
 

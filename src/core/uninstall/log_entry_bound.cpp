@@ -2,16 +2,13 @@
 
 #include <set>
 #include <string>
+#include <utility>
+
+#include "core/text/path_strings.h"
 
 namespace qv {
 
 namespace {
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
 
 // Distinct folders, compared as Windows compares names (ASCII letters
 // without case), with the roots they hang from.
@@ -59,6 +56,29 @@ private:
     std::set<std::string> constantRoots_;
 };
 
+// Distinct keys above the keys of registry entries, by root: each may be
+// created by the entry and recorded for the uninstaller.
+class ParentKeyTally {
+public:
+    void Add(std::uint32_t root, const std::string& subKey) {
+        const std::string lower = LowerAscii(subKey);
+        if (lower.find('{') != std::string::npos) {
+            // Whatever the constant stands for may add levels, up to the deepest tree.
+            if (keysWithConstants_.insert({root, lower}).second) count_ += kMostRegistryKeyLevels - 1;
+            return;
+        }
+        for (std::size_t slash = lower.find('\\'); slash != std::string::npos; slash = lower.find('\\', slash + 1))
+            if (slash > 0 && parents_.insert({root, lower.substr(0, slash)}).second) ++count_;
+    }
+
+    std::uint64_t Count() const { return count_; }
+
+private:
+    std::set<std::pair<std::uint32_t, std::string>> parents_;
+    std::set<std::pair<std::uint32_t, std::string>> keysWithConstants_;
+    std::uint64_t count_ = 0;
+};
+
 // The folder part of an icon's path, as the link's folder is taken from it.
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('\\');
@@ -93,8 +113,13 @@ UninstallLogEntryCount MostUninstallLogEntries(const SetupData& data) {
         if ((file.FileFlags & ffShared) || !(file.FileFlags & (ffUninstallData | ffNoUninstall))) ++count.Files;
     for (const TIniRec& ini : data.IniRecords)
         if (ini.Flags & (ifUninstDeleteKey | ifUninstDeleteSection)) ++count.IniEntries;
-    for (const TRegistryRec& registry : data.RegistryRecords)
+    ParentKeyTally parentKeys;
+    for (const TRegistryRec& registry : data.RegistryRecords) {
         if (registry.Flags & (rfUninstDeleteValue | rfUninstDeleteKey | rfUninstEmptyDefault)) ++count.RegistryEntries;
+        // An emptied default value leaves its key, and so the keys above it.
+        if (registry.Flags & (rfUninstDeleteValue | rfUninstDeleteKey)) parentKeys.Add(registry.RootKey, registry.SubKey);
+    }
+    count.RegistryKeys = parentKeys.Count();
     count.UninstallDeletes = data.UninstallDeleteRecords.size();
     return count;
 }

@@ -19,6 +19,10 @@ constexpr std::uint64_t kUninstallLogEntryLimit = 0xFFFF;
 // ("C:\" and 122 one-character names, each with its backslash).
 constexpr std::uint64_t kMostCreatedFolderLevels = 122;
 
+// A registry tree is at most this many levels deep: the most keys that a
+// sub key whose text holds a directory constant may have above it.
+constexpr std::uint64_t kMostRegistryKeyLevels = 512;
+
 // The entries by where they come from.
 struct UninstallLogEntryCount {
     std::uint64_t Setup = 0;            // the log's placeholder file and the uninstall key
@@ -27,10 +31,11 @@ struct UninstallLogEntryCount {
     std::uint64_t Icons = 0;            // shell links or Program Manager items, the uninstall icon included
     std::uint64_t IniEntries = 0;       // INI keys and sections removed at uninstall
     std::uint64_t RegistryEntries = 0;  // registry entries undone at uninstall
+    std::uint64_t RegistryKeys = 0;     // keys created above those entries' keys
     std::uint64_t UninstallDeletes = 0; // the delete-at-uninstall list
 
     std::uint64_t Total() const {
-        return Setup + Folders + Files + Icons + IniEntries + RegistryEntries + UninstallDeletes;
+        return Setup + Folders + Files + Icons + IniEntries + RegistryEntries + RegistryKeys + UninstallDeletes;
     }
 };
 
@@ -39,7 +44,9 @@ struct UninstallLogEntryCount {
 // uncertain part: every distinct folder named below a directory constant
 // (or a drive) counts once, and each constant counts as many levels as a
 // created folder path can hold, since the folder it stands for may be
-// missing up to its drive. Entries that only a rollback needs never reach
+// missing up to its drive. So are the keys above a registry entry's key that
+// is removed at uninstall, each distinct one once; a sub key holding a
+// constant counts as deep as a registry tree goes. Entries that only a rollback needs never reach
 // the log and are not counted.
 UninstallLogEntryCount MostUninstallLogEntries(const SetupData& data);
 

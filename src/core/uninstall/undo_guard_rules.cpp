@@ -4,17 +4,11 @@
 #include <vector>
 
 #include "core/setupdata/records.h"
+#include "core/text/path_strings.h"
 
 namespace qv {
 
 namespace {
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::string LowerAsciiText(std::string text) {
-    for (char& c : text) c = LowerAscii(c);
-    return text;
-}
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -65,7 +59,7 @@ TPathFault CheckUndoPath(const std::string& original) {
 }
 
 std::string ComparablePath(const std::string& original) {
-    const std::string path = LowerAsciiText(WithBackslashes(original));
+    const std::string path = LowerAscii(WithBackslashes(original));
     const bool network = IsNetworkPath(path);
     std::string result = network ? "\\\\" : path.substr(0, 2);
     std::vector<std::string> parts = Components(path, 2);
@@ -142,7 +136,7 @@ bool IsSystemClass(const std::string& name) {
 }  // namespace
 
 bool IsProtectedKey(std::uint32_t root, const std::string& subKey, TKeyChange change, TEntrySource source) {
-    std::vector<std::string> parts = Components(LowerAsciiText(subKey), 0);
+    std::vector<std::string> parts = Components(LowerAscii(subKey), 0);
     bool classes = root == kHkeyClassesRoot;
     if (root == kHkeyUsers) {
         // The first level names a user's hive; "<user>_Classes" is that

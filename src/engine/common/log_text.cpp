@@ -41,19 +41,35 @@ std::string CurrentExceptionText() {
     }
 }
 
-std::string RegistryRootName(std::uint32_t root) {
+namespace {
+
+const char* PredefinedRootName(std::uint32_t root) {
     switch (root) {
     case kHkeyClassesRoot: return "HKEY_CLASSES_ROOT";
     case kHkeyCurrentUser: return "HKEY_CURRENT_USER";
     case kHkeyLocalMachine: return "HKEY_LOCAL_MACHINE";
     case kHkeyUsers: return "HKEY_USERS";
     case kHkeyCurrentConfig: return "HKEY_CURRENT_CONFIG";
-    default: {
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "root key 0x%08X", static_cast<unsigned>(root));
-        return hex;
+    default: return nullptr;
     }
-    }
+}
+
+std::string HexOfRoot(std::uint32_t root) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(root));
+    return hex;
+}
+
+}  // namespace
+
+std::string RegistryRootName(std::uint32_t root) {
+    const char* name = PredefinedRootName(root);
+    return name ? name : "root key " + HexOfRoot(root);
+}
+
+std::string RegistryRootUserText(std::uint32_t root) {
+    const char* name = PredefinedRootName(root);
+    return name ? name : "非预定义的根键 " + HexOfRoot(root);
 }
 
 std::string VersionText(std::uint32_t versionMS, std::uint32_t versionLS) {

@@ -24,6 +24,9 @@ std::string CurrentExceptionText();
 // "HKEY_LOCAL_MACHINE" and the other predefined roots by their handle
 // values; "root key 0x00000007" for any other value.
 std::string RegistryRootName(std::uint32_t root);
+// The same in the texts a user reads: the predefined roots by their names,
+// any other value as "非预定义的根键 0x00000007".
+std::string RegistryRootUserText(std::uint32_t root);
 
 // A file version as "1.2.0.0": the four 16-bit words, most significant first.
 std::string VersionText(std::uint32_t versionMS, std::uint32_t versionLS);

@@ -1,5 +1,6 @@
 #include "engine/common/registry.h"
 
+#include <cstring>
 #include <vector>
 
 #include "engine/common/platform.h"
@@ -8,31 +9,39 @@
 
 namespace qv {
 
-bool RegReadString(HKEY key, const std::string& name, std::string& value) {
-    value.clear();
+LSTATUS RegReadRawValue(HKEY key, const std::string& name, TRegRawValue& value) {
+    value = {};
     const std::wstring wideName = Widen(name);
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExW(key, wideName.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return false;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return false;
-    for (;;) {
-        if (size < sizeof(wchar_t)) return true;
-        // One more character than the data holds, zeroed: a value stored
-        // without its terminating zero keeps its last character.
-        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(key, wideName.c_str(), nullptr, &value.Type, nullptr, &size);
+    while (status == ERROR_SUCCESS) {
+        value.Data.resize(size);
         DWORD got = size;
-        const LONG result = RegQueryValueExW(key, wideName.c_str(), nullptr, &type,
-                                             reinterpret_cast<BYTE*>(buffer.data()), &got);
-        if (result == ERROR_MORE_DATA) {  // the value grew in between
+        status = RegQueryValueExW(key, wideName.c_str(), nullptr, &value.Type, value.Data.data(), &got);
+        if (status == ERROR_MORE_DATA) {  // the value grew in between
             size = got;
+            status = ERROR_SUCCESS;
             continue;
         }
-        if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return false;
-        std::size_t length = got / sizeof(wchar_t);
-        for (std::size_t i = 0; i < length; ++i)
-            if (buffer[i] == L'\0') length = i;
-        value = Narrow(buffer.data(), length);
-        return true;
+        value.Data.resize(got);
+        break;
     }
+    if (status != ERROR_SUCCESS) value = {};
+    return status;
+}
+
+bool RegReadString(HKEY key, const std::string& name, std::string& value) {
+    value.clear();
+    TRegRawValue raw;
+    if (RegReadRawValue(key, name, raw) != ERROR_SUCCESS) return false;
+    if (raw.Type != REG_SZ && raw.Type != REG_EXPAND_SZ) return false;
+    // Up to the first zero, or all of it: a value stored without its
+    // terminating zero keeps its last character.
+    std::wstring text(raw.Data.size() / sizeof(wchar_t), L'\0');
+    if (!text.empty()) std::memcpy(text.data(), raw.Data.data(), text.size() * sizeof(wchar_t));
+    const std::size_t zero = text.find(L'\0');
+    value = Narrow(text.data(), zero == std::wstring::npos ? text.size() : zero);
+    return true;
 }
 
 bool RegHasValue(HKEY key, const std::string& name) {

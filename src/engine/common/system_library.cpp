@@ -6,16 +6,6 @@ namespace qv {
 
 namespace {
 
-// The address of `name` in kernel32, which every process has loaded: the
-// functions that older systems lack are looked up, so that the programs
-// still start there.
-template <typename Function>
-Function KernelFunction(const char* name) noexcept {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    if (!kernel) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
-}
-
 std::wstring SystemFolderPath() {
     std::wstring folder(MAX_PATH, L'\0');
     for (;;) {
@@ -46,6 +36,17 @@ Found<Function> FindFunction(const wchar_t* library, const char* name) noexcept 
     return found;
 }
 
+// `name` in kernel32, which every process has loaded: the functions that
+// older systems lack are looked up, so that the programs still start there.
+template <typename Function>
+Found<Function> KernelFunction(const char* name) noexcept {
+    Found<Function> found;
+    if (const HMODULE kernel = GetModuleHandleW(L"kernel32.dll"))
+        found.Address = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(kernel, name)));
+    if (!found.Address) found.Error = GetLastError();
+    return found;
+}
+
 // Calls the function found once (on first use); without it, fails as the
 // function fails, with `failure` and the reason in GetLastError.
 template <typename Function, typename Result, typename... Args>
@@ -62,10 +63,11 @@ Result CallFound(const Found<Function>& found, Result failure, Args... args) noe
 void RestrictLibrarySearch() noexcept {
     using SetDefaultDllDirectoriesProc = BOOL(WINAPI*)(DWORD);
     using SetDllDirectoryProc = BOOL(WINAPI*)(LPCWSTR);
-    if (const auto setDefault = KernelFunction<SetDefaultDllDirectoriesProc>("SetDefaultDllDirectories"))
+    if (const auto setDefault = KernelFunction<SetDefaultDllDirectoriesProc>("SetDefaultDllDirectories").Address)
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     // An empty folder takes the current folder out of the search order.
-    if (const auto setDllDirectory = KernelFunction<SetDllDirectoryProc>("SetDllDirectoryW")) setDllDirectory(L"");
+    if (const auto setDllDirectory = KernelFunction<SetDllDirectoryProc>("SetDllDirectoryW").Address)
+        setDllDirectory(L"");
 }
 
 void PrepareForWindows() noexcept {
@@ -159,20 +161,27 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 
 BOOL GetVolumePathNameW(LPCWSTR fileName, LPWSTR volumePath, DWORD length) noexcept {
     using Proc = BOOL(WINAPI*)(LPCWSTR, LPWSTR, DWORD);
-    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "GetVolumePathNameW");
+    static const Found<Proc> found = KernelFunction<Proc>("GetVolumePathNameW");
     return CallFound(found, BOOL{FALSE}, fileName, volumePath, length);
 }
 
 BOOL IsWow64Process(HANDLE process, PBOOL wow64) noexcept {
     using Proc = BOOL(WINAPI*)(HANDLE, PBOOL);
-    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "IsWow64Process");
+    static const Found<Proc> found = KernelFunction<Proc>("IsWow64Process");
     return CallFound(found, BOOL{FALSE}, process, wow64);
 }
 
-UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT length) noexcept {
+UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT size) noexcept {
     using Proc = UINT(WINAPI*)(LPWSTR, UINT);
-    static const Found<Proc> found = FindFunction<Proc>(L"kernel32.dll", "GetSystemWow64DirectoryW");
-    return CallFound(found, UINT{0}, buffer, length);
+    static const Found<Proc> found = KernelFunction<Proc>("GetSystemWow64DirectoryW");
+    return CallFound(found, UINT{0}, buffer, size);
+}
+
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
+                                  DWORD size) noexcept {
+    using Proc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    static const Found<Proc> found = KernelFunction<Proc>("GetFileInformationByHandleEx");
+    return CallFound(found, BOOL{FALSE}, file, infoClass, info, size);
 }
 
 }  // namespace system_library

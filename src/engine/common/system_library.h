@@ -57,9 +57,12 @@ LRESULT DefSubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 // kernel32 of Windows 2000 and later: found at run time, so that the
 // programs still start on the older systems.
 BOOL GetVolumePathNameW(LPCWSTR fileName, LPWSTR volumePath, DWORD length) noexcept;
-// kernel32 of 64-bit capable Windows (XP SP2 and later).
+// kernel32 of Windows XP and later (IsWow64Process from XP SP2).
 BOOL IsWow64Process(HANDLE process, PBOOL wow64) noexcept;
-UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT length) noexcept;
+UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT size) noexcept;
+// kernel32 of Windows Vista and later.
+BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
+                                  DWORD size) noexcept;
 
 }  // namespace system_library
 

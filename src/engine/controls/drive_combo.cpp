@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/text/path_strings.h"
 #include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -17,9 +18,6 @@ namespace qv {
 namespace {
 const char* const kDriveGlyphs[5] = {"NFC_FLOPPY", "NFC_HARD", "NFC_NETWORK", "NFC_CDROM", "NFC_RAM"};
 
-char ToUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char ToLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string VolumeLabel(const std::wstring& root) {
     wchar_t label[MAX_PATH + 1] = {};
     // An empty floppy or CD drive fails quietly instead of asking for a disk.
@@ -30,7 +28,7 @@ std::string VolumeLabel(const std::wstring& root) {
 }  // namespace
 
 TDriveItem DescribeDrive(char letter, TNewTextCase textCase) {
-    const char shown = textCase == tcUpperCase ? ToUpper(letter) : ToLower(letter);
+    const char shown = textCase == tcUpperCase ? UpperAscii(letter) : LowerAscii(letter);
     const std::wstring root = Widen(std::string(1, shown) + ":\\");
     const UINT type = GetDriveTypeW(root.c_str());
     const std::string head = std::string(1, shown) + ":";
@@ -43,7 +41,7 @@ TDriveItem DescribeDrive(char letter, TNewTextCase textCase) {
         case DRIVE_REMOTE: {
             wchar_t remote[MAX_PATH] = {};
             DWORD size = MAX_PATH;
-            const std::wstring local = Widen(std::string(1, ToUpper(letter)) + ":");
+            const std::wstring local = Widen(std::string(1, UpperAscii(letter)) + ":");
             if (system_library::WNetGetConnectionW(local.c_str(), remote, &size) == NO_ERROR)
                 name = Narrow(remote);
             else
@@ -77,7 +75,7 @@ TNewDriveComboBox::~TNewDriveComboBox() {
 void TNewDriveComboBox::Create(TWindow& parent, const TRect& r) {
     const std::string cur = GetCurrentFolder();
     driveLetter_ = cur.size() >= 2 && cur[1] == ':' ? cur[0] : 0;
-    if (driveLetter_) driveLetter_ = textCase_ == tcLowerCase ? ToLower(driveLetter_) : ToUpper(driveLetter_);
+    if (driveLetter_) driveLetter_ = textCase_ == tcLowerCase ? LowerAscii(driveLetter_) : UpperAscii(driveLetter_);
     BuildGlyphs();
     TComboBox::Create(parent, r, Options{true, true, 16, 200});
     FontChanged();
@@ -118,15 +116,15 @@ void TNewDriveComboBox::BuildList() {
 TDriveKind TNewDriveComboBox::ItemKind(int index) const { return static_cast<TDriveKind>(ItemData(index)); }
 
 void TNewDriveComboBox::ChangeDrive(char letter) {
-    if (ItemIndex() >= 0 && ToUpper(letter) == ToUpper(driveLetter_)) return;
+    if (ItemIndex() >= 0 && UpperAscii(letter) == UpperAscii(driveLetter_)) return;
     const char old = driveLetter_;
     try {
         if (letter != 0) {
-            driveLetter_ = textCase_ == tcLowerCase ? ToLower(ToUpper(letter)) : ToUpper(letter);
+            driveLetter_ = textCase_ == tcLowerCase ? LowerAscii(UpperAscii(letter)) : UpperAscii(letter);
             int found = -1;
             for (int i = 0; i < Count() && found < 0; ++i) {
                 const std::string t = Item(i);
-                if (t.size() >= 2 && ToUpper(t[0]) == ToUpper(driveLetter_) && t[1] == ':') found = i;
+                if (t.size() >= 2 && UpperAscii(t[0]) == UpperAscii(driveLetter_) && t[1] == ':') found = i;
             }
             SetItemIndex(found);
         } else {

@@ -21,6 +21,7 @@
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
 #include "engine/install/rollback_keeping.h"
+#include "engine/undo/rollback_entries.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -295,6 +296,11 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     }
 
     errorPrefix_.clear();
+    // The uninstaller leaves it; a rollback takes away the file that was
+    // not there (a shared one's was kept above).
+    if ((file.FileFlags & ffNoUninstall) && !(file.FileFlags & ffShared) && !destExisted_ &&
+        !context_.Run.BackupFolder.empty())
+        context_.UndoLog.AddEntry(ekRemoveNewFile, {destFile_}, 0);
     if (file.FileFlags & (ffUninstallData | ffNoUninstall | ffShared)) return;
     std::uint32_t flags = 0;
     if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;

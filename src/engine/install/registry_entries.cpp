@@ -1,6 +1,7 @@
 #include "engine/install/registry_entries.h"
 
 #include "core/errors.h"
+#include "core/uninstall/undo_guard_rules.h"
 #include "engine/common/format_text.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
@@ -69,6 +70,21 @@ std::string SubKeyText(const TInstallContext& context, const TRegistryRec& recor
     }
 }
 
+// The keys above `record`'s key that this attempt created, for the
+// uninstaller: each is removed when it is empty by then, deepest first, as
+// the created folders are. Recorded before the key's own entry, which the
+// uninstaller undoes first. Only where the key itself goes at uninstall:
+// above a key that stays they are never empty. The system's keys stay out,
+// whoever made them.
+void RecordCreatedParents(TInstallContext& context, const TRegistryRec& record, const TKeyCreation& creation) {
+    for (const std::string& parent : creation.MissingParents()) {
+        if (IsProtectedKey(record.RootKey, parent, TKeyChange::DeleteKey, TEntrySource::CheckedLog)) continue;
+        LogLine("created registry key " + RegistryRootName(record.RootKey) + "\\" + parent +
+                ", removed at uninstall when empty");
+        context.UndoLog.AddEntry(ekRegKeyIfEmpty, {parent}, record.RootKey);
+    }
+}
+
 // One attempt at `record`: the key, the value, the undo entry. Raises the
 // system's texts.
 void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
@@ -120,6 +136,7 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     if ((creation.Existed() || kind == ekRegDefaultValue) && !context.Run.BackupFolder.empty())
         context.UndoLog.AddEntry(ekKeptBefore, {std::to_string(kind), subKey, strings.size() > 1 ? strings[1] : ""},
                                  record.RootKey);
+    if (kind != ekRegDefaultValue) RecordCreatedParents(context, record, creation);
     context.UndoLog.AddEntry(kind, strings, record.RootKey);
 }
 

@@ -101,17 +101,13 @@ void WriteAheadMovedAside(TInstallContext& context, const std::string& path, con
 
 journal::RegValueData ValueBefore(HKEY root, const std::string& subKey, const std::string& name) {
     UniqueHKey key;
-    DWORD type = 0, size = 0;
-    const std::wstring wideName = Widen(name);
-    const wchar_t* valueName = name.empty() ? nullptr : wideName.c_str();
+    TRegRawValue raw;
     journal::RegValueData before;
     if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE, key.put()) == ERROR_SUCCESS &&
-        RegQueryValueExW(key.get(), valueName, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-        before.Data.resize(size);
-        before.Existed = RegQueryValueExW(key.get(), valueName, nullptr, &type,
-                                          reinterpret_cast<BYTE*>(before.Data.data()), &size) == ERROR_SUCCESS;
-        before.Data.resize(before.Existed ? size : 0);
-        before.Type = before.Existed ? type : 0;
+        RegReadRawValue(key.get(), name, raw) == ERROR_SUCCESS) {
+        before.Existed = true;
+        before.Type = raw.Type;
+        before.Data.assign(raw.Data.begin(), raw.Data.end());
     }
     return before;
 }
@@ -203,6 +199,11 @@ TKeyCreation::TKeyCreation(std::uint32_t root, const std::string& subKey) : root
         const std::size_t slash = level.find_last_of('\\');
         level = slash == std::string::npos ? std::string() : level.substr(0, slash);
     }
+}
+
+std::vector<std::string> TKeyCreation::MissingParents() const {
+    if (missing_.empty()) return {};
+    return {missing_.begin(), missing_.end() - 1};
 }
 
 void TKeyCreation::WriteAhead(TInstallContext& context) const {

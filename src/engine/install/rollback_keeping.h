@@ -41,6 +41,9 @@ class TKeyCreation {
 public:
     TKeyCreation(std::uint32_t root, const std::string& subKey);
     bool Existed() const { return missing_.empty(); }
+    // The levels above the key that are about to be created with it,
+    // outermost first.
+    std::vector<std::string> MissingParents() const;
     // The levels about to be created, to the journal: call before creating.
     void WriteAhead(TInstallContext& context) const;
     void RecordCreatedKeys(TInstallContext& context) const;

@@ -43,7 +43,23 @@ void CollectLeftovers(const std::wstring& folder, std::vector<TLeftover>& leftov
     leftovers.push_back({Narrow(folder), true});
 }
 
+// Housekeeping, not part of the installation: the run needs no restart for
+// it. Logged either way.
+void ArrangeDeletionAtRestart(const std::string& path, const std::string& what, const std::string& winFolder) {
+    bool restartNeeded = false;
+    try {
+        RestartReplace(path, "", winFolder, restartNeeded);
+        LogLine("deleted at the next restart: " + what);
+    } catch (...) {
+        LogLine("cannot arrange the deletion at the next restart of " + what + ": " + CurrentExceptionText());
+    }
+}
+
 }  // namespace
+
+void DeleteFileAtRestart(const std::string& path, const std::string& winFolder) {
+    ArrangeDeletionAtRestart(path, "file " + Quoted(path), winFolder);
+}
 
 void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winFolder) {
     if (folder.empty()) return;
@@ -57,15 +73,7 @@ void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winF
             LogLine("left " + what + ": WININIT.INI deletes files only");
             continue;
         }
-        // Housekeeping, not part of the installation: the run needs no
-        // restart for it.
-        bool restartNeeded = false;
-        try {
-            RestartReplace(item.Path, "", winFolder, restartNeeded);
-            LogLine("deleted at the next restart: " + what);
-        } catch (...) {
-            LogLine("cannot arrange the deletion at the next restart of " + what + ": " + CurrentExceptionText());
-        }
+        ArrangeDeletionAtRestart(item.Path, what, winFolder);
     }
 }
 

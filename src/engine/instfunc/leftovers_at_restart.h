@@ -17,4 +17,8 @@ namespace qv {
 // Every item is logged; nothing raises, since the run has ended.
 void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winFolder);
 
+// The file `path`, still in use when the run ends, at the next start of
+// Windows; logged, and nothing raises.
+void DeleteFileAtRestart(const std::string& path, const std::string& winFolder);
+
 }  // namespace qv

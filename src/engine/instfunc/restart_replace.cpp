@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "engine/common/full_path.h"
 #include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
+#include "engine/common/registry.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/unique_name.h"
 #include "engine/common/win_handles.h"
@@ -134,21 +136,20 @@ bool CancelThroughSessionManager(const std::string& sourceFile, const std::strin
     LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put());
     if (status == ERROR_FILE_NOT_FOUND) return false;
     if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
-    DWORD type = 0, size = 0;
-    status = RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, nullptr, &size);
+    TRegRawValue raw;
+    status = RegReadRawValue(key.get(), Narrow(kPendingRenames), raw);
     if (status == ERROR_FILE_NOT_FOUND) return false;
-    std::vector<wchar_t> data(size / sizeof(wchar_t) + 1, L'\0');
-    if (status == ERROR_SUCCESS)
-        status = RegQueryValueExW(key.get(), kPendingRenames, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                                  &size);
     if (status != ERROR_SUCCESS) RaiseCancelFailure(status);
-    if (type != REG_MULTI_SZ) return false;
+    if (raw.Type != REG_MULTI_SZ) return false;
+    const std::size_t count = raw.Data.size() / sizeof(wchar_t);
+    std::wstring data(count, L'\0');
+    if (count != 0) std::memcpy(data.data(), raw.Data.data(), count * sizeof(wchar_t));
 
     // Pairs of strings: the source, then the target ("!" before it: it may
     // replace an existing file; empty: the source is deleted). An empty
     // string ends the list.
     std::vector<std::wstring> strings;
-    for (std::size_t start = 0, count = size / sizeof(wchar_t); start < count;) {
+    for (std::size_t start = 0; start < count;) {
         std::size_t end = start;
         while (end < count && data[end] != L'\0') ++end;
         strings.emplace_back(data.data() + start, end - start);

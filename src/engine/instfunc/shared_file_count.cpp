@@ -12,12 +12,11 @@ namespace qv {
 namespace {
 
 // Up to 4 bytes of a binary or DWORD value, low byte first; a value that
-// holds more does not fit and fails.
-std::optional<std::int32_t> ReadLowBytesFirst(HKEY key, const std::wstring& name) {
-    BYTE bytes[4] = {};
-    DWORD size = sizeof bytes;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, nullptr, bytes, &size) != ERROR_SUCCESS) return std::nullopt;
-    const std::uint32_t value = bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (std::uint32_t{bytes[3]} << 24);
+// holds more does not fit.
+std::optional<std::int32_t> LowBytesFirst(const std::vector<BYTE>& data) {
+    if (data.size() > 4) return std::nullopt;
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < data.size(); ++i) value |= std::uint32_t{data[i]} << (8 * i);
     return static_cast<std::int32_t>(value);
 }
 
@@ -43,19 +42,18 @@ UniqueHKey OpenSharedDllsKey() {
 
 TStoredSharedCount ReadSharedFileCount(HKEY key, const std::string& filePath) {
     TStoredSharedCount stored;
-    const std::wstring name = Widen(filePath);
-    DWORD type = REG_NONE, size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return stored;
+    TRegRawValue raw;
+    if (RegReadRawValue(key, filePath, raw) != ERROR_SUCCESS) return stored;
     stored.Exists = true;
-    switch (type) {
+    switch (raw.Type) {
     case REG_SZ: stored.Count = ReadDecimalText(key, filePath); break;
     case REG_BINARY:
-        if (size >= 1 && size <= 4) stored.Count = ReadLowBytesFirst(key, name);
+        if (!raw.Data.empty()) stored.Count = LowBytesFirst(raw.Data);
         break;
-    case REG_DWORD: stored.Count = ReadLowBytesFirst(key, name); break;
+    case REG_DWORD: stored.Count = LowBytesFirst(raw.Data); break;
     default: break;
     }
-    if (stored.Count) stored.Type = type;
+    if (stored.Count) stored.Type = raw.Type;
     return stored;
 }
 

@@ -198,7 +198,7 @@ private:
         case ekRestoreRegValue:
         case ekRemoveNewKey:
         case ekRestoreKeyTree:
-        case ekRegKeyTree: return "注册表 " + RegistryRootName(entry.Flags) + "\\" + first;
+        case ekRegKeyTree: return "注册表 " + RegistryRootUserText(entry.Flags) + "\\" + first;
         default: return first;
         }
     }

@@ -3,7 +3,8 @@
 
 namespace qv {
 
-// Deletes FilesToDeleteAtEnd, removes DirsToRemoveAtEnd (empty folders
+// Deletes FilesToDeleteAtEnd (one still in use at the next restart),
+// removes DirsToRemoveAtEnd (empty folders
 // only) and the private temporary folder with everything in it; failures
 // are passed over, since the run has ended and nothing is left to undo,
 // except that what is left of the temporary folder goes at the next

@@ -34,13 +34,6 @@ const char* const kProtectedCurrentVersionValues[] = {
     "CommonW6432Dir",
 };
 
-// A function of kernel32 that older Windows lack, found at run time so
-// that the programs still start there; null where it is missing.
-void* KernelFunction(const char* name) {
-    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
-}
-
 std::string PathFaultText(TPathFault fault) {
     switch (fault) {
     case TPathFault::NotFull: return "不是完整的路径";
@@ -110,10 +103,10 @@ bool IsNameSurrogate(const std::string& path, HANDLE held) {
         BY_HANDLE_FILE_INFORMATION facts{};
         if (GetFileInformationByHandle(held, &facts) && (facts.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
             FILE_ATTRIBUTE_TAG_INFO tagInfo{};
-            using GetInfo = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
-            const auto get = reinterpret_cast<GetInfo>(KernelFunction("GetFileInformationByHandleEx"));
-            const DWORD tag =
-                get && get(held, FileAttributeTagInfo, &tagInfo, sizeof tagInfo) ? tagInfo.ReparseTag : 0;
+            const DWORD tag = system_library::GetFileInformationByHandleEx(held, FileAttributeTagInfo, &tagInfo,
+                                                                           sizeof tagInfo)
+                                  ? tagInfo.ReparseTag
+                                  : 0;
             if (IsLinkEntry(facts.dwFileAttributes, tag)) return true;
         }
     }

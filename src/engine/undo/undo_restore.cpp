@@ -121,7 +121,7 @@ void UndoRun::RestoreRegValue(std::uint32_t rootValue, const std::string& subKey
     if (status != ERROR_SUCCESS) {
         Fail("the earlier value cannot be written back: " + WindowsErrorText(status), status);
         throw Exception(FormatText("不能恢复注册表值 %s\\%s（代码 %d）",
-                                   {RegistryRootName(rootValue) + "\\" + subKey, name, static_cast<long>(status)}));
+                                   {RegistryRootUserText(rootValue) + "\\" + subKey, name, static_cast<long>(status)}));
     }
 }
 

@@ -126,7 +126,7 @@ void UndoRun::UndoRollbackOnly(const TChangeEntry& entry) {
     case ekRemoveNewFolder: UndoFolder(text(0), 0); break;
     case ekRestoreKeyTree:
         if (!WriteKeyTree(RootKeyOfEntry(entry.Flags), text(0), text(1)))
-            throw Exception("不能恢复注册表键 " + RegistryRootName(entry.Flags) + "\\" + text(0));
+            throw Exception("不能恢复注册表键 " + RegistryRootUserText(entry.Flags) + "\\" + text(0));
         break;
     default: Skip("a kind of a later version, left alone"); break;
     }

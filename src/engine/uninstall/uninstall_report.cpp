@@ -14,7 +14,7 @@ namespace qv {
 namespace {
 
 std::string RegistryKeyText(const TChangeEntry& entry) {
-    return RegistryRootName(entry.Flags) + "\\" + EntryString(entry, 0);
+    return RegistryRootUserText(entry.Flags) + "\\" + EntryString(entry, 0);
 }
 
 std::string IniFileText(const std::string& file) { return file.empty() ? std::string("WIN.INI") : file; }

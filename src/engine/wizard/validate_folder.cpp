@@ -16,8 +16,6 @@ void ShowError(const std::string& message) { AppMsgBox(message, "", mbtError, MB
 
 bool IsDrivePathWithFolder(const std::string& s) { return s.size() >= 4 && s[1] == ':' && s[2] == '\\'; }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 // Every forbidden character is ASCII and no byte of a multi-byte UTF-8
 // character is, so the text can be searched byte by byte.
 bool HasForbiddenAfterRoot(const std::string& s, const std::string& forbidden) {

@@ -160,6 +160,23 @@ TEST(InstallFiles, TheFlagsDecideTheEntriesAndTheListsOfTheRun) {
     EXPECT_FALSE(FileExists(bench.AppFile("ignored name")));
 }
 
+// The uninstaller leaves a file marked so; a rollback still takes the new
+// one away, and the uninstall log never hears of it.
+TEST(InstallFiles, AFileTheUninstallerLeavesGoesWithARollback) {
+    BenchFile added = test::MakeBenchFile("tool.exe", test::Bytes("tool"));
+    added.Record.FileFlags = ffNoUninstall;
+    test::ScratchFolder backups("qv backups");
+    InstallBench bench({added});
+    bench.run.BackupFolder = backups.path();
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("tool.exe")), test::Bytes("tool"));
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekRemoveNewFile, bench.AppFile("tool.exe"), "", 0}}));
+
+    EXPECT_TRUE(bench.undo.UndoAll(false));
+    EXPECT_FALSE(FileExists(bench.AppFile("tool.exe")));
+}
+
 TEST(InstallFiles, ALibraryRegistersItselfWhetherInstalledOrKept) {
     const auto library = test::ReadFileBytes(test::BuiltFile("qvtest_registers.dll"));
     BenchFile added = test::MakeBenchFile("added.dll", library);

@@ -43,7 +43,14 @@ BenchFile Existing(const std::string& name, std::uint8_t replaceMode = rmNormal,
 }
 
 // A key of this test's own below HKEY_CURRENT_USER, removed at scope end.
+// The key above it is there, so that the installation makes this one only.
 struct TestKey {
+    TestKey() {
+        HKEY parent = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QV Setup tests", 0, nullptr, 0, KEY_READ, nullptr, &parent,
+                            nullptr) == ERROR_SUCCESS)
+            RegCloseKey(parent);
+    }
     const std::string path = "Software\\QV Setup tests\\install log " + std::to_string(GetCurrentProcessId());
     ~TestKey() {
         RegDeleteTreeW(HKEY_CURRENT_USER, Widen(path).c_str());

@@ -78,8 +78,25 @@ void ExpectEntry(const TChangeEntry& entry, TChangeKind kind, const std::vector<
     EXPECT_EQ(entry.Flags, kHkeyCurrentUser);
 }
 
+// The levels of `key` below `existing` (which ends in a backslash) up to
+// its parent, outermost first: the keys an entry makes on its way.
+std::vector<std::string> ParentsBelow(const std::string& existing, const std::string& key) {
+    std::vector<std::string> parents;
+    for (std::size_t slash = key.find('\\', existing.size()); slash != std::string::npos;
+         slash = key.find('\\', slash + 1))
+        parents.push_back(key.substr(0, slash));
+    return parents;
+}
+
 struct RegistryBench : InstallBench {
-    RegistryBench() : InstallBench({}) { RegDeleteKeyTree(HKEY_CURRENT_USER, kTestRoot); }
+    // The tests' root is there, empty: only the keys a test names below it
+    // are made by the installation.
+    RegistryBench() : InstallBench({}) {
+        RegDeleteKeyTree(HKEY_CURRENT_USER, kTestRoot);
+        UniqueHKey root;
+        RegCreateKeyExW(HKEY_CURRENT_USER, Widen(kTestRoot).c_str(), 0, nullptr, 0, KEY_READ, nullptr, root.put(),
+                        nullptr);
+    }
     ~RegistryBench() { RegDeleteKeyTree(HKEY_CURRENT_USER, kTestRoot); }
     std::string Key(const std::string& name) const { return kTestRoot + "\\" + name; }
 };
@@ -154,21 +171,61 @@ TEST(RegistryEntries, TheUninstallFlagsChooseOneEntryAndRollBack) {
     WriteRegistryEntries(bench.context);
     const std::string app = bench.app.path();
     const auto& entries = bench.undo.Entries();
-    ASSERT_EQ(entries.size(), 5u);
+    // The keys made on the way to Own\<app>, outermost first, before its own entry.
+    const std::vector<std::string> madeOnTheWay = ParentsBelow(bench.Key(""), bench.Key("Own\\" + app));
+    const std::size_t n = madeOnTheWay.size();
+    ASSERT_EQ(entries.size(), 5u + n);
     ExpectEntry(entries[0], ekRegKeyIfEmpty, {bench.Key("Empty key")});
     ExpectEntry(entries[1], ekRegValue, {bench.Key("Shared"), "Setup"});
-    ExpectEntry(entries[2], ekRegKeyTree, {bench.Key("Own\\" + app)});
-    ExpectEntry(entries[3], ekRegDefaultValue, {bench.Key("Default")});
-    ExpectEntry(entries[4], ekRegValue, {bench.Key("Alone"), "Last"});
+    for (std::size_t i = 0; i < n; ++i) ExpectEntry(entries[2 + i], ekRegKeyIfEmpty, {madeOnTheWay[i]});
+    ExpectEntry(entries[2 + n], ekRegKeyTree, {bench.Key("Own\\" + app)});
+    ExpectEntry(entries[3 + n], ekRegDefaultValue, {bench.Key("Default")});
+    ExpectEntry(entries[4 + n], ekRegValue, {bench.Key("Alone"), "Last"});
 
     EXPECT_TRUE(bench.undo.UndoAll(false));
     EXPECT_FALSE(OpenUserKey(bench.Key("Empty key")));
     EXPECT_FALSE(ReadValue(bench.Key("Shared"), "Setup").Present);
     EXPECT_TRUE(ReadValue(bench.Key("Shared"), "User").Present);
-    EXPECT_FALSE(OpenUserKey(bench.Key("Own\\" + app)));
-    EXPECT_TRUE(OpenUserKey(bench.Key("Own")));
+    EXPECT_FALSE(OpenUserKey(bench.Key("Own")));  // made on the way, and empty again
     EXPECT_EQ(ReadValue(bench.Key("Default"), "").Data, WideBytes(""));
     EXPECT_FALSE(OpenUserKey(bench.Key("Alone")));  // its last value went, and the key with it
+}
+
+// Keys an entry makes on its way go with it, each when it is empty by then,
+// deepest first; keys that were there, or that hold something else by
+// then, stay. Recorded once, by the entry that made them.
+TEST(RegistryEntries, KeysMadeOnTheWayGoWhenEmptyAndOnlyThose) {
+    RegistryBench bench;
+    bench.data.RegistryRecords = {
+        RegString(bench.Key("示例公司\\单文件示例\\设置"), "V", "x", rfUninstDeleteKey),
+        RegString(bench.Key("示例公司\\其它"), "W", "y", rfUninstDeleteValue),
+        RegString(bench.Key("留下\\默认"), "", "z", rfUninstEmptyDefault),  // its key stays, so do those above
+        RegString(bench.Key("Software\\Microsoft"), "Q", "q", rfUninstDeleteKey),  // names like the system's: its own
+    };
+    WriteRegistryEntries(bench.context);
+    const auto& entries = bench.undo.Entries();
+    ASSERT_EQ(entries.size(), 7u);
+    ExpectEntry(entries[0], ekRegKeyIfEmpty, {bench.Key("示例公司")});
+    ExpectEntry(entries[1], ekRegKeyIfEmpty, {bench.Key("示例公司\\单文件示例")});
+    ExpectEntry(entries[2], ekRegKeyTree, {bench.Key("示例公司\\单文件示例\\设置")});
+    ExpectEntry(entries[3], ekRegValue, {bench.Key("示例公司\\其它"), "W"});
+    ExpectEntry(entries[4], ekRegDefaultValue, {bench.Key("留下\\默认")});
+    ExpectEntry(entries[5], ekRegKeyIfEmpty, {bench.Key("Software")});
+    ExpectEntry(entries[6], ekRegKeyTree, {bench.Key("Software\\Microsoft")});
+
+    // Something of the user's in the vendor's key meanwhile: that key stays.
+    {
+        UniqueHKey users;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Widen(bench.Key("Software\\User")).c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, users.put(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    EXPECT_TRUE(bench.undo.UndoAll(true));
+    EXPECT_FALSE(OpenUserKey(bench.Key("示例公司")));
+    EXPECT_TRUE(OpenUserKey(bench.Key("留下\\默认")));
+    EXPECT_TRUE(OpenUserKey(bench.Key("Software\\User")));
+    EXPECT_FALSE(OpenUserKey(bench.Key("Software\\Microsoft")));
+    EXPECT_TRUE(OpenUserKey(kTestRoot));  // it was there before
 }
 
 TEST(RegistryEntries, KeepExistingValueLeavesItAndStillRecords) {

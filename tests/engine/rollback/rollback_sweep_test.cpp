@@ -202,10 +202,11 @@ protected:
             return r;
         };
         data_.RegistryRecords = {
-            // The application's own key, deleted whole; the default value of
-            // a key below it is emptied first.
-            reg("\\应用", "Folder", rtString, "{app}", 0, rfUninstDeleteKey),
-            reg("\\应用\\文档", "", rtString, "回滚测试文档 " + g, 0, rfUninstEmptyDefault),
+            // The application's own key, deleted whole, below a vendor's key
+            // that the installation makes on the way; the default value of a
+            // key below it is emptied first.
+            reg("\\厂商\\应用", "Folder", rtString, "{app}", 0, rfUninstDeleteKey),
+            reg("\\厂商\\应用\\文档", "", rtString, "回滚测试文档 " + g, 0, rfUninstEmptyDefault),
             // Values in the user's key: they go, the key and the user's value stay.
             reg("\\用户的键", "App", rtDWord, "", static_cast<std::uint32_t>(generation), rfUninstDeleteValue),
             reg("\\用户的键", "First", rtExpandString, "%TEMP%\\" + g, 0, rfUninstDeleteValue | rfKeepExistingValue),

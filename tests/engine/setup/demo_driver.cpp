@@ -107,12 +107,13 @@ int CancelAtTheNextDisk(const PROCESS_INFORMATION& pi) {
 }
 
 // What the example's installation touches, as text: the application
-// folder, the program group, its registry key and its uninstall entries.
+// folder, the program group, its registry key with the vendor's key it
+// makes on the way, and its uninstall entries.
 std::string Machine(const std::string& app, const std::string& group) {
     std::string text = "application folder:\n" + test::FolderSnapshot(app);
     for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
         text += "program group:\n" + test::FolderSnapshot(ShellFolder(csidl) + "\\" + group);
-    text += test::RegistrySnapshot(HKEY_CURRENT_USER, "Software\\QV Setup\\Hello");
+    text += test::RegistrySnapshot(HKEY_CURRENT_USER, "Software\\QV Setup");
     const std::string uninstallParent = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
     HKEY parent = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(uninstallParent).c_str(), 0, KEY_READ, &parent) == ERROR_SUCCESS) {

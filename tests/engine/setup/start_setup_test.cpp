@@ -2,6 +2,7 @@
 // each failure with its exact message, a good start, and the end of the run.
 #include <gtest/gtest.h>
 
+#include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/instfunc/delete_folder_tree.h"
@@ -9,6 +10,7 @@
 #include "engine/setup/setup_state.h"
 #include "engine/setup/start_setup.h"
 #include "engine/setup/top_level_errors.h"
+#include "testkit/pending_renames.h"
 #include "testkit/scratch.h"
 #include "testkit/scripted_boxes.h"
 #include "testkit/setup_files.h"
@@ -326,7 +328,14 @@ TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     SetFileAttributesW(Widen(tmp + "\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
 
     test::WriteFileBytes(folder_.file("delete me.txt"), {3});
-    SetupState.FilesToDeleteAtEnd = {folder_.file("delete me.txt"), folder_.file("never existed.txt")};
+    // A helper the run started and that still runs: its file goes at the restart.
+    const std::string inUse = folder_.file("still running.exe");
+    test::WriteFileBytes(inUse, {5});
+    const UniqueHFile held(CreateFileW(Widen(inUse).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(held);
+    const test::PendingRenames renames;
+    SetupState.FilesToDeleteAtEnd = {folder_.file("delete me.txt"), folder_.file("never existed.txt"), inUse};
     CreateDirectoryW(Widen(folder_.file("empty")).c_str(), nullptr);
     CreateDirectoryW(Widen(folder_.file("full")).c_str(), nullptr);
     test::WriteFileBytes(folder_.file("full\\keep.txt"), {4});
@@ -339,6 +348,7 @@ TEST_F(StartUp, EndSetupRemovesWhatIsLeftAndThePrivateFolder) {
     EXPECT_EQ(GetFileAttributesW(Widen(tmp).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(test::ListFolder(temp_.path(), "qv-*").empty());
     EXPECT_EQ(GetFileAttributesW(Widen(folder_.file("delete me.txt")).c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(test::PendingRenames::Holds(inUse, ""));
     EXPECT_EQ(GetFileAttributesW(Widen(folder_.file("empty")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_NE(GetFileAttributesW(Widen(folder_.file("full\\keep.txt")).c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(SetupState.FilesToDeleteAtEnd.empty());

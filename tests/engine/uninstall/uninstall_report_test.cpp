@@ -31,6 +31,9 @@ TEST(UninstallReport, EachKindIsNamedInTheUsersWords) {
               "注册表键 HKEY_LOCAL_MACHINE\\Software\\App 中的值 Path");
     EXPECT_EQ(ChangeEntryObjectText(Entry(ekRegDefaultValue, {"Software\\App"}, kHkeyLocalMachine)),
               "注册表键 HKEY_LOCAL_MACHINE\\Software\\App 的默认值");
+    // A root that no predefined key has (a log that was written by hand).
+    EXPECT_EQ(ChangeEntryObjectText(Entry(ekRegKeyIfEmpty, {"Software\\QVT"}, 0x80000099)),
+              "注册表键 非预定义的根键 0x80000099\\Software\\QVT");
 }
 
 TEST(UninstallReport, FailuresOutweighRestartsWhichOutweighSuccess) {

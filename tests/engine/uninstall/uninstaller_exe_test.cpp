@@ -109,7 +109,7 @@ protected:
         for (const char* suffix : {"_qv1", "_qv2", "_qv3"})
             RegDeleteTreeW(HKEY_LOCAL_MACHINE,
                            Widen(std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + suffix).c_str());
-        RegDeleteTreeW(HKEY_CURRENT_USER, Widen(regKey_).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, Widen(vendorKey_).c_str());
         RegDeleteTreeW(HKEY_CURRENT_USER, Widen(userKey_).c_str());
         RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), Widen(SharedFile()).c_str());
         DeleteFileW(Widen(SharedFile()).c_str());
@@ -126,7 +126,8 @@ protected:
         for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
             text += "group:\n" + test::FolderSnapshot(ShellFolder(csidl) + "\\" + group_);
         if (withShared) text += "shared:\n" + test::FolderSnapshot(SharedFolder());
-        text += test::RegistrySnapshot(HKEY_CURRENT_USER, regKey_) + test::RegistrySnapshot(HKEY_CURRENT_USER, userKey_);
+        text += test::RegistrySnapshot(HKEY_CURRENT_USER, vendorKey_) +
+                test::RegistrySnapshot(HKEY_CURRENT_USER, userKey_);
         for (const char* suffix : {"_qv1", "_qv2"})
             text += test::RegistrySnapshot(HKEY_LOCAL_MACHINE, std::string(kUninstallParent) + "\\" +
                                                                    data_.SetupInfo.AppNameVersion + suffix);
@@ -191,7 +192,10 @@ protected:
     // Each test's own names: shared counts must not add up across tests.
     static inline int testNumber_ = 0;
     const std::string tag_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++testNumber_);
-    const std::string regKey_ = "Software\\QV uninstall " + tag_;
+    // The application's key below a vendor's key that the machine lacks:
+    // the installation makes both, and the uninstall takes both.
+    const std::string vendorKey_ = "Software\\QV 示例公司 " + tag_;
+    const std::string regKey_ = vendorKey_ + "\\单文件示例";
     const std::string userKey_ = "Software\\QV uninstall user " + tag_;
     const std::string group_ = "QV 反安装组 " + tag_;
     const std::string sharedFolderName_ = "QV shared " + tag_;
@@ -478,6 +482,7 @@ TEST_F(UninstallRun, AHostileLogChangesNoneOfTheSystemsPlacesListsEachRefusalAnd
     // What the installation could have made: it goes.
     add(ekFolder, {app});
     add(ekFile, {app + "\\legit.txt", ""});
+    add(ekRegKeyIfEmpty, {vendorKey_}, kHkeyCurrentUser);
     add(ekRegKeyTree, {regKey_}, kHkeyCurrentUser);
     add(ekRegValue, {run, "QV guard " + tag_}, kHkeyCurrentUser);
     add(ekIniKey, {app + "\\legit.ini", "s", "k"});
