@@ -6,9 +6,9 @@
 # 32-bit loader (wine32:i386) beside the 64-bit one, as 64-bit Windows runs
 # it through WOW64. That loader is a 32-bit Linux program: on a machine
 # that cannot run those (some virtual machines have no 32-bit mode) it is
-# not installed, and a copy already there is removed, since the 64-bit
-# Wine then starts 32-bit helpers that never run and never end; the i686
-# test runs say they are skipped.
+# not installed, and a copy already there is removed, since Debian's wine
+# and wineboot commands would take it for every program and fail there;
+# the i686 test runs say they are skipped.
 #
 # A multiarch library must have one version in both architectures; on a
 # day when the security suite's i386 index does not download (a mirror in
@@ -48,7 +48,7 @@ else
   wine_packages=(wine wine64)
   loaders=(/usr/lib/wine/wine64)
   if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-    echo "install-deps: this machine cannot run 32-bit programs; removing wine32:i386, which would leave Wine waiting on 32-bit helpers"
+    echo "install-deps: this machine cannot run 32-bit programs; removing wine32:i386, whose loader cannot start here"
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     DEBIAN_FRONTEND=noninteractive $sudo apt-get remove -y -qq wine32:i386 libwine:i386 >/dev/null
