@@ -129,7 +129,7 @@ void CheckUninstallerMachineType(const SetupData& data) {
     const std::string otherDest = std::string("{win}\\") + UninstallerFileName(other);
     for (const TFileRec& file : data.FileRecords)
         if (SameTextAscii(file.DestPath, otherDest))
-            FailStart(FormatText("这个安装是为 %s 的设置程序制作的，不能由这个 %s 的设置程序安装。"
+            FailStart(FormatText("这个安装是为 %s的设置程序制作的，不能由这个 %s的设置程序安装。"
                                  "安装没有开始，系统没有作任何更改。请与软件供应商联系，取得正确的安装程序。",
                                  {MachineTypeWords(other), MachineTypeWords(kOwnMachineType)}));
 }

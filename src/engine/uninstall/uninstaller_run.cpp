@@ -70,7 +70,7 @@ bool OwnInstallation(const TRecordedLogHash& recorded) {
     if (!SameTextAscii(recorded.Uninstaller, UninstallerFileName(other))) return true;
     LogLine("the installation is refused: HKEY_LOCAL_MACHINE\\" + recorded.KeyPath + " starts " +
             recorded.Uninstaller + ", the uninstaller of " + MachineTypeName(other) + " installations");
-    ShowError(FormatText("这是一个 %s 程序的安装，应由它自己的反安装程序 %s 反安装（在系统的程序列表中选择它即可）。"
+    ShowError(FormatText("这是一个 %s程序的安装，应由它自己的反安装程序 %s 反安装（在系统的程序列表中选择它即可）。"
                          "为了安全，没有删除任何东西。",
                          {MachineTypeWords(other), UninstallerFileName(other)}));
     return false;
