@@ -8,3 +8,9 @@ case ":$PATH:" in
 esac
 # True when this machine runs 32-bit programs (the i686 build under WOW64).
 qv_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# Wine names Linux files in the locale's character set: without UTF-8 a
+# Chinese file or folder name cannot be created at all.
+case "$(locale charmap 2>/dev/null)" in
+  UTF-8) ;;
+  *) export LC_ALL=C.UTF-8 ;;
+esac
