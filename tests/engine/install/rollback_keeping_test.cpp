@@ -51,8 +51,14 @@ TEST(RollbackKeeping, OnAnotherDriveTheBackupIsACopyThatKeepsTheTimesAndAttribut
     // its own, so a move from the C: drive there is refused as another device.
     const std::string otherDevice = "Z:\\dev\\shm";
     if (!FolderExists(otherDevice)) GTEST_SKIP() << "no folder on another device here";
-    const std::string backups = otherDevice + "\\qv backups " + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryW(Widen(backups).c_str(), nullptr));
+    // A name of its own: a run that failed before its end leaves its folder
+    // there, and Wine gives the next run the same process id.
+    std::string backups;
+    for (DWORD n = GetTickCount();; ++n) {
+        backups = otherDevice + "\\qv backups " + std::to_string(n);
+        if (CreateDirectoryW(Widen(backups).c_str(), nullptr)) break;
+        ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << backups;
+    }
     test::InstallBench bench({test::MakeBenchFile("a.txt", test::Bytes("the new version"))});
     bench.run.BackupFolder = backups;
     PutOldFile(bench);
