@@ -208,6 +208,12 @@ void SolidBlockReader::State::DecodeMember(std::uint32_t index, Sink sink) {
 SolidBlockReader::SolidBlockReader() : state_(std::make_unique<State>()) {}
 SolidBlockReader::~SolidBlockReader() = default;
 
+bool SolidBlockReader::ContinuesAt(const TFileLocationRec& location, std::int32_t slFileDataOffset,
+                                   std::uint32_t member) const {
+    return state_->IsOpen && SameBlock(state_->Location, location) && state_->SlFileDataOffset == slFileDataOffset &&
+           member >= state_->NextMember;
+}
+
 void SolidBlockReader::Close() {
     state_->IsOpen = false;
     state_->Context = TExtractContext{};
@@ -234,9 +240,7 @@ void SolidBlockReader::Extract(DataFileOpener& opener, const TFileRec& file, con
             RaiseSourceFailure(failure);
         }
 
-        if (!s.IsOpen || !SameBlock(s.Location, location) || s.SlFileDataOffset != slFileDataOffset ||
-            member < s.NextMember)
-            s.Open(opener, location, slFileDataOffset);
+        if (!ContinuesAt(location, slFileDataOffset, member)) s.Open(opener, location, slFileDataOffset);
         // Later data files come through this call's opener.
         s.Context.Opener = &opener;
         const std::uint32_t count = static_cast<std::uint32_t>(s.Header.Members.size());

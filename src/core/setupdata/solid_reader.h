@@ -38,6 +38,11 @@ public:
                  std::uint32_t member, std::int32_t slFileDataOffset, OutStream& dest,
                  const ExtractProgress& onRead = {});
 
+    // Whether Extract of `member` of the block at `location` goes on from
+    // where the decoder stands, opening no source (the block's first data
+    // file may be gone by then: the disk after it is in the drive).
+    bool ContinuesAt(const TFileLocationRec& location, std::int32_t slFileDataOffset, std::uint32_t member) const;
+
     // Lets go of the open block and its data file (the dictionary stays
     // allocated for the next block).
     void Close();
