@@ -4,7 +4,9 @@
 # and programs, plain-text documents; kept outside the repository): the
 # size of one program (build --exe) with deflate and with solid, build and
 # extract times, and for reference xz -6 and zstd -19 --long=27 of a tar of
-# the same files. Prints figures; it is not a test.
+# the same files; then, under Wine, each program's unattended installation
+# (with Wine's start) and its peak memory, the installed files compared with
+# the payload. Prints figures; it is not a test.
 #   scripts/bench-solid.sh NATIVE_BUILD WIN64_BUILD [PAYLOAD_DIR]
 set -eu
 native=$(cd "${1:?usage: bench-solid.sh NATIVE_BUILD WIN64_BUILD [PAYLOAD_DIR]}" && pwd)
@@ -50,6 +52,20 @@ for mode in deflate solid; do
   size=$(stat -c %s "$mode.exe")
   printf '%-34s %10s %10s %9s %11s\n' "one program, $mode" "$(mb "$size")" "$(mb $((size - engine)))" "$t_build" "$t_extract"
 done
+if command -v wine > /dev/null; then
+  . "$here/wine-env.sh"
+  export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  "$here/wine-prefix.sh" "$WINEPREFIX"
+  for mode in deflate solid; do
+    rm -rf "installed-$mode"
+    /usr/bin/time -f '%e %M' -o "time.$mode" wine "$mode.exe" /VERYSILENT /SUPPRESSMSGBOXES \
+      "/DIR=$(winepath -w "$work/installed-$mode")" > /dev/null 2>&1 || { echo "$mode: Setup.exe failed"; exit 1; }
+    read -r wall kb < "time.$mode"
+    diff -r "$payload" "installed-$mode" > /dev/null || { echo "$mode: the installed files differ from the payload"; exit 1; }
+    printf '%-34s %8s s, peak memory %s MB\n' "install $mode (Setup.exe, Wine)" "$wall" "$((kb / 1024))"
+  done
+  wineserver -k > /dev/null 2>&1 || true
+fi
 tar -C "$payload" -cf payload.tar .
 for tool in "xz -6 -T1" "zstd -19 --long=27 -T1 -q"; do
   command -v "${tool%% *}" > /dev/null || continue
