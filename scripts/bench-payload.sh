@@ -24,9 +24,10 @@ take() {  # take LIST_FILE TARGET_DIR BUDGET_BYTES
         size=$(stat -c %s "$f")
         [ $((total + size)) -gt "$3" ] && continue
         total=$((total + size))
-        # Short names: a destination holds at most 63 bytes.
+        # Short names that Windows keeps as they are: a destination holds
+        # at most 63 bytes, and Windows drops a name's trailing dots.
         n=$((n + 1))
-        name=$(basename "$f" | cut -c1-32)
+        name=$(basename "$f" | cut -c1-32 | sed 's/[^A-Za-z0-9._+-]/_/g; s/[.]*$//')
         cp "$f" "$2/$n-$name"
     done < "$1"
 }
