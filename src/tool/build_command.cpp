@@ -152,23 +152,25 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, int level, unsig
     result.BytesIn = before;
 }
 
-// The distinct contents, gathered in record order into solid blocks of
+// Every file's contents, gathered in record order into solid blocks of
 // up to kSolidBlockTarget bytes (a larger file is a block of its own),
 // each block encoded on a worker thread and placed in order; each file
 // learns its block, its member and its share of the block's bytes.
+// Identical contents are not shared here: a file that pointed back at an
+// earlier member would make Setup.exe decode that block again from its
+// start (and then its own block), while a repeat inside one block costs
+// LZMA2 a few bytes, the dictionary holding the whole block.
 void StoreSolidContents(BuildScript& script, FileDataWriter& writer, int level, unsigned workers,
                         BuildResult& result, ProgressBar& bar) {
     std::vector<fs::path> paths;
     for (const auto& source : script.Sources) paths.push_back(source.Path);
-    const std::vector<std::size_t> first = FindIdenticalContents(paths);
 
     struct Plan {
-        std::vector<std::size_t> Sources;  // the first source of each member
+        std::vector<std::size_t> Sources;  // one member each
         std::uint64_t Bytes = 0;           // as measured
     };
     std::vector<Plan> plans;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        if (first[i] != i) continue;
         std::error_code ignored;
         const std::uint64_t size = fs::file_size(paths[i], ignored);
         if (plans.empty() || (!plans.back().Sources.empty() && plans.back().Bytes + size > kSolidBlockTarget))
@@ -228,7 +230,7 @@ void StoreSolidContents(BuildScript& script, FileDataWriter& writer, int level, 
     script.Data.SetupInfo.Options |= optSolidBlocks;
     script.Data.FileMembers.assign(paths.size(), 0);
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const Placed& p = placed[first[i]];
+        const Placed& p = placed[i];
         TFileRec& f = script.Data.FileRecords[i];
         f.OriginalSize = static_cast<std::int32_t>(p.Size);
         // The gauge's measure: the file's part of its block's bytes.

@@ -33,9 +33,11 @@
 // block, block.h), present when optSolidBlocks is set: uint32 file count,
 // then one uint32 member index per file record. An engine that knows no
 // solid blocks reads nothing after the last record, and ignores the option
-// bit. Files with identical contents share one member; each file's
-// TFileRec.CompressedSize is its share of its block's compressed bytes,
-// what the gauge advances by.
+// bit. Files with identical contents may share one member (the reader
+// then decodes the block again from its start); qvsetup gives every file
+// a member of its own, in record order, so that the engine only decodes
+// forward. Each file's TFileRec.CompressedSize is its share of its
+// block's compressed bytes, what the gauge advances by.
 #pragma once
 
 #include <array>
