@@ -1,5 +1,6 @@
 // Extracts one file's stream from data files made of fuzz bytes (see
-// data_file_case.h), through an opener in memory. Damage must end in
+// data_file_case.h), through an opener in memory, and then the same place
+// read as a solid block, the member chosen by the record's checksum. Damage must end in
 // ESourceStreamDamaged or ESourceReadError, a missing data file in the
 // opener's own EInOutError.
 #include <cstddef>
@@ -10,6 +11,7 @@
 
 #include "core/errors.h"
 #include "core/setupdata/data_files.h"
+#include "core/setupdata/solid_reader.h"
 #include "data_file_case.h"
 
 namespace {
@@ -64,6 +66,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const qv::EZlibInternalError& error) {
         // A stream that asks for a preset dictionary keeps zlib's code.
         if (error.code() != Z_NEED_DICT) throw;
+    }
+
+    qv::SolidBlockReader solid;
+    CountingOutStream member;
+    reported = 0;
+    try {
+        solid.Extract(opener, c.File, c.Location, c.File.Adler32 & 3, c.SlFileDataOffset, member,
+                      [&](std::size_t n) { reported += n; });
+        // A member that passed every check gave exactly the recorded bytes
+        // and its whole share of the gauge.
+        if (member.Position() != static_cast<std::uint64_t>(c.File.OriginalSize) ||
+            reported != static_cast<std::size_t>(c.File.CompressedSize))
+            __builtin_trap();
+    } catch (const qv::ESourceStreamDamaged&) {
+    } catch (const qv::EInOutError&) {
     }
     return 0;
 }

@@ -12,6 +12,8 @@
 #include "core/io/streams.h"
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/setup_data.h"
+#include "core/setupdata/solid_blocks.h"
+#include "core/setupdata/solid_writer.h"
 #include "core/text/cp936.h"
 #include "tool/exe_payload.h"
 #include "core/uninstall/log_entry_bound.h"
@@ -34,6 +36,7 @@ struct BuildResult {
     std::int64_t FileDataOffset = 0;  // single-file layout only
     std::int64_t DataOffset = 0;      // of the setup data, in a program
     std::size_t StoredContents = 0;
+    std::size_t SolidBlocks = 0;  // 0: each content its own zlib stream
     std::uint64_t BytesIn = 0;
 };
 
@@ -149,6 +152,105 @@ void StoreContents(BuildScript& script, FileDataWriter& writer, int level, unsig
     result.BytesIn = before;
 }
 
+// Every file's contents, gathered in record order into solid blocks of
+// up to kSolidBlockTarget bytes (a larger file is a block of its own),
+// each block encoded on a worker thread and placed in order; each file
+// learns its block, its member and its share of the block's bytes.
+// Identical contents are not shared here: a file that pointed back at an
+// earlier member would make Setup.exe decode that block again from its
+// start (and then its own block), while a repeat inside one block costs
+// LZMA2 a few bytes, the dictionary holding the whole block.
+void StoreSolidContents(BuildScript& script, FileDataWriter& writer, int level, unsigned workers,
+                        BuildResult& result, ProgressBar& bar) {
+    std::vector<fs::path> paths;
+    for (const auto& source : script.Sources) paths.push_back(source.Path);
+
+    struct Plan {
+        std::vector<std::size_t> Sources;  // one member each
+        std::uint64_t Bytes = 0;           // as measured
+    };
+    std::vector<Plan> plans;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        std::error_code ignored;
+        const std::uint64_t size = fs::file_size(paths[i], ignored);
+        if (plans.empty() || (!plans.back().Sources.empty() && plans.back().Bytes + size > kSolidBlockTarget))
+            plans.emplace_back();
+        plans.back().Sources.push_back(i);
+        plans.back().Bytes += size;
+    }
+
+    struct Placed {
+        StoredStream Stored;
+        std::uint32_t Member = 0;
+        std::uint32_t Size = 0;
+        std::uint32_t Adler32 = 1;
+        std::uint64_t BlockBytes = 0;  // the members' total, for the shares
+    };
+    std::vector<Placed> placed(paths.size());
+    std::uint64_t before = 0;
+    // Each thread holds one encoder (about 11 times the dictionary); what
+    // waits for the writer is the encoded blocks.
+    const auto cost = [&](std::size_t b) { return std::min(plans[b].Bytes, kSolidBlockTarget); };
+    RunInOrder<EncodedSolidBlock>(
+        plans.size(), workers, std::uint64_t{workers} * 2 * kSolidBlockTarget, cost,
+        [&](std::size_t b) {
+            ThrowIfInterrupted();
+            std::size_t current = plans[b].Sources.front();
+            std::vector<SolidMemberOpener> members;
+            for (const std::size_t i : plans[b].Sources)
+                members.push_back([&, i]() -> std::unique_ptr<InStream> {
+                    ThrowIfInterrupted();
+                    current = i;
+                    return std::make_unique<FileInStream>(PathToUtf8(paths[i]));
+                });
+            try {
+                return EncodeSolidBlock(members, level, plans[b].Bytes);
+            } catch (const EInOutError& error) {
+                throw IoFailure("cannot store '" + script.Sources[current].AsWritten + "': " + error.what());
+            } catch (const EZlibError&) {
+                throw;
+            } catch (const Exception& error) {
+                throw UsageError("cannot store '" + script.Sources[current].AsWritten + "': " + error.what());
+            }
+        },
+        [&](std::size_t b, EncodedSolidBlock& block) {
+            ThrowIfInterrupted();
+            const StoredStream stored = writer.AddSolidBlock(block.Bytes.data(), block.Bytes.size());
+            std::uint64_t total = 0;
+            for (const std::uint32_t size : block.Sizes) total += size;
+            for (std::size_t m = 0; m < plans[b].Sources.size(); ++m)
+                placed[plans[b].Sources[m]] = {stored, static_cast<std::uint32_t>(m), block.Sizes[m],
+                                               block.Adler32s[m], total};
+            before += total;
+            bar.Set(before);
+            result.StoredContents += plans[b].Sources.size();
+            ++result.SolidBlocks;
+        });
+
+    script.Data.SetupInfo.Options |= optSolidBlocks;
+    script.Data.FileMembers.assign(paths.size(), 0);
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const Placed& p = placed[i];
+        TFileRec& f = script.Data.FileRecords[i];
+        f.OriginalSize = static_cast<std::int32_t>(p.Size);
+        // The gauge's measure: the file's part of its block's bytes.
+        f.CompressedSize = p.BlockBytes == 0 ? 0
+                                             : static_cast<std::int32_t>(std::uint64_t{p.Size} *
+                                                                         static_cast<std::uint64_t>(p.Stored.CompressedSize) /
+                                                                         p.BlockBytes);
+        f.Adler32 = p.Adler32;
+        script.Data.FileLocationRecords[i] = p.Stored.Location;
+        script.Data.FileMembers[i] = p.Member;
+    }
+    result.BytesIn = before;
+}
+
+void Store(BuildScript& script, FileDataWriter& writer, int level, unsigned workers, BuildResult& result,
+           ProgressBar& bar) {
+    if (script.Solid) StoreSolidContents(script, writer, level, workers, result, bar);
+    else StoreContents(script, writer, level, workers, result, bar);
+}
+
 // An uninstall log counts its entries in 16 bits: an installation that
 // could record more is refused now, not at the end of its installation.
 void RefuseTooManyLogEntries(const BuildScript& script) {
@@ -203,7 +305,7 @@ BuildResult BuildDataFiles(BuildScript& script, const fs::path& folder, std::uin
     int dataFiles = 0;
     try {
         FileDataWriter writer(PathToUtf8(staged.Staging()), diskSize, level);
-        StoreContents(script, writer, level, workers, result, bar);
+        Store(script, writer, level, workers, result, bar);
         dataFiles = writer.Finish();
         FileOutStream setup(PathToUtf8(staged.Staging() / "SETUP.0"));
         WriteSetupDataFile(setup, script, level);
@@ -237,7 +339,7 @@ BuildResult BuildSingleFile(BuildScript& script, const fs::path& file, int level
         {
             FileOutStream streams(PathToUtf8(scratch.Temporary()));
             FileDataWriter writer(streams, level);
-            StoreContents(script, writer, level, workers, result, bar);
+            Store(script, writer, level, workers, result, bar);
             writer.Finish();
             streams.Close();
         }
@@ -292,8 +394,13 @@ void PrintSummary(std::ostream& out, const BuildScript& script, const BuildResul
     std::snprintf(ratio, sizeof ratio, "%.1f%%",
                   result.BytesIn ? 100.0 * static_cast<double>(bytesOut) / static_cast<double>(result.BytesIn) : 0.0);
     out << "uninstaller: " << script.Uninstaller << "\n";
-    out << "compression: " << CompressorName() << " at level " << level << " on " << Plural(workers, "thread", "threads")
-        << " (files above " << (kWholeFileLimit >> 20) << " MiB: zlib, streamed)\n";
+    if (result.SolidBlocks)
+        out << "compression: solid, " << Plural(result.SolidBlocks, "LZMA2 block", "LZMA2 blocks") << " of up to "
+            << (kSolidBlockTarget >> 20) << " MiB at level " << level << " on " << Plural(workers, "thread", "threads")
+            << " (executables through the x86 filter)\n";
+    else
+        out << "compression: " << CompressorName() << " at level " << level << " on " << Plural(workers, "thread", "threads")
+            << " (files above " << (kWholeFileLimit >> 20) << " MiB: zlib, streamed)\n";
     out << "bytes: " << result.BytesIn << " in, " << bytesOut << " out (" << ratio << ")\n";
     out << "wrote:";
     for (const auto& file : result.OutputFiles) out << " " << PathToUtf8(file);
@@ -308,6 +415,7 @@ void RunBuild(const BuildOptions& options, std::ostream& out, std::ostream& err,
                          " keeps all file data in one file; it cannot be combined with --disk-size");
     const UninstallerSearch search{options.Uninstaller, RunningProgramPath().parent_path()};
     BuildScript script = ReadScript(options.Script, search);
+    if (options.Solid) script.Solid = *options.Solid;
     RefuseTooManyLogEntries(script);
     const unsigned workers = WorkerCount(options.Jobs);
 

@@ -16,7 +16,8 @@ struct BuildOptions {
     std::optional<std::filesystem::path> Uninstaller;   // the uninstaller when the script names none
     std::optional<std::filesystem::path> Exe;           // one program: the engine with the /SL layout inside
     std::optional<std::filesystem::path> Engine;        // the engine of Exe, over [setup] engine
-    int Level = 6;                                      // zlib level of streams and blocks
+    int Level = 6;                                      // zlib level of streams and blocks; LZMA level of solid blocks
+    std::optional<bool> Solid;                          // --compression: overrides [setup] compression
     unsigned Jobs = 0;                                  // compressing threads; 0 = one per processor
 };
 

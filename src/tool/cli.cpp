@@ -59,6 +59,13 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         "the uninstaller (UNISTB32.EXE or UNISTB64.EXE) to carry when the script names none (default: the one beside qvsetup)");
     uninstallerOption->type_name("FILE");
     buildCommand->add_option("--level", build.Level, "zlib compression level, 0 to 9 (default 6)")->check(CLI::Range(0, 9));
+    std::string compression;
+    auto* compressionOption =
+        buildCommand
+            ->add_option("--compression", compression,
+                         "deflate (each file on its own, the default) or solid (files compressed together with "
+                         "LZMA2; overrides compression)")
+            ->check(CLI::IsMember({"deflate", "solid"}));
     buildCommand->add_option("-j,--jobs", build.Jobs, "compress on N threads (default: one per processor); "
                                                       "the output is the same for any N")
         ->check(CLI::Range(1u, 1024u))
@@ -127,6 +134,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
             build.Script = PathFromUtf8(script);
             if (*outputOption) build.OutputFolder = PathFromUtf8(output);
             if (*diskOption) build.DiskSize = diskSize;
+            if (*compressionOption) build.Solid = compression == "solid";
             if (*singleOption) build.SingleFile = PathFromUtf8(singleFile);
             if (*uninstallerOption) build.Uninstaller = PathFromUtf8(uninstaller);
             if (*exeOption) build.Exe = PathFromUtf8(exe);

@@ -1,4 +1,5 @@
 #include <exception>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -38,6 +39,74 @@ fs::path PrepareFolders(const fs::path& root, const std::vector<std::string>& pa
         if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
     }
     return path / PathFromUtf8(parts.back());
+}
+
+// Writes every byte to each of several files: files with identical
+// contents read their member once.
+class TeeOutStream final : public OutStream {
+public:
+    explicit TeeOutStream(std::vector<std::unique_ptr<FileOutStream>>& sinks) : sinks_(sinks) {}
+    void Write(const void* buffer, std::size_t count) override {
+        for (auto& sink : sinks_) sink->Write(buffer, count);
+        position_ += count;
+    }
+    std::uint64_t Position() const override { return position_; }
+
+private:
+    std::vector<std::unique_ptr<FileOutStream>>& sinks_;
+    std::uint64_t position_ = 0;
+};
+
+// Solid blocks, each decoded once from its start to its end mark. A
+// block's files are written beside their places and moved in only once
+// the block's end has passed its check: a damaged block leaves none of
+// them, whichever member the damage lies in.
+void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, const fs::path& root,
+                  const std::vector<std::vector<std::string>>& places, ProgressBar& bar, std::uint64_t& bytes,
+                  int& unsetTimes) {
+    const SetupData& d = setup.Data;
+    SolidBlockReader reader;
+    for (const auto& block : SolidReadingOrder(d)) {
+        std::vector<std::unique_ptr<StagedFile>> staged;
+        std::vector<std::size_t> stagedFiles;
+        for (const SolidGroup& group : block) {
+            ThrowIfInterrupted();
+            std::vector<std::unique_ptr<FileOutStream>> sinks;
+            for (const std::size_t i : group.Files) {
+                const std::string item = FileItemName(d, i);
+                const fs::path target = PrepareFolders(root, places[i], item);
+                if (KindOfPath(target) == PathKind::Link)
+                    throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
+                staged.push_back(std::make_unique<StagedFile>(target));
+                stagedFiles.push_back(i);
+                try {
+                    sinks.push_back(std::make_unique<FileOutStream>(PathToUtf8(staged.back()->Temporary()), FileCreation::New));
+                } catch (const EInOutError& failure) {
+                    throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+                }
+            }
+            TeeOutStream tee(sinks);
+            try {
+                ReadSolidFile(setup, dataFiles, reader, group.Files[0], tee, [&](std::size_t n) {
+                    ThrowIfInterrupted();
+                    bar.Advance(n);
+                });
+                for (auto& sink : sinks) sink->Close();
+            } catch (const EInOutError& failure) {
+                // Only the sinks' failures come here: those of the sources are
+                // worded by ReadSolidFile.
+                throw IoFailure("cannot write the contents of " + FileItemName(d, group.Files[0]) + ": " + failure.what());
+            }
+            for (std::size_t k = 1; k < group.Files.size(); ++k)
+                bar.Advance(static_cast<std::uint64_t>(std::max(d.FileRecords[group.Files[k]].CompressedSize, 0)));
+        }
+        for (std::size_t k = 0; k < staged.size(); ++k) {
+            const std::size_t i = stagedFiles[k];
+            if (!SetLocalFileTime(staged[k]->Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
+            staged[k]->Commit();
+            bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
+        }
+    }
 }
 
 }  // namespace
@@ -88,7 +157,8 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     const unsigned workers = WorkerCount(0);
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
-    RunInOrder<Decompressed>(
+    if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, root, places, bar, bytes, unsetTimes);
+    else RunInOrder<Decompressed>(
         d.FileRecords.size(), workers, WorkBudget(workers), cost,
         [&](std::size_t i) {
             ThrowIfInterrupted();

@@ -19,6 +19,7 @@ const NameTable& HeaderOptionNames() {
         {"folder_in_program_files", optFolderInProgFiles},
         {"uninstall_icon_always", optUninstallIconAlways},
         {"replace_uninstall_entries", optReplaceUninstallEntries},
+        {"solid_blocks", optSolidBlocks},
     };
     return names;
 }

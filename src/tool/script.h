@@ -26,6 +26,7 @@ struct BuildScript {
     SetupData Data;
     std::vector<ScriptSource> Sources;  // item i belongs to Data.FileRecords[i]
     std::uint64_t DiskSize = 0;         // [setup] disk_size; 0 = no limit
+    bool Solid = false;                 // [setup] compression = "solid"
     // Which uninstaller the setup data carries and where it came from, or
     // why it carries none: a line for the build's summary.
     std::string Uninstaller;

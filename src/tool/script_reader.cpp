@@ -104,7 +104,7 @@ private:
                        "allow_no_icons", "restart_after", "plain_background", "folder_in_program_files",
                        "uninstall_icon_always", "replace_uninstall_entries", "license_file",
                        "info_before_file", "info_after_file", "disk_size", "uninstaller", "engine", "sign",
-                       "architecture"});
+                       "architecture", "compression"});
         setupRead_ = true;
         setupLine_ = table.source().begin.line;
         TSetupHeaderRec& h = script_.Data.SetupInfo;
@@ -138,6 +138,7 @@ private:
         script_.Data.InfoAfterText = ReadText(e, "info_after_file");
         if (const auto size = e.Integer("disk_size", 17, kInt32Max)) script_.DiskSize = static_cast<std::uint64_t>(*size);
         ReadArchitectureKey(e);
+        ReadCompressionKey(e);
         ReadUninstallerKey(e);
         ReadEngineKey(e);
         // A command of this machine, like a path: any UTF-8.
@@ -156,6 +157,17 @@ private:
         const auto type = node->is_string() ? MachineTypeNamed(node->as_string()->get()) : std::nullopt;
         if (type) script_.Architecture = type;
         else e.Problem(node, "'architecture' must be \"x86\" or \"x64\"");
+    }
+
+    // [setup] compression: "deflate" (each file its own zlib stream, which
+    // every engine reads) or "solid" (the files compressed together in
+    // LZMA2 blocks); --compression overrides it.
+    void ReadCompressionKey(ScriptEntry& e) {
+        const toml::node* node = e.Node("compression");
+        if (!node) return;
+        const std::string value = node->is_string() ? node->as_string()->get() : std::string();
+        if (value == "solid") script_.Solid = true;
+        else if (value != "deflate") e.Problem(node, "'compression' must be \"deflate\" or \"solid\"");
     }
 
     // [setup] engine: the Setup.exe that `build --exe` puts in front of the

@@ -68,7 +68,7 @@ Json Header(const TSetupHeaderRec& h) {
     return j;
 }
 
-Json File(const SetupLocation& where, const TFileRec& f, const TFileLocationRec& location) {
+Json File(const SetupLocation& where, const TFileRec& f, const TFileLocationRec& location, const std::uint32_t* member) {
     Json j;
     j["dest"] = f.DestPath;
     j["replace"] = NameOr(ReplaceModeNames(), f.ReplaceMode);
@@ -89,6 +89,8 @@ Json File(const SetupLocation& where, const TFileRec& f, const TFileLocationRec&
     } else {
         place["file"] = "SETUP." + std::to_string(location.FirstDisk);
     }
+    // Solid setup data: the location is the block's, and this its member.
+    if (member) place["member"] = *member;
     j["location"] = place;
     j["raw"] = {{"file_time", f.FileTime}, {"version_ms", Hex(f.FileVersionMS, 8)},
                 {"version_ls", Hex(f.FileVersionLS, 8)}, {"replace_mode", f.ReplaceMode},
@@ -152,7 +154,8 @@ Json SetupListing(const LoadedSetup& setup) {
     }
     j["dir"] = dirs;
     Json files = Json::array();
-    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) files.push_back(File(setup.Where, d.FileRecords[i], d.FileLocationRecords[i]));
+    for (std::size_t i = 0; i < d.FileRecords.size(); ++i) files.push_back(File(setup.Where, d.FileRecords[i], d.FileLocationRecords[i],
+                             i < d.FileMembers.size() ? &d.FileMembers[i] : nullptr));
     j["file"] = files;
     Json icons = Json::array();
     for (const auto& icon : d.IconRecords)

@@ -1,7 +1,9 @@
 #include "tool/setup_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
+#include <tuple>
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
@@ -38,6 +40,7 @@ std::string ItemName(const std::string& kind, std::int32_t index) {
         {"TDirRec", "dir"}, {"TFileRec", "file"}, {"TFileLocationRec", "file location"},
         {"TIconRec", "icon"}, {"TIniRec", "ini"}, {"TRegistryRec", "registry"},
         {"TUninstallDeleteRec", "uninstall-delete"}, {"TRunRec", "run"}};
+    if (kind == "FileMembers") return "the member table of the solid blocks";
     for (const auto& [type, name] : records)
         if (kind == type) return std::string(name) + " record #" + std::to_string(index + 1) + " (" + type + ")";
     return kind;
@@ -179,6 +182,14 @@ std::string SourceName(const DataFiles& dataFiles, const SourceFailure& failure)
                         std::to_string(failure.Offset) + ": " + ioText);
     case Kind::MissingMarker:
         throw damaged("no \"zlb\" marker at offset " + std::to_string(failure.Offset) + " of " + source);
+    case Kind::MissingSolidMarker:
+        throw damaged("no solid block (\"lzs\" marker) at offset " + std::to_string(failure.Offset) + " of " + source);
+    case Kind::BadSolidHeader:
+        throw damaged("the header of its solid block at offset " + std::to_string(failure.Offset) + " of " + source +
+                      " fails its check");
+    case Kind::MemberOutsideBlock:
+        throw damaged("it names member " + std::to_string(failure.Expected) + " of a solid block of " +
+                      std::to_string(failure.Actual) + " members");
     case Kind::StreamEndedEarly:
         throw damaged("its stream runs past the end of its last data file (" + source + "): " +
                       std::to_string(failure.Expected) + " of its compressed bytes are missing");
@@ -247,10 +258,46 @@ void Worded(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, E
 
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead) {
+    if (setup.Data.SetupInfo.Has(optSolidBlocks)) {
+        SolidBlockReader reader;
+        ReadSolidFile(setup, dataFiles, reader, index, sink, onRead);
+        return;
+    }
     Worded(setup, dataFiles, index, [&] {
         ExtractFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
                           setup.Where.FileDataOffset, sink, onRead);
     });
+}
+
+void ReadSolidFile(const LoadedSetup& setup, DataFiles& dataFiles, SolidBlockReader& reader, std::size_t index,
+                   OutStream& sink, const std::function<void(std::size_t)>& onRead) {
+    Worded(setup, dataFiles, index, [&] {
+        reader.Extract(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
+                       setup.Data.FileMembers[index], setup.Where.FileDataOffset, sink, onRead);
+    });
+}
+
+std::vector<std::vector<SolidGroup>> SolidReadingOrder(const SetupData& data) {
+    using Key = std::tuple<std::int32_t, std::int32_t, std::int32_t, std::uint32_t, std::int32_t, std::uint32_t>;
+    const auto keyOf = [&](std::size_t i) {
+        const TFileLocationRec& l = data.FileLocationRecords[i];
+        return Key{l.FirstDisk, l.StartOffset, l.LastDisk, data.FileMembers[i], data.FileRecords[i].OriginalSize,
+                   data.FileRecords[i].Adler32};
+    };
+    std::vector<std::size_t> order(data.FileRecords.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return keyOf(a) < keyOf(b); });
+    std::vector<std::vector<SolidGroup>> blocks;
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        const std::size_t i = order[k];
+        const bool sameBlock = k > 0 && std::get<0>(keyOf(order[k - 1])) == std::get<0>(keyOf(i)) &&
+                               std::get<1>(keyOf(order[k - 1])) == std::get<1>(keyOf(i)) &&
+                               std::get<2>(keyOf(order[k - 1])) == std::get<2>(keyOf(i));
+        if (!sameBlock) blocks.emplace_back();
+        if (k > 0 && sameBlock && keyOf(order[k - 1]) == keyOf(i)) blocks.back().back().Files.push_back(i);
+        else blocks.back().push_back(SolidGroup{{i}});
+    }
+    return blocks;
 }
 
 bool ReadsWhole(const TFileRec& file) {

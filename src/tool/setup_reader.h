@@ -17,6 +17,7 @@
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
+#include "core/setupdata/solid_reader.h"
 
 namespace qv::tool {
 
@@ -79,6 +80,20 @@ std::string FileItemName(const SetupData& data, std::size_t index);
 // `sink` pass as EInOutError.
 void ReadFileStream(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, OutStream& sink,
                     const std::function<void(std::size_t)>& onRead = {});
+
+// Setup data in solid blocks: ReadFileStream through `reader`, which
+// keeps its block open from file to file, so that files taken in the order
+// of their members decode each block once.
+void ReadSolidFile(const LoadedSetup& setup, DataFiles& dataFiles, SolidBlockReader& reader, std::size_t index,
+                   OutStream& sink, const std::function<void(std::size_t)>& onRead = {});
+
+// The files of solid setup data in the order that reads each block once:
+// by block (its place in the file data), then by member. Files that read
+// the same member with the same record form one group, read once.
+struct SolidGroup {
+    std::vector<std::size_t> Files;  // Files[0]'s record checks the member
+};
+std::vector<std::vector<SolidGroup>> SolidReadingOrder(const SetupData& data);
 
 // True when file `index` is small enough to be read whole (ReadWholeFile).
 bool ReadsWhole(const TFileRec& file);

@@ -11,6 +11,7 @@
 #include "core/bytes.h"
 #include "core/errors.h"
 #include "core/setupdata/block.h"
+#include "core/setupdata/solid_blocks.h"
 
 namespace qv {
 
@@ -134,18 +135,14 @@ std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExt
 
 namespace {
 
-// Opens the first source of a file's stream and reads its marker: the
-// context is then ready for ExtractReadProc.
-void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFileRec& file,
-                     const TFileLocationRec& location, std::int32_t slFileDataOffset) {
-    const bool slFile = slFileDataOffset != 0;
-    CheckRecord(file, location, slFile);
+}  // namespace
 
+void OpenDataAt(TExtractContext& context, DataFileOpener& opener, const TFileLocationRec& location,
+                std::int32_t slFileDataOffset, const std::array<std::uint8_t, 4>& marker,
+                SourceFailureKind missingMarker) {
+    const bool slFile = slFileDataOffset != 0;
     context.CurrentDisk = location.FirstDisk;
     context.LastDisk = location.LastDisk;
-    context.BytesLeft = file.CompressedSize;
-    context.ExpectedSize = file.OriginalSize;
-    context.BytesWritten = 0;
     context.Opener = &opener;
 
     std::int64_t start = location.StartOffset;
@@ -159,7 +156,7 @@ void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFi
         CheckDataFileHeader(*context.Source, location.FirstDisk);
     }
     const std::uint64_t sourceSize = context.Source->Size();
-    if (start < 0 || static_cast<std::uint64_t>(start) + kZlibMarker.size() > sourceSize) {
+    if (start < 0 || static_cast<std::uint64_t>(start) + marker.size() > sourceSize) {
         SourceFailure failure = FailureAt(context, SourceFailureKind::StartOutsideSource);
         failure.Offset = start;
         failure.Actual = static_cast<std::int64_t>(sourceSize);
@@ -171,11 +168,23 @@ void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFi
     } catch (const EInOutError& error) {
         RaiseSourceFailure(FailureAt(context, SourceFailureKind::ReadFailed), error.code());
     }
-    std::uint8_t marker[4];
-    const SourceFailure markerFailure = FailureAt(context, SourceFailureKind::MissingMarker);
-    if (ReadSource(context, marker, sizeof marker) != sizeof marker ||
-        std::memcmp(marker, kZlibMarker.data(), sizeof marker) != 0)
+    std::uint8_t found[4];
+    const SourceFailure markerFailure = FailureAt(context, missingMarker);
+    if (ReadSource(context, found, sizeof found) != sizeof found || std::memcmp(found, marker.data(), sizeof found) != 0)
         RaiseSourceFailure(markerFailure);
+}
+
+namespace {
+
+// Opens the first source of a file's stream and reads its marker: the
+// context is then ready for ExtractReadProc.
+void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFileRec& file,
+                     const TFileLocationRec& location, std::int32_t slFileDataOffset) {
+    CheckRecord(file, location, slFileDataOffset != 0);
+    context.BytesLeft = file.CompressedSize;
+    context.ExpectedSize = file.OriginalSize;
+    context.BytesWritten = 0;
+    OpenDataAt(context, opener, location, slFileDataOffset, kZlibMarker, SourceFailureKind::MissingMarker);
 }
 
 // Appends to a byte vector; ExtractWriteProc has already refused more than
@@ -303,21 +312,21 @@ void FileDataWriter::Put(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-StoredStream FileDataWriter::BeginStream() {
+StoredStream FileDataWriter::BeginStream(const std::array<std::uint8_t, 4>& marker) {
     // The marker is read whole from the stream's first data file.
-    if (RoomOnDisk() < kZlibMarker.size() + 1) {
+    if (RoomOnDisk() < marker.size() + 1) {
         if (single_) throw Exception("the file data exceeds 2 GiB, the most one data file can hold");
         StartDisk();
     }
     StoredStream stored;
     stored.Location.FirstDisk = diskNumber_;
     stored.Location.StartOffset = static_cast<std::int32_t>(diskPosition_);
-    Put(kZlibMarker.data(), kZlibMarker.size());
+    Put(marker.data(), marker.size());
     return stored;
 }
 
 StoredStream FileDataWriter::AddStream(InStream& source, const std::function<void(std::size_t)>& onRead) {
-    StoredStream stored = BeginStream();
+    StoredStream stored = BeginStream(kZlibMarker);
 
     z_stream z{};
     if (deflateInit2(&z, level_, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
@@ -360,12 +369,21 @@ StoredStream FileDataWriter::AddCompressed(const std::uint8_t* zlibStream, std::
                                            std::uint64_t originalSize, std::uint32_t adler) {
     if (originalSize > kMaxOffset) throw Exception("a file of 2 GiB or more cannot be stored");
     if (size > kMaxOffset) throw Exception("a compressed stream of 2 GiB or more cannot be stored");
-    StoredStream stored = BeginStream();
+    StoredStream stored = BeginStream(kZlibMarker);
     Put(zlibStream, size);
     stored.Location.LastDisk = diskNumber_;
     stored.OriginalSize = static_cast<std::int32_t>(originalSize);
     stored.CompressedSize = static_cast<std::int32_t>(size);
     stored.Adler32 = adler;
+    return stored;
+}
+
+StoredStream FileDataWriter::AddSolidBlock(const std::uint8_t* block, std::size_t size) {
+    if (size > kMaxOffset - kSolidMarker.size()) throw Exception("a solid block of 2 GiB or more cannot be stored");
+    StoredStream stored = BeginStream(kSolidMarker);
+    Put(block, size);
+    stored.Location.LastDisk = diskNumber_;
+    stored.CompressedSize = static_cast<std::int32_t>(size + kSolidMarker.size());
     return stored;
 }
 

@@ -7,6 +7,7 @@
 // file n continues at offset 12 of data file n + 1.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -67,6 +68,15 @@ std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractCon
 // Writes to context.Dest; more bytes than ExpectedSize are damage. Failures
 // of Dest pass as they are.
 std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExtractContext& context);
+
+// Opens the first source of the data at `location` (the /SL file when
+// slFileDataOffset is not 0, else data file FirstDisk with its header
+// checked) and reads the 4-byte `marker` there; `context` is then ready for
+// ExtractReadProc with BytesLeft still to be set. A different marker
+// raises `missingMarker` (as ESourceStreamDamaged).
+void OpenDataAt(TExtractContext& context, DataFileOpener& opener, const TFileLocationRec& location,
+                std::int32_t slFileDataOffset, const std::array<std::uint8_t, 4>& marker,
+                SourceFailureKind missingMarker);
 
 // Decompresses one file's stream into `dest`: opens its first source
 // through `opener` (the /SL file when slFileDataOffset is not 0, else data
@@ -130,6 +140,10 @@ public:
     // made from `originalSize` bytes whose Adler-32 is `adler`.
     StoredStream AddCompressed(const std::uint8_t* zlibStream, std::size_t size, std::uint64_t originalSize,
                                std::uint32_t adler);
+    // Places a solid block (solid_blocks.h): its marker, then `block`, the
+    // header from its checksum on and the LZMA2 stream. The result's sizes
+    // are those of the bytes placed, the marker included.
+    StoredStream AddSolidBlock(const std::uint8_t* block, std::size_t size);
     // Completes the last data file's header; returns the number of data files.
     int Finish();
     // Paths of the data files written so far.
@@ -137,7 +151,7 @@ public:
 
 private:
     // Puts the marker, on a new disk when the marker would not fit whole.
-    StoredStream BeginStream();
+    StoredStream BeginStream(const std::array<std::uint8_t, 4>& marker);
     void Put(const std::uint8_t* data, std::size_t size);
     void StartDisk();
     void EndDisk();

@@ -1,4 +1,5 @@
 #include "core/setupdata/records.h"
+#include "core/setupdata/solid_blocks.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,6 +12,7 @@ namespace qv {
 const Signature kSetupDataSignature = {'i', '1', '0', '9', '-', '3', '2', 0x1A};
 const Signature kDataFileSignature = {'i', 'd', 's', 'k', 'a', '3', '2', 0x1A};
 const std::array<std::uint8_t, 4> kZlibMarker = {'z', 'l', 'b', 0x1A};
+const std::array<std::uint8_t, 4> kSolidMarker = {'l', 'z', 's', 0x1A};
 
 namespace {
 std::string TooLongMessage(const std::string& field, std::size_t limit, std::size_t actual) {

@@ -50,6 +50,10 @@ enum TSetupHeaderOption : std::uint16_t {
     optFolderInProgFiles = 1 << 8,
     optUninstallIconAlways = 1 << 9,
     optReplaceUninstallEntries = 1 << 10,
+    // The files lie in solid blocks, and the member table follows the
+    // last record (solid_blocks.h). Engines that know no solid blocks
+    // ignore the bit.
+    optSolidBlocks = 1 << 11,
 };
 
 struct TSetupHeaderRec {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/bytes.h"
 #include "core/setupdata/block.h"
 #include "core/text/cp936.h"
 
@@ -66,6 +67,23 @@ void WriteRecords(OutStream& out, const std::vector<Rec>& records, BlockWriter& 
     }
 }
 
+// The member table of solid blocks: the file count, then each file's member.
+void ReadFileMembers(InStream& stream, SetupData& data, const SetupItemObserver& onItem, InflateState& state) {
+    data.FileMembers.clear();
+    if (!data.SetupInfo.Has(optSolidBlocks)) return;
+    if (onItem) onItem("FileMembers", 0);
+    // The records are read, so their count is real: the table's size
+    // cannot ask for more room than they took.
+    const std::size_t count = data.FileRecords.size();
+    const std::size_t size = 4 + 4 * count;
+    const BlockHeader header = ReadBlockHeader(stream, size);
+    std::vector<std::uint8_t> bytes(size);
+    ReadBlockData(stream, header, bytes.data(), &state);
+    if (GetUi32(bytes.data()) != count) throw EZlibDataError();
+    data.FileMembers.resize(count);
+    for (std::size_t i = 0; i < count; ++i) data.FileMembers[i] = GetUi32(bytes.data() + 4 + 4 * i);
+}
+
 std::string TextBytes(const std::string& utf8, const char* name) {
     return ToFileText(utf8, name, 0x7FFFFFFF);
 }
@@ -86,6 +104,7 @@ void ReadSetupEntries(InStream& stream, SetupData& data, const SetupItemObserver
     ReadRecords(stream, h.RegistryCount, data.RegistryRecords, "TRegistryRec", onItem, state);
     ReadRecords(stream, h.UninstallDeleteCount, data.UninstallDeleteRecords, "TUninstallDeleteRec", onItem, state);
     ReadRecords(stream, h.RunCount, data.RunRecords, "TRunRec", onItem, state);
+    ReadFileMembers(stream, data, onItem, state);
 }
 
 SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {
@@ -100,6 +119,9 @@ SetupData LoadSetupData(InStream& stream, std::uint64_t offset) {
 void WriteSetupData(OutStream& out, const SetupData& data, int level) {
     if (data.FileLocationRecords.size() != data.FileRecords.size())
         throw Exception("every file record needs exactly one location record");
+    const bool solid = data.SetupInfo.Has(optSolidBlocks);
+    if (solid && data.FileMembers.size() != data.FileRecords.size())
+        throw Exception("every file record in solid blocks needs exactly one member index");
     const std::string license = TextBytes(data.LicenseText, "LicenseText");
     const std::string infoBefore = TextBytes(data.InfoBeforeText, "InfoBeforeText");
     const std::string infoAfter = TextBytes(data.InfoAfterText, "InfoAfterText");
@@ -132,6 +154,12 @@ void WriteSetupData(OutStream& out, const SetupData& data, int level) {
     WriteRecords(out, data.RegistryRecords, blocks);
     WriteRecords(out, data.UninstallDeleteRecords, blocks);
     WriteRecords(out, data.RunRecords, blocks);
+    if (solid) {
+        std::vector<std::uint8_t> table(4 + 4 * data.FileMembers.size());
+        SetUi32(table.data(), static_cast<std::uint32_t>(data.FileMembers.size()));
+        for (std::size_t i = 0; i < data.FileMembers.size(); ++i) SetUi32(table.data() + 4 + 4 * i, data.FileMembers[i]);
+        blocks.Write(out, table.data(), table.size());
+    }
 }
 
 }  // namespace qv

@@ -28,6 +28,9 @@ struct SetupData {
     std::vector<TRegistryRec> RegistryRecords;
     std::vector<TUninstallDeleteRec> UninstallDeleteRecords;
     std::vector<TRunRec> RunRecords;
+    // With optSolidBlocks: for each file record, the member of its block
+    // that holds its contents (solid_blocks.h).
+    std::vector<std::uint32_t> FileMembers;
 };
 
 // Sum of the files' OriginalSize, in 64 bits so that sizes past 2 GiB add up.

@@ -27,6 +27,9 @@ enum class SourceFailureKind {
     NegativeSize,          // Expected: the original size, Actual: the compressed size of the record
     BadDiskRange,          // Disk: the first data file, Actual: the last one, which lies before it
     StartOutsideSource,    // Offset: where the marker should be, Actual: the size of the source
+    MissingSolidMarker,    // no "lzs" 0x1A at Offset, where the solid block should start
+    BadSolidHeader,        // the solid block's header at Offset fails its check
+    MemberOutsideBlock,    // Expected: the member the file names, Actual: the block's member count
     // Read errors (ESourceReadError).
     HeaderCutShort,        // the data file is shorter than its header; Actual: its size
     ReadFailed,            // the device failed at Offset

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/errors.h"
+#include "core/setupdata/solid_reader.h"
 #include "core/text/path_strings.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
@@ -60,17 +61,22 @@ FILETIME UtcFromLocal(std::uint64_t localTime) {
 // The sources of one attempt. The first is the file found before the
 // temporary file was made: opening it is a step of its own for the user,
 // and whatever fails after it is part of copying. A stream that crosses
-// into later data files gets them from the locator.
+// into later data files gets them from the locator. A solid block still
+// open from the file before may ask for a later data file first: only the
+// disk that was found is the first source.
 class TAttemptSources final : public DataFileOpener {
 public:
-    TAttemptSources(TDataFileLocator& locator, std::string firstSource, std::string& errorPrefix)
-        : locator_(locator), firstSource_(std::move(firstSource)), errorPrefix_(errorPrefix) {}
+    TAttemptSources(TDataFileLocator& locator, std::string firstSource, int firstDisk, std::string& errorPrefix)
+        : locator_(locator), firstSource_(std::move(firstSource)), firstDisk_(firstDisk), errorPrefix_(errorPrefix) {}
 
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override {
-        if (firstSource_.empty()) return locator_.OpenDataFile(diskNumber);
+        if (firstSource_.empty() || diskNumber != firstDisk_) return locator_.OpenDataFile(diskNumber);
         return OpenFirstSource();
     }
-    std::unique_ptr<InStream> OpenSlDataFile() override { return OpenFirstSource(); }
+    std::unique_ptr<InStream> OpenSlDataFile() override {
+        if (firstSource_.empty()) return locator_.OpenSlDataFile();
+        return OpenFirstSource();
+    }
 
 private:
     std::unique_ptr<InStream> OpenFirstSource() {
@@ -82,6 +88,7 @@ private:
 
     TDataFileLocator& locator_;
     std::string firstSource_;
+    int firstDisk_;
     std::string& errorPrefix_;
 };
 
@@ -95,7 +102,8 @@ public:
     TFileInstaller(const TFileInstaller&) = delete;
     TFileInstaller& operator=(const TFileInstaller&) = delete;
 
-    void InstallFile(const TFileRec& file, const TFileLocationRec& location);
+    // `member`: the file's member of its solid block, when the setup data has them.
+    void InstallFile(const TFileRec& file, const TFileLocationRec& location, std::uint32_t member);
 
 private:
     enum class TAttemptEnd { Done, StartOver };
@@ -106,6 +114,7 @@ private:
 
     TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
     void CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location);
+    void Extract(DataFileOpener& sources, const TFileRec& file, const TFileLocationRec& location, OutStream& dest);
     void ReplaceDestination(const TFileRec& file);
     void RunAfterActions(const TFileRec& file);
     void RecordSharedFile(const TFileRec& file);
@@ -118,6 +127,10 @@ private:
 
     TInstallContext& context_;
     TDataFileLocator sources_;
+    // Solid blocks decode forward from file to file: the reader keeps the
+    // block open between them.
+    SolidBlockReader solid_;
+    std::uint32_t member_ = 0;
 
     std::string destFile_;
     bool destExisted_ = false;
@@ -140,8 +153,9 @@ private:
     std::string sourceFile_;
 };
 
-void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location) {
+void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location, std::uint32_t member) {
     firstAttempt_ = true;
+    member_ = member;
     for (;;) {
         try {
             if (RunAttempt(file, location) == TAttemptEnd::StartOver) continue;
@@ -222,9 +236,12 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
     // written. A record without a valid first disk is the extractor's to
     // report.
     std::string firstSource;
-    if (run.SlFileDataOffset != 0)
+    const bool continuesBlock = run.Data.SetupInfo.Has(optSolidBlocks) &&
+                                solid_.ContinuesAt(location, run.SlFileDataOffset, member_);
+    // A solid block open from the file before reads on in the data file it holds.
+    if (!continuesBlock && run.SlFileDataOffset != 0)
         firstSource = run.SlDataFileName;
-    else if (location.FirstDisk >= 1)
+    else if (!continuesBlock && location.FirstDisk >= 1)
         firstSource = sources_.LocateDataFile(location.FirstDisk);
     sourceFile_ = firstSource;
 
@@ -241,17 +258,30 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
     tempPending_ = true;
 
     errorPrefix_ = kOpeningSource;
-    TAttemptSources attemptSources(sources_, firstSource, errorPrefix_);
+    TAttemptSources attemptSources(sources_, firstSource, location.FirstDisk, errorPrefix_);
     extracting_ = true;
-    ExtractFileStream(attemptSources, file, location, run.SlFileDataOffset, temp, [this](std::size_t bytes) {
-        context_.Progress.Advance(static_cast<std::int64_t>(bytes));
-        context_.Progress.PumpMessagesCheckCancel();
-    });
+    Extract(attemptSources, file, location, temp);
     // The installed file carries the time of the setup data, not of the installation.
     temp.SetTimes(UtcFromLocal(file.FileTime));
     temp.Close();
 
     ReplaceDestination(file);
+}
+
+void TFileInstaller::Extract(DataFileOpener& sources, const TFileRec& file, const TFileLocationRec& location,
+                             OutStream& dest) {
+    const TInstallRun& run = context_.Run;
+    const ExtractProgress onRead = [this](std::size_t bytes) {
+        context_.Progress.Advance(static_cast<std::int64_t>(bytes));
+        context_.Progress.PumpMessagesCheckCancel();
+    };
+    if (!run.Data.SetupInfo.Has(optSolidBlocks)) {
+        ExtractFileStream(sources, file, location, run.SlFileDataOffset, dest, onRead);
+        return;
+    }
+    // The block may be open already: then reading it is copying.
+    if (solid_.ContinuesAt(location, run.SlFileDataOffset, member_)) errorPrefix_ = kCopyingFile;
+    solid_.Extract(sources, file, location, member_, run.SlFileDataOffset, dest, onRead);
 }
 
 void TFileInstaller::ReplaceDestination(const TFileRec& file) {
@@ -371,11 +401,12 @@ void TFileInstaller::DeletePendingTempFile() noexcept {
 
 void InstallFiles(TInstallContext& context, const TDiskPrompt& askForDisk) {
     const SetupData& data = context.Run.Data;
+    const bool solid = data.SetupInfo.Has(optSolidBlocks);
     TFileInstaller installer(context, askForDisk);
     for (std::size_t i = 0; i < data.FileRecords.size(); ++i) {
-        if (i >= data.FileLocationRecords.size())
+        if (i >= data.FileLocationRecords.size() || (solid && i >= data.FileMembers.size()))
             throw Exception("内部错误：安装文件缺少位置信息。");
-        installer.InstallFile(data.FileRecords[i], data.FileLocationRecords[i]);
+        installer.InstallFile(data.FileRecords[i], data.FileLocationRecords[i], solid ? data.FileMembers[i] : 0);
     }
 }
 

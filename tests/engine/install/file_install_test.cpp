@@ -468,3 +468,76 @@ TEST(InstallFiles, EachStepNamesItselfInTheQuestion) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Solid blocks: a library (through the x86 filter), identical contents met
+// again after the decoder has passed their member (the block decoded anew),
+// and a block that runs across three data files.
+TEST(InstallSolidFiles, EachFileComesOutOfItsBlockAcrossTheDisksAndTheGaugeReachesTheEnd) {
+    const auto library = test::ReadFileBytes(test::BuiltFile("qvtest_version_2_0_3_4.dll"));
+    const auto noise = test::IncompressibleBytes(70000);
+    InstallBench bench({test::MakeBenchFile("lib.dll", library), test::MakeBenchFile("noise.bin", noise),
+                        test::MakeBenchFile("empty.txt", {}), test::MakeBenchFile("again.dll", library)},
+                       test::DataLayout::SolidDataFiles, 30000);
+    ASSERT_GE(bench.dataFiles.size(), 3u);
+    EXPECT_EQ(bench.data.FileMembers, (std::vector<std::uint32_t>{0, 1, 2, 0}));
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("lib.dll")), library);
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("noise.bin")), noise);
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("empty.txt")), std::vector<std::uint8_t>{});
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("again.dll")), library);
+    EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
+    EXPECT_TRUE(bench.TempFiles().empty());
+}
+
+// A byte changed in the middle of a block: the file it lands in is refused
+// as a damaged stream is, and Abort ends the installation with nothing of it.
+TEST(InstallSolidFiles, ADamagedBlockIsRefusedAsADamagedStream) {
+    InstallBench bench({test::MakeBenchFile("first.txt", test::Bytes("first")),
+                        test::MakeBenchFile("damaged.bin", test::IncompressibleBytes(90000)),
+                        test::MakeBenchFile("never.txt", test::Bytes("never"))},
+                       test::DataLayout::SolidDataFiles);
+    auto bytes = test::ReadFileBytes(bench.dataFiles[0]);
+    bytes[bench.data.FileLocationRecords[0].StartOffset + 100 + 45000] ^= 0x5A;
+    test::WriteFileBytes(bench.dataFiles[0], bytes);
+    AnsweredBoxes boxes({IDRETRY, IDABORT});
+    EXPECT_THROW(bench.Install(), EAbort);
+    ASSERT_EQ(boxes.asked.size(), 2u);
+    for (const MsgBoxQuestion& question : boxes.asked) {
+        EXPECT_EQ(question.Text, FailureText("错误：试图复制文件时出错。", "源文件已损坏。"));
+        EXPECT_EQ(question.Caption, bench.AppFile("damaged.bin"));
+    }
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_FALSE(FileExists(bench.AppFile("damaged.bin")));
+    EXPECT_FALSE(FileExists(bench.AppFile("never.txt")));
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("first.txt"), "", 0}}));
+}
+
+// A cancel while the decoder is inside a block stops within a piece: the
+// temporary file goes, the gauge falls back to the file's start, and the
+// entries hold only the finished file, for the rollback to take away.
+TEST(InstallSolidFiles, ACancelInTheMiddleOfABlockStopsWithinOnePiece) {
+    InstallBench bench({test::MakeBenchFile("first.txt", test::Bytes("first")),
+                        test::MakeBenchFile("large.bin", test::IncompressibleBytes(1 << 20))},
+                       test::DataLayout::SolidDataFiles);
+    ASSERT_EQ(bench.data.FileLocationRecords[0].StartOffset, bench.data.FileLocationRecords[1].StartOffset);
+    const std::int64_t firstSize = bench.data.FileRecords[0].CompressedSize;
+    int pumpsInLarge = 0;
+    bench.progress.onPump = [&] {
+        if (bench.progress.Position() > firstSize) ++pumpsInLarge;
+    };
+    bench.progress.confirmCancelWhen = [&] { return pumpsInLarge >= 3; };
+    AnsweredBoxes noQuestions;
+    EXPECT_THROW(bench.Install(), EAbort);
+    EXPECT_EQ(pumpsInLarge, 3);
+    EXPECT_TRUE(bench.TempFiles().empty());
+    EXPECT_FALSE(FileExists(bench.AppFile("large.bin")));
+    EXPECT_EQ(bench.progress.Position(), firstSize);
+    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("first.txt"), "", 0}}));
+}
+
+}  // namespace
+}  // namespace qv

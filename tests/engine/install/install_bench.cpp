@@ -14,6 +14,7 @@
 #include "engine/install/file_install.h"
 #include "engine/instfunc/library_registration.h"
 #include "testkit/scratch.h"
+#include "testkit/setup_files.h"
 
 namespace qv::test {
 
@@ -121,6 +122,23 @@ InstallBench::InstallBench(std::vector<BenchFile> files, DataLayout layout, std:
     if (layout == DataLayout::DataFiles) {
         FileDataWriter writer(source.path(), maxDiskSize, 9);
         WriteStreams(writer, files, data);
+        writer.Finish();
+        dataFiles = writer.DataFilePaths();
+    } else if (layout == DataLayout::SolidDataFiles) {
+        FileDataWriter writer(source.path(), maxDiskSize, 9);
+        std::vector<const std::vector<std::uint8_t>*> contents;
+        for (const BenchFile& file : files) contents.push_back(&file.Contents);
+        const std::vector<SolidPlacement> placed = WriteSolidBlocks(writer, contents);
+        data.SetupInfo.Options |= optSolidBlocks;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            TFileRec record = files[i].Record;
+            record.OriginalSize = placed[i].OriginalSize;
+            record.CompressedSize = placed[i].CompressedSize;
+            record.Adler32 = placed[i].Adler32;
+            data.FileRecords.push_back(record);
+            data.FileLocationRecords.push_back(placed[i].Location);
+            data.FileMembers.push_back(placed[i].Member);
+        }
         writer.Finish();
         dataFiles = writer.DataFilePaths();
     } else {

@@ -75,6 +75,7 @@ std::string BuiltFile(const std::string& name);
 enum class DataLayout {
     DataFiles,  // SETUP.1, SETUP.2, ... beside the setup data
     SlFile,     // one file after /SL, the data at an offset
+    SolidDataFiles,  // SETUP.1, ... holding solid blocks
 };
 
 class InstallBench {

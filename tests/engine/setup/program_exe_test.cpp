@@ -53,13 +53,14 @@ protected:
 
     // Writes the program with the files; the uninstaller first when the
     // installation is uninstallable, as qvsetup carries it.
-    void WriteProgram(std::vector<test::PayloadFile> files) {
+    void WriteProgram(std::vector<test::PayloadFile> files, bool solid = false) {
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         const bool uninstallable = data_.SetupInfo.Has(optUninstallable);
         const std::string uninstaller = test::EngineFolder() + "\\" + test::UninstallerName();
         if (uninstallable) files.insert(files.begin(), {"{win}\\" + test::UninstallerName(), test::ReadFileBytes(uninstaller)});
-        const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, files);
+        data_.FileMembers.clear();
+        const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, files, solid);
         if (uninstallable) {
             TFileRec& carried = data_.FileRecords[0];
             carried.ReplaceMode = rmKeepNewer;
@@ -196,6 +197,33 @@ TEST_F(ProgramRun, ACutOrChangedDownloadIsRefusedBeforeAnyWindowOrFile) {
             EXPECT_FALSE(PathExists(app_)) << damage.What;
         }
     }
+}
+
+// Solid blocks in the program: installed unattended, the files are those
+// put in (a program through the x86 filter, identical contents once); a
+// byte changed in the middle of the block is refused before any change,
+// by the program's check of its payload.
+TEST_F(ProgramRun, ASolidProgramInstallsAndADamagedBlockIsRefusedBeforeAnyChange) {
+    const std::vector<std::uint8_t> engine = test::ReadFileBytes(test::EngineFolder() + "\\Setup.exe");
+    WriteProgram({{"{app}\\程序.exe", engine}, {"{app}\\数据.bin", content_}, {"{app}\\副本.bin", content_}}, true);
+    ASSERT_EQ(data_.FileMembers, (std::vector<std::uint32_t>{0, 1, 1}));
+    ASSERT_EQ(Silently(), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), engine);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\数据.bin"), content_);
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\副本.bin"), content_);
+
+    std::vector<std::uint8_t> damaged = test::ReadFileBytes(program());
+    damaged[static_cast<std::size_t>(locator_.FileDataOffset + locator_.PayloadEnd()) / 2] ^= 0x01;
+    test::WriteFileBytes(program(), damaged);
+    const std::string other = apps_.file("另一个");
+    test::ChildRun run;
+    run.Program = program();
+    run.CommandLine = "\"" + program() + "\" /VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + other + "\"";
+    run.Environment = {{"TMP", temp_.path()}, {"TEMP", temp_.path()}};
+    const test::ChildResult result = test::RunChild(run);
+    EXPECT_EQ(result.ExitCode, exit_code::FatalError);
+    EXPECT_TRUE(test::ListFolder(temp_.path()).empty());
+    EXPECT_FALSE(PathExists(other));
 }
 
 // Windows lets a running program be renamed and another put under its

@@ -7,6 +7,7 @@
 #include "core/setupdata/block.h"
 #include "core/setupdata/data_files.h"
 #include "core/setupdata/program_payload.h"
+#include "core/setupdata/solid_writer.h"
 #include "testkit/scratch.h"
 
 namespace qv::test {
@@ -65,6 +66,74 @@ void StoreFiles(FileDataWriter& writer, SetupData& data, const std::vector<Paylo
 
 }  // namespace
 
+std::vector<SolidPlacement> WriteSolidBlocks(FileDataWriter& writer,
+                                             const std::vector<const std::vector<std::uint8_t>*>& contents,
+                                             std::uint64_t blockBytes) {
+    std::vector<SolidPlacement> placed(contents.size());
+    std::vector<std::size_t> firstOf(contents.size());
+    std::vector<std::vector<std::size_t>> blocks;
+    std::uint64_t inBlock = 0;
+    for (std::size_t i = 0; i < contents.size(); ++i) {
+        firstOf[i] = i;
+        for (std::size_t k = 0; k < i; ++k)
+            if (*contents[k] == *contents[i]) {
+                firstOf[i] = firstOf[k];
+                break;
+            }
+        if (firstOf[i] != i) continue;
+        if (blocks.empty() || (!blocks.back().empty() && inBlock + contents[i]->size() > blockBytes)) {
+            blocks.emplace_back();
+            inBlock = 0;
+        }
+        blocks.back().push_back(i);
+        inBlock += contents[i]->size();
+    }
+    for (const auto& block : blocks) {
+        std::vector<SolidMemberOpener> members;
+        std::uint64_t total = 0;
+        for (const std::size_t i : block) {
+            members.push_back([&contents, i] { return std::make_unique<MemoryInStream>(*contents[i]); });
+            total += contents[i]->size();
+        }
+        const EncodedSolidBlock encoded = EncodeSolidBlock(members, 6, total);
+        const StoredStream stored = writer.AddSolidBlock(encoded.Bytes.data(), encoded.Bytes.size());
+        for (std::size_t m = 0; m < block.size(); ++m) {
+            SolidPlacement& p = placed[block[m]];
+            p.Location = stored.Location;
+            p.Member = static_cast<std::uint32_t>(m);
+            p.OriginalSize = static_cast<std::int32_t>(encoded.Sizes[m]);
+            p.CompressedSize = total ? static_cast<std::int32_t>(std::uint64_t{encoded.Sizes[m]} *
+                                                                 static_cast<std::uint64_t>(stored.CompressedSize) / total)
+                                     : 0;
+            p.Adler32 = encoded.Adler32s[m];
+        }
+    }
+    for (std::size_t i = 0; i < contents.size(); ++i) placed[i] = placed[firstOf[i]];
+    return placed;
+}
+
+namespace {
+
+void StoreSolidFiles(FileDataWriter& writer, SetupData& data, const std::vector<PayloadFile>& files) {
+    std::vector<const std::vector<std::uint8_t>*> contents;
+    for (const PayloadFile& file : files) contents.push_back(&file.Content);
+    data.SetupInfo.Options |= optSolidBlocks;
+    const std::vector<SolidPlacement> placed = WriteSolidBlocks(writer, contents);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const SolidPlacement& p = placed[i];
+        TFileRec f;
+        f.DestPath = files[i].DestPath;
+        f.OriginalSize = p.OriginalSize;
+        f.CompressedSize = p.CompressedSize;
+        f.Adler32 = p.Adler32;
+        data.FileRecords.push_back(f);
+        data.FileLocationRecords.push_back(p.Location);
+        data.FileMembers.push_back(p.Member);
+    }
+}
+
+}  // namespace
+
 int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vector<PayloadFile>& files,
                     std::uint64_t diskSize) {
     FileDataWriter writer(folder, diskSize, 0);
@@ -72,10 +141,11 @@ int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vecto
     return writer.Finish();
 }
 
-std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files) {
+std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files, bool solid) {
     MemoryOutStream streams;
     FileDataWriter writer(streams, 0);
-    StoreFiles(writer, data, files);
+    if (solid) StoreSolidFiles(writer, data, files);
+    else StoreFiles(writer, data, files);
     writer.Finish();
     return streams.Bytes();
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/setupdata/data_files.h"
 #include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
 
@@ -27,6 +28,21 @@ struct PayloadFile {
     std::vector<std::uint8_t> Content;
 };
 
+// Where solid blocks put one content (solid_blocks.h).
+struct SolidPlacement {
+    TFileLocationRec Location;
+    std::uint32_t Member = 0;
+    std::int32_t OriginalSize = 0;
+    std::int32_t CompressedSize = 0;  // the content's share of its block
+    std::uint32_t Adler32 = 1;
+};
+// Writes the contents as solid blocks of at most `blockBytes` bytes each
+// (a larger content is a block of its own), as qvsetup build does;
+// identical contents share one member.
+std::vector<SolidPlacement> WriteSolidBlocks(FileDataWriter& writer,
+                                             const std::vector<const std::vector<std::uint8_t>*>& contents,
+                                             std::uint64_t blockBytes = 32u << 20);
+
 // Compresses the files into data files SETUP.1, ... of at most `diskSize`
 // bytes in `folder` and adds their TFileRec and TFileLocationRec to
 // `data`. Returns the number of data files.
@@ -36,7 +52,8 @@ int AddPayloadFiles(SetupData& data, const std::string& folder, const std::vecto
 // The file data of a single-file layout (the /SL form, a program): the
 // files' streams one after the other, their TFileRec and TFileLocationRec
 // (offsets from the start of the file data) added to `data`.
-std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files);
+// With `solid`, the files go into solid blocks and `data` says so.
+std::vector<std::uint8_t> SingleFileStreams(SetupData& data, const std::vector<PayloadFile>& files, bool solid = false);
 
 // The program that `qvsetup build --exe` writes: the engine at
 // `enginePath`, then `data` and `streams` behind it, as the core lays them
