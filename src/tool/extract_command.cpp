@@ -1,4 +1,7 @@
 #include <exception>
+#include <memory>
+#include <random>
+#include <utility>
 #include <system_error>
 #include <vector>
 
@@ -12,32 +15,60 @@
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
 #include "tool/setup_reader.h"
-#include "tool/staged_output.h"
+#include "tool/held_folder.h"
 #include "tool/tool_errors.h"
 
 namespace qv::tool {
 
 namespace {
 
-// Creates the folders of `parts` (all but the last) under `root`, refusing
-// to pass through a link or junction, which could lead anywhere.
-fs::path PrepareFolders(const fs::path& root, const std::vector<std::string>& parts, const std::string& item) {
-    fs::path path = root;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        path /= PathFromUtf8(parts[i]);
-        switch (KindOfPath(path)) {
-        case PathKind::Link:
-            throw DamagedData("refused: " + item + " would be written through the link '" + PathToUtf8(path) + "'");
-        case PathKind::File:
-            throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(path) + "' is a file, not a folder");
-        case PathKind::Folder: continue;
-        case PathKind::Missing: break;
+// The folders on the way to the file being written, each held from the
+// output folder down (held_folder.h): a file in the same folder as the one
+// before reuses them, another lets go of those it does not pass.
+class FolderWay {
+public:
+    explicit FolderWay(const fs::path& root) : root_(HeldFolder::OpenRoot(root)) {}
+
+    // The folder that holds the file of `parts` (all but the last name a
+    // folder), each made when missing; refuses to pass through a link or
+    // junction, which could lead anywhere.
+    const HeldFolder& FolderOf(const std::vector<std::string>& parts, const std::string& item) {
+        const std::size_t depth = parts.size() - 1;
+        std::size_t same = 0;
+        while (same < held_.size() && same < depth && held_[same].first == parts[same]) ++same;
+        held_.resize(same);
+        for (std::size_t i = same; i < depth; ++i) {
+            const HeldFolder& parent = held_.empty() ? root_ : held_.back().second;
+            HeldFolder sub;
+            switch (parent.OpenSub(parts[i], sub)) {
+            case PathKind::Link:
+                throw DamagedData("refused: " + item + " would be written through the link '" +
+                                  PathToUtf8(parent.Path() / PathFromUtf8(parts[i])) + "'");
+            case PathKind::File:
+                throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(parent.Path() / PathFromUtf8(parts[i])) +
+                                "' is a file, not a folder");
+            default: break;
+            }
+            held_.emplace_back(parts[i], std::move(sub));
         }
-        std::error_code error;
-        fs::create_directory(path, error);
-        if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
+        return held_.empty() ? root_ : held_.back().second;
     }
-    return path / PathFromUtf8(parts.back());
+
+private:
+    HeldFolder root_;
+    std::vector<std::pair<std::string, HeldFolder>> held_;
+};
+
+// A name beside `name` in `folder` for the file while it is written,
+// created anew: a link planted at the temporary name is not followed.
+std::unique_ptr<FileOutStream> CreateTemporaryBeside(const HeldFolder& folder, const std::string& name,
+                                                     std::string& temporary) {
+    static std::mt19937 random(std::random_device{}());
+    for (int attempt = 0;; ++attempt) {
+        temporary = "." + name + ".partial" + std::to_string(random() % 1000000);
+        if (folder.KindOf(temporary) != PathKind::Missing && attempt < 100) continue;
+        return folder.CreateNew(temporary);
+    }
 }
 
 }  // namespace
@@ -61,10 +92,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         places.push_back(std::move(mapped.Parts));
     }
 
-    const fs::path root = PathFromUtf8(folder);
-    std::error_code error;
-    fs::create_directories(root, error);
-    if (error) throw IoFailure("cannot create the folder '" + folder + "': " + error.message());
+    FolderWay way(PathFromUtf8(folder));
 
     DataFiles dataFiles(setup);
     std::uint64_t total = 0;
@@ -106,33 +134,41 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         [&](std::size_t i, Decompressed& result) {
             ThrowIfInterrupted();
             const std::string item = FileItemName(d, i);
-            const fs::path target = PrepareFolders(root, places[i], item);
-            if (KindOfPath(target) == PathKind::Link)
+            const HeldFolder& place = way.FolderOf(places[i], item);
+            const std::string& name = places[i].back();
+            const fs::path target = place.Path() / PathFromUtf8(name);
+            if (place.KindOf(name) == PathKind::Link)
                 throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
             if (result.Failure) std::rethrow_exception(result.Failure);
             // Written beside its place and moved in once checked: a damaged
             // stream leaves no file behind.
-            StagedFile staged(target);
+            std::string temporary;
+            bool moved = false;
             try {
-                // Made anew: a link planted at the temporary name is not followed.
-                FileOutStream sink(PathToUtf8(staged.Temporary()), FileCreation::New);
-                if (result.Whole) {
-                    sink.Write(result.Contents.data(), result.Contents.size());
-                    bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
-                } else {
-                    ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
-                        ThrowIfInterrupted();
-                        bar.Advance(n);
-                    });
+                try {
+                    const std::unique_ptr<FileOutStream> sink = CreateTemporaryBeside(place, name, temporary);
+                    if (result.Whole) {
+                        sink->Write(result.Contents.data(), result.Contents.size());
+                        bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
+                    } else {
+                        ReadFileStream(setup, dataFiles, i, *sink, [&](std::size_t n) {
+                            ThrowIfInterrupted();
+                            bar.Advance(n);
+                        });
+                    }
+                    sink->Close();
+                } catch (const EInOutError& failure) {
+                    // Only the sink's failures come here: those of the sources
+                    // are worded by ReadFileStream.
+                    throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                 }
-                sink.Close();
-            } catch (const EInOutError& failure) {
-                // Only the sink's failures come here: those of the sources are
-                // worded by ReadFileStream.
-                throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+                if (!place.SetLocalTime(temporary, d.FileRecords[i].FileTime)) ++unsetTimes;
+                place.MoveReplacing(temporary, name);
+                moved = true;
+            } catch (...) {
+                if (!temporary.empty() && !moved) place.Remove(temporary);
+                throw;
             }
-            if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
-            staged.Commit();
             bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
         });
     bar.Finish();
