@@ -57,17 +57,17 @@ FILETIME UtcFromLocal(std::uint64_t localTime) {
     return utc;
 }
 
-// The sources of one attempt. The first is the file found before the
+// The sources of one attempt. The first is the data file held before the
 // temporary file was made: opening it is a step of its own for the user,
 // and whatever fails after it is part of copying. A stream that crosses
 // into later data files gets them from the locator.
 class TAttemptSources final : public DataFileOpener {
 public:
-    TAttemptSources(TDataFileLocator& locator, std::string firstSource, std::string& errorPrefix)
+    TAttemptSources(TDataFileLocator& locator, std::shared_ptr<const THeldFile> firstSource, std::string& errorPrefix)
         : locator_(locator), firstSource_(std::move(firstSource)), errorPrefix_(errorPrefix) {}
 
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override {
-        if (firstSource_.empty()) return locator_.OpenDataFile(diskNumber);
+        if (!firstSource_) return locator_.OpenDataFile(diskNumber);
         return OpenFirstSource();
     }
     std::unique_ptr<InStream> OpenSlDataFile() override { return OpenFirstSource(); }
@@ -75,13 +75,13 @@ public:
 private:
     std::unique_ptr<InStream> OpenFirstSource() {
         errorPrefix_ = kOpeningSource;
-        auto source = std::make_unique<WinFileInStream>(std::exchange(firstSource_, std::string()));
+        std::unique_ptr<InStream> source = std::exchange(firstSource_, nullptr)->NewReader();
         errorPrefix_ = kCopyingFile;
         return source;
     }
 
     TDataFileLocator& locator_;
-    std::string firstSource_;
+    std::shared_ptr<const THeldFile> firstSource_;
     std::string& errorPrefix_;
 };
 
@@ -101,7 +101,7 @@ private:
     enum class TAttemptEnd { Done, StartOver };
 
     static TDataSource SourceOf(const TInstallRun& run) {
-        return TDataSource{run.SetupSourceDir, run.SlDataFileName, run.SlFileDataOffset};
+        return TDataSource{run.SetupSourceDir, run.SlDataFileName, run.SlFileDataOffset, run.SlFile};
     }
 
     TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
@@ -218,15 +218,15 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
 
 void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location) {
     const TInstallRun& run = context_.Run;
-    // The data file is found (and the disk asked for) before anything is
-    // written. A record without a valid first disk is the extractor's to
-    // report.
-    std::string firstSource;
-    if (run.SlFileDataOffset != 0)
-        firstSource = run.SlDataFileName;
-    else if (location.FirstDisk >= 1)
-        firstSource = sources_.LocateDataFile(location.FirstDisk);
-    sourceFile_ = firstSource;
+    // The data file is found (and the disk asked for) and held before
+    // anything is written. A record without a valid first disk is the
+    // extractor's to report.
+    std::shared_ptr<const THeldFile> firstSource;
+    if (run.SlFileDataOffset != 0 || location.FirstDisk >= 1) {
+        errorPrefix_ = kOpeningSource;
+        firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
+        sourceFile_ = firstSource->Path();
+    }
 
     errorPrefix_ = kCreatingTempFile;
     tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");

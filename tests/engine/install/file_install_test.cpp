@@ -430,6 +430,37 @@ TEST(InstallFiles, TheSlFileHoldsTheDataFromItsOffset) {
     EXPECT_EQ(test::ReadFileBytes(bench.AppFile("two.bin")), test::IncompressibleBytes(50000));
 }
 
+// A data file beside the program can be renamed and another put under its
+// name between two files: a later file would then be read from the other
+// data. Held from its first use, the data file can be neither renamed nor
+// changed until the files are installed, and then it is free again.
+TEST(InstallFiles, ADataFileCannotBeReplacedWhileItsFilesAreInstalled) {
+    const auto second = test::IncompressibleBytes(70000);
+    InstallBench bench({test::MakeBenchFile("one.txt", test::Bytes("one")), test::MakeBenchFile("two.bin", second)});
+    ASSERT_EQ(bench.dataFiles.size(), 1u);
+    const std::wstring dataFile = Widen(bench.dataFiles[0]);
+    const std::wstring aside = dataFile + L".old";
+    int refusedRenames = 0, refusedWrites = 0;
+    bench.progress.onPump = [&] {
+        if (MoveFileW(dataFile.c_str(), aside.c_str())) {
+            MoveFileW(aside.c_str(), dataFile.c_str());
+            return;
+        }
+        refusedRenames += GetLastError() == ERROR_SHARING_VIOLATION;
+        const UniqueHFile writer(CreateFileW(dataFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+        refusedWrites += !writer && GetLastError() == ERROR_SHARING_VIOLATION;
+    };
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_GT(bench.progress.pumps, 2);
+    EXPECT_EQ(refusedRenames, bench.progress.pumps) << "the data file was free at some pump";
+    EXPECT_EQ(refusedWrites, bench.progress.pumps);
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("two.bin")), second);
+    // Nothing stays held once the files are in.
+    EXPECT_TRUE(MoveFileW(dataFile.c_str(), aside.c_str()));
+}
+
 TEST(InstallFiles, EachStepNamesItselfInTheQuestion) {
     InstallBench bench({test::MakeBenchFile("blocker\\inside.txt", test::Bytes("a")),
                         test::MakeBenchFile("a folder", test::Bytes("b")),
