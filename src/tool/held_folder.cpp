@@ -74,11 +74,16 @@ PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
         throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = GetFileInformationByHandle(handle, &info);
-    // Judged on what was opened: a link or junction itself, never its target.
-    const PathKind kind = !known ? PathKind::Missing
-                          : (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? PathKind::Link
-                          : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)     ? PathKind::Folder
-                                                                                   : PathKind::File;
+    // Judged on what was opened: a link or junction itself, never its
+    // target. Wine opens the target of a link even so; the name's own
+    // attributes, read while the handle holds it, tell there.
+    const DWORD named = GetFileAttributesW(path.c_str());
+    const bool link = (known && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) ||
+                      (named != INVALID_FILE_ATTRIBUTES && (named & FILE_ATTRIBUTE_REPARSE_POINT));
+    const PathKind kind = !known                                           ? PathKind::Missing
+                          : link                                           ? PathKind::Link
+                          : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::Folder
+                                                                           : PathKind::File;
     if (kind != PathKind::Folder) {
         const DWORD failure = GetLastError();
         CloseHandle(handle);
