@@ -21,7 +21,6 @@
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
 #include "engine/install/rollback_keeping.h"
-#include "engine/undo/rollback_entries.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -300,7 +299,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     // not there (a shared one's was kept above).
     if ((file.FileFlags & ffNoUninstall) && !(file.FileFlags & ffShared) && !destExisted_ &&
         !context_.Run.BackupFolder.empty())
-        context_.UndoLog.AddEntry(ekRemoveNewFile, {destFile_}, 0);
+        context_.UndoLog.CountJournalOnlyChange();
     if (file.FileFlags & (ffUninstallData | ffNoUninstall | ffShared)) return;
     std::uint32_t flags = 0;
     if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;

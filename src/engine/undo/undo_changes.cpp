@@ -48,6 +48,11 @@ void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& st
     if (OnRecorded) OnRecorded(ChangesCounted());
 }
 
+void TUndoChanges::CountJournalOnlyChange() {
+    FailWhenPlanned();
+    if (OnRecorded) OnRecorded(ChangesCounted());
+}
+
 void TUndoChanges::Clear() {
     entries_.clear();
     entries_.shrink_to_fit();
@@ -56,7 +61,8 @@ void TUndoChanges::Clear() {
 }
 
 std::vector<std::uint8_t> TUndoChanges::SaveToFile(const std::string& fileName) const {
-    // What the rollback alone needs stays out of the uninstaller's log.
+    // The installation's list never holds what only a rollback knows; a
+    // list made otherwise still keeps it out of the uninstaller's log.
     std::vector<TChangeEntry> logged;
     logged.reserve(entries_.size());
     for (const TChangeEntry& entry : entries_)
