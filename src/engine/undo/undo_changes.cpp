@@ -14,10 +14,13 @@ namespace qv {
 
 namespace {
 
-// Numbered from 1 in the order recorded, as the rollback names them again.
+// Numbered from 1 in the order recorded, as the rollback names them again,
+// with the number of the change, which the journal's facts carry: changes
+// that only the journal undoes have no entry.
 void LogRecorded(const std::vector<TChangeEntry>& entries) {
     if (!InstallLogIsOpen()) return;
-    LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()));
+    LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()) + "; change #" +
+            std::to_string(ChangesCounted() + 1));
 }
 
 // A test's plan may fail the run here. The entry is in the list by now, so
@@ -49,6 +52,8 @@ void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& st
 }
 
 void TUndoChanges::CountJournalOnlyChange() {
+    if (InstallLogIsOpen())
+        LogLine("change #" + std::to_string(ChangesCounted() + 1) + ": undone by the rollback journal alone");
     FailWhenPlanned();
     if (OnRecorded) OnRecorded(ChangesCounted());
 }

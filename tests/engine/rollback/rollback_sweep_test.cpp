@@ -362,11 +362,15 @@ protected:
         std::istringstream in(run.Log);
         for (std::string line; std::getline(in, line);) {
             if (line.find("step: ") != std::string::npos) inIcons = line.find("step: making the icons") != std::string::npos;
-            const std::size_t at = line.find("undo entry #");
+            // Every change is numbered; those the uninstaller undoes too
+            // have an undo entry, the others the journal alone.
+            const std::size_t at = line.find("change #");
             if (at == std::string::npos) continue;
-            const std::uint32_t n = static_cast<std::uint32_t>(std::stoul(line.substr(at + 12)));
+            const std::uint32_t n = static_cast<std::uint32_t>(std::stoul(line.substr(at + 8)));
             if (inIcons) shape.IconChanges.insert(n);
-            shape.ChangeTexts[n] = line.substr(line.find(": ", at) + 2);
+            const std::size_t entry = line.find("undo entry #");
+            const std::size_t from = line.find(": ", entry == std::string::npos ? at : entry) + 2;
+            shape.ChangeTexts[n] = line.substr(from, entry == std::string::npos ? std::string::npos : at - 2 - from);
         }
         EXPECT_EQ(shape.ChangeTexts.size(), shape.Changes) << run.Log;
         prepare();
