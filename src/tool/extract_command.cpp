@@ -1,5 +1,9 @@
 #include <exception>
+#include <iterator>
+#include <map>
 #include <memory>
+#include <random>
+#include <utility>
 #include <system_error>
 #include <vector>
 
@@ -13,32 +17,75 @@
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
 #include "tool/setup_reader.h"
-#include "tool/staged_output.h"
+#include "tool/held_folder.h"
 #include "tool/tool_errors.h"
 
 namespace qv::tool {
 
 namespace {
 
-// Creates the folders of `parts` (all but the last) under `root`, refusing
-// to pass through a link or junction, which could lead anywhere.
-fs::path PrepareFolders(const fs::path& root, const std::vector<std::string>& parts, const std::string& item) {
-    fs::path path = root;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        path /= PathFromUtf8(parts[i]);
-        switch (KindOfPath(path)) {
-        case PathKind::Link:
-            throw DamagedData("refused: " + item + " would be written through the link '" + PathToUtf8(path) + "'");
-        case PathKind::File:
-            throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(path) + "' is a file, not a folder");
-        case PathKind::Folder: continue;
-        case PathKind::Missing: break;
+// The folders on the way to the files being written, each held from the
+// output folder down (held_folder.h). Written one by one, a file lets go
+// of the folders the file before passed and it does not; the files of a
+// solid block keep theirs until the block is moved in (LetGo).
+class FolderWay {
+public:
+    explicit FolderWay(const fs::path& root) : root_(HeldFolder::OpenRoot(root)) {}
+
+    // The folder that holds the file of `parts` (all but the last name a
+    // folder), each made when missing; refuses to pass through a link or
+    // junction, which could lead anywhere. Unless `keepOthers`, folders off
+    // this path are let go. The folder stays where it is until let go.
+    const HeldFolder& FolderOf(const std::vector<std::string>& parts, const std::string& item,
+                               bool keepOthers = false) {
+        const std::size_t depth = parts.size() - 1;
+        // Keys are the names on the way, each ended by a zero byte, which no
+        // name holds: a key is a prefix of another exactly when its folder
+        // lies on that one's way.
+        std::string key;
+        std::vector<std::string> keys;
+        for (std::size_t i = 0; i < depth; ++i) keys.push_back(key += parts[i] + '\0');
+        if (!keepOthers)
+            for (auto it = held_.begin(); it != held_.end();)
+                it = key.compare(0, it->first.size(), it->first) == 0 ? std::next(it) : held_.erase(it);
+        const HeldFolder* parent = &root_;
+        for (std::size_t i = 0; i < depth; ++i) {
+            const auto found = held_.find(keys[i]);
+            if (found != held_.end()) {
+                parent = &found->second;
+                continue;
+            }
+            HeldFolder sub;
+            switch (parent->OpenSub(parts[i], sub)) {
+            case PathKind::Link:
+                throw DamagedData("refused: " + item + " would be written through the link '" +
+                                  PathToUtf8(parent->Path() / PathFromUtf8(parts[i])) + "'");
+            case PathKind::File:
+                throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(parent->Path() / PathFromUtf8(parts[i])) +
+                                "' is a file, not a folder");
+            default: break;
+            }
+            parent = &held_.emplace(keys[i], std::move(sub)).first->second;
         }
-        std::error_code error;
-        fs::create_directory(path, error);
-        if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
+        return *parent;
     }
-    return path / PathFromUtf8(parts.back());
+    void LetGo() { held_.clear(); }
+
+private:
+    HeldFolder root_;
+    std::map<std::string, HeldFolder> held_;
+};
+
+// A name beside `name` in `folder` for the file while it is written,
+// created anew: a link planted at the temporary name is not followed.
+std::unique_ptr<FileOutStream> CreateTemporaryBeside(const HeldFolder& folder, const std::string& name,
+                                                     std::string& temporary) {
+    static std::mt19937 random(std::random_device{}());
+    for (int attempt = 0;; ++attempt) {
+        temporary = "." + name + ".partial" + std::to_string(random() % 1000000);
+        if (folder.KindOf(temporary) != PathKind::Missing && attempt < 100) continue;
+        return folder.CreateNew(temporary);
+    }
 }
 
 // Writes every byte to each of several files: files with identical
@@ -61,26 +108,38 @@ private:
 // block's files are written beside their places and moved in only once
 // the block's end has passed its check: a damaged block leaves none of
 // them, whichever member the damage lies in.
-void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, const fs::path& root,
+void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way,
                   const std::vector<std::vector<std::string>>& places, ProgressBar& bar, std::uint64_t& bytes,
                   int& unsetTimes) {
     const SetupData& d = setup.Data;
+    // A file written beside its place, removed unless it was moved in.
+    struct Staged {
+        const HeldFolder* Folder = nullptr;
+        std::size_t File = 0;
+        std::string Temporary;
+        bool Moved = false;
+        ~Staged() {
+            if (!Moved && !Temporary.empty()) Folder->Remove(Temporary);
+        }
+    };
     SolidBlockReader reader;
     for (const auto& block : SolidReadingOrder(d)) {
-        std::vector<std::unique_ptr<StagedFile>> staged;
-        std::vector<std::size_t> stagedFiles;
+        std::vector<std::unique_ptr<Staged>> staged;
         for (const SolidGroup& group : block) {
             ThrowIfInterrupted();
             std::vector<std::unique_ptr<FileOutStream>> sinks;
             for (const std::size_t i : group.Files) {
                 const std::string item = FileItemName(d, i);
-                const fs::path target = PrepareFolders(root, places[i], item);
-                if (KindOfPath(target) == PathKind::Link)
+                const HeldFolder& place = way.FolderOf(places[i], item, true);
+                const std::string& name = places[i].back();
+                const fs::path target = place.Path() / PathFromUtf8(name);
+                if (place.KindOf(name) == PathKind::Link)
                     throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
-                staged.push_back(std::make_unique<StagedFile>(target));
-                stagedFiles.push_back(i);
+                staged.push_back(std::make_unique<Staged>());
+                staged.back()->Folder = &place;
+                staged.back()->File = i;
                 try {
-                    sinks.push_back(std::make_unique<FileOutStream>(PathToUtf8(staged.back()->Temporary()), FileCreation::New));
+                    sinks.push_back(CreateTemporaryBeside(place, name, staged.back()->Temporary));
                 } catch (const EInOutError& failure) {
                     throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                 }
@@ -100,12 +159,15 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, const fs::path
             for (std::size_t k = 1; k < group.Files.size(); ++k)
                 bar.Advance(static_cast<std::uint64_t>(std::max(d.FileRecords[group.Files[k]].CompressedSize, 0)));
         }
-        for (std::size_t k = 0; k < staged.size(); ++k) {
-            const std::size_t i = stagedFiles[k];
-            if (!SetLocalFileTime(staged[k]->Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
-            staged[k]->Commit();
-            bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
+        for (auto& file : staged) {
+            const std::string& name = places[file->File].back();
+            if (!file->Folder->SetLocalTime(file->Temporary, d.FileRecords[file->File].FileTime)) ++unsetTimes;
+            file->Folder->MoveReplacing(file->Temporary, name);
+            file->Moved = true;
+            bytes += static_cast<std::uint64_t>(d.FileRecords[file->File].OriginalSize);
         }
+        staged.clear();
+        way.LetGo();
     }
 }
 
@@ -130,10 +192,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         places.push_back(std::move(mapped.Parts));
     }
 
-    const fs::path root = PathFromUtf8(folder);
-    std::error_code error;
-    fs::create_directories(root, error);
-    if (error) throw IoFailure("cannot create the folder '" + folder + "': " + error.message());
+    FolderWay way(PathFromUtf8(folder));
 
     DataFiles dataFiles(setup);
     std::uint64_t total = 0;
@@ -157,7 +216,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     const unsigned workers = WorkerCount(0);
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
-    if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, root, places, bar, bytes, unsetTimes);
+    if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, way, places, bar, bytes, unsetTimes);
     else RunInOrder<Decompressed>(
         d.FileRecords.size(), workers, WorkBudget(workers), cost,
         [&](std::size_t i) {
@@ -176,33 +235,41 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         [&](std::size_t i, Decompressed& result) {
             ThrowIfInterrupted();
             const std::string item = FileItemName(d, i);
-            const fs::path target = PrepareFolders(root, places[i], item);
-            if (KindOfPath(target) == PathKind::Link)
+            const HeldFolder& place = way.FolderOf(places[i], item);
+            const std::string& name = places[i].back();
+            const fs::path target = place.Path() / PathFromUtf8(name);
+            if (place.KindOf(name) == PathKind::Link)
                 throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
             if (result.Failure) std::rethrow_exception(result.Failure);
             // Written beside its place and moved in once checked: a damaged
             // stream leaves no file behind.
-            StagedFile staged(target);
+            std::string temporary;
+            bool moved = false;
             try {
-                // Made anew: a link planted at the temporary name is not followed.
-                FileOutStream sink(PathToUtf8(staged.Temporary()), FileCreation::New);
-                if (result.Whole) {
-                    sink.Write(result.Contents.data(), result.Contents.size());
-                    bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
-                } else {
-                    ReadFileStream(setup, dataFiles, i, sink, [&](std::size_t n) {
-                        ThrowIfInterrupted();
-                        bar.Advance(n);
-                    });
+                try {
+                    const std::unique_ptr<FileOutStream> sink = CreateTemporaryBeside(place, name, temporary);
+                    if (result.Whole) {
+                        sink->Write(result.Contents.data(), result.Contents.size());
+                        bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
+                    } else {
+                        ReadFileStream(setup, dataFiles, i, *sink, [&](std::size_t n) {
+                            ThrowIfInterrupted();
+                            bar.Advance(n);
+                        });
+                    }
+                    sink->Close();
+                } catch (const EInOutError& failure) {
+                    // Only the sink's failures come here: those of the sources
+                    // are worded by ReadFileStream.
+                    throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                 }
-                sink.Close();
-            } catch (const EInOutError& failure) {
-                // Only the sink's failures come here: those of the sources are
-                // worded by ReadFileStream.
-                throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+                if (!place.SetLocalTime(temporary, d.FileRecords[i].FileTime)) ++unsetTimes;
+                place.MoveReplacing(temporary, name);
+                moved = true;
+            } catch (...) {
+                if (!temporary.empty() && !moved) place.Remove(temporary);
+                throw;
             }
-            if (!SetLocalFileTime(staged.Temporary(), d.FileRecords[i].FileTime)) ++unsetTimes;
-            staged.Commit();
             bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
         });
     bar.Finish();

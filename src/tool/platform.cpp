@@ -218,15 +218,21 @@ std::uint64_t LocalFileTimeOf(const fs::path& path) {
     return LocalFileTimeFromUtc(info.st_mtim.tv_sec, static_cast<std::uint32_t>(info.st_mtim.tv_nsec / 100));
 }
 
-bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
+bool UnixTimesOfLocalFileTime(std::uint64_t localFileTime, std::time_t& seconds, long& nanoseconds) {
     const CalendarTime c = CalendarFromFileTime(localFileTime);
     std::tm fields = LocalFieldsOf(c);
     errno = 0;
     const std::time_t utcSeconds = std::mktime(&fields);
     if (utcSeconds == -1 && errno != 0) return false;
+    seconds = utcSeconds;
+    nanoseconds = static_cast<long>(c.HundredNanoseconds) * 100;
+    return true;
+}
+
+bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime) {
     struct timespec times[2];
-    times[0].tv_sec = times[1].tv_sec = utcSeconds;
-    times[0].tv_nsec = times[1].tv_nsec = static_cast<long>(c.HundredNanoseconds) * 100;
+    if (!UnixTimesOfLocalFileTime(localFileTime, times[0].tv_sec, times[0].tv_nsec)) return false;
+    times[1] = times[0];
     return utimensat(AT_FDCWD, path.c_str(), times, 0) == 0;
 }
 

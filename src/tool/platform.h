@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -22,6 +23,10 @@ std::uint64_t LocalFileTimeOf(const fs::path& path);
 // Sets the last-write (and access) time of a file from a local FILETIME.
 // False when the time cannot be represented here or the call fails.
 bool SetLocalFileTime(const fs::path& path, std::uint64_t localFileTime);
+#ifndef _WIN32
+// The Unix time of a local FILETIME; false when it cannot be represented.
+bool UnixTimesOfLocalFileTime(std::uint64_t localFileTime, std::time_t& seconds, long& nanoseconds);
+#endif
 
 // Converts between a local FILETIME and its calendar fields.
 struct CalendarTime {

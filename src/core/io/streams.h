@@ -88,6 +88,8 @@ enum class FileCreation {
 class FileOutStream final : public OutStream {
 public:
     explicit FileOutStream(const std::string& utf8Path, FileCreation creation = FileCreation::Replace);
+    // Takes over a file opened elsewhere (relative to a held folder, say).
+    explicit FileOutStream(std::FILE* adopted) : file_(adopted) {}
     ~FileOutStream() override;
     FileOutStream(const FileOutStream&) = delete;
     FileOutStream& operator=(const FileOutStream&) = delete;

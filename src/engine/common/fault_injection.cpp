@@ -11,6 +11,7 @@ TFaultPlan plan;
 std::uint32_t changes = 0;
 std::uint32_t pumps = 0;
 std::uint32_t records = 0;
+std::uint32_t undoneFacts = 0;
 
 // As a crash or the Task Manager would end it: no destructor, no rollback,
 // no flush of anything not yet written.
@@ -26,6 +27,7 @@ void SetFaultPlan(const TFaultPlan& newPlan) {
     changes = 0;
     pumps = 0;
     records = 0;
+    undoneFacts = 0;
 }
 
 bool FaultStrikesAtChange() {
@@ -39,10 +41,15 @@ void CountJournalRecords(std::uint32_t count) {
     if (plan.Point == TFaultPoint::KillBefore && plan.At >= first && plan.At <= records) EndAtOnce();
 }
 
+void CountUndoneFact() {
+    if (++undoneFacts == plan.At && plan.Point == TFaultPoint::KillInUndo) EndAtOnce();
+}
+
 bool FaultStrikesAtPump() { return ++pumps == plan.At && plan.Point == TFaultPoint::Pump; }
 
 std::uint32_t ChangesCounted() { return changes; }
 std::uint32_t PumpsCounted() { return pumps; }
 std::uint32_t RecordsCounted() { return records; }
+std::uint32_t UndoneFactsCounted() { return undoneFacts; }
 
 }  // namespace qv

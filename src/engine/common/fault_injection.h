@@ -1,7 +1,8 @@
 // Faults on purpose, for the tests that stop an installation at every point
 // and judge its rollback: a plan "fail at change N", "cancel at pump N",
-// "kill the process right after change N" or "kill it right after journal
-// record N is on disk" (N from 1), and the counts so far.
+// "kill the process right after change N", "kill it right after journal
+// record N is on disk" or "kill it right after the N-th fact of a journal's
+// undo is marked undone" (N from 1), and the counts so far.
 //
 // The undo log counts each change it records, the install window each pump
 // of its messages; each asks here whether the plan strikes now. Only a test
@@ -19,6 +20,7 @@ enum class TFaultPoint {
     Pump,        // Cancel is confirmed at pump N
     Kill,        // the process ends at once, without clean-up, after change N
     KillBefore,  // the same, once journal record N is on disk and before its change
+    KillInUndo,  // the same, once a rollback or recovery has marked its N-th fact undone
 };
 
 // The exit code of a process that the plan ended.
@@ -41,8 +43,13 @@ bool FaultStrikesAtPump();
 // the process here.
 void CountJournalRecords(std::uint32_t count);
 
+// Counts one fact of a journal marked undone; the plan may end the process
+// here, so that a recovery dies halfway and the next has to finish it.
+void CountUndoneFact();
+
 std::uint32_t ChangesCounted();
 std::uint32_t PumpsCounted();
 std::uint32_t RecordsCounted();
+std::uint32_t UndoneFactsCounted();
 
 }  // namespace qv

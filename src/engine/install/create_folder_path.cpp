@@ -11,7 +11,6 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/common/full_path.h"
-#include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
@@ -44,7 +43,7 @@ void CreateFolderPath(const std::string& dir, std::uint8_t flags, TUndoChanges& 
     } else if (flags & cfNoUninstall) {
         // The uninstaller leaves it; a rollback still takes it away.
         LogLine("created folder " + Quoted(folder) + ", not recorded for the uninstaller");
-        undoLog.AddEntry(ekRemoveNewFolder, {folder}, 0);
+        undoLog.CountJournalOnlyChange();
     } else {
         LogLine("created folder " + Quoted(folder));
         undoLog.AddEntry(ekFolder, {folder}, (flags & cfNotifyShell) ? std::uint32_t{efFolderNotify} : 0u);

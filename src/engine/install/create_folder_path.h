@@ -20,8 +20,8 @@ enum TCreateFolderFlag : std::uint8_t {
 
 // Creates `dir` and each of its missing parents, parents first. Each folder
 // created goes to `dirsToRemoveAtEnd` (cfRemoveAtEnd), or else into
-// `undoLog`: as ekFolder, or with cfNoUninstall as an entry that only a
-// rollback acts on. Raises
+// `undoLog`: as ekFolder, or with cfNoUninstall counted there as a change
+// that only the journal's rollback undoes (no entry). Raises
 // Exception("设置程序不能创建文件夹 \"<folder>\"") for the first folder that
 // cannot be created; the folders made before it stay recorded.
 // With `journal`, each folder is written ahead there before it is made.

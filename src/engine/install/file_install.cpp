@@ -22,7 +22,6 @@
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
 #include "engine/install/rollback_keeping.h"
-#include "engine/undo/rollback_entries.h"
 #include "engine/install/uninstall_log_file.h"
 #include "engine/instfunc/restart_replace.h"
 #include "engine/instfunc/shared_file_count.h"
@@ -58,7 +57,7 @@ FILETIME UtcFromLocal(std::uint64_t localTime) {
     return utc;
 }
 
-// The sources of one attempt. The first is the file found before the
+// The sources of one attempt. The first is the data file held before the
 // temporary file was made: opening it is a step of its own for the user,
 // and whatever fails after it is part of copying. A stream that crosses
 // into later data files gets them from the locator. A solid block still
@@ -66,28 +65,29 @@ FILETIME UtcFromLocal(std::uint64_t localTime) {
 // disk that was found is the first source.
 class TAttemptSources final : public DataFileOpener {
 public:
-    TAttemptSources(TDataFileLocator& locator, std::string firstSource, int firstDisk, std::string& errorPrefix)
+    TAttemptSources(TDataFileLocator& locator, std::shared_ptr<const THeldFile> firstSource, int firstDisk,
+                    std::string& errorPrefix)
         : locator_(locator), firstSource_(std::move(firstSource)), firstDisk_(firstDisk), errorPrefix_(errorPrefix) {}
 
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override {
-        if (firstSource_.empty() || diskNumber != firstDisk_) return locator_.OpenDataFile(diskNumber);
+        if (!firstSource_ || diskNumber != firstDisk_) return locator_.OpenDataFile(diskNumber);
         return OpenFirstSource();
     }
     std::unique_ptr<InStream> OpenSlDataFile() override {
-        if (firstSource_.empty()) return locator_.OpenSlDataFile();
+        if (!firstSource_) return locator_.OpenSlDataFile();
         return OpenFirstSource();
     }
 
 private:
     std::unique_ptr<InStream> OpenFirstSource() {
         errorPrefix_ = kOpeningSource;
-        auto source = std::make_unique<WinFileInStream>(std::exchange(firstSource_, std::string()));
+        std::unique_ptr<InStream> source = std::exchange(firstSource_, nullptr)->NewReader();
         errorPrefix_ = kCopyingFile;
         return source;
     }
 
     TDataFileLocator& locator_;
-    std::string firstSource_;
+    std::shared_ptr<const THeldFile> firstSource_;
     int firstDisk_;
     std::string& errorPrefix_;
 };
@@ -109,7 +109,7 @@ private:
     enum class TAttemptEnd { Done, StartOver };
 
     static TDataSource SourceOf(const TInstallRun& run) {
-        return TDataSource{run.SetupSourceDir, run.SlDataFileName, run.SlFileDataOffset};
+        return TDataSource{run.SetupSourceDir, run.SlDataFileName, run.SlFileDataOffset, run.SlFile};
     }
 
     TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
@@ -232,18 +232,18 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
 
 void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location) {
     const TInstallRun& run = context_.Run;
-    // The data file is found (and the disk asked for) before anything is
-    // written. A record without a valid first disk is the extractor's to
-    // report.
-    std::string firstSource;
+    // The data file is found (and the disk asked for) and held before
+    // anything is written. A record without a valid first disk is the
+    // extractor's to report.
+    std::shared_ptr<const THeldFile> firstSource;
     const bool continuesBlock = run.Data.SetupInfo.Has(optSolidBlocks) &&
                                 solid_.ContinuesAt(location, run.SlFileDataOffset, member_);
     // A solid block open from the file before reads on in the data file it holds.
-    if (!continuesBlock && run.SlFileDataOffset != 0)
-        firstSource = run.SlDataFileName;
-    else if (!continuesBlock && location.FirstDisk >= 1)
-        firstSource = sources_.LocateDataFile(location.FirstDisk);
-    sourceFile_ = firstSource;
+    if (!continuesBlock && (run.SlFileDataOffset != 0 || location.FirstDisk >= 1)) {
+        errorPrefix_ = kOpeningSource;
+        firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
+    }
+    sourceFile_ = firstSource ? firstSource->Path() : std::string();
 
     errorPrefix_ = kCreatingTempFile;
     tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
@@ -330,7 +330,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     // not there (a shared one's was kept above).
     if ((file.FileFlags & ffNoUninstall) && !(file.FileFlags & ffShared) && !destExisted_ &&
         !context_.Run.BackupFolder.empty())
-        context_.UndoLog.AddEntry(ekRemoveNewFile, {destFile_}, 0);
+        context_.UndoLog.CountJournalOnlyChange();
     if (file.FileFlags & (ffUninstallData | ffNoUninstall | ffShared)) return;
     std::uint32_t flags = 0;
     if (file.FileFlags & ffSelfRegister) flags |= efSelfUnregister;

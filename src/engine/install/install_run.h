@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/setup/dir_constants.h"
 #include "core/setupdata/setup_data.h"
+#include "engine/common/held_file.h"
 
 namespace qv {
 
@@ -39,6 +41,9 @@ struct TInstallRun {
     // private temporary folder, which goes when the run ends. Empty: nothing
     // is kept, and a rollback leaves replaced files new.
     std::string BackupFolder{};
+    // The /SL file as the start-up holds it, read through that handle;
+    // null: opened by SlDataFileName at first use and held from then on.
+    std::shared_ptr<const THeldFile> SlFile{};
     // `s` with its directory constants expanded.
     std::string Expand(const std::string& s) const { return ExpandDirConstants(s, Folders); }
 };

@@ -119,17 +119,22 @@ void TInstallSequence::RollBack() {
     sweep.Sweep();
     if (journal_) {
         // The journal holds every change with what undoes it: the same
-        // undoing as a recovery's after a run that died.
+        // undoing as a recovery's after a run that died. The undo log holds
+        // only what the uninstaller removes: undone without what the
+        // changes replaced, it would take keys and values that were there
+        // before.
         UndoLog.OnRecorded = nullptr;
+        UndoLog.Clear();
         try {
             LogLine("rolling back from the journal");
             journal_->RollBack();
-            UndoLog.Clear();
             sweep.Sweep();
-            return;
         } catch (const std::exception&) {
-            LogLine("the journal cannot be read back (" + CurrentExceptionText() + "); rolling back from the undo log");
+            LogLine("the journal cannot be read back (" + CurrentExceptionText() +
+                    "); it stays for the next start of Setup.exe to roll the installation back");
+            keepJournal_ = true;
         }
+        return;
     }
     UndoLog.UndoAll(false, &sweep);
 }
@@ -154,7 +159,7 @@ void TInstallSequence::CloseJournal(bool completed) noexcept {
     try {
         if (completed)
             journal_->Complete();
-        else
+        else if (!keepJournal_)
             journal_->Discard();
     } catch (const std::exception&) {
         LogLine("the rollback journal could not be closed: " + CurrentExceptionText());

@@ -42,6 +42,9 @@ private:
     IInstallProgress& progress_;
     const bool& cancelRequested_;
     std::unique_ptr<TRunJournal> journal_;
+    // The journal could not be read back for the rollback: it stays on the
+    // disk for the next start's recovery.
+    bool keepJournal_ = false;
 };
 
 // The progress of a run that shows nothing: no window, only the pump that

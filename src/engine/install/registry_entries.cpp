@@ -10,7 +10,6 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/install/rollback_keeping.h"
-#include "engine/undo/rollback_entries.h"
 
 namespace qv {
 
@@ -129,13 +128,6 @@ void WriteRegistryEntry(TInstallContext& context, const TRegistryRec& record) {
     } else {
         return;
     }
-    // The key was there before: a rollback leaves it, and gives back its
-    // values by their own entries. Said first, so that a failure right
-    // after the entry finds it already said. Emptying the default value is
-    // the uninstaller's alone: a rollback gives back the value there was.
-    if ((creation.Existed() || kind == ekRegDefaultValue) && !context.Run.BackupFolder.empty())
-        context.UndoLog.AddEntry(ekKeptBefore, {std::to_string(kind), subKey, strings.size() > 1 ? strings[1] : ""},
-                                 record.RootKey);
     if (kind != ekRegDefaultValue) RecordCreatedParents(context, record, creation);
     context.UndoLog.AddEntry(kind, strings, record.RootKey);
 }

@@ -23,17 +23,6 @@ namespace qv {
 
 namespace {
 
-// "attributes creation-time write-time": what a copy does not carry along.
-std::string FileFacts(const WIN32_FILE_ATTRIBUTE_DATA& facts) {
-    const auto value = [](const FILETIME& t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    char text[64];
-    std::snprintf(text, sizeof text, "%lx %llx %llx", static_cast<unsigned long>(facts.dwFileAttributes),
-                  value(facts.ftCreationTime), value(facts.ftLastWriteTime));
-    return text;
-}
-
 bool InUse(DWORD error) {
     return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
 }
@@ -112,10 +101,9 @@ journal::RegValueData ValueBefore(HKEY root, const std::string& subKey, const st
     return before;
 }
 
-void Record(TInstallContext& context, const std::string& path, const std::string& backup,
-            const WIN32_FILE_ATTRIBUTE_DATA& facts) {
-    context.UndoLog.AddEntry(ekRestoreFile, {path, backup, FileFacts(facts)}, 0);
-}
+// The move or copy aside is a change of its own, which the journal's fact
+// written ahead undoes.
+void Record(TInstallContext& context) { context.UndoLog.CountJournalOnlyChange(); }
 
 }  // namespace
 
@@ -134,7 +122,7 @@ bool ClearForReplacement(TInstallContext& context, const std::string& path, DWOR
         const std::string backup = MakeUniqueName(folder, ".bak");
         WriteAheadMovedAside(context, path, backup, facts);
         if (MoveFileW(widePath.c_str(), Widen(backup).c_str())) {
-            Record(context, path, backup, facts);
+            Record(context);
             LogLine("moved the existing file " + Quoted(path) + " aside to " + Quoted(backup) + ", for a rollback");
             return true;
         }
@@ -153,7 +141,7 @@ bool ClearForReplacement(TInstallContext& context, const std::string& path, DWOR
         if (InUse(error)) return false;
         throw EInOutError(InOutCodeFromWin32(error));
     }
-    Record(context, path, backup, facts);
+    Record(context);
     LogLine("copied the existing file " + Quoted(path) + " to " + Quoted(backup) + ", for a rollback");
     return true;
 }
@@ -167,7 +155,7 @@ void KeepCopyForRollback(TInstallContext& context, const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA facts{};
     if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &facts)) {
         WriteAhead(context, journal::FileWasAbsent{path, 0});
-        context.UndoLog.AddEntry(ekRemoveNewFile, {path}, 0);
+        Record(context);
         return;
     }
     // The profile functions may hold changes of this run in a cache.
@@ -175,7 +163,7 @@ void KeepCopyForRollback(TInstallContext& context, const std::string& path) {
     const std::string backup = CopyAside(folder, path, facts);
     FlushCopy(context, backup);
     WriteAheadMovedAside(context, path, backup, facts);
-    Record(context, path, backup, facts);
+    Record(context);
     LogLine("copied " + Quoted(path) + " to " + Quoted(backup) + " before changing it, for a rollback");
 }
 
@@ -184,10 +172,7 @@ void KeepRegValueForRollback(TInstallContext& context, std::uint32_t root, const
     if (context.Run.BackupFolder.empty()) return;
     const journal::RegValueData before = ValueBefore(PredefinedRootKey(root), subKey, name);
     WriteAhead(context, journal::RegValueBefore{root, subKey, name, before});
-    context.UndoLog.AddEntry(ekRestoreRegValue,
-                             {subKey, name, before.Existed ? "1" : "0", std::to_string(before.Type),
-                              HexOfBytes(before.Data)},
-                             root);
+    Record(context);
 }
 
 TKeyCreation::TKeyCreation(std::uint32_t root, const std::string& subKey) : root_(root) {
@@ -217,8 +202,7 @@ void TKeyCreation::WriteAhead(TInstallContext& context) const {
 
 void TKeyCreation::RecordCreatedKeys(TInstallContext& context) const {
     if (context.Run.BackupFolder.empty()) return;
-    // The innermost is undone first.
-    for (const std::string& level : missing_) context.UndoLog.AddEntry(ekRemoveNewKey, {level}, root_);
+    for (std::size_t i = 0; i < missing_.size(); ++i) Record(context);
 }
 
 void KeepKeyTreeForRollback(TInstallContext& context, std::uint32_t root, const std::string& subKey) {
@@ -226,7 +210,7 @@ void KeepKeyTreeForRollback(TInstallContext& context, std::uint32_t root, const 
     const std::string tree = KeyTreeText(PredefinedRootKey(root), subKey);
     if (tree.empty()) return;
     WriteAhead(context, journal::RegKeyTreeBefore{root, subKey, RegTreeOfText(tree)});
-    context.UndoLog.AddEntry(ekRestoreKeyTree, {subKey, tree}, root);
+    Record(context);
 }
 
 void KeepSharedCountForRollback(TInstallContext& context, const std::string& path) {

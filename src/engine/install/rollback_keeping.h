@@ -1,7 +1,7 @@
 // Keeping what the installation is about to replace, overwrite or delete,
 // so that its rollback can put it back: written ahead to the rollback
-// journal, and recorded in the undo log among the others (the entries of
-// engine/undo/rollback_entries.h). Replaced files wait in the run's backup
+// journal, which alone undoes it (the undo log, which carries what the
+// uninstall log will, only counts the change). Replaced files wait in the run's backup
 // folder, the journal's run folder, which goes with everything in it when
 // the run ends; a run without a backup folder (some tests) keeps nothing.
 #pragma once

@@ -24,7 +24,8 @@ TInstallRun InstallRunOfSetupState() {
             SetupState.RestartNeeded,
             // Recorded in the journal, to go with a recovery; the backups
             // move beside the journal.
-            SetupState.PrivateTempFolder};
+            SetupState.PrivateTempFolder,
+            SetupState.SlFile};
 }
 
 class TInstallStage final : public IInstallStage {

@@ -8,7 +8,6 @@
 #include "core/errors.h"
 #include "core/setupdata/program_payload.h"
 #include "engine/common/app_msg_box.h"
-#include "engine/common/win_file_stream.h"
 #include "engine/setup/setup_state.h"
 
 namespace qv {
@@ -32,14 +31,9 @@ double Milliseconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
 
 }  // namespace
 
-bool TakeOwnPayload(const std::string& ownPath) {
+bool TakeOwnPayload(const std::shared_ptr<const THeldFile>& ownFile) {
     g_checkText.clear();
-    std::unique_ptr<WinFileInStream> file;
-    try {
-        file = std::make_unique<WinFileInStream>(ownPath);
-    } catch (const EInOutError&) {
-        return false;  // then the program looks for SETUP.0 as ever, and says so
-    }
+    const std::unique_ptr<InStream> file = ownFile->NewReader();
     LARGE_INTEGER start, end;
     QueryPerformanceCounter(&start);
     PayloadSearch found;
@@ -56,7 +50,8 @@ bool TakeOwnPayload(const std::string& ownPath) {
     QueryPerformanceCounter(&end);
 
     SetupState.SlMode = true;
-    SetupState.SlDataFileName = ownPath;
+    SetupState.SlDataFileName = ownFile->Path();
+    SetupState.SlFile = ownFile;
     SetupState.SlDataOffset = found.Locator.SetupDataOffset;
     SetupState.SlFileDataOffset = found.Locator.FileDataOffset;
     char text[160];
@@ -67,10 +62,9 @@ bool TakeOwnPayload(const std::string& ownPath) {
     return true;
 }
 
-bool CarriesPayload(const std::string& ownPath) {
+bool CarriesPayload(const THeldFile& ownFile) {
     try {
-        WinFileInStream file(ownPath);
-        const PayloadState state = FindProgramPayload(file).State;
+        const PayloadState state = FindProgramPayload(*ownFile.NewReader()).State;
         return state != PayloadState::NotAProgram && state != PayloadState::NoPayload;
     } catch (const EInOutError&) {
         return false;  // as TakeOwnPayload judges it: a program without payload

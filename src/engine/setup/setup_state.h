@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/setupdata/setup_data.h"
-#include "engine/common/win_handles.h"
+#include "engine/common/held_file.h"
 
 namespace qv {
 
@@ -28,9 +28,13 @@ struct TSetupState : SetupData {
     std::string SlDataFileName;
     std::int32_t SlDataOffset = 0;
     std::int32_t SlFileDataOffset = 0;
-    // The program's own file and the /SL file, held from the start to the
-    // end of the run (HoldOwnFiles).
-    std::vector<std::shared_ptr<UniqueHFile>> HeldOwnFiles;
+    // The program's own file and the /SL file (the same for a program that
+    // carries its installation), opened once at the start and held until
+    // the end of the run: every byte of the setup data and the file data in
+    // them is read through these, never by name again. Null when the file
+    // could not be opened (it is refused where it is read).
+    std::shared_ptr<const THeldFile> OwnFile;
+    std::shared_ptr<const THeldFile> SlFile;
     std::string SetupSourceDir;
     std::string CmdLineDir;
     std::string CmdLineGroup;

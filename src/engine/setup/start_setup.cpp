@@ -12,7 +12,7 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
 #include "engine/common/process_command_line.h"
-#include "engine/common/win_file_stream.h"
+#include "engine/common/held_file.h"
 #include "engine/common/windows_version.h"
 #include "engine/common/win_text.h"
 #include "engine/common/install_log.h"
@@ -36,21 +36,21 @@ bool StartsWithIgnoringCase(const std::string& text, const std::string& prefix) 
 
 // A running program can be renamed and another put under its name, and the
 // /SL file changed, while the wizard waits: held without write or delete
-// sharing, neither can be renamed, replaced or changed until the run ends,
-// so every later read by their names reads the bytes checked at the start.
+// sharing from the start, neither can be renamed, replaced or changed
+// until the run ends, and everything later reads through these handles.
 // Returns the file that another program holds open to change it, or "".
 std::string HoldOwnFiles(const std::string& ownPath) {
-    for (const std::string& path : {ownPath, SetupState.SlMode ? SetupState.SlDataFileName : std::string()}) {
-        if (path.empty()) continue;
-        auto held = std::make_shared<UniqueHFile>(
-            CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-        if (*held) {
-            SetupState.HeldOwnFiles.push_back(std::move(held));
-            continue;
+    const auto hold = [](const std::string& path, std::shared_ptr<const THeldFile>& held) -> bool {
+        try {
+            held = THeldFile::Open(path);
+        } catch (const EInOutError& error) {
+            // Missing or unreadable, the file is refused where it is read.
+            return error.code() != static_cast<int>(ERROR_SHARING_VIOLATION);
         }
-        // Missing or unreadable, the file is refused where it is read.
-        if (GetLastError() == ERROR_SHARING_VIOLATION) return path;
-    }
+        return true;
+    };
+    if (!hold(ownPath, SetupState.OwnFile)) return ownPath;
+    if (SetupState.SlMode && !hold(SetupState.SlDataFileName, SetupState.SlFile)) return SetupState.SlDataFileName;
     return {};
 }
 
@@ -135,8 +135,13 @@ void CheckUninstallerMachineType(const SetupData& data) {
 }
 
 void LoadSetupDataFile(const std::string& path) {
-    // The file stays open, closed to writers, until everything is read.
-    WinFileInStream file(path);
+    // The /SL file (or the program itself) through the handle held since
+    // the start; SETUP.0 opened once, closed to writers until everything
+    // is read.
+    const std::shared_ptr<const THeldFile> held =
+        SetupState.SlMode && SetupState.SlFile ? SetupState.SlFile : THeldFile::Open(path);
+    const std::unique_ptr<InStream> reader = held->NewReader();
+    InStream& file = *reader;
     // The offset is signed: a negative one fails in the seek as an I/O error.
     file.Seek(static_cast<std::uint64_t>(static_cast<std::int64_t>(SetupState.SlDataOffset)));
     // Two small reads per record: through a buffer, so that 100,000 files
@@ -175,14 +180,14 @@ void StartSetup(const std::vector<std::string>& params) {
     const bool slOnCommandLine = SetupState.SlMode;
     // A single-file program refuses a damaged download before it shows or
     // writes anything, the log included.
-    if (!SetupState.SlMode && !params.empty()) TakeOwnPayload(params[0]);
+    if (!SetupState.SlMode && SetupState.OwnFile) TakeOwnPayload(SetupState.OwnFile);
     // Before anything can fail, so that the log says why.
     StartUnattendedRun(params);
     if (!notHeld.empty())
         FailStart(FormatText("另一个程序正在改动安装程序的文件 \"%s\"，请在它完成后再运行安装程序", {notHeld}));
     // Another installation's data would be installed under the signature of
     // the program's publisher.
-    if (slOnCommandLine && !params.empty() && CarriesPayload(params[0]))
+    if (slOnCommandLine && SetupState.OwnFile && CarriesPayload(*SetupState.OwnFile))
         FailStart("这个安装程序自带安装内容，不能用 /SL 参数安装其他的安装内容");
     if (SetupState.ShowHelp) {
         ShowCommandLineHelp();

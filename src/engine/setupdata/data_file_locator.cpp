@@ -6,7 +6,6 @@
 #include "core/text/path_strings.h"
 #include "engine/common/format_text.h"
 #include "engine/common/path_tests.h"
-#include "engine/common/win_file_stream.h"
 #include "engine/common/full_path.h"
 
 namespace qv {
@@ -30,6 +29,9 @@ std::string TDataFileLocator::LocateDataFile(int diskNumber) {
     for (const std::string& path : candidates)
         if (FileExists(path)) return path;
 
+    // The user may take a medium out to put this one in: a disk held now
+    // would be read from a drive that holds another.
+    heldDisks_.clear();
     std::string path = source_.SourceDir;
     if (!askForDisk_(diskNumber, name, path)) throw EAbort();
     // The dialog closes with OK only when the file is there: no test again.
@@ -37,13 +39,24 @@ std::string TDataFileLocator::LocateDataFile(int diskNumber) {
     return AppendBackslash(path) + name;
 }
 
-std::unique_ptr<InStream> TDataFileLocator::OpenDataFile(int diskNumber) {
-    return std::make_unique<WinFileInStream>(LocateDataFile(diskNumber));
+std::shared_ptr<const THeldFile> TDataFileLocator::HoldDataFile(int diskNumber) {
+    const auto held = heldDisks_.find(diskNumber);
+    if (held != heldDisks_.end()) return held->second;
+    std::shared_ptr<const THeldFile> file = THeldFile::Open(LocateDataFile(diskNumber));
+    heldDisks_[diskNumber] = file;
+    return file;
 }
 
-std::unique_ptr<InStream> TDataFileLocator::OpenSlDataFile() {
-    return std::make_unique<WinFileInStream>(source_.SlDataFileName);
+std::shared_ptr<const THeldFile> TDataFileLocator::HoldSlDataFile() {
+    if (!source_.SlFile) source_.SlFile = THeldFile::Open(source_.SlDataFileName);
+    return source_.SlFile;
 }
+
+std::unique_ptr<InStream> TDataFileLocator::OpenDataFile(int diskNumber) {
+    return HoldDataFile(diskNumber)->NewReader();
+}
+
+std::unique_ptr<InStream> TDataFileLocator::OpenSlDataFile() { return HoldSlDataFile()->NewReader(); }
 
 void TDataFileLocator::Extract(const TFileRec& file, const TFileLocationRec& location, OutStream& dest,
                                const ExtractProgress& onRead) {

@@ -7,14 +7,23 @@
 // these and beside the second; when it is in none of them the user is
 // asked for the disk. The folder the user points at becomes the first place
 // for the later disks of the installation.
+//
+// Each data file is opened once, when its disk is first needed, and held
+// (others may read it, nobody may change, rename or replace it) for the
+// rest of the installation: every later byte of that disk comes through
+// the same handle, never from whatever its name leads to by then. Asking
+// for a disk lets go of the others, whose medium the user may be about to
+// take out; a disk needed again is then located anew.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "core/setupdata/data_files.h"
+#include "engine/common/held_file.h"
 
 namespace qv {
 
@@ -26,6 +35,9 @@ struct TDataSource {
     // on. Both are used only when the offset is not 0.
     std::string SlDataFileName;
     std::int32_t SlFileDataOffset = 0;
+    // The /SL file as the start-up holds it; null: opened by its name at
+    // first use, and held from then on.
+    std::shared_ptr<const THeldFile> SlFile{};
 };
 
 // Asks the user for disk `diskNumber`, whose data file is `fileName`:
@@ -44,10 +56,16 @@ public:
     // nowhere to be found and raises EAbort when the user gives up.
     std::string LocateDataFile(int diskNumber);
 
-    // The data file, located and opened for reading while others may read
-    // it too but not write it. Its header is the extractor's to check.
+    // The data file of disk `diskNumber`: located and held at its first
+    // use, the same held file after. Raises EInOutError when it cannot be
+    // opened (held by another program to change it, for one).
+    std::shared_ptr<const THeldFile> HoldDataFile(int diskNumber);
+    // The /SL file, held in the same way.
+    std::shared_ptr<const THeldFile> HoldSlDataFile();
+
+    // A reader of the held data file. Its header is the extractor's to check.
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override;
-    // The /SL file, opened in the same way; it has no data file header.
+    // A reader of the held /SL file; it has no data file header.
     std::unique_ptr<InStream> OpenSlDataFile() override;
 
     // Decompresses one file's stream into `dest` through the core's
@@ -65,6 +83,7 @@ private:
     TDataSource source_;
     TDiskPrompt askForDisk_;
     std::string lastDataFileDir_;
+    std::map<int, std::shared_ptr<const THeldFile>> heldDisks_;
 };
 
 }  // namespace qv

@@ -1,8 +1,9 @@
 // Entries that only a rollback knows: what the installation replaced or
-// overwrote, kept so that a failed or cancelled installation puts it back.
-// They live in the undo list among the others, in the order of the changes,
-// and never reach the uninstall log (SaveToFile leaves them out): the
-// uninstaller removes the installation, it does not bring back what the
+// overwrote, put back when it failed, was cancelled or died. The rollback
+// journal holds them as its facts; its undo (engine/journal/journal_undo)
+// turns each into one of these entries for UndoRun. They are never in the
+// installation's undo list, which carries what the uninstall log carries:
+// the uninstaller removes the installation, it does not bring back what the
 // installation replaced.
 #pragma once
 
@@ -28,12 +29,8 @@ inline constexpr TChangeKind ekRestoreRegValue = static_cast<TChangeKind>(0x82);
 // the rollback leaves nothing in it:
 //   subkey
 inline constexpr TChangeKind ekRemoveNewKey = static_cast<TChangeKind>(0x83);
-// The registry entry recorded next concerns a key that existed before the
-// installation: its rollback is left out (its values come back by their
-// own entries), so that the rollback removes nothing that was there. Read
-// before the rollback starts, whatever the order. Flags = the entry's flags:
-//   the entry's kind (decimal); its string 0; its string 1
-inline constexpr TChangeKind ekKeptBefore = static_cast<TChangeKind>(0x84);
+// 0x84 is left unused: it marked, in the undo list of earlier versions, a
+// registry entry whose key existed before.
 
 // A registry key tree the installation deleted (earlier uninstall keys it
 // replaces); Flags = root key:

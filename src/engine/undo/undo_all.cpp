@@ -40,10 +40,6 @@ bool TUndoChanges::UndoAll(bool uninstalling, IUndoObserver* observer) {
     UndoRun run(uninstalling, !uninstalling ? TEntrySource::OwnRun
                               : LogChecked  ? TEntrySource::CheckedLog
                                             : TEntrySource::UncheckedLog);
-    if (!uninstalling) {
-        for (const TChangeEntry& entry : entries_)
-            if (entry.Kind == ekKeptBefore) run.NoteKeptBefore(entry);
-    }
     while (!entries_.empty()) {
         const std::size_t number = entries_.size();
         try {

@@ -14,10 +14,13 @@ namespace qv {
 
 namespace {
 
-// Numbered from 1 in the order recorded, as the rollback names them again.
+// Numbered from 1 in the order recorded, as the rollback names them again,
+// with the number of the change, which the journal's facts carry: changes
+// that only the journal undoes have no entry.
 void LogRecorded(const std::vector<TChangeEntry>& entries) {
     if (!InstallLogIsOpen()) return;
-    LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()));
+    LogLine("undo entry #" + std::to_string(entries.size()) + ": " + ChangeEntryText(entries.back()) + "; change #" +
+            std::to_string(ChangesCounted() + 1));
 }
 
 // A test's plan may fail the run here. The entry is in the list by now, so
@@ -48,6 +51,13 @@ void TUndoChanges::AddEntry(TChangeKind kind, const std::vector<std::string>& st
     if (OnRecorded) OnRecorded(ChangesCounted());
 }
 
+void TUndoChanges::CountJournalOnlyChange() {
+    if (InstallLogIsOpen())
+        LogLine("change #" + std::to_string(ChangesCounted() + 1) + ": undone by the rollback journal alone");
+    FailWhenPlanned();
+    if (OnRecorded) OnRecorded(ChangesCounted());
+}
+
 void TUndoChanges::Clear() {
     entries_.clear();
     entries_.shrink_to_fit();
@@ -56,7 +66,8 @@ void TUndoChanges::Clear() {
 }
 
 std::vector<std::uint8_t> TUndoChanges::SaveToFile(const std::string& fileName) const {
-    // What the rollback alone needs stays out of the uninstaller's log.
+    // The installation's list never holds what only a rollback knows; a
+    // list made otherwise still keeps it out of the uninstaller's log.
     std::vector<TChangeEntry> logged;
     logged.reserve(entries_.size());
     for (const TChangeEntry& entry : entries_)

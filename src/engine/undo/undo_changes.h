@@ -1,7 +1,11 @@
-// The undo log: every change the installation makes to the machine, in the
-// order made. A failed or cancelled installation undoes it newest first
-// (UndoAll); a successful one saves it as the uninstall log (SaveToFile),
-// which the uninstaller reads to undo the same changes later.
+// The undo log: every change the installation makes to the machine that
+// its uninstall undoes, in the order made; a successful installation saves
+// it as the uninstall log (SaveToFile), which the uninstaller reads to undo
+// the same changes later. What only a rollback needs (what a change
+// replaced, keys and folders the uninstaller leaves) is in the rollback
+// journal alone (engine/journal), which rolls a failed, cancelled or dead
+// installation back; UndoAll(false) undoes a list as a rollback would, for
+// the journal's own undo and a run that keeps no journal.
 //
 // Install steps record a change the moment after they made it:
 //
@@ -49,6 +53,12 @@ public:
     // Both count the change for a test's fault plan (fault_injection.h),
     // which may raise Exception once the entry is appended.
     void AddEntry(TChangeKind kind, const std::vector<std::string>& strings, std::uint32_t flags);
+    // A change that only the rollback journal undoes (a file moved aside, a
+    // value or key tree overwritten, a key or folder made that the
+    // uninstaller leaves): it gets no entry, since this list carries exactly
+    // what the uninstall log will, but it counts as a change for a test's
+    // fault plan and is marked done on the journal like any other.
+    void CountJournalOnlyChange();
     // Forgets every entry, the application name and AdminInstall.
     void Clear();
     // Takes `entries` (oldest first) as the list, counting no change: what

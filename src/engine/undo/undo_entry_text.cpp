@@ -71,7 +71,6 @@ std::string ChangeEntryText(const TChangeEntry& entry) {
     case ekRemoveNewKey: return "remove the new key " + RegistryKeyText(entry) + " when empty";
     case ekRemoveNewFolder: return "remove the new folder " + Quoted(text(0)) + " when empty";
     case ekRestoreKeyTree: return "restore the deleted key " + RegistryKeyText(entry);
-    case ekKeptBefore: return "the key of the entry before was there already: " + Quoted(text(1));
     default: return kind + FlagsText(entry.Flags, {});
     }
 }

@@ -144,19 +144,4 @@ void UndoRun::RemoveNewKey(std::uint32_t rootValue, const std::string& subKey) {
     if (!RegDeleteKeyTree(root, subKey)) Fail("the key the installation made cannot be deleted");
 }
 
-void UndoRun::NoteKeptBefore(const TChangeEntry& marker) {
-    TChangeEntry kept;
-    kept.Kind = static_cast<TChangeKind>(std::atoi(EntryString(marker, 0).c_str()));
-    kept.Flags = marker.Flags;
-    keptBefore_.push_back({kept.Kind, kept.Flags, EntryString(marker, 1), EntryString(marker, 2)});
-}
-
-bool UndoRun::WasThereBefore(const TChangeEntry& entry) const {
-    for (const KeptEntry& kept : keptBefore_)
-        if (kept.Kind == entry.Kind && kept.Flags == entry.Flags && kept.First == EntryString(entry, 0) &&
-            kept.Second == EntryString(entry, 1))
-            return true;
-    return false;
-}
-
 }  // namespace qv

@@ -87,8 +87,6 @@ void UndoRun::Undo(const TChangeEntry& entry) {
         if (uninstalling_) return Skip("kept for a rollback only");
         return UndoRollbackOnly(entry);
     }
-    if (!uninstalling_ && entry.Kind >= ekRegKeyTree && entry.Kind <= ekRegValue && WasThereBefore(entry))
-        return Skip("the key was there before the installation: it stays, and its values come back by their own entries");
     switch (entry.Kind) {
     case ekFolder: UndoFolder(first, entry.Flags); break;
     case ekFile: UndoFile(first, text(1), entry.Flags); break;
@@ -122,7 +120,6 @@ void UndoRun::UndoRollbackOnly(const TChangeEntry& entry) {
                         BytesOfHex(text(4)));
         break;
     case ekRemoveNewKey: RemoveNewKey(entry.Flags, text(0)); break;
-    case ekKeptBefore: break;  // read before the run began
     case ekRemoveNewFolder: UndoFolder(text(0), 0); break;
     case ekRestoreKeyTree:
         if (!WriteKeyTree(RootKeyOfEntry(entry.Flags), text(0), text(1)))

@@ -24,9 +24,6 @@ public:
     UndoRun(const UndoRun&) = delete;
     UndoRun& operator=(const UndoRun&) = delete;
 
-    // Rolling back: a registry entry whose key existed before (ekKeptBefore).
-    void NoteKeptBefore(const TChangeEntry& marker);
-
     // Undoes one entry; a kind this system does not know is passed over.
     // Failures that are no exception make the result false; exceptions
     // pass to the caller, which counts them too (Fail).
@@ -88,7 +85,6 @@ private:
     void RestoreRegValue(std::uint32_t root, const std::string& subKey, const std::string& name, bool existed,
                          unsigned long type, const std::string& data);
     void RemoveNewKey(std::uint32_t root, const std::string& subKey);
-    bool WasThereBefore(const TChangeEntry& entry) const;
 
     const bool uninstalling_;
     const TEntrySource source_;
@@ -103,13 +99,6 @@ private:
     std::vector<std::string> atRestart_;
     std::optional<TProtectedPlaces> places_;
     TWayCache ways_;
-    // Registry entries whose keys existed before the installation.
-    struct KeptEntry {
-        TChangeKind Kind;
-        std::uint32_t Flags;
-        std::string First, Second;
-    };
-    std::vector<KeptEntry> keptBefore_;
     TSimpleStringList removedFolders_;
     TSimpleStringList foldersToRefresh_;
     ProgmanItemRemover progman_;

@@ -6,7 +6,7 @@
 #include "engine/common/path_tests.h"
 #include "engine/common/win_text.h"
 #include "engine/install/create_folder_path.h"
-#include "engine/undo/rollback_entries.h"
+#include "engine/journal/run_journal.h"
 #include "testkit/scratch.h"
 
 namespace qv {
@@ -52,14 +52,17 @@ TEST(CreateFolderPath, TheFlagsChooseWhereTheFoldersAreRecorded) {
     ScratchFolder scratch;
     TUndoChanges undo;
     std::vector<std::string> removeAtEnd;
-    CreateFolderPath(scratch.file("quiet\\inner"), cfNoUninstall, undo, removeAtEnd);
-    EXPECT_TRUE(FolderExists(scratch.file("quiet\\inner")));
-    // For a rollback only: the uninstall log never holds them.
-    ASSERT_EQ(undo.Entries().size(), 2u);
-    EXPECT_EQ(undo.Entries()[1].Kind, ekRemoveNewFolder);
-    EXPECT_EQ(EntryString(undo.Entries()[1], 0), scratch.file("quiet\\inner"));
-    EXPECT_TRUE(removeAtEnd.empty());
-    EXPECT_TRUE(undo.UndoAll(false));
+    {
+        TRunJournal journal("qv folders", scratch.path(), false);
+        CreateFolderPath(scratch.file("quiet\\inner"), cfNoUninstall, undo, removeAtEnd, &journal);
+        EXPECT_TRUE(FolderExists(scratch.file("quiet\\inner")));
+        // For a rollback only: the uninstall log never holds them, nor the
+        // undo log, which carries what the uninstall log will.
+        EXPECT_TRUE(undo.Empty());
+        EXPECT_TRUE(removeAtEnd.empty());
+        EXPECT_TRUE(journal.RollBack().AllUndone());
+        journal.Discard();
+    }
     EXPECT_FALSE(FolderExists(scratch.file("quiet")));
 
     CreateFolderPath(scratch.file("later\\inner"), cfRemoveAtEnd, undo, removeAtEnd);

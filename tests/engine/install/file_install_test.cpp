@@ -15,7 +15,6 @@
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
 #include "engine/instfunc/shared_file_count.h"
-#include "engine/undo/rollback_entries.h"
 #include "install_bench.h"
 #include "testkit/pending_renames.h"
 #include "testkit/denied_key.h"
@@ -116,14 +115,9 @@ TEST(InstallFiles, NewFilesGetTheirFoldersTheirTimesAndOneEntryEach) {
     for (const std::string& file : {readme, big, empty})
         EXPECT_EQ(test::AsNumber(test::LastWriteTime(file)), test::AsNumber(test::UtcOfLocal(test::BenchFileTime())));
     // The folders the files needed are the rollback's alone: the uninstaller
-    // leaves them.
-    const std::string made = bench.AppFile("新 目录");
+    // leaves them, and the undo log carries what the uninstall log will.
     EXPECT_EQ(EntriesOf(bench.undo),
-              (std::vector<Entry>{{ekFile, readme, "", 0},
-                                  {ekRemoveNewFolder, made, "", 0},
-                                  {ekRemoveNewFolder, made + "\\deeper", "", 0},
-                                  {ekFile, big, "", 0},
-                                  {ekFile, empty, "", 0}}));
+              (std::vector<Entry>{{ekFile, readme, "", 0}, {ekFile, big, "", 0}, {ekFile, empty, "", 0}}));
     EXPECT_EQ(bench.progress.filenames, (std::vector<std::string>{readme, big, empty}));
     EXPECT_EQ(bench.progress.Position(), bench.TotalCompressedSize());
     // The gauge moves as the data is read, never by more than a piece between pumps.
@@ -165,15 +159,14 @@ TEST(InstallFiles, TheFlagsDecideTheEntriesAndTheListsOfTheRun) {
 TEST(InstallFiles, AFileTheUninstallerLeavesGoesWithARollback) {
     BenchFile added = test::MakeBenchFile("tool.exe", test::Bytes("tool"));
     added.Record.FileFlags = ffNoUninstall;
-    test::ScratchFolder backups("qv backups");
     InstallBench bench({added});
-    bench.run.BackupFolder = backups.path();
+    bench.KeepJournal();
     AnsweredBoxes noQuestions;
     bench.Install();
     EXPECT_EQ(test::ReadFileBytes(bench.AppFile("tool.exe")), test::Bytes("tool"));
-    EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekRemoveNewFile, bench.AppFile("tool.exe"), "", 0}}));
+    EXPECT_TRUE(bench.undo.Empty());
 
-    EXPECT_TRUE(bench.undo.UndoAll(false));
+    EXPECT_TRUE(bench.RollBack());
     EXPECT_FALSE(FileExists(bench.AppFile("tool.exe")));
 }
 
@@ -221,10 +214,9 @@ TEST(InstallFiles, SharedFilesRaiseTheirCountAndRecordOnlyThat) {
 TEST(InstallFiles, ASharedFileWhoseCountCannotBeRaisedGoesWithAbortAndStaysRecordedWithIgnore) {
     BenchFile shared = test::MakeBenchFile("shared.dll", test::Bytes("shared"));
     shared.Record.FileFlags = ffShared;
-    test::ScratchFolder backups("qv backups");
     for (const int answer : {IDABORT, IDIGNORE}) {
         InstallBench bench({shared});
-        bench.run.BackupFolder = backups.path();
+        bench.KeepJournal();
         const std::string dest = bench.AppFile("shared.dll");
         const SharedCounts counts({dest});
         const test::DeniedKey denied(HKEY_LOCAL_MACHINE, kSharedDllsKeyPath, KEY_SET_VALUE);
@@ -232,13 +224,12 @@ TEST(InstallFiles, ASharedFileWhoseCountCannotBeRaisedGoesWithAbortAndStaysRecor
         AnsweredBoxes boxes({answer});
         if (answer == IDABORT) {
             EXPECT_THROW(bench.Install(), EAbort);
-            EXPECT_TRUE(bench.undo.UndoAll(false));
+            EXPECT_TRUE(bench.RollBack());
             EXPECT_FALSE(FileExists(dest));
         } else {
             bench.Install();
             EXPECT_EQ(test::ReadFileBytes(dest), test::Bytes("shared"));
-            EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekRemoveNewFile, dest, "", 0},
-                                                                 {ekFile, dest, "", efSharedCount}}));
+            EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, dest, "", efSharedCount}}));
         }
         ASSERT_EQ(boxes.asked.size(), 1u);
         EXPECT_EQ(boxes.asked[0].Text, std::string("打开注册表出错: ") + kSharedDllsKeyPath + kRetryText);
@@ -428,6 +419,37 @@ TEST(InstallFiles, TheSlFileHoldsTheDataFromItsOffset) {
     bench.Install();
     EXPECT_EQ(test::ReadFileBytes(bench.AppFile("one.txt")), test::Bytes("one"));
     EXPECT_EQ(test::ReadFileBytes(bench.AppFile("two.bin")), test::IncompressibleBytes(50000));
+}
+
+// A data file beside the program can be renamed and another put under its
+// name between two files: a later file would then be read from the other
+// data. Held from its first use, the data file can be neither renamed nor
+// changed until the files are installed, and then it is free again.
+TEST(InstallFiles, ADataFileCannotBeReplacedWhileItsFilesAreInstalled) {
+    const auto second = test::IncompressibleBytes(70000);
+    InstallBench bench({test::MakeBenchFile("one.txt", test::Bytes("one")), test::MakeBenchFile("two.bin", second)});
+    ASSERT_EQ(bench.dataFiles.size(), 1u);
+    const std::wstring dataFile = Widen(bench.dataFiles[0]);
+    const std::wstring aside = dataFile + L".old";
+    int refusedRenames = 0, refusedWrites = 0;
+    bench.progress.onPump = [&] {
+        if (MoveFileW(dataFile.c_str(), aside.c_str())) {
+            MoveFileW(aside.c_str(), dataFile.c_str());
+            return;
+        }
+        refusedRenames += GetLastError() == ERROR_SHARING_VIOLATION;
+        const UniqueHFile writer(CreateFileW(dataFile.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                             nullptr, OPEN_EXISTING, 0, nullptr));
+        refusedWrites += !writer && GetLastError() == ERROR_SHARING_VIOLATION;
+    };
+    AnsweredBoxes noQuestions;
+    bench.Install();
+    EXPECT_GT(bench.progress.pumps, 2);
+    EXPECT_EQ(refusedRenames, bench.progress.pumps) << "the data file was free at some pump";
+    EXPECT_EQ(refusedWrites, bench.progress.pumps);
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("two.bin")), second);
+    // Nothing stays held once the files are in.
+    EXPECT_TRUE(MoveFileW(dataFile.c_str(), aside.c_str()));
 }
 
 TEST(InstallFiles, EachStepNamesItselfInTheQuestion) {

@@ -164,6 +164,27 @@ void InstallBench::Install() {
 
 void InstallBench::Install(const TDiskPrompt& askForDisk) { InstallFiles(context, askForDisk); }
 
+InstallBench::~InstallBench() {
+    if (journal) journal->Discard();
+}
+
+void InstallBench::KeepJournal() {
+    journal = std::make_unique<TRunJournal>(data.SetupInfo.AppName, app.path(), false);
+    context.Journal = journal.get();
+    run.BackupFolder = journal->RunFolder();
+    undo.OnRecorded = [this](std::uint32_t change) { journal->MarkDone(change); };
+}
+
+bool InstallBench::RollBack() {
+    undo.OnRecorded = nullptr;
+    undo.Clear();
+    const bool all = journal->RollBack().AllUndone();
+    journal->Discard();
+    journal.reset();
+    context.Journal = nullptr;
+    return all;
+}
+
 std::int64_t InstallBench::TotalCompressedSize() const {
     std::int64_t total = 0;
     for (const TFileRec& file : data.FileRecords) total += file.CompressedSize;

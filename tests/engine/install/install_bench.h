@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,17 @@ public:
                           std::uint64_t maxDiskSize = 0);
     InstallBench(const InstallBench&) = delete;
     InstallBench& operator=(const InstallBench&) = delete;
+    // A journal not rolled back goes: no later recovery is to find it.
+    ~InstallBench();
+
+    // Keeps a rollback journal as an installation does: what is replaced
+    // waits in its run folder (run.BackupFolder), and only its rollback
+    // puts it back.
+    void KeepJournal();
+    // Rolls the steps so far back from the journal, as a failed
+    // installation does; true when everything was undone. The undo log is
+    // emptied: its entries are the uninstaller's.
+    bool RollBack();
 
     // InstallFiles with a disk prompt that fails the test and gives up.
     void Install();
@@ -105,6 +117,7 @@ public:
     TUndoChanges undo;
     RecordingProgress progress;
     TInstallContext context;
+    std::unique_ptr<TRunJournal> journal;
 };
 
 }  // namespace qv::test

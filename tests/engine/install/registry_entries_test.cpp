@@ -191,6 +191,33 @@ TEST(RegistryEntries, TheUninstallFlagsChooseOneEntryAndRollBack) {
     EXPECT_FALSE(OpenUserKey(bench.Key("Alone")));  // its last value went, and the key with it
 }
 
+// The rollback comes from the journal, which knows what was there: a key
+// that existed keeps what it held and stays, whatever the entry tells the
+// uninstaller; a key the installation made goes.
+TEST(RegistryEntries, AKeyThatExistedBeforeIsNotDeletedByTheRollback) {
+    RegistryBench bench;
+    bench.KeepJournal();
+    {
+        UniqueHKey users;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Widen(bench.Key("App")).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                  nullptr, users.put(), nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_TRUE(RegWriteString(users.get(), "users", REG_SZ, "m"));
+    }
+    bench.data.RegistryRecords = {RegString(bench.Key("App"), "V", "new", rfUninstDeleteKey),
+                                  RegString(bench.Key("Other"), "V", "new", rfUninstDeleteKey)};
+    WriteRegistryEntries(bench.context);
+    // The uninstaller deletes both keys; the undo log says no more.
+    ASSERT_EQ(bench.undo.Entries().size(), 2u);
+    ExpectEntry(bench.undo.Entries()[0], ekRegKeyTree, {bench.Key("App")});
+    ExpectEntry(bench.undo.Entries()[1], ekRegKeyTree, {bench.Key("Other")});
+
+    EXPECT_TRUE(bench.RollBack());
+    EXPECT_EQ(ReadValue(bench.Key("App"), "users").Data, WideBytes("m"));
+    EXPECT_FALSE(ReadValue(bench.Key("App"), "V").Present);
+    EXPECT_FALSE(OpenUserKey(bench.Key("Other")));
+}
+
 // Keys an entry makes on its way go with it, each when it is empty by then,
 // deepest first; keys that were there, or that hold something else by
 // then, stay. Recorded once, by the entry that made them.

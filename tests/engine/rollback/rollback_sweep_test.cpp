@@ -362,11 +362,15 @@ protected:
         std::istringstream in(run.Log);
         for (std::string line; std::getline(in, line);) {
             if (line.find("step: ") != std::string::npos) inIcons = line.find("step: making the icons") != std::string::npos;
-            const std::size_t at = line.find("undo entry #");
+            // Every change is numbered; those the uninstaller undoes too
+            // have an undo entry, the others the journal alone.
+            const std::size_t at = line.find("change #");
             if (at == std::string::npos) continue;
-            const std::uint32_t n = static_cast<std::uint32_t>(std::stoul(line.substr(at + 12)));
+            const std::uint32_t n = static_cast<std::uint32_t>(std::stoul(line.substr(at + 8)));
             if (inIcons) shape.IconChanges.insert(n);
-            shape.ChangeTexts[n] = line.substr(line.find(": ", at) + 2);
+            const std::size_t entry = line.find("undo entry #");
+            const std::size_t from = line.find(": ", entry == std::string::npos ? at : entry) + 2;
+            shape.ChangeTexts[n] = line.substr(from, entry == std::string::npos ? std::string::npos : at - 2 - from);
         }
         EXPECT_EQ(shape.ChangeTexts.size(), shape.Changes) << run.Log;
         prepare();
@@ -508,6 +512,24 @@ protected:
         return problem.empty();
     }
 
+    // /RECOVER alone with `fault` planned ("" for none); `undone` gets the
+    // number of facts it marked undone.
+    DWORD RunRecover(const std::string& fault, std::uint32_t* undone = nullptr) {
+        CloseHandle(std::exchange(process_, nullptr));
+        const std::string log = logs_.file("recover.log"), countsFile = logs_.file("counts.txt");
+        DeleteFileW(Widen(log).c_str());
+        DeleteFileW(Widen(countsFile).c_str());
+        test::ScopedEnvVar plan("QV_TEST_FAULT", fault.empty() ? std::nullopt : std::optional<std::string>(fault));
+        test::ScopedEnvVar countsVar("QV_TEST_FAULT_COUNTS", countsFile);
+        // The library unregisters itself where the snapshot sees it.
+        test::ScopedEnvVar registerKey("QV_TEST_REGISTER_KEY", registered_);
+        const DWORD code = RunToEnd("/RECOVER /SUPPRESSMSGBOXES \"/LOG=" + log + "\"");
+        const std::string counts = FileText(countsFile);
+        const std::size_t at = counts.find("undone ");
+        if (undone) *undone = at == std::string::npos ? 0 : static_cast<std::uint32_t>(std::stoul(counts.substr(at + 7)));
+        return code;
+    }
+
     TSweepResult KillSweep(const std::string& scenario, const std::function<void()>& prepare) {
         const ULONGLONG start = GetTickCount64();
         TSweepResult result;
@@ -591,6 +613,35 @@ TEST_F(RollbackSweep, OverAnEarlierInstallationAKilledInstallationIsRolledBackBy
     const TSweepResult result = KillSweep("over an earlier installation", [this] { InstallEarlierVersion(); });
     EXPECT_GT(result.Ran, 0);
     EXPECT_EQ(result.Held, result.Ran) << result.NotHeld;
+}
+
+// A recovery can die as well (a crash, a power cut, a user who ends it):
+// the next start finishes the rollback from the marks the first one left,
+// undoing nothing twice, and the machine is as before the installation.
+TEST_F(RollbackSweep, ARecoveryThatDiesHalfwayIsFinishedByTheNext) {
+    WriteSetup(2, true);
+    const TRunShape shape = CleanRun([this] { ResetMachine(); });
+    // Killed at its last change, the installation leaves the most to undo.
+    const std::string kill = "kill:" + std::to_string(shape.Changes);
+    TMachine before = Machine();
+    ASSERT_EQ(RunSetup(kill).Code, kKilledByPlanExitCode);
+    std::uint32_t facts = 0;
+    ASSERT_EQ(RunRecover("", &facts), exit_code::Success);
+    EXPECT_EQ(MachineDifference(before, Machine()), "");
+    ASSERT_GT(facts, 3u);
+    for (const std::uint32_t n : {1u, facts / 2, facts - 1}) {
+        ResetMachine();
+        before = Machine();
+        ASSERT_EQ(RunSetup(kill).Code, kKilledByPlanExitCode) << n;
+        EXPECT_EQ(RunRecover("killundo:" + std::to_string(n)), kKilledByPlanExitCode) << n;
+        EXPECT_FALSE(ListRunFolders(true).empty()) << "the recovery killed at fact " << n << " left no journal";
+        std::uint32_t rest = 0;
+        EXPECT_EQ(RunRecover("", &rest), exit_code::Success) << n;
+        EXPECT_EQ(rest, facts - n) << "facts undone by the second recovery after the first died at " << n;
+        EXPECT_EQ(MachineDifference(before, Machine()), "") << n;
+        EXPECT_TRUE(ListRunFolders(true).empty()) << n;
+        EXPECT_EQ(JournalFoldersLeft(), "") << n;
+    }
 }
 
 // The plan is a test program's alone: the Setup.exe a user runs installs

@@ -2,12 +2,13 @@
 // variable QV_TEST_FAULT says where the run goes wrong, "change:N" (the
 // N-th recorded change fails), "cancel:N" (the user confirms Cancel at
 // the N-th pump of the install window), "kill:N" (the process ends at once
-// right after the N-th change) or "killbefore:N" (right after the N-th
-// journal record is on disk, before its change); without it the run is
-// Setup.exe's own. When QV_TEST_FAULT_COUNTS names a file, the run writes
-// there how many changes, pumps and journal records it had ("changes C
-// pumps P records R"), so that a test knows the range of N from a clean
-// run. QV_TEST_JOURNAL_FLUSH=0 leaves out the journal's flushes, for the
+// right after the N-th change), "killbefore:N" (right after the N-th
+// journal record is on disk, before its change) or "killundo:N" (right
+// after a rollback or recovery marked its N-th fact undone); without it
+// the run is Setup.exe's own. When QV_TEST_FAULT_COUNTS names a file, the
+// run writes there how many changes, pumps, journal records and facts
+// undone it had ("changes C pumps P records R undone U"), so that a test
+// knows the range of N from a clean run. QV_TEST_JOURNAL_FLUSH=0 leaves out the journal's flushes, for the
 // benchmark that measures what they cost.
 #include <windows.h>
 
@@ -36,7 +37,7 @@ std::optional<std::string> Variable(const wchar_t* name) {
     return Narrow(value);
 }
 
-// "change:N", "cancel:N", "kill:N" or "killbefore:N" with N from 1; false
+// "change:N", "cancel:N", "kill:N", "killbefore:N" or "killundo:N" with N from 1; false
 // for anything else.
 bool ParsePlan(const std::string& text, TFaultPlan& plan) {
     const std::size_t colon = text.find(':');
@@ -49,6 +50,7 @@ bool ParsePlan(const std::string& text, TFaultPlan& plan) {
     else if (point == "cancel") plan.Point = TFaultPoint::Pump;
     else if (point == "kill") plan.Point = TFaultPoint::Kill;
     else if (point == "killbefore") plan.Point = TFaultPoint::KillBefore;
+    else if (point == "killundo") plan.Point = TFaultPoint::KillInUndo;
     else return false;
     return plan.At >= 1;
 }
@@ -56,7 +58,7 @@ bool ParsePlan(const std::string& text, TFaultPlan& plan) {
 void WriteCounts(const std::string& fileName) {
     const std::string text =
         "changes " + std::to_string(ChangesCounted()) + " pumps " + std::to_string(PumpsCounted()) + " records " +
-        std::to_string(RecordsCounted()) + "\n";
+        std::to_string(RecordsCounted()) + " undone " + std::to_string(UndoneFactsCounted()) + "\n";
     try {
         WinFileOutStream file(fileName);
         file.Write(text.data(), text.size());
@@ -79,7 +81,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         if (!qv::ParsePlan(*fault, plan)) {
             // A plan misread would run a real installation unplanned.
             std::fprintf(stderr,
-                         "QV_TEST_FAULT must be \"change:N\", \"cancel:N\", \"kill:N\" or \"killbefore:N\" with N "
+                         "QV_TEST_FAULT must be \"change:N\", \"cancel:N\", \"kill:N\", \"killbefore:N\" or \"killundo:N\" with N "
                          "from 1, not \"%s\"\n",
                          fault->c_str());
             return static_cast<int>(qv::exit_code::FatalError);

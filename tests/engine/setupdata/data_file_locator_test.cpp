@@ -140,13 +140,21 @@ TEST(DataFileLocator, SlFileIsTheFirstSourceAndEveryLaterDiskIsChecked) {
     EXPECT_EQ(read, file.File.CompressedSize);
     EXPECT_TRUE(prompt.asked.empty());
 
-    // SETUP.2 one byte longer than its header says.
+    // The disks stay held by the installation that read them: nobody
+    // changes them meanwhile.
+    const std::wstring disk2Path = Widen(root.path() + "\\DISK2\\SETUP.2");
+    EXPECT_FALSE(UniqueHFile(CreateFileW(disk2Path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr)));
+
+    // SETUP.2 one byte longer than its header says, for the next installation.
     test::Bytes disk2 = test::ReadFileBytes(root.path() + "\\DISK2\\SETUP.2");
     disk2.push_back(0);
+    TDataFileLocator next({source, slPath, 1000}, prompt.Prompt());
+    locator = TDataFileLocator({source, slPath, 1000}, prompt.Prompt());
     test::WriteFileBytes(root.path() + "\\DISK2\\SETUP.2", disk2);
     MemoryOutStream again;
     try {
-        locator.Extract(file.File, file.Location, again);
+        next.Extract(file.File, file.Location, again);
         ADD_FAILURE() << "the damaged second disk was read";
     } catch (const ESourceStreamDamaged& damage) {
         EXPECT_STREQ(damage.what(), "源文件已损坏。");

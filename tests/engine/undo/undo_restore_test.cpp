@@ -60,22 +60,6 @@ TEST(UndoRestore, ADeletedKeyTreeAndOverwrittenValuesComeBackAndNewKeysGo) {
     EXPECT_EQ(test::RegistrySnapshot(HKEY_CURRENT_USER, root.path()), before);
 }
 
-TEST(UndoRestore, AKeyThatExistedBeforeIsNotDeletedByTheRollback) {
-    const test::PrivateRegistryKey root;
-    const std::string app = root.sub("App");
-    SetValue(app, L"users", REG_SZ, std::string("m\0\0\0", 4));
-    TUndoChanges undo;
-    undo.AddEntry(ekKeptBefore, {std::to_string(ekRegKeyTree), app, ""}, kCurrentUser);
-    undo.AddEntry(ekRegKeyTree, {app}, kCurrentUser);
-    const std::string other = root.sub("Other");
-    SetValue(other, L"v", REG_SZ, std::string("m\0\0\0", 4));
-    undo.AddEntry(ekRegKeyTree, {other}, kCurrentUser);  // made by the installation: it goes
-    EXPECT_TRUE(undo.UndoAll(false));
-    EXPECT_EQ(test::StringValue(HKEY_CURRENT_USER, app, nullptr), "<missing>");
-    EXPECT_TRUE(test::KeyExists(HKEY_CURRENT_USER, app));
-    EXPECT_FALSE(test::KeyExists(HKEY_CURRENT_USER, other));
-}
-
 TEST(UndoRestore, AReplacedFileComesBackWithItsTimesAndANewFileGoes) {
     test::ScratchFolder root("undo restore files");
     const std::string path = root.file("程序.exe"), backup = root.file("qv-1.bak"), made = root.file("new.ini");
