@@ -61,3 +61,35 @@ function(qv_check_imports target)
             -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake
     COMMENT "Checking the imports of ${target}" VERBATIM)
 endfunction()
+
+# qv_release_program(TARGET BUDGET_KIB n): an engine program as it ships in
+# every author's download. Only the code it uses: each function and datum
+# in a section of its own (the engine's compile options), the sections
+# nothing references dropped at the link, and the runtime's verbose end
+# replaced (program_terminate.cpp). After each link, in this order: the
+# import check, which needs the program's symbols; then the symbols and
+# debug sections stripped; then the size check against the budget, which
+# fails the i686 build (the release) above it and prints the size of the
+# x86-64 one. Other build types keep their symbols and are not held.
+function(qv_release_program target)
+  cmake_parse_arguments(P "" "BUDGET_KIB" "" ${ARGN})
+  target_link_libraries(${target} PRIVATE qv_program_terminate)
+  target_link_options(${target} PRIVATE -Wl,--gc-sections)
+  qv_check_imports(${target})
+  if(NOT CMAKE_BUILD_TYPE STREQUAL "Release")
+    return()
+  endif()
+  if(NOT CMAKE_STRIP)
+    message(FATAL_ERROR "a release program needs strip of the toolchain")
+  endif()
+  set(enforce OFF)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(enforce ON)
+  endif()
+  math(EXPR budget "${P_BUDGET_KIB} * 1024")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}> -DBUDGET=${budget} -DENFORCE=${enforce}
+            -P ${PROJECT_SOURCE_DIR}/cmake/check-size.cmake
+    COMMENT "Stripping ${target} and checking its size" VERBATIM)
+endfunction()

@@ -15,8 +15,10 @@
 # one program built with --exe, with the share of that installation spent
 # on the program's check of its payload, and measures the engine at scale
 # (bench-scale.sh): start-up with 100,000 file records and the installation
-# of 20,000 small files; an installation that fails or
-# differs makes the whole run fail, after its other figures.
+# of 20,000 small files; then the programs' sizes against their goals and
+# budgets (program-sizes.sh). An installation that fails or differs, or a
+# program above its budget, makes the whole run fail, after its other
+# figures.
 #   scripts/bench.sh NATIVE_BUILD [WIN64_BUILD]
 set -eu  # no pipefail: the pools are cut with head, which closes pipes early
 . "$(dirname "$0")/wine-env.sh"
@@ -139,6 +141,8 @@ if [ -n "$win64" ]; then
   rm -rf out-1 installed extracted-wine program installed-program
   xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-scale.sh" "$native" "$win64" "$work/scale" || install_failed=1
   rm -rf "$work/scale"
+  echo
+  "$here/program-sizes.sh" "$native" "$win64" || install_failed=1
 fi
 
 # ---- memory with one large file ----

@@ -30,8 +30,20 @@ KEY = {
 
 
 def write_bmp(path, width, height, pixels, bits):
-    """pixels: rows top-down; palette indices (bits 4) or (r, g, b) (bits 24)."""
-    if bits == 4:
+    """pixels: rows top-down; palette indices (bits 4) or (r, g, b) (bits 8, 24).
+
+    Bits 8 keeps every colour exactly (at most 256 of them) in a third of
+    the bytes of 24: the picture is carried by every Setup.exe.
+    """
+    colours = []
+    if bits == 8:
+        colours = sorted({c for row in pixels for c in row})
+        assert len(colours) <= 256, 'more colours than an 8-bit bitmap holds'
+        index = {c: i for i, c in enumerate(colours)}
+        pixels = [[index[c] for c in row] for row in pixels]
+        row_bytes = (width + 3) & ~3
+        palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in colours)
+    elif bits == 4:
         row_bytes = ((width + 1) // 2 + 3) & ~3
         palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for (r, g, b) in VGA)
     else:
@@ -40,7 +52,9 @@ def write_bmp(path, width, height, pixels, bits):
     data = bytearray()
     for row in reversed(pixels):  # BMP rows are stored bottom-up
         line = bytearray()
-        if bits == 4:
+        if bits == 8:
+            line += bytes(row)
+        elif bits == 4:
             for x in range(0, width, 2):
                 hi = row[x]
                 lo = row[x + 1] if x + 1 < width else 0
@@ -53,7 +67,7 @@ def write_bmp(path, width, height, pixels, bits):
     offset = 14 + 40 + len(palette)
     header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
     info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, bits, 0, len(data), 3780, 3780,
-                       16 if bits == 4 else 0, 0)
+                       16 if bits == 4 else len(colours), 0)
     with open(path, 'wb') as f:
         f.write(header + info + palette + bytes(data))
 
@@ -355,7 +369,7 @@ def main():
         write_bmp(os.path.join(out, name.lower() + '.bmp'), 16, 16, art(old_look(rows)), 4)
     write_bmp(os.path.join(out, 'diskimage.bmp'), 48, 48, disk_image(), 4)
     w, h, px = wizard_image()
-    write_bmp(os.path.join(out, 'wizardimage.bmp'), w, h, px, 24)
+    write_bmp(os.path.join(out, 'wizardimage.bmp'), w, h, px, 8)
     write_ico(os.path.join(out, 'setup.ico'), 32, program_icon())
     return 0
 

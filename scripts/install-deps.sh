@@ -20,7 +20,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make zlib1g-dev libdeflate-dev googletest
+  cmake g++ make zlib1g-dev googletest
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   xvfb xauth

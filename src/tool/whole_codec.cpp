@@ -2,12 +2,9 @@
 
 #include <zlib.h>
 
-#include <limits>
 #include <new>
 
-#if QV_HAVE_LIBDEFLATE
 #include <libdeflate.h>
-#endif
 
 #include "core/errors.h"
 
@@ -28,8 +25,6 @@ std::vector<std::uint8_t> WholeCompressorPool::Compress(const std::uint8_t* data
     idle_.push_back(std::move(compressor));
     return stream;
 }
-
-#if QV_HAVE_LIBDEFLATE
 
 namespace {
 
@@ -93,76 +88,5 @@ WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize
 
 std::string CompressorName() { return std::string("libdeflate ") + LIBDEFLATE_VERSION_STRING; }
 
-#else  // zlib
-
-struct WholeCompressor::Impl {
-    z_stream z{};
-    ~Impl() { deflateEnd(&z); }
-};
-
-WholeCompressor::WholeCompressor(int level) : impl_(std::make_unique<Impl>()) {
-    // As FileDataWriter::AddStream compresses: the same parameters.
-    if (deflateInit2(&impl_->z, level, Z_DEFLATED, 15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::bad_alloc();
-}
-
-WholeCompressor::~WholeCompressor() = default;
-
-std::vector<std::uint8_t> WholeCompressor::Compress(const std::uint8_t* data, std::size_t size) {
-    z_stream& z = impl_->z;
-    if (deflateReset(&z) != Z_OK) throw EZlibInternalError(Z_STREAM_ERROR);
-    std::vector<std::uint8_t> out(deflateBound(&z, static_cast<uLong>(size)));
-    z.next_in = const_cast<Bytef*>(data);
-    z.avail_in = static_cast<uInt>(size);
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int result = deflate(&z, Z_FINISH);
-    if (result != Z_STREAM_END) throw EZlibInternalError(result);
-    out.resize(out.size() - z.avail_out);
-    out.shrink_to_fit();
-    return out;
-}
-
-std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
-    constexpr std::size_t kMostAtOnce = std::numeric_limits<uInt>::max();
-    while (size > 0) {
-        const std::size_t n = size < kMostAtOnce ? size : kMostAtOnce;
-        adler = static_cast<std::uint32_t>(adler32(adler, data, static_cast<uInt>(n)));
-        data += n;
-        size -= n;
-    }
-    return adler;
-}
-
-WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                                std::size_t room) {
-    WholeInflateResult result;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
-    z.next_in = const_cast<Bytef*>(input);
-    z.avail_in = static_cast<uInt>(inputSize);
-    z.next_out = output;
-    z.avail_out = static_cast<uInt>(room);
-    int outcome = inflate(&z, Z_FINISH);
-    if (outcome != Z_STREAM_END && z.avail_out == 0 && (outcome == Z_BUF_ERROR || outcome == Z_OK)) {
-        // The room is full: whether the stream holds more tells one byte.
-        std::uint8_t probe = 0;
-        z.next_out = &probe;
-        z.avail_out = 1;
-        outcome = inflate(&z, Z_FINISH);
-        if (z.avail_out == 0) outcome = Z_BUF_ERROR, result.Result = WholeInflateResult::Outcome::NoRoom;
-    }
-    if (outcome == Z_STREAM_END) {
-        result.Result = WholeInflateResult::Outcome::Complete;
-        result.Consumed = inputSize - z.avail_in;
-        result.Produced = static_cast<std::size_t>(z.total_out);
-        result.Adler32 = FastAdler32(1, output, result.Produced);
-    }
-    inflateEnd(&z);
-    return result;
-}
-
-std::string CompressorName() { return std::string("zlib ") + zlibVersion(); }
-
-#endif
 
 }  // namespace qv::tool

@@ -1,8 +1,7 @@
-// Compression and decompression of whole files in memory, the fast way the
-// platform offers: libdeflate where the build found it (Linux), zlib
-// elsewhere (the Windows qvsetup). Both write the zlib stream format that
-// the engine reads; they do not write the same bytes, so setup data built on
-// Linux and on Windows differ while each is reproducible on its own.
+// Compression and decompression of whole files in memory, with libdeflate
+// (third_party/libdeflate), the same build on Linux and on Windows: both
+// tools write the same bytes, in the zlib stream format that the engine
+// reads.
 #pragma once
 
 #include <cstddef>
@@ -53,7 +52,7 @@ std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::si
 WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
                                 std::size_t room);
 
-// "libdeflate 1.14" or "zlib 1.2.13": what compresses the files.
+// "libdeflate 1.14": what compresses the files.
 std::string CompressorName();
 
 }  // namespace qv::tool

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
+#include <optional>
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -15,6 +15,7 @@
 #endif
 
 #include "core/errors.h"
+#include "core/text/utf8.h"
 
 namespace qv {
 
@@ -54,11 +55,31 @@ int InOutCodeFromErrno(int error) {
     }
 }
 
+#ifdef _WIN32
+namespace {
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the Windows file functions take UTF-16");
+
+// The path as the wide file functions take it. A path that is not UTF-8
+// names no file: EINVAL, without a converted guess that could name another.
+// Converted here, not by std::filesystem, which brings the whole locale
+// library (some 700 KB) into every program that opens a file.
+std::optional<std::wstring> WidePath(const std::string& utf8Path) {
+    const auto utf16 = utf8::ToUtf16(utf8Path);
+    if (!utf16) {
+        errno = EINVAL;
+        return std::nullopt;
+    }
+    return std::wstring(utf16->begin(), utf16->end());
+}
+}  // namespace
+#endif
+
 std::FILE* OpenFileUtf8(const std::string& utf8Path, const char* mode) {
 #ifdef _WIN32
-    const std::filesystem::path path = std::filesystem::u8path(utf8Path);
+    const auto path = WidePath(utf8Path);
+    if (!path) return nullptr;
     std::wstring wideMode(mode, mode + std::strlen(mode));
-    return _wfopen(path.c_str(), wideMode.c_str());
+    return _wfopen(path->c_str(), wideMode.c_str());
 #else
     return std::fopen(utf8Path.c_str(), mode);
 #endif
@@ -109,8 +130,9 @@ namespace {
 
 std::FILE* CreateNewFileUtf8(const std::string& utf8Path) {
 #ifdef _WIN32
-    const std::filesystem::path path = std::filesystem::u8path(utf8Path);
-    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    const auto path = WidePath(utf8Path);
+    if (!path) return nullptr;
+    const int fd = _wopen(path->c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
     const int fd = open(utf8Path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
 #endif

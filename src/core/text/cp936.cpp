@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/text/utf8.h"
+
 namespace qv::cp936 {
 
 namespace {
@@ -90,53 +92,12 @@ const std::vector<std::pair<std::uint16_t, std::uint16_t>>& EncodeTable() {
     return table;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes one UTF-8 character at text[i], advancing i; nullopt when invalid.
-std::optional<char32_t> NextUtf8(const std::string& text, std::size_t& i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char b0 = byte(i);
-    int extra;
-    char32_t c;
-    if (b0 < 0x80) { ++i; return b0; }
-    if ((b0 & 0xE0) == 0xC0) { extra = 1; c = b0 & 0x1F; }
-    else if ((b0 & 0xF0) == 0xE0) { extra = 2; c = b0 & 0x0F; }
-    else if ((b0 & 0xF8) == 0xF0) { extra = 3; c = b0 & 0x07; }
-    else return std::nullopt;
-    if (i + extra >= text.size()) return std::nullopt;
-    for (int k = 1; k <= extra; ++k) {
-        const unsigned char b = byte(i + k);
-        if ((b & 0xC0) != 0x80) return std::nullopt;
-        c = c << 6 | (b & 0x3F);
-    }
-    static const char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-    i += extra + 1;
-    return c;
-}
-
 std::optional<std::string> Encode(const std::string& utf8, bool lossy) {
     std::string out;
     out.reserve(utf8.size());
     const auto& table = EncodeTable();
     for (std::size_t i = 0; i < utf8.size();) {
-        const auto c = NextUtf8(utf8, i);
+        const auto c = utf8::Next(utf8, i);
         if (!c) {
             if (!lossy) return std::nullopt;
             out += '?';
@@ -176,7 +137,7 @@ std::string ToUtf8(const std::string& bytes) {
         if (b < 0x80) {
             out += static_cast<char>(b);
         } else if (b == kEuroByte) {
-            AppendUtf8(out, kEuro);
+            utf8::Append(out, kEuro);
         } else if (IsLeadByte(b) && i + 1 < bytes.size()) {
             const unsigned char t = static_cast<unsigned char>(bytes[i + 1]);
             char32_t c = kReplacement;
@@ -186,13 +147,13 @@ std::string ToUtf8(const std::string& bytes) {
             }
             // A trail byte below 0x40 is a character of its own: keep it.
             if (t < kTrailFirst) {
-                AppendUtf8(out, kReplacement);
+                utf8::Append(out, kReplacement);
                 continue;
             }
-            AppendUtf8(out, c);
+            utf8::Append(out, c);
             ++i;
         } else {
-            AppendUtf8(out, kReplacement);
+            utf8::Append(out, kReplacement);
         }
     }
     return out;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <optional>
 #include <set>
-#include <sstream>
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
@@ -19,6 +18,7 @@
 #include "core/uninstall/undo_guard_rules.h"
 #include "engine/instfunc/shared_file_count.h"
 #include "engine/journal/scratch_folder.h"
+#include "engine/undo/key_tree_text.h"
 #include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_observer.h"
@@ -258,36 +258,8 @@ TJournalUndoResult UndoJournalRecords(const std::vector<JournalEntry>& records, 
     return result;
 }
 
-std::vector<RegTreeKey> RegTreeOfText(const std::string& text) {
-    std::vector<RegTreeKey> keys;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);) {
-        std::istringstream fields(line);
-        std::string tag, first, type, data;
-        fields >> tag >> first;
-        if (first.empty() || first[0] != '=') continue;
-        if (tag == "K") {
-            keys.push_back({BytesOfHex(first.substr(1)), {}});
-        } else if (tag == "V" && !keys.empty()) {
-            fields >> type >> data;
-            if (data.empty() || data[0] != '=') continue;
-            keys.back().Values.push_back({BytesOfHex(first.substr(1)),
-                                          static_cast<std::uint32_t>(std::strtoul(type.c_str(), nullptr, 10)),
-                                          BytesOfHex(data.substr(1))});
-        }
-    }
-    return keys;
-}
+std::vector<RegTreeKey> RegTreeOfText(const std::string& text) { return KeyTreeOfText(text); }
 
-std::string TextOfRegTree(const std::vector<RegTreeKey>& keys) {
-    std::string text;
-    for (const RegTreeKey& key : keys) {
-        text += "K =" + HexOfBytes(key.Path) + "\n";
-        for (const RegTreeValue& value : key.Values)
-            text += "V =" + HexOfBytes(value.Name) + " " + std::to_string(value.Type) + " =" + HexOfBytes(value.Data) +
-                    "\n";
-    }
-    return text;
-}
+std::string TextOfRegTree(const std::vector<RegTreeKey>& keys) { return TextOfKeyTree(keys); }
 
 }  // namespace qv

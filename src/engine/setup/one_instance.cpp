@@ -13,12 +13,9 @@ namespace qv {
 std::wstring SetupMutexName(const std::string& appName) {
     // The name holds the application's name in hex: a backslash in it
     // would name a namespace, and other characters may not pass.
+    static const wchar_t digits[] = L"0123456789ABCDEF";
     std::wstring name = L"QVSetup-";
-    for (unsigned char c : appName) {
-        wchar_t hex[3];
-        std::swprintf(hex, 3, L"%02X", c);
-        name += hex;
-    }
+    for (unsigned char c : appName) name += digits[c >> 4], name += digits[c & 15];
     return name;
 }
 

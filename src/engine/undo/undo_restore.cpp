@@ -2,8 +2,9 @@
 // installation replaced, overwrote or created.
 #include <windows.h>
 
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
+#include <initializer_list>
 
 #include "core/errors.h"
 #include "core/uninstall/undo_guard_rules.h"
@@ -45,6 +46,22 @@ std::string BytesOfHex(const std::string& hex) {
 
 namespace {
 
+// The facts of a backup as ekRestoreFile keeps them: "attributes
+// creation-time write-time", three hexadecimal numbers. False unless all
+// three are there.
+bool ReadFileFacts(const std::string& facts, unsigned long long& attributes, unsigned long long& created,
+                   unsigned long long& written) {
+    const char* at = facts.data();
+    const char* const end = at + facts.size();
+    for (unsigned long long* value : {&attributes, &created, &written}) {
+        while (at < end && *at == ' ') ++at;
+        const auto [next, error] = std::from_chars(at, end, *value, 16);
+        if (error != std::errc()) return false;
+        at = next;
+    }
+    return true;
+}
+
 FILETIME FileTimeOf(unsigned long long value) {
     return {static_cast<DWORD>(value & 0xFFFFFFFFu), static_cast<DWORD>(value >> 32)};
 }
@@ -71,16 +88,15 @@ void UndoRun::RestoreFile(const std::string& path, const std::string& backup, co
     }
     // A copy (the backup on another drive) carries neither the times nor
     // all attributes of the original.
-    unsigned long attributes = 0;
-    unsigned long long created = 0, written = 0;
-    if (std::sscanf(facts.c_str(), "%lx %llx %llx", &attributes, &created, &written) == 3) {
+    unsigned long long attributes = 0, created = 0, written = 0;
+    if (ReadFileFacts(facts, attributes, created, written)) {
         const UniqueHFile file(CreateFileW(widePath.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
             const FILETIME creation = FileTimeOf(created), lastWrite = FileTimeOf(written);
             SetFileTime(file.get(), &creation, nullptr, &lastWrite);
         }
-        SetFileAttributesW(widePath.c_str(), attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(widePath.c_str(), attributes != 0 ? static_cast<DWORD>(attributes) : FILE_ATTRIBUTE_NORMAL);
     }
 }
 

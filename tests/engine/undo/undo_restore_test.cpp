@@ -9,6 +9,7 @@
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "engine/undo/key_tree_text.h"
 #include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_changes.h"
 #include "testkit/machine_snapshot.h"
@@ -58,6 +59,34 @@ TEST(UndoRestore, ADeletedKeyTreeAndOverwrittenValuesComeBackAndNewKeysGo) {
 
     EXPECT_TRUE(undo.UndoAll(false));
     EXPECT_EQ(test::RegistrySnapshot(HKEY_CURRENT_USER, root.path()), before);
+}
+
+// The text of a deleted tree comes from the undo list or the journal on
+// disk, either of which may be damaged: a damaged line costs its own key or
+// value, and the rest of the tree still comes back.
+TEST(UndoRestore, ADamagedLineOfAKeyTreeCostsOnlyItself) {
+    const std::vector<journal::RegTreeKey> keys = {
+        {"", {{"", REG_BINARY, std::string("\x00\xff", 2)}, {"名字", REG_SZ, std::string("v\0\0\0", 4)}}},
+        {"子键", {}},
+    };
+    EXPECT_EQ(KeyTreeOfText(TextOfKeyTree(keys)), keys);
+
+    const std::string text = "V =61 1 =7800\n"              // a value before any key
+                             "K =\n"
+                             "V =61 REG_SZ =7800\n"         // a type that is no number
+                             "V =62 99999999999 =7800\n"    // a type beyond 32 bits
+                             "V =63 1 7800\n"               // data without its "="
+                             "V =64 1 =78000000\n"
+                             "K 6b\n";                      // a key without its "="
+    const auto read = KeyTreeOfText(text);
+    ASSERT_EQ(read.size(), 1u);
+    ASSERT_EQ(read[0].Values.size(), 1u);
+    EXPECT_EQ(read[0].Values[0].Name, "d");
+
+    const test::PrivateRegistryKey root;
+    EXPECT_TRUE(WriteKeyTree(HKEY_CURRENT_USER, root.sub("back"), text));
+    const std::string name = "d";
+    EXPECT_EQ(test::StringValue(HKEY_CURRENT_USER, root.sub("back"), &name), "x");
 }
 
 TEST(UndoRestore, AReplacedFileComesBackWithItsTimesAndANewFileGoes) {
