@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::mt19937 random(seed);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
 // Setup data of the spanning script in two or more data files, built once
 // per test; each test damages a copy.
 class DamagedData : public ::testing::Test {

@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-    Bytes bytes(size);
-    std::mt19937 random(seed);
-    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
-    return bytes;
-}
-
 // A PE32+ image followed by code that calls a few functions from many
 // places: relative call targets, all different, that the x86 filter turns
 // into a few absolute ones.

@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <fstream>
 
 #include "tool/platform.h"
 
 namespace qv::test {
+
+Bytes Noise(std::size_t size, std::uint32_t seed) {
+    Bytes bytes(size);
+    std::mt19937 random(seed);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
 
 namespace fs = std::filesystem;
 

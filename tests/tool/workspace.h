@@ -16,6 +16,9 @@ namespace qv::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// `size` bytes that do not compress, the same for the same seed.
+Bytes Noise(std::size_t size, std::uint32_t seed);
+
 class Workspace {
 public:
     // Copies tests/tool/scripts/<script> into the folder under its file name.

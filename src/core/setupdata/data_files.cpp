@@ -19,18 +19,6 @@ namespace {
 
 constexpr std::uint64_t kMaxOffset = std::numeric_limits<std::int32_t>::max();
 
-SourceFailure FailureAt(const TExtractContext& context, SourceFailureKind kind, std::int64_t expected = 0,
-                        std::int64_t actual = 0) {
-    SourceFailure failure;
-    failure.Kind = kind;
-    failure.Disk = context.CurrentDisk;
-    failure.InSlFile = context.SourceIsSlFile;
-    failure.Offset = static_cast<std::int64_t>(context.SourceOffset);
-    failure.Expected = expected;
-    failure.Actual = actual;
-    return failure;
-}
-
 // Every read of a source goes through here, so that a failing device is
 // reported with the data file and the offset it failed at.
 std::size_t ReadSource(TExtractContext& context, std::uint8_t* buffer, std::size_t count) {
@@ -38,7 +26,7 @@ std::size_t ReadSource(TExtractContext& context, std::uint8_t* buffer, std::size
     try {
         got = context.Source->Read(buffer, count);
     } catch (const EInOutError& error) {
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ReadFailed), error.code());
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::ReadFailed), error.code());
     }
     context.SourceOffset += got;
     return got;
@@ -65,6 +53,19 @@ void CheckRecord(const TFileRec& file, const TFileLocationRec& location, bool sl
 }
 
 }  // namespace
+
+SourceFailure SourceFailureAt(const TExtractContext& context, SourceFailureKind kind, std::int64_t expected,
+                              std::int64_t actual) {
+    SourceFailure failure;
+    failure.Kind = kind;
+    failure.Disk = context.CurrentDisk;
+    failure.InSlFile = context.SourceIsSlFile;
+    failure.Offset = static_cast<std::int64_t>(context.SourceOffset);
+    failure.Expected = expected;
+    failure.Actual = actual;
+    return failure;
+}
+
 
 void CheckDataFileHeader(InStream& source, std::int32_t diskNumber) {
     SourceFailure failure;
@@ -111,7 +112,7 @@ std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractCon
         n -= got;
         buffer += got;
         if (context.CurrentDisk >= context.LastDisk)
-            RaiseSourceFailure(FailureAt(context, SourceFailureKind::StreamEndedEarly, context.BytesLeft, 0));
+            RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::StreamEndedEarly, context.BytesLeft, 0));
         context.Source.reset();
         ++context.CurrentDisk;
         context.SourceIsSlFile = false;
@@ -127,7 +128,7 @@ std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractCon
 std::size_t ExtractWriteProc(const std::uint8_t* buffer, std::size_t count, TExtractContext& context) {
     const std::int64_t reached = std::int64_t{context.BytesWritten} + static_cast<std::int64_t>(count);
     if (reached > context.ExpectedSize)
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::MoreDataThanExpected, context.ExpectedSize, reached));
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::MoreDataThanExpected, context.ExpectedSize, reached));
     context.Dest->Write(buffer, count);
     context.BytesWritten += static_cast<std::int32_t>(count);
     return count;
@@ -157,7 +158,7 @@ void OpenDataAt(TExtractContext& context, DataFileOpener& opener, const TFileLoc
     }
     const std::uint64_t sourceSize = context.Source->Size();
     if (start < 0 || static_cast<std::uint64_t>(start) + marker.size() > sourceSize) {
-        SourceFailure failure = FailureAt(context, SourceFailureKind::StartOutsideSource);
+        SourceFailure failure = SourceFailureAt(context, SourceFailureKind::StartOutsideSource);
         failure.Offset = start;
         failure.Actual = static_cast<std::int64_t>(sourceSize);
         RaiseSourceFailure(failure);
@@ -166,10 +167,10 @@ void OpenDataAt(TExtractContext& context, DataFileOpener& opener, const TFileLoc
     try {
         context.Source->Seek(context.SourceOffset);
     } catch (const EInOutError& error) {
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ReadFailed), error.code());
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::ReadFailed), error.code());
     }
     std::uint8_t found[4];
-    const SourceFailure markerFailure = FailureAt(context, missingMarker);
+    const SourceFailure markerFailure = SourceFailureAt(context, missingMarker);
     if (ReadSource(context, found, sizeof found) != sizeof found || std::memcmp(found, marker.data(), sizeof found) != 0)
         RaiseSourceFailure(markerFailure);
 }
@@ -218,13 +219,13 @@ void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFile
                          [&](const std::uint8_t* b, std::size_t n) { return ExtractWriteProc(b, n, context); },
                          adler);
     } catch (const EZlibDataError&) {
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::CorruptData));
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::CorruptData));
     }
     if (context.BytesWritten != file.OriginalSize)
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::LessDataThanExpected, file.OriginalSize,
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::LessDataThanExpected, file.OriginalSize,
                                      context.BytesWritten));
     if (adler != file.Adler32)
-        RaiseSourceFailure(FailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
+        RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
 }
 
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,

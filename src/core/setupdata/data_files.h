@@ -62,6 +62,10 @@ struct TExtractContext {
     ExtractProgress OnRead;
 };
 
+// A failure of the source `context` reads now, at its disk and offset.
+SourceFailure SourceFailureAt(const TExtractContext& context, SourceFailureKind kind, std::int64_t expected = 0,
+                              std::int64_t actual = 0);
+
 // Delivers up to `count` compressed bytes, crossing into the next data
 // files as the stream does.
 std::size_t ExtractReadProc(std::uint8_t* buffer, std::size_t count, TExtractContext& context);

@@ -27,18 +27,6 @@ constexpr std::size_t kFilterCarry = 8;
 // The fixed header after the marker: checksum, count, size, property, 3 zero bytes.
 constexpr std::size_t kFixedAfterMarker = kSolidHeaderFixedSize - 4;
 
-SourceFailure FailureAt(const TExtractContext& context, SourceFailureKind kind, std::int64_t expected = 0,
-                        std::int64_t actual = 0) {
-    SourceFailure failure;
-    failure.Kind = kind;
-    failure.Disk = context.CurrentDisk;
-    failure.InSlFile = context.SourceIsSlFile;
-    failure.Offset = static_cast<std::int64_t>(context.SourceOffset);
-    failure.Expected = expected;
-    failure.Actual = actual;
-    return failure;
-}
-
 bool SameBlock(const TFileLocationRec& a, const TFileLocationRec& b) {
     return a.FirstDisk == b.FirstDisk && a.LastDisk == b.LastDisk && a.StartOffset == b.StartOffset;
 }
@@ -54,7 +42,7 @@ struct SolidBlockReader::State {
     void Open(DataFileOpener& opener, const TFileLocationRec& location, std::int32_t slFileDataOffset);
     void ReadHeaderBytes(std::uint8_t* buffer, std::size_t size);
     [[noreturn]] void RaiseBadHeader() const;
-    [[noreturn]] void RaiseCorrupt() const { RaiseSourceFailure(FailureAt(Context, SourceFailureKind::CorruptData)); }
+    [[noreturn]] void RaiseCorrupt() const { RaiseSourceFailure(SourceFailureAt(Context, SourceFailureKind::CorruptData)); }
     // Decodes between 1 and `room` bytes into `out`; the stream may not end before.
     std::size_t Decode(std::uint8_t* out, std::size_t room);
     // After the last member: the end mark, at the stream's last byte.
@@ -83,7 +71,7 @@ void SolidBlockReader::State::ReadHeaderBytes(std::uint8_t* buffer, std::size_t 
 }
 
 void SolidBlockReader::State::RaiseBadHeader() const {
-    SourceFailure failure = FailureAt(Context, SourceFailureKind::BadSolidHeader);
+    SourceFailure failure = SourceFailureAt(Context, SourceFailureKind::BadSolidHeader);
     failure.Disk = Location.FirstDisk;
     failure.InSlFile = SlFileDataOffset != 0;
     failure.Offset = HeaderOffset;
@@ -245,10 +233,10 @@ void SolidBlockReader::Extract(DataFileOpener& opener, const TFileRec& file, con
         s.Context.Opener = &opener;
         const std::uint32_t count = static_cast<std::uint32_t>(s.Header.Members.size());
         if (member >= count)
-            RaiseSourceFailure(FailureAt(s.Context, SourceFailureKind::MemberOutsideBlock, member, count));
+            RaiseSourceFailure(SourceFailureAt(s.Context, SourceFailureKind::MemberOutsideBlock, member, count));
         const std::uint32_t size = s.Header.Members[member].Size;
         if (size != static_cast<std::uint32_t>(file.OriginalSize))
-            RaiseSourceFailure(FailureAt(s.Context,
+            RaiseSourceFailure(SourceFailureAt(s.Context,
                                          size > static_cast<std::uint32_t>(file.OriginalSize)
                                              ? SourceFailureKind::MoreDataThanExpected
                                              : SourceFailureKind::LessDataThanExpected,
@@ -274,7 +262,7 @@ void SolidBlockReader::Extract(DataFileOpener& opener, const TFileRec& file, con
         });
         ++s.NextMember;
         if (adler != file.Adler32)
-            RaiseSourceFailure(FailureAt(s.Context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
+            RaiseSourceFailure(SourceFailureAt(s.Context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
         if (s.NextMember == count) {
             s.CheckEnd();
             Close();
