@@ -1,21 +1,12 @@
 #include "core/errors.h"
 
 #include <cctype>
-#include <cstdio>
 #include <limits>
 
 namespace qv {
 
-namespace {
-std::string format_int(const char* pattern, int value) {
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, pattern, value);
-    return buffer;
-}
-}  // namespace
-
 EZlibInternalError::EZlibInternalError(int code)
-    : EZlibError(format_int("内部错误。代码：%d", code)), code_(code) {}
+    : EZlibError("内部错误。代码：" + std::to_string(code)), code_(code) {}
 
 std::string InOutErrorText(int code) {
     switch (code) {
@@ -26,7 +17,7 @@ std::string InOutErrorText(int code) {
     case io_code::ReadBeyondEnd: return "Read beyond end of file";
     case io_code::DiskFull: return "Disk full";
     case io_code::InvalidNumericInput: return "Invalid numeric input";
-    default: return format_int("I/O error %d", code);
+    default: return "I/O error " + std::to_string(code);
     }
 }
 

@@ -3,15 +3,30 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+#include <exception>
 #include <string>
+#include <utility>
 
 namespace qv {
 
-// The general exception class: carries the user-visible message.
-class Exception : public std::runtime_error {
+// The general exception class: carries the user-visible message. Derived
+// from std::exception itself, not std::runtime_error: the standard error
+// classes keep their text in the runtime's older reference-counted string,
+// whose code (some 30 KB) would come into every program with them.
+class Exception : public std::exception {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    explicit Exception(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+
+private:
+    std::string message_;
+};
+
+// A fault of the calling code, never of the data or the system: an argument
+// outside a function's contract.
+class EProgramFault : public Exception {
+public:
+    using Exception::Exception;
 };
 
 // A failure already shown to the user, or a confirmed cancel: never shown again.

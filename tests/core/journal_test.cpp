@@ -162,7 +162,7 @@ TEST(Journal, EachFactIsOnDiskBeforeItsChangeMayBegin) {
               4u);
     EXPECT_EQ(sink.flushed, sink.bytes.size());
     EXPECT_EQ(writer.NextNumber(), 6u);
-    EXPECT_THROW(writer.WriteAhead(3, ChangeDone{}), std::invalid_argument);
+    EXPECT_THROW(writer.WriteAhead(3, ChangeDone{}), EProgramFault);
 }
 
 TEST(Journal, AWriteThatFailedStopsTheJournal) {

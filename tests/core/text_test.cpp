@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstdio>
+
 #include "core/errors.h"
 #include "core/text/command_line.h"
+#include "core/text/number_text.h"
 #include "core/text/path_strings.h"
 
 namespace qv {
@@ -60,6 +64,26 @@ TEST(PathStrings, SpaceOutCharsAndDigits) {
     EXPECT_EQ(MinorVersionText(51), "51");
     EXPECT_EQ(MinorVersionText(1), "01");
     EXPECT_EQ(MinorVersionText(100), "1");
+}
+
+// The logs, file names and messages wrote these numbers with printf before;
+// the C library stays the judge of what they must look like.
+TEST(NumberText, WritesWhatPrintfWrote) {
+    const long long values[] = {0, 1, 7, 10, 255, 4096, 999, -1, -42, 0x7FFFFFFF, LLONG_MIN, LLONG_MAX};
+    char expected[80];
+    for (const long long v : values) {
+        const auto u = static_cast<unsigned long long>(v);
+        for (const int digits : {0, 1, 2, 3, 8, 20}) {
+            std::snprintf(expected, sizeof expected, "%.*lld", digits, v);
+            EXPECT_EQ(SignedDigits(v, digits), expected) << v << " " << digits;
+            std::snprintf(expected, sizeof expected, "%.*llu", digits, u);
+            EXPECT_EQ(UnsignedDigits(u, digits), expected) << v << " " << digits;
+            std::snprintf(expected, sizeof expected, "%.*llX", digits, u);
+            EXPECT_EQ(HexDigits(u, digits), expected) << v << " " << digits;
+            std::snprintf(expected, sizeof expected, "%.*llx", digits, u);
+            EXPECT_EQ(HexDigits(u, digits, HexLetters::Lower), expected) << v << " " << digits;
+        }
+    }
 }
 
 TEST(CommandLine, TailSkipsQuotedProgramPath) {

@@ -1,6 +1,5 @@
 #include "core/journal/journal_writer.h"
 
-#include <stdexcept>
 #include <vector>
 
 #include "core/errors.h"
@@ -49,7 +48,7 @@ std::uint32_t JournalWriter::WriteAhead(std::uint32_t change, const JournalFact&
 
 std::uint32_t JournalWriter::WriteAhead(std::uint32_t change, const std::vector<JournalFact>& facts) {
     for (const JournalFact& fact : facts)
-        if (IsMarker(KindOf(fact))) throw std::invalid_argument("a marker is no fact to write ahead");
+        if (IsMarker(KindOf(fact))) throw EProgramFault("a marker is no fact to write ahead");
     return Append(change, facts, true);
 }
 

@@ -35,7 +35,7 @@ public:
 
     // What `change` is about to alter, on disk when this returns: only
     // then may the change begin. Returns the record's number. Raises
-    // std::invalid_argument for a marker, which has its own calls.
+    // EProgramFault for a marker, which has its own calls.
     std::uint32_t WriteAhead(std::uint32_t change, const JournalFact& fact);
     // The facts of one change (the levels of a registry key and its value)
     // under a single flush. Returns the first record's number.

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
-#include <stdexcept>
 #include <vector>
 
 #include "core/bytes.h"
@@ -37,13 +36,13 @@ voidpf ZAlloc(voidpf, uInt items, uInt size) {
 }
 void ZFree(voidpf, voidpf block) { std::free(block); }
 
+}  // namespace
+
 void CheckZlib(int result) {
     if (result == Z_OK) return;
     if (result == Z_MEM_ERROR) throw std::bad_alloc();
     throw EZlibInternalError(result);
 }
-
-}  // namespace
 
 struct InflateState::Parts {
     // Not cleared: every byte is written before it is read.
@@ -120,7 +119,7 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
                      std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced, InflateState* state) {
     // Any other negative limit would turn into a huge unsigned one below.
-    if (maxOut < kNoOutputLimit) throw std::invalid_argument("DecompressBlock: negative output limit");
+    if (maxOut < kNoOutputLimit) throw EProgramFault("DecompressBlock: negative output limit");
     if (produced) *produced = 0;
     std::int32_t inRemaining = compressedSize;
     std::int32_t outRemaining = maxOut;
@@ -179,52 +178,6 @@ void ReadBlockData(InStream& file, const BlockHeader& header, void* buffer, Infl
 
 void ReadBlock(InStream& file, void* buffer, std::size_t size, InflateState* state) {
     ReadBlockData(file, ReadBlockHeader(file, size), buffer, state);
-}
-
-struct BlockWriter::State {
-    z_stream Stream{};
-    bool Ready = false;
-    ~State() {
-        if (Ready) deflateEnd(&Stream);
-    }
-};
-
-BlockWriter::BlockWriter(int level) : level_(level), state_(std::make_unique<State>()) {}
-
-BlockWriter::~BlockWriter() = default;
-
-void BlockWriter::Write(OutStream& file, const void* data, std::size_t size) {
-    // Set up once, as compress2 would, and reset for every later block.
-    z_stream& z = state_->Stream;
-    if (!state_->Ready) {
-        CheckZlib(deflateInit(&z, level_));
-        state_->Ready = true;
-    } else {
-        CheckZlib(deflateReset(&z));
-    }
-    std::vector<std::uint8_t> compressed(deflateBound(&z, static_cast<uLong>(size)));
-    z.next_in = const_cast<Bytef*>(static_cast<const Bytef*>(data));
-    z.avail_in = static_cast<uInt>(size);
-    z.next_out = compressed.data();
-    z.avail_out = static_cast<uInt>(compressed.size());
-    const int result = deflate(&z, Z_FINISH);
-    // The bound leaves room for all of it: anything else is a fault of zlib.
-    if (result != Z_STREAM_END) CheckZlib(result == Z_OK ? Z_BUF_ERROR : result);
-    const std::size_t compressedSize = compressed.size() - z.avail_out;
-    const bool stored = compressedSize >= size;
-
-    std::uint8_t header[kBlockHeaderSize];
-    SetI32(header + 4, stored ? kStoredBlock : static_cast<std::int32_t>(compressedSize));
-    SetI32(header + 8, static_cast<std::int32_t>(size));
-    SetUi32(header + 12, Adler32(data, size));
-    SetUi32(header, Adler32(header + 4, 12));
-    file.Write(header, sizeof header);
-    if (stored) file.Write(data, size);
-    else file.Write(compressed.data(), compressedSize);
-}
-
-void WriteBlock(OutStream& file, const void* data, std::size_t size, int level) {
-    BlockWriter(level).Write(file, data, size);
 }
 
 }  // namespace qv

@@ -63,7 +63,7 @@ bool DecompressStream(const DecompressReadProc& read, const DecompressWriteProc&
 // DecompressStream from `compressedSize` bytes of `source` into at most
 // `maxOut` bytes of `dest` (kNoOutputLimit: no limit); `produced` receives
 // the bytes written. Any other negative `maxOut` is a fault of the caller:
-// std::invalid_argument, before anything is read. With `state`, its stream
+// EProgramFault, before anything is read. With `state`, its stream
 // and buffers serve.
 bool DecompressBlock(InStream& source, std::int32_t compressedSize, std::uint32_t& adler,
                      std::uint8_t* dest, std::int32_t maxOut, std::int64_t* produced = nullptr,
@@ -109,5 +109,10 @@ private:
 
 // One block on its own, as BlockWriter writes it.
 void WriteBlock(OutStream& file, const void* data, std::size_t size, int level);
+
+// Throws for a zlib result other than Z_OK: std::bad_alloc when zlib was
+// short of memory, EZlibInternalError otherwise (a fault of the caller or
+// of zlib, never of the data).
+void CheckZlib(int result);
 
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "core/text/path_strings.h"
 
-#include <cstdio>
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -74,9 +74,7 @@ std::string Base32Digits(std::uint32_t value) {
 }
 
 std::string MinorVersionText(int minor) {
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "%.2d", minor);
-    std::string text = buffer;
+    std::string text = SignedDigits(minor, 2);
     while (text.size() > 1 && text.back() == '0') text.pop_back();
     return text;
 }

@@ -1,6 +1,6 @@
 #include "core/ui/gauge_math.h"
 
-#include <cstdio>
+#include <string>
 
 #include "core/ui/win_math.h"
 
@@ -8,10 +8,7 @@ namespace qv {
 
 namespace {
 std::string RangeText(std::int64_t low, std::int64_t high) {
-    char buf[80];
-    std::snprintf(buf, sizeof buf, "Value must be between %lld and %lld", static_cast<long long>(low),
-                  static_cast<long long>(high));
-    return buf;
+    return "Value must be between " + std::to_string(low) + " and " + std::to_string(high);
 }
 }  // namespace
 
@@ -20,9 +17,7 @@ std::string GaugePercentText(const GaugeRange& r) {
     // The differences are taken in 64 bits: a range wider than 2^31 must not wrap.
     auto p = MulDivRounded(100, std::int64_t{r.Progress} - r.MinValue, std::int64_t{r.MaxValue} - r.MinValue);
     if (!p) return "?";
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%d %%", static_cast<int>(*p));
-    return std::string(buf).substr(0, 5);
+    return (std::to_string(static_cast<int>(*p)) + " %").substr(0, 5);
 }
 
 std::int32_t GaugeFilledWidth(std::int32_t innerWidth, const GaugeRange& r) {

@@ -1,7 +1,8 @@
 #include "engine/common/format_text.h"
 
-#include <cstdio>
 #include <vector>
+
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -40,15 +41,12 @@ std::string FormatText(const std::string& format, std::initializer_list<FormatAr
             piece = precision >= 0 ? arg.Text().substr(0, static_cast<std::size_t>(precision)) : arg.Text();
         } else if (type == 'd' || type == 'u' || type == 'x' || type == 'X') {
             if (arg.IsText()) throw EFormatError(format);
-            char buffer[64];
             const int digits = precision < 0 ? 1 : precision;
             // Unsigned and hexadecimal forms show the 32-bit pattern, as for a negative %x.
             const unsigned long long bits = static_cast<std::uint32_t>(arg.Number());
-            if (type == 'd') std::snprintf(buffer, sizeof buffer, "%.*lld", digits, static_cast<long long>(arg.Number()));
-            else if (type == 'u') std::snprintf(buffer, sizeof buffer, "%.*llu", digits, bits);
-            else if (type == 'x') std::snprintf(buffer, sizeof buffer, "%.*llx", digits, bits);
-            else std::snprintf(buffer, sizeof buffer, "%.*llX", digits, bits);
-            piece = buffer;
+            if (type == 'd') piece = SignedDigits(arg.Number(), digits);
+            else if (type == 'u') piece = UnsignedDigits(bits, digits);
+            else piece = HexDigits(bits, digits, type == 'x' ? HexLetters::Lower : HexLetters::Upper);
         } else {
             throw EFormatError(format);
         }

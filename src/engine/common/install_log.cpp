@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 #include "core/text/path_strings.h"
 #include "engine/common/process_command_line.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -27,9 +27,8 @@ OpenLog& TheLog() {
 std::string TimeOfDay() {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char text[16];
-    std::snprintf(text, sizeof text, "%02u:%02u:%02u.%03u", t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
-    return text;
+    return UnsignedDigits(t.wHour, 2) + ":" + UnsignedDigits(t.wMinute, 2) + ":" + UnsignedDigits(t.wSecond, 2) + "." +
+           UnsignedDigits(t.wMilliseconds, 3);
 }
 
 void WriteRaw(const std::string& bytes) {
@@ -83,9 +82,9 @@ void LogLine(const std::string& text) {
 std::string DefaultInstallLogPath(const std::string& folder, const std::string& title) {
     SYSTEMTIME t;
     GetLocalTime(&t);
-    char when[32];
-    std::snprintf(when, sizeof when, " %04u-%02u-%02u %02u-%02u-%02u.txt", t.wYear, t.wMonth, t.wDay, t.wHour,
-                  t.wMinute, t.wSecond);
+    const std::string when = " " + UnsignedDigits(t.wYear, 4) + "-" + UnsignedDigits(t.wMonth, 2) + "-" +
+                             UnsignedDigits(t.wDay, 2) + " " + UnsignedDigits(t.wHour, 2) + "-" +
+                             UnsignedDigits(t.wMinute, 2) + "-" + UnsignedDigits(t.wSecond, 2) + ".txt";
     return AppendBackslash(folder) + title + when;
 }
 

@@ -1,11 +1,11 @@
 #include "engine/common/log_text.h"
 
-#include <cstdio>
 #include <new>
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
 #include "engine/common/system_error_text.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -55,9 +55,7 @@ const char* PredefinedRootName(std::uint32_t root) {
 }
 
 std::string HexOfRoot(std::uint32_t root) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(root));
-    return hex;
+    return "0x" + HexDigits(root, 8);
 }
 
 }  // namespace
@@ -73,11 +71,8 @@ std::string RegistryRootUserText(std::uint32_t root) {
 }
 
 std::string VersionText(std::uint32_t versionMS, std::uint32_t versionLS) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%u.%u.%u.%u", static_cast<unsigned>(versionMS >> 16),
-                  static_cast<unsigned>(versionMS & 0xFFFF), static_cast<unsigned>(versionLS >> 16),
-                  static_cast<unsigned>(versionLS & 0xFFFF));
-    return text;
+    return std::to_string(versionMS >> 16) + "." + std::to_string(versionMS & 0xFFFF) + "." +
+           std::to_string(versionLS >> 16) + "." + std::to_string(versionLS & 0xFFFF);
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }

@@ -1,7 +1,6 @@
 #include "engine/dde/dde_client.h"
 
 #include <cwchar>
-#include <stdexcept>
 
 #include "engine/common/format_text.h"
 #include "engine/common/win_text.h"
@@ -18,7 +17,7 @@ EDdeError Failure(const char* format, UINT code) { return EDdeError(FormatText(f
 }  // namespace
 
 void TDDE::Create() {
-    if (inst_ != 0) throw std::logic_error("TDDE::Create on an initialised instance");
+    if (inst_ != 0) throw EProgramFault("TDDE::Create on an initialised instance");
     DWORD inst = 0;
     const UINT result = DdeInitializeW(&inst, DdeCallback, APPCMD_CLIENTONLY, 0);
     if (result != DMLERR_NO_ERROR) throw Failure("DDE: 不能初始化 DDE (代码: %d)", result);

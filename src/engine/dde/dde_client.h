@@ -48,7 +48,7 @@ public:
 
     // Initialises the client instance: "DDE: 不能初始化 DDE (代码: %d)"
     // with the library's result, and Inst() stays 0. Calling it on an
-    // initialised object is a fault of the caller (std::logic_error).
+    // initialised object is a fault of the caller (EProgramFault).
     void Create();
     // Uninitialises the instance, which frees whatever handles of it are
     // left; does nothing when Inst() is 0.

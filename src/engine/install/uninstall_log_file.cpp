@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 
 #include "core/errors.h"
 #include "core/text/path_strings.h"
@@ -12,6 +11,7 @@
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -31,8 +31,7 @@ std::string UninstallLogName(const std::string& pattern, char which) {
 void ReserveUninstallLogName(TInstallContext& context) {
     const std::string folder = AppendBackslash(context.Run.Folders.App);
     for (int i = 0; i <= 999; ++i) {
-        char number[8];
-        std::snprintf(number, sizeof number, "%.3d", i);
+        const std::string number = SignedDigits(i, 3);
         const std::string pattern = folder + "UNINST%s." + number;
         // A log without its placeholder (or the reverse) still takes the number.
         if (AnyFileMatches(UninstallLogName(pattern, '?'))) continue;

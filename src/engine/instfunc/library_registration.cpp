@@ -1,7 +1,6 @@
 #include "engine/instfunc/library_registration.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -12,6 +11,7 @@
 #include "engine/common/system_library.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -141,9 +141,7 @@ std::string RequestedLibrary(const std::string& handleText) {
 }
 
 std::string HexOfHandle(HANDLE handle) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(handle)));
-    return text;
+    return HexDigits(reinterpret_cast<std::uintptr_t>(handle), 1, HexLetters::Lower);
 }
 
 std::string RegistrationProgram() {

@@ -5,13 +5,13 @@
 #include <objidl.h>
 #include <shlobj.h>
 
-#include <cstdio>
 
 #include "core/errors.h"
 #include "engine/common/format_text.h"
 #include "engine/common/system_error_text.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -21,9 +21,7 @@ namespace {
 std::string ComErrorText(HRESULT result) {
     const std::string text = SystemErrorText(static_cast<unsigned long>(result));
     if (!text.empty()) return text;
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result));
-    return hex;
+    return "0x" + HexDigits(static_cast<unsigned long>(result), 8);
 }
 
 void CheckCreation(HRESULT result) {

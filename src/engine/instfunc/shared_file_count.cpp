@@ -60,7 +60,10 @@ TStoredSharedCount ReadSharedFileCount(HKEY key, const std::string& filePath) {
 bool WriteSharedFileCount(HKEY key, const std::string& filePath, std::int32_t count, DWORD type) {
     const std::wstring name = Widen(filePath);
     if (type == REG_SZ) {
-        const std::wstring text = std::to_wstring(count);
+        // Widened from the narrow digits: std::to_wstring formats through
+        // the wide printf, a whole formatting engine for one number.
+        const std::string digits = std::to_string(count);
+        const std::wstring text(digits.begin(), digits.end());
         return RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                               static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
     }

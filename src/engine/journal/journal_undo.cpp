@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 #include <set>
 
@@ -22,6 +21,7 @@
 #include "engine/undo/rollback_entries.h"
 #include "engine/undo/undo_changes.h"
 #include "engine/undo/undo_observer.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -112,10 +112,9 @@ TFactUndo UndoOf(const JournalRecord& record, const TJournalBounds& bounds) {
             if (!size && StillInPlace(f)) return {};
             if (size && *size != f.Size)
                 return {TFactUndo::Failure, {}, "被替换的文件 " + f.Path + " 的备份 " + f.Backup + " 不完整"};
-            char facts[64];
-            std::snprintf(facts, sizeof facts, "%lx %llx %llx", static_cast<unsigned long>(f.Attributes),
-                          static_cast<unsigned long long>(f.CreationTime),
-                          static_cast<unsigned long long>(f.LastWriteTime));
+            const std::string facts = HexDigits(f.Attributes, 1, HexLetters::Lower) + " " +
+                                      HexDigits(f.CreationTime, 1, HexLetters::Lower) + " " +
+                                      HexDigits(f.LastWriteTime, 1, HexLetters::Lower);
             return EntryOf(ekRestoreFile, {f.Path, f.Backup, facts}, 0);
         }
         TFactUndo operator()(const FileWasAbsent& f) const {

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <memory>
 
 #include "core/errors.h"
@@ -54,11 +53,10 @@ bool TakeOwnPayload(const std::shared_ptr<const THeldFile>& ownFile) {
     SetupState.SlFile = ownFile;
     SetupState.SlDataOffset = found.Locator.SetupDataOffset;
     SetupState.SlFileDataOffset = found.Locator.FileDataOffset;
-    char text[160];
-    std::snprintf(text, sizeof text, "its own payload: %llu bytes from offset %d, CRC-32 checked in %.1f ms",
-                  static_cast<unsigned long long>(found.Locator.PayloadSize), found.Locator.SetupDataOffset,
-                  Milliseconds(start, end));
-    g_checkText = text;
+    const long long tenths = static_cast<long long>(Milliseconds(start, end) * 10 + 0.5);
+    g_checkText = "its own payload: " + std::to_string(found.Locator.PayloadSize) + " bytes from offset " +
+                  std::to_string(found.Locator.SetupDataOffset) + ", CRC-32 checked in " + std::to_string(tenths / 10) +
+                  "." + std::to_string(tenths % 10) + " ms";
     return true;
 }
 

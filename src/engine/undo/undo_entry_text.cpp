@@ -1,11 +1,11 @@
 #include "engine/undo/undo_entry_text.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <utility>
 
 #include "engine/common/log_text.h"
 #include "engine/undo/rollback_entries.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -22,9 +22,7 @@ std::string FlagsText(std::uint32_t flags, std::initializer_list<FlagName> names
     }
     // Bits of a later version are shown, not dropped.
     if (flags != 0) {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%X", static_cast<unsigned>(flags));
-        text += (text.empty() ? "" : "|") + std::string(hex);
+        text += std::string(text.empty() ? "" : "|") + "0x" + HexDigits(static_cast<unsigned>(flags));
     }
     return text.empty() ? std::string() : ", flags " + text;
 }

@@ -1,6 +1,5 @@
 #include "engine/undo/undo_support.h"
 
-#include <cstdio>
 
 #include "core/errors.h"
 #include "core/setupdata/records.h"
@@ -9,6 +8,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/instfunc/shared_file_count.h"
+#include "core/text/number_text.h"
 
 namespace qv {
 
@@ -47,9 +47,7 @@ HKEY RootKeyOfEntry(std::uint32_t flags) {
         // 64-bit process.
         return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<LONG>(flags)));
     default: {
-        char hex[16];
-        std::snprintf(hex, sizeof hex, "0x%08X", static_cast<unsigned>(flags));
-        throw Exception(std::string("反安装记录中的注册表根键 ") + hex + " 不是系统预定义的键");
+        throw Exception("反安装记录中的注册表根键 0x" + HexDigits(static_cast<unsigned>(flags), 8) + " 不是系统预定义的键");
     }
     }
 }
