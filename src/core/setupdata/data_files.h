@@ -108,6 +108,12 @@ struct WholeInflateResult {
 using WholeInflater = std::function<WholeInflateResult(const std::uint8_t* input, std::size_t inputSize,
                                                        std::uint8_t* output, std::size_t room)>;
 
+// A WholeInflater over zlib in one call: the engine's own decompressor,
+// taking a whole stream without the copies of the piecewise loop. The
+// Adler-32 is zlib's own running check of the output.
+WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                        std::size_t room);
+
 // ExtractFileStream in one piece, for files small enough to hold twice in
 // memory: the compressed stream is read whole (across the data files, with
 // the same checks of the sources), `inflate` decompresses it into
