@@ -309,8 +309,10 @@ bool ReadsWhole(const TFileRec& file) {
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
                    std::vector<std::uint8_t>& contents) {
     Worded(setup, dataFiles, index, [&] {
+        // Each thread reads its compressed streams into the same memory.
+        thread_local std::vector<std::uint8_t> compressed;
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents);
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &compressed);
     });
 }
 

@@ -256,27 +256,31 @@ WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t i
 
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
-                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead) {
-    std::vector<std::uint8_t> compressed;
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead,
+                            std::vector<std::uint8_t>* scratch) {
+    std::vector<std::uint8_t> own;
+    std::vector<std::uint8_t>& compressed = scratch ? *scratch : own;
+    const std::size_t compressedSize = static_cast<std::size_t>(file.CompressedSize);
     {
         TExtractContext context;
         context.OnRead = onRead;
         StartExtracting(context, opener, file, location, slFileDataOffset);
-        compressed.resize(static_cast<std::size_t>(file.CompressedSize));
+        if (compressed.size() < compressedSize) compressed.resize(compressedSize);
         // In pieces, so that progress moves within a large file too.
         constexpr std::size_t kPiece = 1 << 20;
-        for (std::size_t got = 0; got < compressed.size();)
-            got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressed.size() - got), context);
+        for (std::size_t got = 0; got < compressedSize;)
+            got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressedSize - got), context);
     }
-    contents.assign(static_cast<std::size_t>(file.OriginalSize), 0);
-    const WholeInflateResult result = inflate(compressed.data(), compressed.size(), contents.data(), contents.size());
-    if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressed.size() &&
+    // Every byte is the inflater's to write: a complete result covers them all.
+    contents.resize(static_cast<std::size_t>(file.OriginalSize));
+    const WholeInflateResult result = inflate(compressed.data(), compressedSize, contents.data(), contents.size());
+    if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressedSize &&
         result.Produced == contents.size() && result.Adler32 == file.Adler32)
         return;
     // Whatever is wrong, the engine's own loop says it: the same failure at
     // the same place, and the same acceptance where two decompressors could
     // judge a stream differently (one cut short after all its data).
-    compressed = {};
+    own = {};
     contents.clear();
     VectorOutStream sink(contents);
     ExtractFileStream(opener, file, location, slFileDataOffset, sink);

@@ -120,9 +120,15 @@ WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t i
 // `contents`, and the result passes the checks of the streamed form: the
 // same failures, the same kinds. Input left after the stream's end is
 // corrupt data, as it is to the engine's loop.
+// `contents` keeps its storage from file to file: only bytes it never
+// held are cleared before the inflater overwrites them. With `scratch`,
+// the compressed stream is read into it, grown and never shrunk, so that
+// a thread reading many files allocates (and the system maps) no new
+// memory for each.
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
-                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {});
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {},
+                            std::vector<std::uint8_t>* scratch = nullptr);
 
 // Where and how big one compressed stream became.
 struct StoredStream {

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/errors.h"
+#include "core/setupdata/block.h"
 #include "core/setupdata/solid_reader.h"
 #include "core/text/path_strings.h"
 #include "engine/common/install_log.h"
@@ -121,8 +122,8 @@ private:
     TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
     void CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location);
     void Extract(DataFileOpener& sources, const TFileRec& file, const TFileLocationRec& location, OutStream& dest);
-    // Writes contents the helper inflated, moving the gauge by the file's
-    // compressed size over the pieces, as reading its stream would.
+    // Writes contents the helper inflated, moving the gauge over the file's
+    // compressed bytes as reading its stream would.
     void WriteInflated(const std::vector<std::uint8_t>& contents, const TFileRec& file, OutStream& dest);
     void ReplaceDestination(const TFileRec& file);
     void RunAfterActions(const TFileRec& file);
@@ -336,22 +337,20 @@ void TFileInstaller::Extract(DataFileOpener& sources, const TFileRec& file, cons
 }
 
 void TFileInstaller::WriteInflated(const std::vector<std::uint8_t>& contents, const TFileRec& file, OutStream& dest) {
-    // Large pieces: few system calls, and still a pump every quarter
-    // megabyte, so that Cancel answers at once.
-    constexpr std::size_t kPiece = 256 * 1024;
-    const std::int64_t compressed = file.CompressedSize;
-    std::int64_t counted = 0;
-    for (std::size_t done = 0; done < contents.size();) {
-        const std::size_t piece = std::min(kPiece, contents.size() - done);
-        dest.Write(contents.data() + done, piece);
-        done += piece;
+    // Piece by piece as the loop reads the stream: the gauge moves by at
+    // most one piece of compressed bytes between pumps, and Cancel is
+    // heard as soon. A piece writes what its compressed bytes inflate to.
+    const std::uint64_t compressed = static_cast<std::uint64_t>(file.CompressedSize);
+    const std::uint64_t inflated = contents.size();
+    std::uint64_t written = 0;
+    for (std::uint64_t read = 0; read < compressed;) {
+        const std::uint64_t piece = std::min<std::uint64_t>(kDecompressBufferSize, compressed - read);
+        read += piece;
+        const std::uint64_t upTo = read == compressed ? inflated : read * inflated / compressed;
+        if (upTo > written) dest.Write(contents.data() + written, static_cast<std::size_t>(upTo - written));
+        written = upTo;
         const TPhaseScope phase(TPhase::Progress);
-        // The compressed bytes in proportion, all of them with the last piece.
-        const std::int64_t reached = static_cast<std::int64_t>(
-            static_cast<double>(compressed) * static_cast<double>(done) / static_cast<double>(contents.size()));
-        const std::int64_t share = (done == contents.size() ? compressed : reached) - counted;
-        counted += share;
-        context_.Progress.Advance(share);
+        context_.Progress.Advance(static_cast<std::int64_t>(piece));
         context_.Progress.PumpMessagesCheckCancel();
     }
 }
