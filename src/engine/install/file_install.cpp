@@ -303,6 +303,7 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         // The source was found and read: what fails now is the copy.
         errorPrefix_ = kCopyingFile;
         WriteInflated(inflated, file, temp);
+        ahead_.GiveBack(std::move(inflated));
     } else {
         errorPrefix_ = kOpeningSource;
         TAttemptSources attemptSources(sources_, firstSource, location.FirstDisk, errorPrefix_);

@@ -81,9 +81,10 @@ void TInflateAhead::Run() {
     for (std::size_t index = first_; index < data_.FileRecords.size(); ++index) {
         {
             // An inflated file waits for its turn within the budget; with
-            // nothing held, any one file may go ahead.
+            // nothing waiting, any one file may go ahead (the loop may be
+            // waiting for it).
             Lock lock(section_);
-            while (!stopping_ && held_ != 0 && held_ >= kInflateAheadBudget) {
+            while (!stopping_ && readyBytes_ != 0 && readyBytes_ + keptBytes_ >= kInflateAheadBudget) {
                 LeaveCriticalSection(&section_);
                 WaitForSingleObject(roomMade_.get(), INFINITE);
                 EnterCriticalSection(&section_);
@@ -93,7 +94,10 @@ void TInflateAhead::Run() {
         std::vector<std::uint8_t> contents;
         bool inflated = false;
         try {
-            inflated = Eligible(index) && Inflate(index, contents);
+            if (Eligible(index)) {
+                contents = LendKept(static_cast<std::size_t>(data_.FileRecords[index].OriginalSize));
+                inflated = Inflate(index, contents);
+            }
         } catch (...) {
             // Memory, a read, damage: the file loop finds out for itself.
             inflated = false;
@@ -101,7 +105,7 @@ void TInflateAhead::Run() {
         {
             const Lock lock(section_);
             if (inflated) {
-                held_ += contents.size();
+                readyBytes_ += contents.size();
                 ready_.emplace(index, std::move(contents));
             }
             decided_ = index + 1;
@@ -125,19 +129,38 @@ bool TInflateAhead::Eligible(std::size_t index) const {
            (slFileDataOffset_ != 0 || location.FirstDisk == disk_);
 }
 
-bool TInflateAhead::Inflate(std::size_t index, std::vector<std::uint8_t>& contents) const {
+bool TInflateAhead::Inflate(std::size_t index, std::vector<std::uint8_t>& contents) {
     THeldSourceOnly sources(*source_, disk_);
     // The core's whole-stream reading: the same checks of the source, the
     // marker, the sizes and the Adler-32 as the file loop's extraction.
     ExtractWholeFileStream(sources, data_.FileRecords[index], data_.FileLocationRecords[index], slFileDataOffset_,
-                           InflateWholeWithZlib, contents);
+                           InflateWholeWithZlib, contents, {}, &compressed_);
     return true;
+}
+
+std::vector<std::uint8_t> TInflateAhead::LendKept(std::size_t size) {
+    const Lock lock(section_);
+    auto best = kept_.end();
+    for (auto it = kept_.begin(); it != kept_.end(); ++it)
+        if (it->capacity() >= size && (best == kept_.end() || it->capacity() < best->capacity())) best = it;
+    if (best == kept_.end()) return {};
+    std::vector<std::uint8_t> contents = std::move(*best);
+    kept_.erase(best);
+    keptBytes_ -= contents.capacity();
+    return contents;
+}
+
+void TInflateAhead::GiveBack(std::vector<std::uint8_t>&& contents) {
+    const Lock lock(section_);
+    if (contents.capacity() == 0 || readyBytes_ + keptBytes_ + contents.capacity() > kInflateAheadBudget) return;
+    keptBytes_ += contents.capacity();
+    kept_.push_back(std::move(contents));
 }
 
 void TInflateAhead::DropBefore(std::size_t index) {
     bool dropped = false;
     for (auto it = ready_.begin(); it != ready_.end() && it->first < index; it = ready_.erase(it)) {
-        held_ -= it->second.size();
+        readyBytes_ -= it->second.size();
         dropped = true;
     }
     if (dropped) SetEvent(roomMade_.get());
@@ -155,7 +178,7 @@ bool TInflateAhead::Take(std::size_t index, std::vector<std::uint8_t>& contents)
     const auto found = ready_.find(index);
     if (found == ready_.end()) return false;
     contents = std::move(found->second);
-    held_ -= contents.size();
+    readyBytes_ -= contents.size();
     ready_.erase(found);
     SetEvent(roomMade_.get());
     return true;

@@ -34,9 +34,9 @@
 namespace qv {
 
 // The largest stream, compressed or inflated, that the helper reads, and
-// what it may hold inflated and not yet taken. Its memory stays below
-// 32 MiB (the budget, one file inflated and its compressed stream), what a
-// solid block's dictionary takes at most.
+// what it may hold inflated and not yet taken or kept for reuse. Its
+// memory stays below 32 MiB (the budget, one file inflated and its
+// compressed stream), what a solid block's dictionary takes at most.
 inline constexpr std::int64_t kInflateAheadLimit = 8 << 20;
 inline constexpr std::uint64_t kInflateAheadBudget = 16 << 20;
 
@@ -61,12 +61,18 @@ public:
     // usual way. Calls come in ascending order of `index` (a retry may ask
     // again: then the answer is no); what lies before `index` is dropped.
     bool Take(std::size_t index, std::vector<std::uint8_t>& contents);
+    // Contents taken and written, for the helper to inflate into again:
+    // memory the system mapped once is not mapped (and cleared) anew for
+    // each file. Kept only within the budget.
+    void GiveBack(std::vector<std::uint8_t>&& contents);
 
 private:
     static unsigned __stdcall ThreadMain(void* self);
     void Run();
     bool Eligible(std::size_t index) const;
-    bool Inflate(std::size_t index, std::vector<std::uint8_t>& contents) const;
+    bool Inflate(std::size_t index, std::vector<std::uint8_t>& contents);
+    // Kept memory that holds `size` bytes, the smallest such; else none.
+    std::vector<std::uint8_t> LendKept(std::size_t size);
     void DropBefore(std::size_t index);
 
     // Held while the state below is read or changed.
@@ -97,8 +103,12 @@ private:
     std::size_t decided_ = 0;  // every file before this one has its verdict
     bool finished_ = false;     // the helper has ended: no more verdicts come
     bool stopping_ = false;
-    std::uint64_t held_ = 0;
+    std::uint64_t readyBytes_ = 0;  // inflated and not yet taken
+    std::uint64_t keptBytes_ = 0;   // kept for reuse
     std::map<std::size_t, std::vector<std::uint8_t>> ready_;
+    std::vector<std::vector<std::uint8_t>> kept_;
+    // The helper's alone: each compressed stream is read into it.
+    std::vector<std::uint8_t> compressed_;
 };
 
 }  // namespace qv
