@@ -85,6 +85,7 @@ void TInflateAhead::Run() {
             // waiting for it).
             Lock lock(section_);
             while (!stopping_ && readyBytes_ != 0 && readyBytes_ + keptBytes_ >= kInflateAheadBudget) {
+                helperWaits_ = true;
                 LeaveCriticalSection(&section_);
                 WaitForSingleObject(roomMade_.get(), INFINITE);
                 EnterCriticalSection(&section_);
@@ -109,14 +110,12 @@ void TInflateAhead::Run() {
                 ready_.emplace(index, std::move(contents));
             }
             decided_ = index + 1;
+            WakeLoop();
         }
-        SetEvent(verdictGiven_.get());
     }
-    {
-        const Lock lock(section_);
-        finished_ = true;
-    }
-    SetEvent(verdictGiven_.get());
+    const Lock lock(section_);
+    finished_ = true;
+    WakeLoop();
 }
 
 bool TInflateAhead::Eligible(std::size_t index) const {
@@ -163,7 +162,18 @@ void TInflateAhead::DropBefore(std::size_t index) {
         readyBytes_ -= it->second.size();
         dropped = true;
     }
-    if (dropped) SetEvent(roomMade_.get());
+    if (dropped) WakeHelper();
+}
+
+// Under Wine each event set is a call to its server: only a thread that
+// said it waits is woken, not one per file. Both are called with the
+// section held, as the waiter's flag is set with it.
+void TInflateAhead::WakeLoop() {
+    if (std::exchange(loopWaits_, false)) SetEvent(verdictGiven_.get());
+}
+
+void TInflateAhead::WakeHelper() {
+    if (std::exchange(helperWaits_, false)) SetEvent(roomMade_.get());
 }
 
 bool TInflateAhead::Take(std::size_t index, std::vector<std::uint8_t>& contents) {
@@ -171,6 +181,7 @@ bool TInflateAhead::Take(std::size_t index, std::vector<std::uint8_t>& contents)
     Lock lock(section_);
     DropBefore(index);
     while (decided_ <= index && !finished_) {
+        loopWaits_ = true;
         LeaveCriticalSection(&section_);
         WaitForSingleObject(verdictGiven_.get(), INFINITE);
         EnterCriticalSection(&section_);
@@ -180,7 +191,7 @@ bool TInflateAhead::Take(std::size_t index, std::vector<std::uint8_t>& contents)
     contents = std::move(found->second);
     readyBytes_ -= contents.size();
     ready_.erase(found);
-    SetEvent(roomMade_.get());
+    WakeHelper();
     return true;
 }
 

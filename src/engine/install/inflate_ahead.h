@@ -74,6 +74,8 @@ private:
     // Kept memory that holds `size` bytes, the smallest such; else none.
     std::vector<std::uint8_t> LendKept(std::size_t size);
     void DropBefore(std::size_t index);
+    void WakeLoop();
+    void WakeHelper();
 
     // Held while the state below is read or changed.
     class Lock {
@@ -103,6 +105,8 @@ private:
     std::size_t decided_ = 0;  // every file before this one has its verdict
     bool finished_ = false;     // the helper has ended: no more verdicts come
     bool stopping_ = false;
+    bool loopWaits_ = false;    // the file loop waits for a verdict
+    bool helperWaits_ = false;  // the helper waits for room
     std::uint64_t readyBytes_ = 0;  // inflated and not yet taken
     std::uint64_t keptBytes_ = 0;   // kept for reuse
     std::map<std::size_t, std::vector<std::uint8_t>> ready_;
