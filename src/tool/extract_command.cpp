@@ -88,6 +88,13 @@ std::unique_ptr<FileOutStream> CreateTemporaryBeside(const HeldFolder& folder, c
     }
 }
 
+// What the threads may hold inflated ahead of the writing thread. Writing
+// the files is the slower half: threads further ahead only fill memory the
+// system must map and clear anew (a third of extract's page faults and
+// more), and hold the writer back no less. A larger file than this still
+// goes, alone.
+constexpr std::uint64_t kInflatedAheadBudget = std::uint64_t{16} << 20;
+
 // Writes every byte to each of several files: files with identical
 // contents read their member once.
 class TeeOutStream final : public OutStream {
@@ -218,7 +225,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     int unsetTimes = 0;
     if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, way, places, bar, bytes, unsetTimes);
     else RunInOrder<Decompressed>(
-        d.FileRecords.size(), workers, WorkBudget(workers), cost,
+        d.FileRecords.size(), workers, kInflatedAheadBudget, cost,
         [&](std::size_t i) {
             ThrowIfInterrupted();
             Decompressed result;

@@ -23,6 +23,14 @@ std::string Hex32(std::uint32_t value) {
     return buffer;
 }
 
+std::shared_ptr<const PositionalFile> OpenShared(const fs::path& path) {
+    try {
+        return PositionalFile::Open(path);
+    } catch (const EInOutError& error) {
+        throw IoFailure("cannot open '" + PathToUtf8(path) + "': " + error.what());
+    }
+}
+
 std::unique_ptr<FileInStream> OpenForReading(const fs::path& path) {
     try {
         return std::make_unique<FileInStream>(PathToUtf8(path));
@@ -119,6 +127,9 @@ LoadedSetup LoadSetup(const SetupLocation& where) {
 }
 
 std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto held = held_.find(diskNumber);
+    if (held != held_.end()) return held->second->NewReader();
     const std::string fileName = "SETUP." + std::to_string(diskNumber);
     fs::path path = where_.Folder / fileName;
     std::error_code error;
@@ -135,13 +146,18 @@ std::unique_ptr<InStream> DataFiles::OpenDataFile(int diskNumber) {
         }
         path = sibling;
     }
-    auto in = OpenForReading(path);
-    std::lock_guard<std::mutex> lock(mutex_);
+    // Opened once: the streams of its files, on every thread, read it at their own places.
+    const auto file = OpenShared(path);
+    held_[diskNumber] = file;
     opened_[diskNumber] = path;
-    return in;
+    return file->NewReader();
 }
 
-std::unique_ptr<InStream> DataFiles::OpenSlDataFile() { return OpenForReading(where_.SetupFile); }
+std::unique_ptr<InStream> DataFiles::OpenSlDataFile() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!slFile_) slFile_ = OpenShared(where_.SetupFile);
+    return slFile_->NewReader();
+}
 
 std::string DataFiles::PathOf(const SourceFailure& failure) const {
     if (failure.InSlFile) return PathToUtf8(where_.SetupFile);
@@ -309,8 +325,10 @@ bool ReadsWhole(const TFileRec& file) {
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
                    std::vector<std::uint8_t>& contents) {
     Worded(setup, dataFiles, index, [&] {
+        // Each thread reads its compressed streams into the same memory.
+        thread_local std::vector<std::uint8_t> compressed;
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents);
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &compressed);
     });
 }
 

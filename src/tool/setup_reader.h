@@ -18,6 +18,7 @@
 #include "core/setupdata/program_payload.h"
 #include "core/setupdata/setup_data.h"
 #include "core/setupdata/solid_reader.h"
+#include "tool/positional_file.h"
 
 namespace qv::tool {
 
@@ -69,6 +70,8 @@ private:
     // Threads read files side by side: the paths they opened are shared.
     mutable std::mutex mutex_;
     std::map<int, std::filesystem::path> opened_;
+    std::map<int, std::shared_ptr<const PositionalFile>> held_;
+    std::shared_ptr<const PositionalFile> slFile_;
 };
 
 // "file #3 ({app}\x.dll)": a file record for messages (index from 0).

@@ -99,7 +99,8 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
             [&](std::size_t k) {
                 ThrowIfInterrupted();
                 if (!ReadsWhole(d.FileRecords[streams[k]])) return false;
-                std::vector<std::uint8_t> contents;
+                // Checked and dropped: each thread inflates into the same memory.
+                thread_local std::vector<std::uint8_t> contents;
                 ReadWholeFile(setup, dataFiles, streams[k], contents);
                 return true;
             },

@@ -79,7 +79,11 @@ WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize
                                                                     room, &result.Consumed, &result.Produced);
     if (outcome == LIBDEFLATE_SUCCESS) {
         result.Result = WholeInflateResult::Outcome::Complete;
-        result.Adler32 = libdeflate_adler32(1, output, result.Produced);
+        // libdeflate has checked the output against the stream's own
+        // Adler-32, its last four bytes (big-endian): no second pass.
+        const std::uint8_t* check = input + result.Consumed - 4;
+        result.Adler32 = std::uint32_t{check[0]} << 24 | std::uint32_t{check[1]} << 16 |
+                         std::uint32_t{check[2]} << 8 | check[3];
     } else if (outcome == LIBDEFLATE_INSUFFICIENT_SPACE) {
         result.Result = WholeInflateResult::Outcome::NoRoom;
     }

@@ -222,29 +222,59 @@ void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFile
         RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
 }
 
+WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                        std::size_t room) {
+    WholeInflateResult result;
+    // zlib counts in uInt; larger spans are the piecewise loop's.
+    if (inputSize > std::numeric_limits<uInt>::max() || room > std::numeric_limits<uInt>::max()) return result;
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
+    // zlib refuses a null output even when no byte is to be written there.
+    std::uint8_t none = 0;
+    z.next_in = const_cast<Bytef*>(input);
+    z.avail_in = static_cast<uInt>(inputSize);
+    z.next_out = room == 0 ? &none : output;
+    z.avail_out = static_cast<uInt>(room);
+    const int outcome = inflate(&z, Z_FINISH);
+    if (outcome == Z_STREAM_END) {
+        result.Result = WholeInflateResult::Outcome::Complete;
+        result.Consumed = inputSize - z.avail_in;
+        result.Produced = room - z.avail_out;
+        result.Adler32 = static_cast<std::uint32_t>(z.adler);
+    } else if (outcome == Z_BUF_ERROR && z.avail_out == 0 && z.avail_in != 0) {
+        result.Result = WholeInflateResult::Outcome::NoRoom;
+    }
+    inflateEnd(&z);
+    return result;
+}
+
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
-                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead) {
-    std::vector<std::uint8_t> compressed;
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead,
+                            std::vector<std::uint8_t>* scratch) {
+    std::vector<std::uint8_t> own;
+    std::vector<std::uint8_t>& compressed = scratch ? *scratch : own;
+    const std::size_t compressedSize = static_cast<std::size_t>(file.CompressedSize);
     {
         TExtractContext context;
         context.OnRead = onRead;
         StartExtracting(context, opener, file, location, slFileDataOffset);
-        compressed.resize(static_cast<std::size_t>(file.CompressedSize));
+        if (compressed.size() < compressedSize) compressed.resize(compressedSize);
         // In pieces, so that progress moves within a large file too.
         constexpr std::size_t kPiece = 1 << 20;
-        for (std::size_t got = 0; got < compressed.size();)
-            got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressed.size() - got), context);
+        for (std::size_t got = 0; got < compressedSize;)
+            got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressedSize - got), context);
     }
-    contents.assign(static_cast<std::size_t>(file.OriginalSize), 0);
-    const WholeInflateResult result = inflate(compressed.data(), compressed.size(), contents.data(), contents.size());
-    if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressed.size() &&
+    // Every byte is the inflater's to write: a complete result covers them all.
+    contents.resize(static_cast<std::size_t>(file.OriginalSize));
+    const WholeInflateResult result = inflate(compressed.data(), compressedSize, contents.data(), contents.size());
+    if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressedSize &&
         result.Produced == contents.size() && result.Adler32 == file.Adler32)
         return;
     // Whatever is wrong, the engine's own loop says it: the same failure at
     // the same place, and the same acceptance where two decompressors could
     // judge a stream differently (one cut short after all its data).
-    compressed = {};
+    own = {};
     contents.clear();
     VectorOutStream sink(contents);
     ExtractFileStream(opener, file, location, slFileDataOffset, sink);

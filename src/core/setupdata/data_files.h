@@ -108,15 +108,27 @@ struct WholeInflateResult {
 using WholeInflater = std::function<WholeInflateResult(const std::uint8_t* input, std::size_t inputSize,
                                                        std::uint8_t* output, std::size_t room)>;
 
+// A WholeInflater over zlib in one call: the engine's own decompressor,
+// taking a whole stream without the copies of the piecewise loop. The
+// Adler-32 is zlib's own running check of the output.
+WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
+                                        std::size_t room);
+
 // ExtractFileStream in one piece, for files small enough to hold twice in
 // memory: the compressed stream is read whole (across the data files, with
 // the same checks of the sources), `inflate` decompresses it into
 // `contents`, and the result passes the checks of the streamed form: the
 // same failures, the same kinds. Input left after the stream's end is
 // corrupt data, as it is to the engine's loop.
+// `contents` keeps its storage from file to file: only bytes it never
+// held are cleared before the inflater overwrites them. With `scratch`,
+// the compressed stream is read into it, grown and never shrunk, so that
+// a thread reading many files allocates (and the system maps) no new
+// memory for each.
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
-                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {});
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {},
+                            std::vector<std::uint8_t>* scratch = nullptr);
 
 // Where and how big one compressed stream became.
 struct StoredStream {

@@ -2,15 +2,19 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "core/errors.h"
+#include "core/setupdata/block.h"
 #include "core/setupdata/solid_reader.h"
 #include "core/text/path_strings.h"
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/phase_clock.h"
 #include "engine/common/platform.h"
 #include "engine/common/retry_question.h"
 #include "engine/common/unique_name.h"
@@ -19,6 +23,7 @@
 #include "engine/common/windows_version.h"
 #include "engine/install/create_folder_path.h"
 #include "engine/install/existing_file.h"
+#include "engine/install/inflate_ahead.h"
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
 #include "engine/install/rollback_keeping.h"
@@ -96,14 +101,16 @@ private:
 class TFileInstaller {
 public:
     TFileInstaller(TInstallContext& context, const TDiskPrompt& askForDisk)
-        : context_(context), sources_(SourceOf(context.Run), askForDisk) {}
+        : context_(context), sources_(SourceOf(context.Run), askForDisk),
+          ahead_(context.Run.Data, context.Run.SlFileDataOffset) {}
     // Also when the loop ends by an exception.
     ~TFileInstaller() { DeletePendingTempFile(); }
     TFileInstaller(const TFileInstaller&) = delete;
     TFileInstaller& operator=(const TFileInstaller&) = delete;
 
-    // `member`: the file's member of its solid block, when the setup data has them.
-    void InstallFile(const TFileRec& file, const TFileLocationRec& location, std::uint32_t member);
+    // `index`: the file's record; `member`: its member of its solid block,
+    // when the setup data has them.
+    void InstallFile(std::size_t index, const TFileRec& file, const TFileLocationRec& location, std::uint32_t member);
 
 private:
     enum class TAttemptEnd { Done, StartOver };
@@ -115,6 +122,9 @@ private:
     TAttemptEnd RunAttempt(const TFileRec& file, const TFileLocationRec& location);
     void CopyIntoPlace(const TFileRec& file, const TFileLocationRec& location);
     void Extract(DataFileOpener& sources, const TFileRec& file, const TFileLocationRec& location, OutStream& dest);
+    // Writes contents the helper inflated, moving the gauge over the file's
+    // compressed bytes as reading its stream would.
+    void WriteInflated(const std::vector<std::uint8_t>& contents, const TFileRec& file, OutStream& dest);
     void ReplaceDestination(const TFileRec& file);
     void RunAfterActions(const TFileRec& file);
     void RecordSharedFile(const TFileRec& file);
@@ -131,6 +141,9 @@ private:
     // block open between them.
     SolidBlockReader solid_;
     std::uint32_t member_ = 0;
+    // Streams inflated ahead on a second thread; per-file streams only.
+    TInflateAhead ahead_;
+    std::size_t index_ = 0;
 
     std::string destFile_;
     bool destExisted_ = false;
@@ -153,9 +166,11 @@ private:
     std::string sourceFile_;
 };
 
-void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& location, std::uint32_t member) {
+void TFileInstaller::InstallFile(std::size_t index, const TFileRec& file, const TFileLocationRec& location,
+                                 std::uint32_t member) {
     firstAttempt_ = true;
     member_ = member;
+    index_ = index;
     for (;;) {
         try {
             if (RunAttempt(file, location) == TAttemptEnd::StartOver) continue;
@@ -177,6 +192,7 @@ void TFileInstaller::InstallFile(const TFileRec& file, const TFileLocationRec& l
         RecordSharedFile(file);
     }
     // A skipped file counts as done.
+    const TPhaseScope phase(TPhase::Progress);
     if (!extracting_) context_.Progress.Advance(file.CompressedSize);
     context_.Progress.PumpMessagesCheckCancel();
 }
@@ -198,11 +214,17 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
     // count the same data twice.
     const std::int64_t gaugeAtStart = context_.Progress.Position();
     try {
-        destFile_ = (file.FileFlags & ffUninstallData) ? UninstallPlaceholderName(context_.UninstallLogPattern)
-                                                        : context_.Run.Expand(file.DestPath);
-        destExisted_ = FileExists(destFile_);
-        if (std::exchange(firstAttempt_, false)) existedBeforeFirstAttempt_ = destExisted_;
-        context_.Progress.ShowFilename(destFile_);
+        {
+            const TPhaseScope phase(TPhase::FileChecks);
+            destFile_ = (file.FileFlags & ffUninstallData) ? UninstallPlaceholderName(context_.UninstallLogPattern)
+                                                            : context_.Run.Expand(file.DestPath);
+            destExisted_ = FileExists(destFile_);
+            if (std::exchange(firstAttempt_, false)) existedBeforeFirstAttempt_ = destExisted_;
+        }
+        {
+            const TPhaseScope phase(TPhase::Progress);
+            context_.Progress.ShowFilename(destFile_);
+        }
 
         bool keep = false;
         if (destExisted_) {
@@ -244,26 +266,56 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
     }
     sourceFile_ = firstSource ? firstSource->Path() : std::string();
+    const bool solid = run.Data.SetupInfo.Has(optSolidBlocks);
+    // The helper reads the first data file the loop holds (or the /SL
+    // file), as the loop found it: it never asks for a disk itself.
+    if (!solid && firstSource && !ahead_.Started())
+        ahead_.Start(firstSource, run.SlFileDataOffset != 0 ? 0 : location.FirstDisk, index_);
 
     errorPrefix_ = kCreatingTempFile;
-    tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
-    CreateFolderPath(context_, ExtractFileDir(tempFile_), cfNoUninstall);
+    {
+        const TPhaseScope phase(TPhase::FileChecks);
+        tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
+        CreateFolderPath(context_, ExtractFileDir(tempFile_), cfNoUninstall);
+    }
     // A new file's two facts under one flush: its place is still empty
     // when the temporary file moves there, whatever happens between.
     if (context_.Journal && !destExisted_)
         context_.Journal->WriteAhead({journal::FileWasAbsent{tempFile_, 0}, journal::FileWasAbsent{destFile_, 0}});
     else
         WriteAhead(context_, journal::FileWasAbsent{tempFile_, 0});
-    TNewFileStream temp(tempFile_);
+    std::optional<TNewFileStream> created;
+    {
+        const TPhaseScope phase(TPhase::CreateFile);
+        created.emplace(tempFile_);
+    }
+    TNewFileStream& temp = *created;
     tempPending_ = true;
 
-    errorPrefix_ = kOpeningSource;
-    TAttemptSources attemptSources(sources_, firstSource, location.FirstDisk, errorPrefix_);
+    std::vector<std::uint8_t> inflated;
+    bool taken = false;
+    if (!solid) {
+        const TPhaseScope phase(TPhase::Decompress);
+        taken = ahead_.Take(index_, inflated);
+    }
     extracting_ = true;
-    Extract(attemptSources, file, location, temp);
-    // The installed file carries the time of the setup data, not of the installation.
-    temp.SetTimes(UtcFromLocal(file.FileTime));
-    temp.Close();
+    if (taken) {
+        // The source was found and read: what fails now is the copy.
+        errorPrefix_ = kCopyingFile;
+        WriteInflated(inflated, file, temp);
+        ahead_.GiveBack(std::move(inflated));
+    } else {
+        errorPrefix_ = kOpeningSource;
+        TAttemptSources attemptSources(sources_, firstSource, location.FirstDisk, errorPrefix_);
+        const TPhaseScope phase(TPhase::Decompress);
+        Extract(attemptSources, file, location, temp);
+    }
+    {
+        const TPhaseScope phase(TPhase::CloseFile);
+        // The installed file carries the time of the setup data, not of the installation.
+        temp.SetTimes(UtcFromLocal(file.FileTime));
+        temp.Close();
+    }
 
     ReplaceDestination(file);
 }
@@ -272,6 +324,7 @@ void TFileInstaller::Extract(DataFileOpener& sources, const TFileRec& file, cons
                              OutStream& dest) {
     const TInstallRun& run = context_.Run;
     const ExtractProgress onRead = [this](std::size_t bytes) {
+        const TPhaseScope phase(TPhase::Progress);
         context_.Progress.Advance(static_cast<std::int64_t>(bytes));
         context_.Progress.PumpMessagesCheckCancel();
     };
@@ -284,8 +337,28 @@ void TFileInstaller::Extract(DataFileOpener& sources, const TFileRec& file, cons
     solid_.Extract(sources, file, location, member_, run.SlFileDataOffset, dest, onRead);
 }
 
+void TFileInstaller::WriteInflated(const std::vector<std::uint8_t>& contents, const TFileRec& file, OutStream& dest) {
+    // Piece by piece as the loop reads the stream: the gauge moves by at
+    // most one piece of compressed bytes between pumps, and Cancel is
+    // heard as soon. A piece writes what its compressed bytes inflate to.
+    const std::uint64_t compressed = static_cast<std::uint64_t>(file.CompressedSize);
+    const std::uint64_t inflated = contents.size();
+    std::uint64_t written = 0;
+    for (std::uint64_t read = 0; read < compressed;) {
+        const std::uint64_t piece = std::min<std::uint64_t>(kDecompressBufferSize, compressed - read);
+        read += piece;
+        const std::uint64_t upTo = read == compressed ? inflated : read * inflated / compressed;
+        if (upTo > written) dest.Write(contents.data() + written, static_cast<std::size_t>(upTo - written));
+        written = upTo;
+        const TPhaseScope phase(TPhase::Progress);
+        context_.Progress.Advance(static_cast<std::int64_t>(piece));
+        context_.Progress.PumpMessagesCheckCancel();
+    }
+}
+
 void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     TInstallRun& run = context_.Run;
+    std::optional<TPhaseScope> phase(std::in_place, TPhase::MoveIntoPlace);
     if (destExisted_) {
         errorPrefix_ = kDeletingFile;
         DWORD error = 0;
@@ -318,6 +391,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
         tempPending_ = false;
         tempFile_.clear();
+        phase.emplace(TPhase::Progress);
         const bool deleteAtEnd = (file.FileFlags & ffDeleteAtEnd) != 0;
         if (deleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
         LogLine(InstalledText(file) +
@@ -326,6 +400,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
     }
 
     errorPrefix_.clear();
+    phase.emplace(TPhase::UndoLog);
     // The uninstaller leaves it; a rollback takes away the file that was
     // not there (a shared one's was kept above).
     if ((file.FileFlags & ffNoUninstall) && !(file.FileFlags & ffShared) && !destExisted_ &&
@@ -406,7 +481,7 @@ void InstallFiles(TInstallContext& context, const TDiskPrompt& askForDisk) {
     for (std::size_t i = 0; i < data.FileRecords.size(); ++i) {
         if (i >= data.FileLocationRecords.size() || (solid && i >= data.FileMembers.size()))
             throw Exception("内部错误：安装文件缺少位置信息。");
-        installer.InstallFile(data.FileRecords[i], data.FileLocationRecords[i], solid ? data.FileMembers[i] : 0);
+        installer.InstallFile(i, data.FileRecords[i], data.FileLocationRecords[i], solid ? data.FileMembers[i] : 0);
     }
 }
 

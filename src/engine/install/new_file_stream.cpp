@@ -1,6 +1,7 @@
 #include "engine/install/new_file_stream.h"
 
 #include "core/errors.h"
+#include "engine/common/phase_clock.h"
 #include "engine/common/win_file_stream.h"
 #include "engine/common/win_text.h"
 
@@ -13,6 +14,7 @@ TNewFileStream::TNewFileStream(const std::string& path)
 }
 
 void TNewFileStream::Write(const void* buffer, std::size_t count) {
+    const TPhaseScope phase(TPhase::WriteFile);
     WriteAllToFile(file_.get(), buffer, count);
     written_ += count;
 }

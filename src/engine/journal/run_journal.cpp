@@ -5,6 +5,7 @@
 #include "core/journal/journal_reader.h"
 #include "engine/common/fault_injection.h"
 #include "engine/common/install_log.h"
+#include "engine/common/phase_clock.h"
 #include "engine/common/private_folder.h"
 #include "engine/common/log_text.h"
 #include "engine/common/win_text.h"
@@ -58,6 +59,7 @@ void TRunJournal::WriteAhead(const journal::JournalFact& fact) { WriteAhead(std:
 
 void TRunJournal::WriteAhead(const std::vector<journal::JournalFact>& facts) {
     if (facts.empty()) return;
+    const TPhaseScope phase(TPhase::Journal);
     ChooseFlush(facts);
     writer_->WriteAhead(ChangesCounted() + 1, facts);
     CountJournalRecords(static_cast<std::uint32_t>(facts.size()));
@@ -82,7 +84,10 @@ void TRunJournal::ChooseFlush(const std::vector<journal::JournalFact>& facts) {
         lastFlush_ = now;
 }
 
-void TRunJournal::MarkDone(std::uint32_t change) { writer_->MarkDone(change); }
+void TRunJournal::MarkDone(std::uint32_t change) {
+    const TPhaseScope phase(TPhase::Journal);
+    writer_->MarkDone(change);
+}
 
 void TRunJournal::Complete() {
     // Once this is on the disk a recovery only deletes what is left.

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/setupdata/program_payload.h"
 #include "engine/common/app_msg_box.h"
+#include "engine/common/phase_clock.h"
 #include "engine/setup/setup_state.h"
 
 namespace qv {
@@ -34,6 +35,7 @@ bool TakeOwnPayload(const std::shared_ptr<const THeldFile>& ownFile) {
     g_checkText.clear();
     const std::unique_ptr<InStream> file = ownFile->NewReader();
     LARGE_INTEGER start, end;
+    const TPhaseScope phase(TPhase::PayloadCheck);
     QueryPerformanceCounter(&start);
     PayloadSearch found;
     bool intact = false;

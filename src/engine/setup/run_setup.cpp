@@ -2,6 +2,7 @@
 
 #include "engine/common/app_title.h"
 #include "engine/common/install_log.h"
+#include "engine/common/phase_clock.h"
 #include "engine/instfunc/com_for_process.h"
 #include "engine/setup/end_setup.h"
 #include "engine/setup/main_form.h"
@@ -17,6 +18,7 @@ namespace qv {
 namespace {
 
 unsigned Finish(unsigned exitCode) {
+    LogPhaseTimes();
     LogLine("Exit code " + std::to_string(exitCode));
     CloseInstallLog();
     return exitCode;

@@ -16,6 +16,7 @@
 #include "engine/common/windows_version.h"
 #include "engine/common/win_text.h"
 #include "engine/common/install_log.h"
+#include "engine/common/phase_clock.h"
 #include "engine/common/exit_codes.h"
 #include "engine/setup/one_instance.h"
 #include "engine/setup/own_payload.h"
@@ -135,6 +136,7 @@ void CheckUninstallerMachineType(const SetupData& data) {
 }
 
 void LoadSetupDataFile(const std::string& path) {
+    const TPhaseScope phase(TPhase::SetupData);
     // The /SL file (or the program itself) through the handle held since
     // the start; SETUP.0 opened once, closed to writers until everything
     // is read.
