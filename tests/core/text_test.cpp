@@ -84,6 +84,10 @@ TEST(NumberText, WritesWhatPrintfWrote) {
             EXPECT_EQ(HexDigits(u, digits, HexLetters::Lower), expected) << v << " " << digits;
         }
     }
+    for (const double ms : {0.0, 0.04, 0.05, 0.96, 12.34, 99.99, 123456.7}) {
+        std::snprintf(expected, sizeof expected, "%.1f", ms);
+        EXPECT_EQ(DecimalTenths(ms), expected) << ms;
+    }
 }
 
 TEST(CommandLine, TailSkipsQuotedProgramPath) {

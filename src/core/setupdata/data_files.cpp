@@ -1,7 +1,10 @@
 #include "core/setupdata/data_files.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/bytes.h"

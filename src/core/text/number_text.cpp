@@ -24,6 +24,11 @@ std::string SignedDigits(long long value, int minDigits) {
     return "-" + Padded(0ULL - static_cast<unsigned long long>(value), 10, minDigits);
 }
 
+std::string DecimalTenths(double value) {
+    const auto tenths = static_cast<unsigned long long>(value * 10 + 0.5);
+    return UnsignedDigits(tenths / 10) + "." + UnsignedDigits(tenths % 10);
+}
+
 std::string HexDigits(unsigned long long value, int minDigits, HexLetters letters) {
     std::string text = Padded(value, 16, minDigits);
     if (letters == HexLetters::Upper)

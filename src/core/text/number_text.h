@@ -16,6 +16,8 @@ enum class HexLetters { Upper, Lower };
 std::string UnsignedDigits(unsigned long long value, int minDigits = 1);
 // "%.*lld": the sign, then at least `minDigits` digits.
 std::string SignedDigits(long long value, int minDigits = 1);
+// "%.1f" of a value of at least zero: the tenths rounded half up.
+std::string DecimalTenths(double value);
 // "%.*llX" or "%.*llx", without a "0x".
 std::string HexDigits(unsigned long long value, int minDigits = 1, HexLetters letters = HexLetters::Upper);
 

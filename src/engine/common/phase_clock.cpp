@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 
+#include "core/text/number_text.h"
 #include "engine/common/install_log.h"
 
 namespace qv {
@@ -63,13 +63,9 @@ void LogPhaseTimes() {
         if (ticks == 0) continue;
         const double ms = 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
         all += ms;
-        char figure[64];
-        std::snprintf(figure, sizeof figure, " %s %.1f ms,", kPhaseNames[i], ms);
-        line += figure;
+        line += std::string(" ") + kPhaseNames[i] + " " + DecimalTenths(ms) + " ms,";
     }
-    char total[96];
-    std::snprintf(total, sizeof total, " in all %.1f ms", all);
-    line += total;
+    line += " in all " + DecimalTenths(all) + " ms";
     // What went before the first phase began: the loading of the program.
     FILETIME created{}, exited{}, kernel{}, user{}, now{};
     if (GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) {
@@ -77,9 +73,8 @@ void LogPhaseTimes() {
         const auto ticksOf = [](const FILETIME& t) {
             return static_cast<std::int64_t>(static_cast<std::uint64_t>(t.dwHighDateTime) << 32 | t.dwLowDateTime);
         };
-        std::snprintf(total, sizeof total, "; since the process was created %.1f ms",
-                      static_cast<double>(ticksOf(now) - ticksOf(created)) / 10000.0);
-        line += total;
+        line += "; since the process was created " +
+                DecimalTenths(static_cast<double>(ticksOf(now) - ticksOf(created)) / 10000.0) + " ms";
     }
     LogLine(line);
 }

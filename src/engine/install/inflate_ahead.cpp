@@ -3,9 +3,9 @@
 #include <process.h>
 
 #include <exception>
-#include <stdexcept>
 #include <utility>
 
+#include "core/errors.h"
 #include "core/setupdata/data_files.h"
 
 namespace qv {
@@ -19,7 +19,7 @@ class THeldSourceOnly final : public DataFileOpener {
 public:
     THeldSourceOnly(const THeldFile& source, std::int32_t disk) : source_(source), disk_(disk) {}
     std::unique_ptr<InStream> OpenDataFile(int diskNumber) override {
-        if (diskNumber != disk_) throw std::runtime_error("not the held data file");
+        if (diskNumber != disk_) throw Exception("not the held data file");
         return source_.NewReader();
     }
     std::unique_ptr<InStream> OpenSlDataFile() override { return source_.NewReader(); }

@@ -6,6 +6,7 @@
 
 #include "core/errors.h"
 #include "core/setupdata/program_payload.h"
+#include "core/text/number_text.h"
 #include "engine/common/app_msg_box.h"
 #include "engine/common/phase_clock.h"
 #include "engine/setup/setup_state.h"
@@ -55,10 +56,9 @@ bool TakeOwnPayload(const std::shared_ptr<const THeldFile>& ownFile) {
     SetupState.SlFile = ownFile;
     SetupState.SlDataOffset = found.Locator.SetupDataOffset;
     SetupState.SlFileDataOffset = found.Locator.FileDataOffset;
-    const long long tenths = static_cast<long long>(Milliseconds(start, end) * 10 + 0.5);
     g_checkText = "its own payload: " + std::to_string(found.Locator.PayloadSize) + " bytes from offset " +
-                  std::to_string(found.Locator.SetupDataOffset) + ", CRC-32 checked in " + std::to_string(tenths / 10) +
-                  "." + std::to_string(tenths % 10) + " ms";
+                  std::to_string(found.Locator.SetupDataOffset) + ", CRC-32 checked in " +
+                  DecimalTenths(Milliseconds(start, end)) + " ms";
     return true;
 }
 
