@@ -64,8 +64,13 @@ measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   read -r wall kb < <(tail -n 1 "$work/time.$name")
   eval "wall_$name=$wall rss_$name=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') status_$name=$status"
 }
+uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+scale_keys() { wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Scale_qv[0-9]*$' || true; }
+# Keys of earlier runs in the same prefix go first.
+for key in $(scale_keys); do wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true; done
 measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$work/install20k")" -d "$(winepath -w "$work/extracted")"
 measure install wine "$work/install20k/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
+install_key=$(scale_keys | head -n 1)
 # The rollback journal's flushes, one for each file: the same installation
 # by fault_setup.exe (Setup.exe's run with the test seam, no plan) with and without them.
 cp "$win64/bin/fault_setup.exe" "$work/install20k/"
@@ -75,9 +80,10 @@ for flush in 1 0; do
     /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-journal-$flush")"
 done
 rm -rf "$work"/installed-journal-*
-uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-for key in $(wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Scale_qv[0-9]*$' || true); do
-  wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
+# The flush runs' uninstall keys go; the measured installation's stays: an
+# uninstaller obeys only a log that the installation's own key vouches for.
+for key in $(scale_keys); do
+  [ "$key" = "$install_key" ] || wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
 done
 wineserver -k || true
 
