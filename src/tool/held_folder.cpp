@@ -24,7 +24,6 @@ std::string SystemText(int code) { return std::system_category().message(code); 
 
 }  // namespace
 
-HeldFolder::HeldFolder(HeldFolder&& other) noexcept { *this = std::move(other); }
 
 #ifdef _WIN32
 
@@ -39,18 +38,7 @@ HANDLE OpenFolderHandle(const fs::path& path, DWORD flags) {
 
 }  // namespace
 
-HeldFolder::~HeldFolder() {
-    if (handle_) CloseHandle(handle_);
-}
-
-HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
-    if (this != &other) {
-        if (handle_) CloseHandle(handle_);
-        path_ = std::move(other.path_);
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
+void HeldFolder::FolderTraits::Close(Handle folder) noexcept { CloseHandle(folder); }
 
 HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     std::error_code error;
@@ -61,7 +49,7 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     const HANDLE handle = OpenFolderHandle(path, 0);
     if (handle == INVALID_HANDLE_VALUE)
         throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
-    root.handle_ = handle;
+    root.folder_.reset(handle);
     return root;
 }
 
@@ -93,7 +81,7 @@ PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
     }
     sub = HeldFolder();
     sub.path_ = path;
-    sub.handle_ = handle;
+    sub.folder_.reset(handle);
     return kind;
 }
 
@@ -117,18 +105,7 @@ void HeldFolder::Remove(const std::string& name) const noexcept {
 
 #else
 
-HeldFolder::~HeldFolder() {
-    if (fd_ >= 0) close(fd_);
-}
-
-HeldFolder& HeldFolder::operator=(HeldFolder&& other) noexcept {
-    if (this != &other) {
-        if (fd_ >= 0) close(fd_);
-        path_ = std::move(other.path_);
-        fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-}
+void HeldFolder::FolderTraits::Close(Handle folder) noexcept { close(folder); }
 
 HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     std::error_code error;
@@ -136,18 +113,18 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     if (error) throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + error.message());
     HeldFolder root;
     root.path_ = path;
-    root.fd_ = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root.fd_ < 0) throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(errno));
+    root.folder_.reset(open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.folder_) throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(errno));
     return root;
 }
 
 PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
     const fs::path path = path_ / PathFromUtf8(name);
-    if (mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST)
+    if (mkdirat(folder_.get(), name.c_str(), 0777) != 0 && errno != EEXIST)
         throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + SystemText(errno));
     // Whatever is at the name now, made a moment ago or swapped in since:
     // a link is not followed, so only the folder itself opens.
-    const int fd = openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = openat(folder_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         const int failure = errno;
         const PathKind kind = KindOf(name);
@@ -156,19 +133,19 @@ PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
     }
     sub = HeldFolder();
     sub.path_ = path;
-    sub.fd_ = fd;
+    sub.folder_.reset(fd);
     return PathKind::Folder;
 }
 
 PathKind HeldFolder::KindOf(const std::string& name) const {
     struct stat info {};
-    if (fstatat(fd_, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return PathKind::Missing;
+    if (fstatat(folder_.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return PathKind::Missing;
     if (S_ISLNK(info.st_mode)) return PathKind::Link;
     return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
 std::unique_ptr<FileOutStream> HeldFolder::CreateNew(const std::string& name) const {
-    const int fd = openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    const int fd = openat(folder_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0) throw EInOutError(InOutCodeFromErrno(errno));
     std::FILE* file = fdopen(fd, "wb");
     if (!file) {
@@ -183,16 +160,16 @@ bool HeldFolder::SetLocalTime(const std::string& name, std::uint64_t localFileTi
     struct timespec times[2];
     if (!UnixTimesOfLocalFileTime(localFileTime, times[0].tv_sec, times[0].tv_nsec)) return false;
     times[1] = times[0];
-    return utimensat(fd_, name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
+    return utimensat(folder_.get(), name.c_str(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 void HeldFolder::MoveReplacing(const std::string& from, const std::string& to) const {
-    if (renameat(fd_, from.c_str(), fd_, to.c_str()) != 0)
+    if (renameat(folder_.get(), from.c_str(), folder_.get(), to.c_str()) != 0)
         throw IoFailure("cannot move '" + PathToUtf8(path_ / PathFromUtf8(from)) + "' to '" +
                         PathToUtf8(path_ / PathFromUtf8(to)) + "': " + InOutErrorText(InOutCodeFromErrno(errno)));
 }
 
-void HeldFolder::Remove(const std::string& name) const noexcept { unlinkat(fd_, name.c_str(), 0); }
+void HeldFolder::Remove(const std::string& name) const noexcept { unlinkat(folder_.get(), name.c_str(), 0); }
 
 #endif
 

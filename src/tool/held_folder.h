@@ -19,6 +19,7 @@
 #include <string>
 
 #include "core/io/streams.h"
+#include "core/unique_owner.h"
 #include "tool/platform.h"
 
 namespace qv::tool {
@@ -26,11 +27,6 @@ namespace qv::tool {
 class HeldFolder {
 public:
     HeldFolder() = default;
-    ~HeldFolder();
-    HeldFolder(HeldFolder&& other) noexcept;
-    HeldFolder& operator=(HeldFolder&& other) noexcept;
-    HeldFolder(const HeldFolder&) = delete;
-    HeldFolder& operator=(const HeldFolder&) = delete;
 
     // The output folder itself, made with its parents when missing. The
     // user named it: links in its own path are followed. IoFailure when it
@@ -56,12 +52,20 @@ public:
     const fs::path& Path() const { return path_; }
 
 private:
-    fs::path path_;
+    // The folder's handle (Windows) or descriptor, closed with its owner.
+    struct FolderTraits {
 #ifdef _WIN32
-    void* handle_ = nullptr;  // a HANDLE; null when empty
+        using Handle = void*;  // a HANDLE
+        static Handle Empty() noexcept { return nullptr; }
 #else
-    int fd_ = -1;
+        using Handle = int;
+        static Handle Empty() noexcept { return -1; }
 #endif
+        static void Close(Handle folder) noexcept;
+    };
+
+    fs::path path_;
+    UniqueOwner<FolderTraits> folder_;
 };
 
 }  // namespace qv::tool
