@@ -38,8 +38,6 @@ HANDLE OpenFolderHandle(const fs::path& path, DWORD flags) {
 
 }  // namespace
 
-void HeldFolder::FolderTraits::Close(Handle folder) noexcept { CloseHandle(folder); }
-
 HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     std::error_code error;
     fs::create_directories(path, error);
@@ -104,8 +102,6 @@ void HeldFolder::Remove(const std::string& name) const noexcept {
 }
 
 #else
-
-void HeldFolder::FolderTraits::Close(Handle folder) noexcept { close(folder); }
 
 HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     std::error_code error;

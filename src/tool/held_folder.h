@@ -19,8 +19,8 @@
 #include <string>
 
 #include "core/io/streams.h"
-#include "core/unique_owner.h"
 #include "tool/platform.h"
+#include "tool/system_handle.h"
 
 namespace qv::tool {
 
@@ -52,20 +52,8 @@ public:
     const fs::path& Path() const { return path_; }
 
 private:
-    // The folder's handle (Windows) or descriptor, closed with its owner.
-    struct FolderTraits {
-#ifdef _WIN32
-        using Handle = void*;  // a HANDLE
-        static Handle Empty() noexcept { return nullptr; }
-#else
-        using Handle = int;
-        static Handle Empty() noexcept { return -1; }
-#endif
-        static void Close(Handle folder) noexcept;
-    };
-
     fs::path path_;
-    UniqueOwner<FolderTraits> folder_;
+    UniqueSystemHandle folder_;
 };
 
 }  // namespace qv::tool

@@ -62,15 +62,11 @@ std::shared_ptr<const PositionalFile> PositionalFile::Open(const std::filesystem
     const HANDLE handle = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) throw EInOutError(InOutCodeFromErrno(ErrnoOfLastError()));
-    file->handle_ = handle;
+    file->file_.reset(handle);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(handle, &size)) throw EInOutError(InOutCodeFromErrno(ErrnoOfLastError()));
     file->size_ = static_cast<std::uint64_t>(size.QuadPart);
     return file;
-}
-
-PositionalFile::~PositionalFile() {
-    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
 }
 
 std::size_t PositionalFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
@@ -82,7 +78,7 @@ std::size_t PositionalFile::ReadAt(std::uint64_t offset, void* buffer, std::size
         at.OffsetHigh = static_cast<DWORD>((offset + total) >> 32);
         DWORD got = 0;
         const DWORD piece = static_cast<DWORD>(std::min<std::size_t>(count - total, 1u << 30));
-        if (!ReadFile(static_cast<HANDLE>(handle_), p + total, piece, &got, &at)) {
+        if (!ReadFile(file_.get(), p + total, piece, &got, &at)) {
             // A synchronous handle says so at or past the end.
             if (GetLastError() == ERROR_HANDLE_EOF) break;
             throw EInOutError(InOutCodeFromErrno(ErrnoOfLastError()));
@@ -97,25 +93,21 @@ std::size_t PositionalFile::ReadAt(std::uint64_t offset, void* buffer, std::size
 
 std::shared_ptr<const PositionalFile> PositionalFile::Open(const std::filesystem::path& path) {
     std::shared_ptr<PositionalFile> file(new PositionalFile);
-    file->fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file->fd_ < 0) throw EInOutError(InOutCodeFromErrno(errno));
+    file->file_.reset(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file->file_) throw EInOutError(InOutCodeFromErrno(errno));
     struct stat info {};
-    if (fstat(file->fd_, &info) != 0) throw EInOutError(InOutCodeFromErrno(errno));
+    if (fstat(file->file_.get(), &info) != 0) throw EInOutError(InOutCodeFromErrno(errno));
     // A folder opens for reading, and reads fail later; refused here as fopen's users saw it.
     if (S_ISDIR(info.st_mode)) throw EInOutError(InOutCodeFromErrno(EISDIR));
     file->size_ = static_cast<std::uint64_t>(info.st_size);
     return file;
 }
 
-PositionalFile::~PositionalFile() {
-    if (fd_ >= 0) close(fd_);
-}
-
 std::size_t PositionalFile::ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const {
     auto* p = static_cast<std::uint8_t*>(buffer);
     std::size_t total = 0;
     while (total < count) {
-        const ssize_t got = pread(fd_, p + total, std::min<std::size_t>(count - total, 1u << 30),
+        const ssize_t got = pread(file_.get(), p + total, std::min<std::size_t>(count - total, 1u << 30),
                                   static_cast<off_t>(offset + total));
         if (got < 0) {
             if (errno == EINTR) continue;

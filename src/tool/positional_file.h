@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/io/streams.h"
+#include "tool/system_handle.h"
 
 namespace qv::tool {
 
@@ -19,7 +20,6 @@ class PositionalFile final : public std::enable_shared_from_this<PositionalFile>
 public:
     // Raises EInOutError with the run-time library's code.
     static std::shared_ptr<const PositionalFile> Open(const std::filesystem::path& path);
-    ~PositionalFile();
     PositionalFile(const PositionalFile&) = delete;
     PositionalFile& operator=(const PositionalFile&) = delete;
 
@@ -31,11 +31,7 @@ public:
 
 private:
     PositionalFile() = default;
-#ifdef _WIN32
-    void* handle_ = nullptr;
-#else
-    int fd_ = -1;
-#endif
+    UniqueSystemHandle file_;
     std::uint64_t size_ = 0;
 };
 
