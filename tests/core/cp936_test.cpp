@@ -6,6 +6,10 @@
 
 #include "core/text/cp936.h"
 
+#ifndef _WIN32
+#include <iconv.h>
+#endif
+
 namespace qv {
 namespace {
 
@@ -107,6 +111,43 @@ TEST(Cp936, StandardCharactersBesideTheUserDefinedOnesStay) {
     // The trail byte 0x7F still names nothing.
     EXPECT_EQ(cp936::ToUtf8("\xA1\x7F"), "\xEF\xBF\xBD");
 }
+
+#ifndef _WIN32
+// Every pair against the C library's own GBK converter, which agrees with
+// Windows on the standard characters: each decodes to the same character
+// and encodes back to a pair of that character; every other pair decodes
+// to a private-use code point.
+TEST(Cp936, EveryPairAsTheCLibraryReadsGbk) {
+    const iconv_t converter = iconv_open("UTF-8", "GBK");
+    ASSERT_NE(converter, reinterpret_cast<iconv_t>(-1));
+    int standard = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead)
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail == 0x7F) continue;
+            std::string pair = Pair(lead, trail);
+            char out[8];
+            char* in = pair.data();
+            char* at = out;
+            std::size_t inLeft = 2, outLeft = sizeof out;
+            iconv(converter, nullptr, nullptr, nullptr, nullptr);
+            const bool named = iconv(converter, &in, &inLeft, &at, &outLeft) != static_cast<std::size_t>(-1);
+            const std::string decoded = cp936::ToUtf8(pair);
+            if (named) {
+                ++standard;
+                EXPECT_EQ(decoded, std::string(out, at)) << std::hex << lead << ' ' << trail;
+                const auto encoded = cp936::FromUtf8(decoded);
+                ASSERT_TRUE(encoded.has_value()) << std::hex << lead << ' ' << trail;
+                EXPECT_EQ(cp936::ToUtf8(*encoded), decoded);
+            } else {
+                ASSERT_EQ(decoded.size(), 3u) << std::hex << lead << ' ' << trail;
+                const char32_t c = (decoded[0] & 0x0F) << 12 | (decoded[1] & 0x3F) << 6 | (decoded[2] & 0x3F);
+                EXPECT_TRUE(c >= 0xE000 && c <= 0xE864) << std::hex << lead << ' ' << trail;
+            }
+        }
+    iconv_close(converter);
+    EXPECT_GT(standard, 21000);
+}
+#endif
 
 TEST(Cp936, TruncateNeverCutsACharacter) {
     const std::string bytes = *cp936::FromUtf8("a中文");  // 1 + 2 + 2 bytes

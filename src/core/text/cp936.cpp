@@ -23,11 +23,30 @@ constexpr std::size_t kPairCount = (0xFF - kLeadFirst) * kTrailCount;
 // No double-byte code has this trail byte.
 constexpr int kNoTrail = 0x7F;
 
-// The standard characters; 0 where a pair names none.
-const std::uint16_t kDoubleByte[] = {
+// The standard characters, pair by pair in byte order (lead 0x81..0xFE,
+// trail 0x40..0xFE), each told by its change from the UTF-16 unit of the
+// last pair that names a character, starting from 0. Most pairs are the
+// next ideograph but a few in code point order and take one byte, where a
+// plain table would take two for every pair, named or not:
+//
+//   0x00             the pair names no character
+//   0x01..0x7F       the last unit plus this
+//   0x80..0xBF, b    the last unit plus ((first & 0x3F) << 8 | b) - 0x2000
+//   0xC0, hi, lo     the unit hi << 8 | lo
+constexpr unsigned char kStandardCodes[] = {
 #include "core/text/cp936_table.inc"
 };
-static_assert(sizeof kDoubleByte / sizeof kDoubleByte[0] == kPairCount);
+
+// The width of the code that starts with `first`.
+constexpr std::size_t CodeWidth(unsigned char first) { return first < 0x80 ? 1 : first < 0xC0 ? 2 : 3; }
+
+constexpr std::size_t CodedPairs() {
+    std::size_t pairs = 0;
+    for (std::size_t i = 0; i < sizeof kStandardCodes; i += CodeWidth(kStandardCodes[i])) ++pairs;
+    return pairs;
+}
+// Every pair has its code, and the last code is whole.
+static_assert(CodedPairs() == kPairCount);
 
 constexpr std::size_t PairIndex(int lead, int trail) {
     return static_cast<std::size_t>((lead - kLeadFirst) * kTrailCount + (trail - kTrailFirst));
@@ -48,11 +67,29 @@ constexpr ByteArea kUserDefinedAreas[] = {
     {0xA1, 0xA7, 0x40, 0xA0},
 };
 
+// The standard characters read into `t`, entry PairIndex(lead, trail).
+// Not constexpr, nor called in a constant expression: the compiler would
+// then put the whole table into the program instead of the codes.
+void ReadStandardCodes(std::array<std::uint16_t, kPairCount>& t) {
+    std::uint16_t last = 0;
+    for (std::size_t code = 0, pair = 0; pair < kPairCount; code += CodeWidth(kStandardCodes[code]), ++pair) {
+        const unsigned char first = kStandardCodes[code];
+        if (first == 0) continue;
+        if (first < 0x80)
+            last = static_cast<std::uint16_t>(last + first);
+        else if (first < 0xC0)
+            last = static_cast<std::uint16_t>(last + ((first & 0x3F) << 8 | kStandardCodes[code + 1]) - 0x2000);
+        else
+            last = static_cast<std::uint16_t>(kStandardCodes[code + 1] << 8 | kStandardCodes[code + 2]);
+        t[pair] = last;
+    }
+}
+
 // Entry PairIndex(lead, trail): the UTF-16 unit of that pair, 0 for none.
 const std::array<std::uint16_t, kPairCount>& DecodeTable() {
     static const auto table = [] {
         std::array<std::uint16_t, kPairCount> t{};
-        std::copy(std::begin(kDoubleByte), std::end(kDoubleByte), t.begin());
+        ReadStandardCodes(t);
         auto next = static_cast<std::uint16_t>(kFirstPrivateUse);
         // Inside the areas a code point belongs to its position, so a
         // standard character there would keep its place in the numbering.
