@@ -63,9 +63,10 @@ function(qv_check_imports target)
 endfunction()
 
 # qv_release_program(TARGET BUDGET_KIB n): an engine program as it ships in
-# every author's download. Only the code it uses: each function and datum
-# in a section of its own (the engine's compile options), the sections
-# nothing references dropped at the link, and the runtime's verbose end
+# every author's download. Only the code it uses: the whole program
+# optimised at the link, each function in a section of its own (the
+# engine's compile options), the sections nothing references dropped at
+# the link, and the runtime's verbose end
 # replaced (program_terminate.cpp). After each link, in this order: the
 # import check, which needs the program's symbols; then the symbols and
 # debug sections stripped; then the size check against the budget, which
@@ -79,6 +80,10 @@ function(qv_release_program target)
   if(NOT CMAKE_BUILD_TYPE STREQUAL "Release")
     return()
   endif()
+  # The whole program optimised at the link (QV_LTO_COMPILE_OPTIONS), small
+  # like its parts. In one partition: GCC 12 for MinGW stops with an
+  # internal error in some of the partitions it would otherwise make.
+  target_link_options(${target} PRIVATE -flto -flto-partition=one -Os)
   if(NOT CMAKE_STRIP)
     message(FATAL_ERROR "a release program needs strip of the toolchain")
   endif()

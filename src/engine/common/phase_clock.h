@@ -19,7 +19,7 @@ enum class TPhase : std::uint8_t {
     SetupData,      // reading and checking SETUP.0
     FileChecks,     // per file: the existing file, its folder, the temporary file's name
     Journal,        // the rollback journal's records and flushes
-    CreateFile,     // creating the temporary file
+    CreateTemporary, // creating the temporary file (not CreateFile: that is a macro of <windows.h>)
     Decompress,     // reading the data files and inflating
     WriteFile,      // writing the inflated bytes
     CloseFile,      // the installed file's time stamps and its closing

@@ -286,7 +286,7 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         WriteAhead(context_, journal::FileWasAbsent{tempFile_, 0});
     std::optional<TNewFileStream> created;
     {
-        const TPhaseScope phase(TPhase::CreateFile);
+        const TPhaseScope phase(TPhase::CreateTemporary);
         created.emplace(tempFile_);
     }
     TNewFileStream& temp = *created;
