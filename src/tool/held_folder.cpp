@@ -51,10 +51,12 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     return root;
 }
 
-PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
+PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub, bool* made) const {
     const fs::path path = path_ / PathFromUtf8(name);
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    const bool created = CreateDirectoryW(path.c_str(), nullptr);
+    if (!created && GetLastError() != ERROR_ALREADY_EXISTS)
         throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
+    if (made) *made = created;
     const HANDLE handle = OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT);
     if (handle == INVALID_HANDLE_VALUE)
         throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
@@ -114,10 +116,12 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     return root;
 }
 
-PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
+PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub, bool* made) const {
     const fs::path path = path_ / PathFromUtf8(name);
-    if (mkdirat(folder_.get(), name.c_str(), 0777) != 0 && errno != EEXIST)
+    const bool created = mkdirat(folder_.get(), name.c_str(), 0777) == 0;
+    if (!created && errno != EEXIST)
         throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + SystemText(errno));
+    if (made) *made = created;
     // Whatever is at the name now, made a moment ago or swapped in since:
     // a link is not followed, so only the folder itself opens.
     const int fd = openat(folder_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

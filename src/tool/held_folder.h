@@ -33,10 +33,11 @@ public:
     // cannot be made or opened.
     static HeldFolder OpenRoot(const fs::path& path);
 
-    // The folder `name` in this one, made when missing, held in `sub`.
-    // Returns Folder; Link or File (and makes nothing through it) when
-    // something else is at the name. IoFailure for other failures.
-    PathKind OpenSub(const std::string& name, HeldFolder& sub) const;
+    // The folder `name` in this one, made when missing, held in `sub`;
+    // `made` tells whether it was made. Returns Folder; Link or File (and
+    // makes nothing through it) when something else is at the name.
+    // IoFailure for other failures.
+    PathKind OpenSub(const std::string& name, HeldFolder& sub, bool* made = nullptr) const;
     // What is at `name` itself, a link not followed.
     PathKind KindOf(const std::string& name) const;
     // Creates the file `name`, failing (EInOutError) when anything is there,
