@@ -35,7 +35,7 @@ constexpr std::uint64_t kWrittenAheadShareOfFile = std::uint64_t{64} << 10;
 // contents read their member once.
 class TeeOutStream final : public OutStream {
 public:
-    explicit TeeOutStream(std::vector<std::unique_ptr<FileOutStream>>& sinks) : sinks_(sinks) {}
+    explicit TeeOutStream(std::vector<std::unique_ptr<NewFile>>& sinks) : sinks_(sinks) {}
     void Write(const void* buffer, std::size_t count) override {
         for (auto& sink : sinks_) sink->Write(buffer, count);
         position_ += count;
@@ -43,7 +43,7 @@ public:
     std::uint64_t Position() const override { return position_; }
 
 private:
-    std::vector<std::unique_ptr<FileOutStream>>& sinks_;
+    std::vector<std::unique_ptr<NewFile>>& sinks_;
     std::uint64_t position_ = 0;
 };
 
@@ -66,7 +66,7 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
         std::vector<Staged> staged;
         for (const SolidGroup& group : block) {
             ThrowIfInterrupted();
-            std::vector<std::unique_ptr<FileOutStream>> sinks;
+            std::vector<std::unique_ptr<NewFile>> sinks;
             for (const std::size_t i : group.Files) {
                 const std::string item = FileItemName(d, i);
                 folders.push_back(way.FolderOf(places[i], item));
@@ -116,7 +116,7 @@ TemporaryBeside WriteBeside(const FolderWay::Held& place, const std::string& nam
                             std::size_t size, std::uint64_t localFileTime, bool& timeSet) {
     TemporaryBeside temporary;
     try {
-        const std::unique_ptr<FileOutStream> sink = temporary.Create(place, name);
+        const std::unique_ptr<NewFile> sink = temporary.Create(place, name);
         sink->Write(contents, size);
         sink->Close();
     } catch (const EInOutError& failure) {
@@ -187,11 +187,18 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
                 if (!ReadsWhole(f)) return result;
                 result.Whole = true;
                 try {
-                    // Not cleared when made: the decompressor writes every
-                    // byte, and clearing first cost a tenth of extract's
-                    // processor time.
-                    const std::unique_ptr<std::uint8_t[]> contents(
-                        new std::uint8_t[std::max<std::size_t>(static_cast<std::size_t>(f.OriginalSize), 1)]);
+                    // Each thread decompresses into the same memory, grown
+                    // and never cleared: fresh memory for each file cost
+                    // the system a fault and a clearing per page, and
+                    // clearing it again a tenth of extract's time.
+                    thread_local std::unique_ptr<std::uint8_t[]> contents;
+                    thread_local std::size_t room = 0;
+                    const std::size_t size = static_cast<std::size_t>(f.OriginalSize);
+                    if (room < size || !contents) {
+                        contents.reset();
+                        room = std::max<std::size_t>(size, std::size_t{1} << 20);
+                        contents.reset(new std::uint8_t[room]);
+                    }
                     ReadWholeFile(setup, dataFiles, i, contents.get());
                     // Checked whole in memory: only now is anything written.
                     result.Place = way.FolderOf(places[i], FileItemName(d, i));
@@ -220,7 +227,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
                     // Written beside its place and moved in once checked: a
                     // damaged stream leaves no file behind.
                     try {
-                        const std::unique_ptr<FileOutStream> sink = result.Temporary.Create(place, name);
+                        const std::unique_ptr<NewFile> sink = result.Temporary.Create(place, name);
                         ReadFileStream(setup, dataFiles, i, *sink, [&](std::size_t n) {
                             ThrowIfInterrupted();
                             bar.Advance(n);

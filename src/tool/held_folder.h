@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "core/io/streams.h"
+#include "tool/new_file.h"
 #include "tool/platform.h"
 #include "tool/system_handle.h"
 
@@ -42,7 +42,7 @@ public:
     PathKind KindOf(const std::string& name) const;
     // Creates the file `name`, failing (EInOutError) when anything is there,
     // a link included.
-    std::unique_ptr<FileOutStream> CreateNew(const std::string& name) const;
+    std::unique_ptr<NewFile> CreateNew(const std::string& name) const;
     // SetLocalFileTime for `name`, a link not followed.
     bool SetLocalTime(const std::string& name, std::uint64_t localFileTime) const;
     // Renames `from` to `to` in this folder, replacing what is at `to` (a

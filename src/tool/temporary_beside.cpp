@@ -26,14 +26,14 @@ void TemporaryBeside::Remove() noexcept {
     temporary_.clear();
 }
 
-std::unique_ptr<FileOutStream> TemporaryBeside::Create(FolderWay::Held folder, const std::string& name) {
+std::unique_ptr<NewFile> TemporaryBeside::Create(FolderWay::Held folder, const std::string& name) {
     Remove();
     folder_ = std::move(folder);
     thread_local std::mt19937 random(std::random_device{}());
     for (int attempt = 0;; ++attempt) {
         std::string candidate = "." + name + ".partial" + std::to_string(random() % 1000000);
         try {
-            std::unique_ptr<FileOutStream> file = folder_->CreateNew(candidate);
+            std::unique_ptr<NewFile> file = folder_->CreateNew(candidate);
             temporary_.swap(candidate);  // cannot fail: the file is never left unowned
             return file;
         } catch (const EInOutError&) {

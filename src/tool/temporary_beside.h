@@ -23,7 +23,7 @@ public:
     // Creates a new file beside `name` in `folder` (a name nothing holds
     // yet: a link planted at it is not followed), held until moved in or
     // removed. Raises EInOutError.
-    std::unique_ptr<FileOutStream> Create(FolderWay::Held folder, const std::string& name);
+    std::unique_ptr<NewFile> Create(FolderWay::Held folder, const std::string& name);
     // SetLocalFileTime of the file written.
     bool SetLocalTime(std::uint64_t localFileTime) const;
     // Moves the file to `name`, replacing what is there; IoFailure on failure.
