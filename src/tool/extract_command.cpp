@@ -24,12 +24,15 @@ namespace qv::tool {
 namespace {
 
 // How far the threads may run ahead of the thread that moves the files
-// in, counted as the bytes they read and wrote, and a share for each file:
-// files written ahead wait as temporaries, each keeping its folders held
-// (one handle each), and all of them are removed again when a file before
-// them fails. Further ahead buys nothing: the threads are busy already.
-constexpr std::uint64_t kWrittenAheadBudget = std::uint64_t{16} << 20;
-constexpr std::uint64_t kWrittenAheadShareOfFile = std::uint64_t{64} << 10;
+// in, counted as the bytes they wrote and a share for each file. What is
+// ahead is on disk, not in memory (each thread keeps the memory of its
+// largest file only), but it waits as temporaries, each keeping its
+// folders held (one handle each), and all of it is removed again when a
+// file before it fails. The share keeps the files ahead to a hundred and
+// twenty-eight; the bytes let two of the largest files that are read
+// whole go side by side, so that neither processor waits for the other.
+constexpr std::uint64_t kWrittenAheadBudget = std::uint64_t{64} << 20;
+constexpr std::uint64_t kWrittenAheadShareOfFile = std::uint64_t{512} << 10;
 
 // Writes every byte to each of several files: files with identical
 // contents read their member once.
@@ -169,9 +172,7 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     };
     const auto cost = [&](std::size_t i) -> std::uint64_t {
         const TFileRec& f = d.FileRecords[i];
-        if (!ReadsWhole(f)) return 0;
-        return static_cast<std::uint64_t>(f.CompressedSize) + static_cast<std::uint64_t>(f.OriginalSize) +
-               kWrittenAheadShareOfFile;
+        return ReadsWhole(f) ? static_cast<std::uint64_t>(f.OriginalSize) + kWrittenAheadShareOfFile : 0;
     };
     const unsigned workers = WorkerCount(0);
     std::uint64_t bytes = 0;
