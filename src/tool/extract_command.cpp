@@ -64,16 +64,15 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
     };
     SolidBlockReader reader;
     for (const auto& block : SolidReadingOrder(d)) {
-        // The files of a block keep their folders held until all are moved in.
-        std::vector<FolderWay::Held> folders;
+        // Each file written keeps its folder held until the block is moved in.
         std::vector<Staged> staged;
         for (const SolidGroup& group : block) {
             ThrowIfInterrupted();
             std::vector<std::unique_ptr<NewFile>> sinks;
             for (const std::size_t i : group.Files) {
                 const std::string item = FileItemName(d, i);
-                folders.push_back(way.FolderOf(places[i], item));
-                const HeldFolder& place = *folders.back();
+                const FolderWay::Held folder = way.FolderOf(places[i], item);
+                const HeldFolder& place = *folder;
                 const std::string& name = places[i].back();
                 const fs::path target = place.Path() / PathFromUtf8(name);
                 if (place.KindOf(name) == PathKind::Link)
@@ -81,7 +80,7 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
                 staged.emplace_back();
                 staged.back().File = i;
                 try {
-                    sinks.push_back(staged.back().Temporary.Create(folders.back(), name));
+                    sinks.push_back(staged.back().Temporary.Create(folder, name));
                 } catch (const EInOutError& failure) {
                     throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                 }
@@ -107,7 +106,6 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
             bytes += static_cast<std::uint64_t>(d.FileRecords[file.File].OriginalSize);
         }
         staged.clear();
-        folders.clear();
         way.LetGo();
     }
 }
