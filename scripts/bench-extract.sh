@@ -55,8 +55,9 @@ bytes=$(find payload -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
 # ---- runs, taking turns ----
 # Each run writes into a folder of its own, all removed only at the end: a
 # file system without a journal (ext4 so made) passes over the inodes freed
-# in the last seconds whenever it makes a file, and a removal just before a
-# run would add that to both programs' times alike.
+# in the last minutes whenever it makes a file, and a removal just before a
+# run would add that to both programs' times alike. (Thousands of files
+# removed by a benchmark run just before do so as well.)
 count=0
 run() {  # run NAME COMMAND... (the folder to write into last): appends "wall cpu" to times.NAME
   local name=$1 user sys wall
