@@ -59,6 +59,7 @@ demo: native win64
 
 bench: native win64
 	scripts/bench.sh $(NATIVE) $(WIN64)
+	scripts/bench-extract.sh $(NATIVE)
 	scripts/bench-solid.sh $(NATIVE) $(WIN64)
 
 # The rollback sweep alone (make test runs it too), each scenario printing

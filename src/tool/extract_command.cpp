@@ -1,8 +1,6 @@
+#include <algorithm>
 #include <exception>
-#include <iterator>
-#include <map>
 #include <memory>
-#include <random>
 #include <utility>
 #include <system_error>
 #include <vector>
@@ -17,89 +15,30 @@
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
 #include "tool/setup_reader.h"
-#include "tool/held_folder.h"
+#include "tool/folder_way.h"
+#include "tool/temporary_beside.h"
 #include "tool/tool_errors.h"
 
 namespace qv::tool {
 
 namespace {
 
-// The folders on the way to the files being written, each held from the
-// output folder down (held_folder.h). Written one by one, a file lets go
-// of the folders the file before passed and it does not; the files of a
-// solid block keep theirs until the block is moved in (LetGo).
-class FolderWay {
-public:
-    explicit FolderWay(const fs::path& root) : root_(HeldFolder::OpenRoot(root)) {}
-
-    // The folder that holds the file of `parts` (all but the last name a
-    // folder), each made when missing; refuses to pass through a link or
-    // junction, which could lead anywhere. Unless `keepOthers`, folders off
-    // this path are let go. The folder stays where it is until let go.
-    const HeldFolder& FolderOf(const std::vector<std::string>& parts, const std::string& item,
-                               bool keepOthers = false) {
-        const std::size_t depth = parts.size() - 1;
-        // Keys are the names on the way, each ended by a zero byte, which no
-        // name holds: a key is a prefix of another exactly when its folder
-        // lies on that one's way.
-        std::string key;
-        std::vector<std::string> keys;
-        for (std::size_t i = 0; i < depth; ++i) keys.push_back(key += parts[i] + '\0');
-        if (!keepOthers)
-            for (auto it = held_.begin(); it != held_.end();)
-                it = key.compare(0, it->first.size(), it->first) == 0 ? std::next(it) : held_.erase(it);
-        const HeldFolder* parent = &root_;
-        for (std::size_t i = 0; i < depth; ++i) {
-            const auto found = held_.find(keys[i]);
-            if (found != held_.end()) {
-                parent = &found->second;
-                continue;
-            }
-            HeldFolder sub;
-            switch (parent->OpenSub(parts[i], sub)) {
-            case PathKind::Link:
-                throw DamagedData("refused: " + item + " would be written through the link '" +
-                                  PathToUtf8(parent->Path() / PathFromUtf8(parts[i])) + "'");
-            case PathKind::File:
-                throw IoFailure("cannot extract " + item + ": '" + PathToUtf8(parent->Path() / PathFromUtf8(parts[i])) +
-                                "' is a file, not a folder");
-            default: break;
-            }
-            parent = &held_.emplace(keys[i], std::move(sub)).first->second;
-        }
-        return *parent;
-    }
-    void LetGo() { held_.clear(); }
-
-private:
-    HeldFolder root_;
-    std::map<std::string, HeldFolder> held_;
-};
-
-// A name beside `name` in `folder` for the file while it is written,
-// created anew: a link planted at the temporary name is not followed.
-std::unique_ptr<FileOutStream> CreateTemporaryBeside(const HeldFolder& folder, const std::string& name,
-                                                     std::string& temporary) {
-    static std::mt19937 random(std::random_device{}());
-    for (int attempt = 0;; ++attempt) {
-        temporary = "." + name + ".partial" + std::to_string(random() % 1000000);
-        if (folder.KindOf(temporary) != PathKind::Missing && attempt < 100) continue;
-        return folder.CreateNew(temporary);
-    }
-}
-
-// What the threads may hold inflated ahead of the writing thread. Writing
-// the files is the slower half: threads further ahead only fill memory the
-// system must map and clear anew (a third of extract's page faults and
-// more), and hold the writer back no less. A larger file than this still
-// goes, alone.
-constexpr std::uint64_t kInflatedAheadBudget = std::uint64_t{16} << 20;
+// How far the threads may run ahead of the thread that moves the files
+// in, counted as the bytes they wrote and a share for each file. What is
+// ahead is on disk, not in memory (each thread keeps the memory of its
+// largest file only), but it waits as temporaries, each keeping its
+// folders held (one handle each), and all of it is removed again when a
+// file before it fails. The share keeps the files ahead to a hundred and
+// twenty-eight; the bytes let two of the largest files that are read
+// whole go side by side, so that neither processor waits for the other.
+constexpr std::uint64_t kWrittenAheadBudget = std::uint64_t{64} << 20;
+constexpr std::uint64_t kWrittenAheadShareOfFile = std::uint64_t{512} << 10;
 
 // Writes every byte to each of several files: files with identical
 // contents read their member once.
 class TeeOutStream final : public OutStream {
 public:
-    explicit TeeOutStream(std::vector<std::unique_ptr<FileOutStream>>& sinks) : sinks_(sinks) {}
+    explicit TeeOutStream(std::vector<std::unique_ptr<NewFile>>& sinks) : sinks_(sinks) {}
     void Write(const void* buffer, std::size_t count) override {
         for (auto& sink : sinks_) sink->Write(buffer, count);
         position_ += count;
@@ -107,7 +46,7 @@ public:
     std::uint64_t Position() const override { return position_; }
 
 private:
-    std::vector<std::unique_ptr<FileOutStream>>& sinks_;
+    std::vector<std::unique_ptr<NewFile>>& sinks_;
     std::uint64_t position_ = 0;
 };
 
@@ -119,34 +58,29 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
                   const std::vector<std::vector<std::string>>& places, ProgressBar& bar, std::uint64_t& bytes,
                   int& unsetTimes) {
     const SetupData& d = setup.Data;
-    // A file written beside its place, removed unless it was moved in.
     struct Staged {
-        const HeldFolder* Folder = nullptr;
         std::size_t File = 0;
-        std::string Temporary;
-        bool Moved = false;
-        ~Staged() {
-            if (!Moved && !Temporary.empty()) Folder->Remove(Temporary);
-        }
+        TemporaryBeside Temporary;
     };
     SolidBlockReader reader;
     for (const auto& block : SolidReadingOrder(d)) {
-        std::vector<std::unique_ptr<Staged>> staged;
+        // Each file written keeps its folder held until the block is moved in.
+        std::vector<Staged> staged;
         for (const SolidGroup& group : block) {
             ThrowIfInterrupted();
-            std::vector<std::unique_ptr<FileOutStream>> sinks;
+            std::vector<std::unique_ptr<NewFile>> sinks;
             for (const std::size_t i : group.Files) {
                 const std::string item = FileItemName(d, i);
-                const HeldFolder& place = way.FolderOf(places[i], item, true);
+                const FolderWay::Held folder = way.FolderOf(places[i], item);
+                const HeldFolder& place = *folder;
                 const std::string& name = places[i].back();
                 const fs::path target = place.Path() / PathFromUtf8(name);
                 if (place.KindOf(name) == PathKind::Link)
                     throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
-                staged.push_back(std::make_unique<Staged>());
-                staged.back()->Folder = &place;
-                staged.back()->File = i;
+                staged.emplace_back();
+                staged.back().File = i;
                 try {
-                    sinks.push_back(CreateTemporaryBeside(place, name, staged.back()->Temporary));
+                    sinks.push_back(staged.back().Temporary.Create(folder, name));
                 } catch (const EInOutError& failure) {
                     throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                 }
@@ -166,16 +100,31 @@ void ExtractSolid(const LoadedSetup& setup, DataFiles& dataFiles, FolderWay& way
             for (std::size_t k = 1; k < group.Files.size(); ++k)
                 bar.Advance(static_cast<std::uint64_t>(std::max(d.FileRecords[group.Files[k]].CompressedSize, 0)));
         }
-        for (auto& file : staged) {
-            const std::string& name = places[file->File].back();
-            if (!file->Folder->SetLocalTime(file->Temporary, d.FileRecords[file->File].FileTime)) ++unsetTimes;
-            file->Folder->MoveReplacing(file->Temporary, name);
-            file->Moved = true;
-            bytes += static_cast<std::uint64_t>(d.FileRecords[file->File].OriginalSize);
+        for (Staged& file : staged) {
+            if (!file.Temporary.SetLocalTime(d.FileRecords[file.File].FileTime)) ++unsetTimes;
+            file.Temporary.MoveTo(places[file.File].back());
+            bytes += static_cast<std::uint64_t>(d.FileRecords[file.File].OriginalSize);
         }
         staged.clear();
         way.LetGo();
     }
+}
+
+// Writes a file whole from memory beside its place, its time set: a
+// thread's half of a small file, which the writing thread moves in at the
+// file's turn.
+TemporaryBeside WriteBeside(const FolderWay::Held& place, const std::string& name, const std::uint8_t* contents,
+                            std::size_t size, std::uint64_t localFileTime, bool& timeSet) {
+    TemporaryBeside temporary;
+    try {
+        const std::unique_ptr<NewFile> sink = temporary.Create(place, name);
+        sink->Write(contents, size);
+        sink->Close();
+    } catch (const EInOutError& failure) {
+        throw IoFailure("cannot write '" + PathToUtf8(place->Path() / PathFromUtf8(name)) + "': " + failure.what());
+    }
+    timeSet = temporary.SetLocalTime(localFileTime);
+    return temporary;
 }
 
 }  // namespace
@@ -206,79 +155,100 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
     for (const auto& f : d.FileRecords) total += static_cast<std::uint64_t>(std::max(f.CompressedSize, 0));
     ProgressBar bar(err, progress, "extract", total);
 
-    // Threads decompress small files whole, ahead of this thread, which
-    // writes them in order; a large file streams here, from its data file
-    // to its place. A damaged stream is reported at its file's turn, after
-    // the files before it are written, as it would be one by one.
-    struct Decompressed {
+    // Threads decompress small files whole and write each beside its
+    // place, ahead of this thread, which moves them in in order; a large
+    // file streams here, from its data file to its place. A damaged stream
+    // is reported at its file's turn, after the files before it are moved
+    // in, as it would be one by one, and what was written ahead of it is
+    // removed.
+    struct Extracted {
         bool Whole = false;
-        std::vector<std::uint8_t> Contents;
+        FolderWay::Held Place;
+        TemporaryBeside Temporary;
+        bool TimeSet = false;
         std::exception_ptr Failure;
     };
     const auto cost = [&](std::size_t i) -> std::uint64_t {
         const TFileRec& f = d.FileRecords[i];
-        return ReadsWhole(f) ? static_cast<std::uint64_t>(f.CompressedSize) + static_cast<std::uint64_t>(f.OriginalSize)
-                             : 0;
+        return ReadsWhole(f) ? static_cast<std::uint64_t>(f.OriginalSize) + kWrittenAheadShareOfFile : 0;
     };
     const unsigned workers = WorkerCount(0);
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
-    if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, way, places, bar, bytes, unsetTimes);
-    else RunInOrder<Decompressed>(
-        d.FileRecords.size(), workers, kInflatedAheadBudget, cost,
-        [&](std::size_t i) {
-            ThrowIfInterrupted();
-            Decompressed result;
-            if (!ReadsWhole(d.FileRecords[i])) return result;
-            result.Whole = true;
-            try {
-                ReadWholeFile(setup, dataFiles, i, result.Contents);
-            } catch (...) {
-                result.Failure = std::current_exception();
-                result.Contents = {};
-            }
-            return result;
-        },
-        [&](std::size_t i, Decompressed& result) {
-            ThrowIfInterrupted();
-            const std::string item = FileItemName(d, i);
-            const HeldFolder& place = way.FolderOf(places[i], item);
-            const std::string& name = places[i].back();
-            const fs::path target = place.Path() / PathFromUtf8(name);
-            if (place.KindOf(name) == PathKind::Link)
-                throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
-            if (result.Failure) std::rethrow_exception(result.Failure);
-            // Written beside its place and moved in once checked: a damaged
-            // stream leaves no file behind.
-            std::string temporary;
-            bool moved = false;
-            try {
+    try {
+        if (d.SetupInfo.Has(optSolidBlocks)) ExtractSolid(setup, dataFiles, way, places, bar, bytes, unsetTimes);
+        else RunInOrder<Extracted>(
+            d.FileRecords.size(), workers, kWrittenAheadBudget, cost,
+            [&](std::size_t i) {
+                ThrowIfInterrupted();
+                Extracted result;
+                const TFileRec& f = d.FileRecords[i];
+                if (!ReadsWhole(f)) return result;
+                result.Whole = true;
                 try {
-                    const std::unique_ptr<FileOutStream> sink = CreateTemporaryBeside(place, name, temporary);
-                    if (result.Whole) {
-                        sink->Write(result.Contents.data(), result.Contents.size());
-                        bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
-                    } else {
+                    // Each thread decompresses into the same memory, grown
+                    // and never cleared: fresh memory for each file cost
+                    // the system a fault and a clearing per page, and
+                    // clearing it again a tenth of extract's time.
+                    thread_local std::unique_ptr<std::uint8_t[]> contents;
+                    thread_local std::size_t room = 0;
+                    const std::size_t size = static_cast<std::size_t>(f.OriginalSize);
+                    if (room < size || !contents) {
+                        contents.reset();
+                        room = std::max<std::size_t>(size, std::size_t{1} << 20);
+                        contents.reset(new std::uint8_t[room]);
+                    }
+                    ReadWholeFile(setup, dataFiles, i, contents.get());
+                    // Checked whole in memory: only now is anything written.
+                    result.Place = way.FolderOf(places[i], FileItemName(d, i));
+                    result.Temporary = WriteBeside(result.Place, places[i].back(), contents.get(),
+                                                   static_cast<std::size_t>(f.OriginalSize), f.FileTime,
+                                                   result.TimeSet);
+                } catch (...) {
+                    result.Failure = std::current_exception();
+                }
+                return result;
+            },
+            [&](std::size_t i, Extracted& result) {
+                ThrowIfInterrupted();
+                const std::string item = FileItemName(d, i);
+                // Asked again when the thread failed: a refusal on the way is
+                // then said first, as it would be one by one.
+                const FolderWay::Held place = result.Place ? result.Place : way.FolderOf(places[i], item);
+                const std::string& name = places[i].back();
+                const fs::path target = place->Path() / PathFromUtf8(name);
+                if (place->KindOf(name) == PathKind::Link)
+                    throw DamagedData("refused: " + item + " would replace the link '" + PathToUtf8(target) + "'");
+                if (result.Failure) std::rethrow_exception(result.Failure);
+                if (result.Whole) {
+                    bar.Advance(static_cast<std::uint64_t>(d.FileRecords[i].CompressedSize));
+                } else {
+                    // Written beside its place and moved in once checked: a
+                    // damaged stream leaves no file behind.
+                    try {
+                        const std::unique_ptr<NewFile> sink = result.Temporary.Create(place, name);
                         ReadFileStream(setup, dataFiles, i, *sink, [&](std::size_t n) {
                             ThrowIfInterrupted();
                             bar.Advance(n);
                         });
+                        sink->Close();
+                    } catch (const EInOutError& failure) {
+                        // Only the sink's failures come here: those of the sources
+                        // are worded by ReadFileStream.
+                        throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
                     }
-                    sink->Close();
-                } catch (const EInOutError& failure) {
-                    // Only the sink's failures come here: those of the sources
-                    // are worded by ReadFileStream.
-                    throw IoFailure("cannot write '" + PathToUtf8(target) + "': " + failure.what());
+                    result.TimeSet = result.Temporary.SetLocalTime(d.FileRecords[i].FileTime);
                 }
-                if (!place.SetLocalTime(temporary, d.FileRecords[i].FileTime)) ++unsetTimes;
-                place.MoveReplacing(temporary, name);
-                moved = true;
-            } catch (...) {
-                if (!temporary.empty() && !moved) place.Remove(temporary);
-                throw;
-            }
-            bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
-        });
+                if (!result.TimeSet) ++unsetTimes;
+                result.Temporary.MoveTo(name);
+                bytes += static_cast<std::uint64_t>(d.FileRecords[i].OriginalSize);
+            });
+    } catch (...) {
+        // Every file written ahead is removed by now; the folders made for
+        // them go too.
+        way.RemoveEmptyMade();
+        throw;
+    }
     bar.Finish();
     if (unsetTimes) err << "warning: the time stamps of " << unsetTimes << " files could not be set\n";
     out << "extracted " << d.FileRecords.size() << " files (" << bytes << " bytes) into " << folder << "\n";

@@ -1,5 +1,6 @@
 #include "tool/held_folder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <system_error>
@@ -51,10 +52,12 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     return root;
 }
 
-PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
+PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub, bool* made) const {
     const fs::path path = path_ / PathFromUtf8(name);
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+    const bool created = CreateDirectoryW(path.c_str(), nullptr);
+    if (!created && GetLastError() != ERROR_ALREADY_EXISTS)
         throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
+    if (made) *made = created;
     const HANDLE handle = OpenFolderHandle(path, FILE_FLAG_OPEN_REPARSE_POINT);
     if (handle == INVALID_HANDLE_VALUE)
         throw IoFailure("cannot open the folder '" + PathToUtf8(path) + "': " + SystemText(static_cast<int>(GetLastError())));
@@ -85,8 +88,23 @@ PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
 
 PathKind HeldFolder::KindOf(const std::string& name) const { return KindOfPath(path_ / PathFromUtf8(name)); }
 
-std::unique_ptr<FileOutStream> HeldFolder::CreateNew(const std::string& name) const {
-    return std::make_unique<FileOutStream>(PathToUtf8(path_ / PathFromUtf8(name)), FileCreation::New);
+namespace {
+
+class StdioNewFile final : public NewFile {
+public:
+    explicit StdioNewFile(const std::string& utf8Path) : file_(utf8Path, FileCreation::New) {}
+    void Write(const void* buffer, std::size_t count) override { file_.Write(buffer, count); }
+    std::uint64_t Position() const override { return file_.Position(); }
+    void Close() override { file_.Close(); }
+
+private:
+    FileOutStream file_;
+};
+
+}  // namespace
+
+std::unique_ptr<NewFile> HeldFolder::CreateNew(const std::string& name) const {
+    return std::make_unique<StdioNewFile>(PathToUtf8(path_ / PathFromUtf8(name)));
 }
 
 bool HeldFolder::SetLocalTime(const std::string& name, std::uint64_t localFileTime) const {
@@ -114,10 +132,12 @@ HeldFolder HeldFolder::OpenRoot(const fs::path& path) {
     return root;
 }
 
-PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub) const {
+PathKind HeldFolder::OpenSub(const std::string& name, HeldFolder& sub, bool* made) const {
     const fs::path path = path_ / PathFromUtf8(name);
-    if (mkdirat(folder_.get(), name.c_str(), 0777) != 0 && errno != EEXIST)
+    const bool created = mkdirat(folder_.get(), name.c_str(), 0777) == 0;
+    if (!created && errno != EEXIST)
         throw IoFailure("cannot create the folder '" + PathToUtf8(path) + "': " + SystemText(errno));
+    if (made) *made = created;
     // Whatever is at the name now, made a moment ago or swapped in since:
     // a link is not followed, so only the folder itself opens.
     const int fd = openat(folder_.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -140,16 +160,44 @@ PathKind HeldFolder::KindOf(const std::string& name) const {
     return S_ISDIR(info.st_mode) ? PathKind::Folder : PathKind::File;
 }
 
-std::unique_ptr<FileOutStream> HeldFolder::CreateNew(const std::string& name) const {
-    const int fd = openat(folder_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) throw EInOutError(InOutCodeFromErrno(errno));
-    std::FILE* file = fdopen(fd, "wb");
-    if (!file) {
-        const int failure = errno;
-        close(fd);
-        throw EInOutError(InOutCodeFromErrno(failure));
+namespace {
+
+class DescriptorNewFile final : public NewFile {
+public:
+    explicit DescriptorNewFile(UniqueSystemHandle file) : file_(std::move(file)) {}
+    void Write(const void* buffer, std::size_t count) override {
+        const auto* p = static_cast<const std::uint8_t*>(buffer);
+        while (count) {
+            const ssize_t put = write(file_.get(), p, std::min<std::size_t>(count, 1u << 30));
+            if (put < 0) {
+                if (errno == EINTR) continue;
+                throw EInOutError(InOutCodeFromErrno(errno));
+            }
+            // A disk that is full takes fewer bytes, then none: said as a failure.
+            if (put == 0) throw EInOutError(InOutCodeFromErrno(ENOSPC));
+            p += put;
+            count -= static_cast<std::size_t>(put);
+            position_ += static_cast<std::uint64_t>(put);
+        }
     }
-    return std::make_unique<FileOutStream>(file);
+    std::uint64_t Position() const override { return position_; }
+    void Close() override {
+        // Some file systems report a failed write only here.
+        if (close(file_.release()) != 0 && errno != EINTR) throw EInOutError(InOutCodeFromErrno(errno));
+    }
+
+private:
+    UniqueSystemHandle file_;
+    std::uint64_t position_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<NewFile> HeldFolder::CreateNew(const std::string& name) const {
+    UniqueSystemHandle file(
+        openat(folder_.get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!file) throw EInOutError(InOutCodeFromErrno(errno));
+    return std::make_unique<DescriptorNewFile>(std::move(file));
 }
 
 bool HeldFolder::SetLocalTime(const std::string& name, std::uint64_t localFileTime) const {

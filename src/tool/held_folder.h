@@ -18,7 +18,7 @@
 #include <memory>
 #include <string>
 
-#include "core/io/streams.h"
+#include "tool/new_file.h"
 #include "tool/platform.h"
 #include "tool/system_handle.h"
 
@@ -33,15 +33,16 @@ public:
     // cannot be made or opened.
     static HeldFolder OpenRoot(const fs::path& path);
 
-    // The folder `name` in this one, made when missing, held in `sub`.
-    // Returns Folder; Link or File (and makes nothing through it) when
-    // something else is at the name. IoFailure for other failures.
-    PathKind OpenSub(const std::string& name, HeldFolder& sub) const;
+    // The folder `name` in this one, made when missing, held in `sub`;
+    // `made` tells whether it was made. Returns Folder; Link or File (and
+    // makes nothing through it) when something else is at the name.
+    // IoFailure for other failures.
+    PathKind OpenSub(const std::string& name, HeldFolder& sub, bool* made = nullptr) const;
     // What is at `name` itself, a link not followed.
     PathKind KindOf(const std::string& name) const;
     // Creates the file `name`, failing (EInOutError) when anything is there,
     // a link included.
-    std::unique_ptr<FileOutStream> CreateNew(const std::string& name) const;
+    std::unique_ptr<NewFile> CreateNew(const std::string& name) const;
     // SetLocalFileTime for `name`, a link not followed.
     bool SetLocalTime(const std::string& name, std::uint64_t localFileTime) const;
     // Renames `from` to `to` in this folder, replacing what is at `to` (a

@@ -322,13 +322,28 @@ bool ReadsWhole(const TFileRec& file) {
            static_cast<std::uint64_t>(file.CompressedSize) <= kWholeFileLimit + (kWholeFileLimit >> 4);
 }
 
+namespace {
+
+// Each thread reads its compressed streams into the same memory.
+std::vector<std::uint8_t>& CompressedScratch() {
+    thread_local std::vector<std::uint8_t> compressed;
+    return compressed;
+}
+
+}  // namespace
+
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
                    std::vector<std::uint8_t>& contents) {
     Worded(setup, dataFiles, index, [&] {
-        // Each thread reads its compressed streams into the same memory.
-        thread_local std::vector<std::uint8_t> compressed;
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &compressed);
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &CompressedScratch());
+    });
+}
+
+void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, std::uint8_t* contents) {
+    Worded(setup, dataFiles, index, [&] {
+        ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &CompressedScratch());
     });
 }
 

@@ -105,5 +105,7 @@ bool ReadsWhole(const TFileRec& file);
 // over one DataFiles.
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
                    std::vector<std::uint8_t>& contents);
+// The same into `contents`, room for the file's OriginalSize bytes.
+void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, std::uint8_t* contents);
 
 }  // namespace qv::tool

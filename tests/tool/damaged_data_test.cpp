@@ -2,6 +2,7 @@
 // exit status 2 and a message that names the damaged item.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "core/bytes.h"
@@ -220,6 +221,50 @@ TEST_F(DamagedData, ExtractStopsAtTheDamagedFileAndLeavesNoPartOfIt) {
     EXPECT_FALSE(w.Exists("x/app/large.bin"));
     for (const auto& entry : fs::directory_iterator(w.Path("x/app")))
         EXPECT_EQ(tool::PathToUtf8(entry.path().filename()), "small.bin");
+}
+
+// Threads write the files after a damaged one beside their places before
+// its turn comes: none of them, nor the folders made for them, may stay.
+TEST(DamagedDataAhead, ExtractRemovesWhatWasWrittenAheadOfADamagedFile) {
+    Workspace w;
+    std::string script = "[setup]\napp_name = \"Ahead\"\nuninstaller = false\n";
+    const auto add = [&](const std::string& source, const std::string& dest) {
+        script += "\n[[file]]\nsource = \"" + source + "\"\ndest = \"{app}\\\\" + dest + "\"\n";
+    };
+    w.Write("first.bin", MixedBytes(3000, 1));
+    add("first.bin", "first.bin");
+    w.Write("damaged.bin", Noise(30000, 3));  // stored deflate blocks: a changed byte fails zlib's check
+    add("damaged.bin", "damaged.bin");
+    for (int i = 0; i < 60; ++i) {
+        w.Write("later" + std::to_string(i) + ".bin", MixedBytes(2000 + i, 10 + i));
+        add("later" + std::to_string(i) + ".bin",
+            (i % 2 ? "" : "later\\\\" + std::to_string(i % 7) + "\\\\") + "later" + std::to_string(i) + ".bin");
+    }
+    w.WriteText("ahead.toml", script);
+    const ToolRun built = RunQvsetup({"build", w.Arg("ahead.toml"), "-o", w.Arg("out")});
+    ASSERT_EQ(built.Status, 0) << built.Err;
+    FileInStream in(w.Arg("out/SETUP.0"));
+    const SetupData data = LoadSetupData(in);
+    Bytes bytes = w.Read("out/SETUP.1");
+    bytes[static_cast<std::size_t>(data.FileLocationRecords[1].StartOffset) + 5000] ^= 0x55;
+    w.Write("out/SETUP.1", bytes);
+
+    const ToolRun run = RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")});
+    EXPECT_EQ(run.Status, 2) << run.Err;
+    EXPECT_NE(run.Err.find("file #2 ({app}\\damaged.bin): its compressed data is corrupt"), std::string::npos) << run.Err;
+    std::vector<std::string> left;
+    for (const auto& entry : fs::recursive_directory_iterator(w.Path("x")))
+        left.push_back(entry.path().lexically_relative(w.Path("x")).generic_u8string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"app", "app/first.bin"}));
+
+    // The same setup data whole extracts every file.
+    bytes[static_cast<std::size_t>(data.FileLocationRecords[1].StartOffset) + 5000] ^= 0x55;
+    w.Write("out/SETUP.1", bytes);
+    const ToolRun sound = RunQvsetup({"extract", w.Arg("out"), "-d", w.Arg("x")});
+    ASSERT_EQ(sound.Status, 0) << sound.Err;
+    EXPECT_EQ(w.Read("x/app/later/6/later48.bin"), w.Read("later48.bin"));
+    EXPECT_EQ(w.Read("x/app/later59.bin"), w.Read("later59.bin"));
 }
 
 TEST_F(DamagedData, AMissingDataFileIsAnIoFailure) {

@@ -143,7 +143,7 @@ TEST(ExtractPaths, AFolderSwappedForALinkAfterItsCheckLeadsNoOutputAway) {
         ASSERT_TRUE(MakeFolderLinkAt(w.Path("x/app"), w.Path("elsewhere")));
         EXPECT_EQ(root.KindOf("app"), tool::PathKind::Link);
     }
-    const std::unique_ptr<FileOutStream> file = app.CreateNew("inside.txt");
+    const auto file = app.CreateNew("inside.txt");
     file->Write("new", 3);
     file->Close();
     app.MoveReplacing("inside.txt", "placed.txt");

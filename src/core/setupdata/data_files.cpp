@@ -185,19 +185,20 @@ void StartExtracting(TExtractContext& context, DataFileOpener& opener, const TFi
     OpenDataAt(context, opener, location, slFileDataOffset, kZlibMarker, SourceFailureKind::MissingMarker);
 }
 
-// Appends to a byte vector; ExtractWriteProc has already refused more than
-// the record's size.
-class VectorOutStream final : public OutStream {
+// Fills memory of the record's size from its start; ExtractWriteProc has
+// already refused more than that.
+class SpanOutStream final : public OutStream {
 public:
-    explicit VectorOutStream(std::vector<std::uint8_t>& bytes) : bytes_(bytes) {}
+    explicit SpanOutStream(std::uint8_t* bytes) : bytes_(bytes) {}
     void Write(const void* buffer, std::size_t count) override {
-        const auto* p = static_cast<const std::uint8_t*>(buffer);
-        bytes_.insert(bytes_.end(), p, p + count);
+        if (count) std::memcpy(bytes_ + position_, buffer, count);
+        position_ += count;
     }
-    std::uint64_t Position() const override { return bytes_.size(); }
+    std::uint64_t Position() const override { return position_; }
 
 private:
-    std::vector<std::uint8_t>& bytes_;
+    std::uint8_t* bytes_;
+    std::size_t position_ = 0;
 };
 
 }  // namespace
@@ -252,9 +253,8 @@ WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t i
 }
 
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
-                            std::int32_t slFileDataOffset, const WholeInflater& inflate,
-                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead,
-                            std::vector<std::uint8_t>* scratch) {
+                            std::int32_t slFileDataOffset, const WholeInflater& inflate, std::uint8_t* contents,
+                            const ExtractProgress& onRead, std::vector<std::uint8_t>* scratch) {
     std::vector<std::uint8_t> own;
     std::vector<std::uint8_t>& compressed = scratch ? *scratch : own;
     const std::size_t compressedSize = static_cast<std::size_t>(file.CompressedSize);
@@ -268,19 +268,31 @@ void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const 
         for (std::size_t got = 0; got < compressedSize;)
             got += ExtractReadProc(compressed.data() + got, std::min(kPiece, compressedSize - got), context);
     }
-    // Every byte is the inflater's to write: a complete result covers them all.
-    contents.resize(static_cast<std::size_t>(file.OriginalSize));
-    const WholeInflateResult result = inflate(compressed.data(), compressedSize, contents.data(), contents.size());
+    const std::size_t size = static_cast<std::size_t>(file.OriginalSize);
+    const WholeInflateResult result = inflate(compressed.data(), compressedSize, contents, size);
     if (result.Result == WholeInflateResult::Outcome::Complete && result.Consumed == compressedSize &&
-        result.Produced == contents.size() && result.Adler32 == file.Adler32)
+        result.Produced == size && result.Adler32 == file.Adler32)
         return;
     // Whatever is wrong, the engine's own loop says it: the same failure at
     // the same place, and the same acceptance where two decompressors could
     // judge a stream differently (one cut short after all its data).
     own = {};
-    contents.clear();
-    VectorOutStream sink(contents);
+    SpanOutStream sink(contents);
     ExtractFileStream(opener, file, location, slFileDataOffset, sink);
+}
+
+void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                            std::int32_t slFileDataOffset, const WholeInflater& inflate,
+                            std::vector<std::uint8_t>& contents, const ExtractProgress& onRead,
+                            std::vector<std::uint8_t>* scratch) {
+    // A negative size is the record's check to refuse, not resize's.
+    if (file.OriginalSize < 0) {
+        TExtractContext context;
+        StartExtracting(context, opener, file, location, slFileDataOffset);
+    }
+    // Every byte is the inflater's to write: a complete result covers them all.
+    contents.resize(static_cast<std::size_t>(file.OriginalSize));
+    ExtractWholeFileStream(opener, file, location, slFileDataOffset, inflate, contents.data(), onRead, scratch);
 }
 
 }  // namespace qv

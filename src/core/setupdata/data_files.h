@@ -129,6 +129,13 @@ void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const 
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
                             std::vector<std::uint8_t>& contents, const ExtractProgress& onRead = {},
                             std::vector<std::uint8_t>* scratch = nullptr);
+// The same into `contents`, file.OriginalSize bytes of the caller's (a
+// negative size is refused before anything is written): memory a caller
+// keeps from file to file is then neither resized nor cleared, only
+// overwritten.
+void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                            std::int32_t slFileDataOffset, const WholeInflater& inflate, std::uint8_t* contents,
+                            const ExtractProgress& onRead = {}, std::vector<std::uint8_t>* scratch = nullptr);
 
 // Where and how big one compressed stream became.
 struct StoredStream {
