@@ -252,9 +252,23 @@ WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t i
     return result;
 }
 
+namespace {
+
+// A negative size is the record's check to refuse (StartExtracting), before
+// any memory is sized or written by it.
+void RefuseNegativeSize(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
+                        std::int32_t slFileDataOffset) {
+    if (file.OriginalSize >= 0) return;
+    TExtractContext context;
+    StartExtracting(context, opener, file, location, slFileDataOffset);
+}
+
+}  // namespace
+
 void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const TFileLocationRec& location,
                             std::int32_t slFileDataOffset, const WholeInflater& inflate, std::uint8_t* contents,
                             const ExtractProgress& onRead, std::vector<std::uint8_t>* scratch) {
+    RefuseNegativeSize(opener, file, location, slFileDataOffset);
     std::vector<std::uint8_t> own;
     std::vector<std::uint8_t>& compressed = scratch ? *scratch : own;
     const std::size_t compressedSize = static_cast<std::size_t>(file.CompressedSize);
@@ -285,11 +299,7 @@ void ExtractWholeFileStream(DataFileOpener& opener, const TFileRec& file, const 
                             std::int32_t slFileDataOffset, const WholeInflater& inflate,
                             std::vector<std::uint8_t>& contents, const ExtractProgress& onRead,
                             std::vector<std::uint8_t>* scratch) {
-    // A negative size is the record's check to refuse, not resize's.
-    if (file.OriginalSize < 0) {
-        TExtractContext context;
-        StartExtracting(context, opener, file, location, slFileDataOffset);
-    }
+    RefuseNegativeSize(opener, file, location, slFileDataOffset);
     // Every byte is the inflater's to write: a complete result covers them all.
     contents.resize(static_cast<std::size_t>(file.OriginalSize));
     ExtractWholeFileStream(opener, file, location, slFileDataOffset, inflate, contents.data(), onRead, scratch);
