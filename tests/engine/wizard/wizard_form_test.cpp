@@ -319,6 +319,12 @@ TEST_F(WizardForm, ThePictureIsFramedTealWithTheBitmapInTheMiddle) {
     EXPECT_EQ(canvas.Pixel(left, top), GetPixel(source.get(), 0, 0) & 0xFFFFFF);
     EXPECT_EQ(canvas.Pixel(left + 116, top + 230), GetPixel(source.get(), 116, 230) & 0xFFFFFF);
     EXPECT_EQ(canvas.Pixel(left - 1, top), teal);
+    // The picture is stored run-length encoded: the system decodes it to
+    // the drawing, the gradient's two ends, the box's label and the disk.
+    EXPECT_EQ(canvas.Pixel(left, top), RGB(0, 64, 160));
+    EXPECT_EQ(canvas.Pixel(left + 58, top + 90), RGB(200, 40, 40));
+    EXPECT_EQ(canvas.Pixel(left + 30, top + 195), RGB(245, 245, 245));
+    EXPECT_EQ(canvas.Pixel(left + 116, top + 230), RGB(40, 164, 240));
 }
 
 }  // namespace
