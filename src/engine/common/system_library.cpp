@@ -184,6 +184,12 @@ BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoCla
     return CallFound(found, BOOL{FALSE}, file, infoClass, info, size);
 }
 
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info, DWORD size) noexcept {
+    using Proc = BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+    static const Found<Proc> found = KernelFunction<Proc>("SetFileInformationByHandle");
+    return CallFound(found, BOOL{FALSE}, file, infoClass, info, size);
+}
+
 }  // namespace system_library
 
 }  // namespace qv

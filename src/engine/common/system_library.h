@@ -63,6 +63,7 @@ UINT GetSystemWow64DirectoryW(LPWSTR buffer, UINT size) noexcept;
 // kernel32 of Windows Vista and later.
 BOOL GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info,
                                   DWORD size) noexcept;
+BOOL SetFileInformationByHandle(HANDLE file, FILE_INFO_BY_HANDLE_CLASS infoClass, LPVOID info, DWORD size) noexcept;
 
 }  // namespace system_library
 

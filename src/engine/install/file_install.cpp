@@ -125,7 +125,8 @@ private:
     // Writes contents the helper inflated, moving the gauge over the file's
     // compressed bytes as reading its stream would.
     void WriteInflated(const std::vector<std::uint8_t>& contents, const TFileRec& file, OutStream& dest);
-    void ReplaceDestination(const TFileRec& file);
+    // Moves the temporary file to its place and closes it.
+    void ReplaceDestination(const TFileRec& file, TNewFileStream& temp);
     void RunAfterActions(const TFileRec& file);
     void RecordSharedFile(const TFileRec& file);
     // True: try again; false: go on without this file. Abort raises EAbort.
@@ -314,10 +315,9 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         const TPhaseScope phase(TPhase::CloseFile);
         // The installed file carries the time of the setup data, not of the installation.
         temp.SetTimes(UtcFromLocal(file.FileTime));
-        temp.Close();
     }
 
-    ReplaceDestination(file);
+    ReplaceDestination(file, temp);
 }
 
 void TFileInstaller::Extract(DataFileOpener& sources, const TFileRec& file, const TFileLocationRec& location,
@@ -356,8 +356,16 @@ void TFileInstaller::WriteInflated(const std::vector<std::uint8_t>& contents, co
     }
 }
 
-void TFileInstaller::ReplaceDestination(const TFileRec& file) {
+void TFileInstaller::ReplaceDestination(const TFileRec& file, TNewFileStream& temp) {
     TInstallRun& run = context_.Run;
+    const auto closeTemp = [&] {
+        const TPhaseScope phase(TPhase::CloseFile);
+        if (temp.IsOpen()) temp.Close();
+    };
+    // A file that replaces another is closed before the other moves aside,
+    // so that a failed close leaves the other where it was; a new file
+    // moves to its place while still open.
+    if (destExisted_) closeTemp();
     std::optional<TPhaseScope> phase(std::in_place, TPhase::MoveIntoPlace);
     if (destExisted_) {
         errorPrefix_ = kDeletingFile;
@@ -388,9 +396,22 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file) {
         if ((file.FileFlags & ffShared) && !destExisted_) KeepCopyForRollback(context_, destFile_);
         // The file it replaces is aside by now; a new file's fact went with the temporary file's.
         if (destExisted_) WriteAhead(context_, journal::FileWasAbsent{destFile_, 0});
-        if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
-        tempPending_ = false;
-        tempFile_.clear();
+        if (!destExisted_ && temp.RenameWhileOpen(FullPathOf(destFile_))) {
+            tempPending_ = false;
+            tempFile_.clear();
+            try {
+                closeTemp();
+            } catch (...) {
+                // Not installed after all: the file that was not there goes again.
+                DeleteFileW(Widen(destFile_).c_str());
+                throw;
+            }
+        } else {
+            closeTemp();
+            if (!MoveFileW(Widen(tempFile_).c_str(), Widen(destFile_).c_str())) RaiseLastInOutError();
+            tempPending_ = false;
+            tempFile_.clear();
+        }
         phase.emplace(TPhase::Progress);
         const bool deleteAtEnd = (file.FileFlags & ffDeleteAtEnd) != 0;
         if (deleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);

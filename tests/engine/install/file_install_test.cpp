@@ -14,10 +14,12 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
+#include "engine/install/new_file_stream.h"
 #include "engine/instfunc/shared_file_count.h"
 #include "install_bench.h"
 #include "testkit/pending_renames.h"
 #include "testkit/denied_key.h"
+#include "testkit/scratch.h"
 
 namespace qv {
 namespace {
@@ -486,6 +488,26 @@ TEST(InstallFiles, EachStepNamesItselfInTheQuestion) {
     EXPECT_EQ(again.asked[0].Text, FailureText("错误：试图读取源文件时出错。", "File not found"));
     EXPECT_TRUE(bench.TempFiles().empty());
     EXPECT_TRUE(test::ListFolder(bench.AppFile("blocker")).empty());
+}
+
+// The temporary file moves to its place while still open, under a name
+// with Chinese in it; a name already taken is refused and left alone, the
+// file still open under its own name for the rename by name to report.
+TEST(NewFileStream, MovesToAFreeNameWhileOpenAndNeverReplaces) {
+    test::ScratchFolder folder("qv 新文件");
+    TNewFileStream moved(folder.file("a.tmp"));
+    moved.Write("new", 3);
+    ASSERT_TRUE(moved.RenameWhileOpen(folder.file("程序.txt")));
+    moved.Close();
+    EXPECT_FALSE(FileExists(folder.file("a.tmp")));
+    EXPECT_EQ(test::ReadFileBytes(folder.file("程序.txt")), test::Bytes("new"));
+
+    TNewFileStream refused(folder.file("b.tmp"));
+    refused.Write("other", 5);
+    EXPECT_FALSE(refused.RenameWhileOpen(folder.file("程序.txt")));
+    refused.Close();
+    EXPECT_EQ(test::ReadFileBytes(folder.file("程序.txt")), test::Bytes("new"));
+    EXPECT_EQ(test::ReadFileBytes(folder.file("b.tmp")), test::Bytes("other"));
 }
 
 }  // namespace
