@@ -107,21 +107,21 @@ def write_bmp(path, width, height, pixels, bits, rle=False):
         stored = list(reversed(pixels))  # BMP rows are stored bottom-up
         data = rle8_rows(stored)
         assert unrle8(data, width, height) == stored, 'the run-length encoding does not decode to the picture'
-        pixels = []
-    for row in reversed(pixels):  # BMP rows are stored bottom-up
-        line = bytearray()
-        if bits == 8:
-            line += bytes(row)
-        elif bits == 4:
-            for x in range(0, width, 2):
-                hi = row[x]
-                lo = row[x + 1] if x + 1 < width else 0
-                line.append((hi << 4) | lo)
-        else:
-            for (r, g, b) in row:
-                line += bytes((b, g, r))
-        line += b'\0' * (row_bytes - len(line))
-        data += line
+    else:
+        for row in reversed(pixels):  # BMP rows are stored bottom-up
+            line = bytearray()
+            if bits == 8:
+                line += bytes(row)
+            elif bits == 4:
+                for x in range(0, width, 2):
+                    hi = row[x]
+                    lo = row[x + 1] if x + 1 < width else 0
+                    line.append((hi << 4) | lo)
+            else:
+                for (r, g, b) in row:
+                    line += bytes((b, g, r))
+            line += b'\0' * (row_bytes - len(line))
+            data += line
     offset = 14 + 40 + len(palette)
     header = struct.pack('<2sIHHI', b'BM', offset + len(data), 0, 0, offset)
     bi_rle8 = 1

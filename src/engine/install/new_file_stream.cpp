@@ -14,9 +14,10 @@ namespace qv {
 namespace {
 
 // The system's own name of a full path: C:\a as \??\C:\a, \\server\share
-// as \??\UNC\server\share. A rename by handle takes the name as the
-// system's; some versions read a Windows path there, others do not, and
-// both read this form alike.
+// as \??\UNC\server\share. A rename by handle hands the name to the
+// system as it stands, where a Windows path is not one; Wine would even
+// read a bare name against the current folder. This form means the same
+// to both.
 std::wstring SystemPathOf(const std::wstring& fullPath) {
     if (fullPath.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + fullPath.substr(4);
     if (fullPath.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + fullPath.substr(2);
