@@ -4,11 +4,22 @@ set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 prefix=$1
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-[ -f "$prefix/.qv-ready" ] && exit 0
+# A prefix made before the machine could run 32-bit programs has no
+# syswow64 and starts none: it is made anew.
+usable() {
+  [ -f "$prefix/.qv-ready" ] && { ! qv_runs_32bit || [ -d "$prefix/drive_c/windows/syswow64" ]; }
+}
+usable && exit 0
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9
-[ -f "$prefix/.qv-ready" ] && exit 0
+usable && exit 0
+if [ -f "$prefix/.qv-ready" ]; then
+  echo "wine-prefix: $prefix was made without 32-bit support; making it anew" >&2
+  wineserver -k >/dev/null 2>&1 || true
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+fi
 wineboot -i >/dev/null 2>&1 || true
 wineserver -w
 # Without a window manager Wine must draw the window frames itself.

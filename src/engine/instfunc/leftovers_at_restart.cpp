@@ -6,6 +6,7 @@
 
 #include "engine/common/install_log.h"
 #include "engine/common/log_text.h"
+#include "engine/common/path_tests.h"
 #include "engine/common/platform.h"
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
@@ -62,7 +63,9 @@ void DeleteFileAtRestart(const std::string& path, const std::string& winFolder) 
 }
 
 void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winFolder) {
-    if (folder.empty()) return;
+    // Gone already (a rollback takes the run's scratch folder with it):
+    // nothing waits for the restart.
+    if (folder.empty() || !PathExists(folder)) return;
     std::vector<TLeftover> leftovers;
     CollectLeftovers(Widen(folder), leftovers);
     LogLine("the folder " + Quoted(folder) +

@@ -14,7 +14,8 @@ namespace qv {
 // subfolders in the same way, then the folder, so that each is empty when
 // its turn comes. NT deletes empty folders on its pending list; the Windows
 // 95 family deletes files only (WININIT.INI), and the emptied folders stay.
-// Every item is logged; nothing raises, since the run has ended.
+// Every item is logged; nothing raises, since the run has ended. A folder
+// that is gone already (a rollback took it) leaves nothing to arrange.
 void DeleteLeftoversAtRestart(const std::string& folder, const std::string& winFolder);
 
 // The file `path`, still in use when the run ends, at the next start of

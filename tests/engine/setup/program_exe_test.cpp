@@ -10,7 +10,9 @@
 
 #include "core/setupdata/records.h"
 #include "engine/common/exit_codes.h"
+#include "core/setup/machine_type.h"
 #include "engine/common/path_tests.h"
+#include "engine/common/registry.h"
 #include "engine/common/win_handles.h"
 #include "engine/install/file_version.h"
 #include "engine/setup/own_payload.h"
@@ -47,20 +49,40 @@ protected:
     }
     void TearDown() override {
         RegDeleteTreeW(HKEY_CURRENT_USER, Widen(regKey_).c_str());
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, Widen(UninstallKey()).c_str());
+        for (const REGSAM view : {test::EngineRegistryView(), test::OtherRegistryView()}) {
+            test::DeleteRegistryTree(HKEY_LOCAL_MACHINE, UninstallKey(), view);
+            test::DeleteRegistryTree(HKEY_LOCAL_MACHINE, regKey_, view);
+        }
+        for (const std::string& folder : {EngineSystemFolder(), OtherSystemFolder()})
+            if (!folder.empty()) DeleteFileW(Widen(folder + "\\" + systemFile_).c_str());
         test::SetupExeWindow::TearDown();
     }
+    // {sys} as the engine sees it, and the system folder of the other
+    // machine type ("" where there is none), as this 64-bit test sees both.
+    static std::string SystemFolderOf(bool wow64) {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT n = wow64 ? GetSystemWow64DirectoryW(folder, MAX_PATH) : GetSystemDirectoryW(folder, MAX_PATH);
+        return n > 0 && n < MAX_PATH ? Narrow(folder) : std::string();
+    }
+    static std::string EngineSystemFolder() { return SystemFolderOf(test::EngineRegistryView() == KEY_WOW64_32KEY); }
+    static std::string OtherSystemFolder() { return SystemFolderOf(test::EngineRegistryView() != KEY_WOW64_32KEY); }
 
     // Writes the program with the files; the uninstaller first when the
     // installation is uninstallable, as qvsetup carries it.
-    void WriteProgram(std::vector<test::PayloadFile> files, bool solid = false) {
+    // `engine`: the folder of the Setup.exe and uninstaller to use.
+    void WriteProgram(std::vector<test::PayloadFile> files, bool solid = false,
+                      const std::string& engine = test::EngineFolder()) {
         data_.FileRecords.clear();
         data_.FileLocationRecords.clear();
         const bool uninstallable = data_.SetupInfo.Has(optUninstallable);
-        const std::string uninstaller = test::EngineFolder() + "\\" + test::UninstallerName();
-        if (uninstallable) files.insert(files.begin(), {"{win}\\" + test::UninstallerName(), test::ReadFileBytes(uninstaller)});
+        std::string uninstallerName = UninstallerFileName(TMachineType::X64);
+        if (!FileExists(engine + "\\" + uninstallerName)) uninstallerName = UninstallerFileName(TMachineType::X86);
+        const std::string uninstaller = engine + "\\" + uninstallerName;
+        if (uninstallable) files.insert(files.begin(), {"{win}\\" + uninstallerName, test::ReadFileBytes(uninstaller)});
         data_.FileMembers.clear();
         const std::vector<std::uint8_t> streams = test::SingleFileStreams(data_, files, solid);
+        for (TFileRec& file : data_.FileRecords) file.FileFlags |= extraFileFlags_;
+        if (damageLastFile_) data_.FileRecords.back().Adler32 ^= 1;
         if (uninstallable) {
             TFileRec& carried = data_.FileRecords[0];
             carried.ReplaceMode = rmKeepNewer;
@@ -68,37 +90,101 @@ protected:
             carried.VersionFlags = vfHasVersion;
             ASSERT_TRUE(ReadFileVersion(uninstaller, carried.FileVersionMS, carried.FileVersionLS));
         }
-        locator_ = test::WriteProgramFile(program(), test::EngineFolder() + "\\Setup.exe", data_, streams);
+        locator_ = test::WriteProgramFile(program(), engine + "\\Setup.exe", data_, streams);
     }
     std::string UninstallKey() const { return std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + "_qv1"; }
     std::string Machine() const {
         return "apps:\n" + test::FolderSnapshot(apps_.path()) + "group:\n" +
                test::FolderSnapshot(test::ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\" + group_) +
                test::FolderSnapshot(test::ShellFolder(CSIDL_PROGRAMS) + "\\" + group_) +
-               test::RegistrySnapshot(HKEY_CURRENT_USER, regKey_) + test::RegistrySnapshot(HKEY_LOCAL_MACHINE, UninstallKey());
+               test::RegistrySnapshot(HKEY_CURRENT_USER, regKey_) + test::RegistrySnapshot(HKEY_LOCAL_MACHINE, UninstallKey()) +
+               test::RegistrySnapshot(HKEY_LOCAL_MACHINE, regKey_) + "sys: " +
+               (FileExists(EngineSystemFolder() + "\\" + systemFile_) ? "the library\n" : "none\n");
+    }
+    // Uninstallable, with a {sys} file and a machine-wide value naming {sys}.
+    void MakeMachineWide() {
+        data_.SetupInfo.Options = optUninstallable | optOwnAppFolder;
+        TRegistryRec machineWide = data_.RegistryRecords[0];
+        machineWide.RootKey = kHkeyLocalMachine;
+        machineWide.ValueName = "System";
+        machineWide.ValueString = "{sys}";
+        data_.RegistryRecords.push_back(machineWide);
+    }
+    static bool InOtherView(const std::string& key) {
+        UniqueHKey opened;
+        return RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(key).c_str(), 0, KEY_READ | test::OtherRegistryView(),
+                             opened.put()) == ERROR_SUCCESS;
+    }
+    // Runs the quiet uninstall command of the uninstall key in `view`.
+    DWORD QuietUninstall(REGSAM view) {
+        UniqueHKey key;
+        std::string quiet;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(UninstallKey()).c_str(), 0, KEY_QUERY_VALUE | view, key.put()) !=
+                ERROR_SUCCESS ||
+            !RegReadString(key.get(), "QuietUninstallString", quiet))
+            return 0xFFFFFFFF;
+        test::ChildRun uninstall;
+        uninstall.Program = quiet.substr(1, quiet.find('"', 1) - 1);
+        uninstall.CommandLine = quiet;
+        const test::ChildResult removed = test::RunChild(uninstall);
+        EXPECT_TRUE(removed.Boxes.empty());
+        return removed.ExitCode;
     }
     DWORD Silently(const std::string& more = "") {
         return RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + app_ + "\" " + more);
     }
 
+    // The restart's renames waiting for the system, as one text.
+    static std::string PendingRenames() {
+        UniqueHKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                          KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS)
+            return "";
+        std::wstring value(32768, L'\0');
+        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        if (RegQueryValueExW(key.get(), L"PendingFileRenameOperations", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
+            return "";
+        value.resize(size / sizeof(wchar_t));
+        for (wchar_t& c : value)
+            if (c == L'\0') c = L'|';
+        return Narrow(value);
+    }
+
+    std::uint32_t extraFileFlags_ = 0;
+    bool damageLastFile_ = false;
     static inline int testNumber_ = 0;
     const std::string tag_ = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++testNumber_);
     const std::string regKey_ = "Software\\QV program " + tag_;
+    const std::string systemFile_ = "qv program " + tag_ + ".dll";
     const std::string group_ = "QV 单文件组 " + tag_;
     const std::vector<std::uint8_t> content_ = test::PatternedContent(120000, 21);
+    const std::vector<std::uint8_t> library_ = test::PatternedContent(3000, 8);
     test::ScratchFolder apps_{"qv 单文件 应用"};
     const std::string app_ = apps_.file("应用");
     PayloadLocator locator_;
 };
 
+// On 64-bit Windows an installation stays in its engine's view: the i686
+// engine's {sys} is SysWOW64 and its machine-wide keys are the 32-bit
+// registry's; the other side's file and key of the same names are never
+// touched, by the installation nor by its uninstall.
 TEST_F(ProgramRun, ASilentInstallAndItsQuietUninstallLeaveTheMachineAsBefore) {
-    data_.SetupInfo.Options = optUninstallable | optOwnAppFolder;
-    WriteProgram({{"{app}\\程序.exe", content_}});
+    MakeMachineWide();
+    WriteProgram({{"{app}\\程序.exe", content_}, {"{sys}\\" + systemFile_, library_}});
+    const std::vector<std::uint8_t> othersLibrary = {'o'};
+    const std::string othersFile = OtherSystemFolder().empty() ? "" : OtherSystemFolder() + "\\" + systemFile_;
+    if (!othersFile.empty()) test::WriteFileBytes(othersFile, othersLibrary);
     const std::string before = Machine();
     const std::string log = temp_.file("install.log");
     ASSERT_EQ(Silently("\"/LOG=" + log + "\""), exit_code::Success);
     EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content_);
     EXPECT_EQ(test::ReadRegistryString(HKEY_CURRENT_USER, regKey_, "Source"), folder_.path());
+    EXPECT_EQ(test::ReadFileBytes(EngineSystemFolder() + "\\" + systemFile_), library_);
+    const std::string system = test::ReadRegistryString(HKEY_LOCAL_MACHINE, regKey_, "System");
+    EXPECT_EQ(_wcsicmp(Widen(system).c_str(), Widen(EngineSystemFolder()).c_str()), 0) << system;
+    EXPECT_FALSE(InOtherView(regKey_));
+    EXPECT_FALSE(InOtherView(UninstallKey()));
     const std::vector<std::uint8_t> logBytes = test::ReadFileBytes(log);
     EXPECT_NE(std::string(logBytes.begin(), logBytes.end()).find("The program holds its own payload"), std::string::npos);
     // Nothing was copied out of the program: its folder holds it alone, and
@@ -120,6 +206,105 @@ TEST_F(ProgramRun, ASilentInstallAndItsQuietUninstallLeaveTheMachineAsBefore) {
     EXPECT_EQ(removed.ExitCode, exit_code::Success);
     EXPECT_TRUE(removed.Boxes.empty());
     EXPECT_EQ(Machine(), before);
+    if (!othersFile.empty()) {
+        EXPECT_EQ(test::ReadFileBytes(othersFile), othersLibrary);
+    }
+}
+
+// The same application built with both engines, installed side by side on
+// 64-bit Windows: each in its own view (the same key names, the same {sys}
+// file name), each uninstalled by its own key, and nothing left of either.
+TEST_F(ProgramRun, A32BitAndA64BitInstallationLiveSideBySideAndEachUninstallTakesItsOwn) {
+    if (test::EngineRegistryView() != KEY_WOW64_32KEY) GTEST_SKIP() << "the i686 run has both engines";
+    MakeMachineWide();
+    const std::string app64 = apps_.file("应用 64");
+    const std::string library64Path = OtherSystemFolder() + "\\" + systemFile_;
+    const std::vector<std::uint8_t> library64 = test::PatternedContent(3300, 9);
+    const std::string before = Machine();
+    ASSERT_FALSE(FileExists(library64Path));
+
+    // No link of its own: the two would be one file in one group.
+    const SetupData both = data_;
+    data_.IconRecords.clear();
+    WriteProgram({{"{app}\\程序.exe", content_}, {"{sys}\\" + systemFile_, library64}}, false, test::ProgramFolder());
+    data_ = both;
+    ASSERT_EQ(RunToEnd("/VERYSILENT /SUPPRESSMSGBOXES \"/DIR=" + app64 + "\""), exit_code::Success);
+    CloseHandle(std::exchange(process_, nullptr));
+    WriteProgram({{"{app}\\程序.exe", content_}, {"{sys}\\" + systemFile_, library_}});
+    ASSERT_EQ(Silently(), exit_code::Success);
+    EXPECT_EQ(test::ReadFileBytes(library64Path), library64);
+    EXPECT_EQ(test::ReadFileBytes(EngineSystemFolder() + "\\" + systemFile_), library_);
+
+    // The 64-bit one goes first: the 32-bit one keeps all it had.
+    const std::string installed32 = Machine();
+    EXPECT_EQ(QuietUninstall(test::OtherRegistryView()), exit_code::Success);
+    EXPECT_FALSE(PathExists(app64));
+    EXPECT_FALSE(FileExists(library64Path));
+    EXPECT_EQ(test::ReadFileBytes(app_ + "\\程序.exe"), content_);
+    EXPECT_EQ(test::ReadFileBytes(EngineSystemFolder() + "\\" + systemFile_), library_);
+    EXPECT_NE(test::ReadRegistryString(HKEY_LOCAL_MACHINE, UninstallKey(), "QuietUninstallString"), "<no key>");
+    EXPECT_NE(test::ReadRegistryString(HKEY_LOCAL_MACHINE, regKey_, "System"), "<no key>");
+    EXPECT_EQ(QuietUninstall(test::EngineRegistryView()), exit_code::Success);
+    EXPECT_EQ(Machine(), before);
+    EXPECT_FALSE(InOtherView(regKey_));
+    EXPECT_FALSE(InOtherView(UninstallKey()));
+}
+
+// A {sys} file in use is replaced at the restart, which a 64-bit process
+// carries out: the restart (wineboot -r here) puts the new file in the
+// engine's own system folder and leaves the other's file of the same name.
+// A rolled-back installation takes its pending rename back.
+TEST_F(ProgramRun, ASystemFileInUseIsReplacedAtTheRestartInTheEnginesOwnSystemFolder) {
+    const std::string existing = EngineSystemFolder() + "\\" + systemFile_;
+    const std::string othersFile = OtherSystemFolder().empty() ? "" : OtherSystemFolder() + "\\" + systemFile_;
+    const std::vector<std::uint8_t> old = {'o', 'l', 'd'}, others = {'k'};
+    test::WriteFileBytes(existing, old);
+    if (!othersFile.empty()) test::WriteFileBytes(othersFile, others);
+    extraFileFlags_ = ffReplaceAtRestart;
+    data_.RegistryRecords.clear();
+    const std::string log = temp_.file("restart.log");
+    const auto installWhileInUse = [&] {
+        CloseHandle(std::exchange(process_, nullptr));
+        UniqueHFile inUse(CreateFileW(Widen(existing).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(inUse);
+        return Silently("\"/LOG=" + log + "\"");
+    };
+    const auto logText = [&] {
+        const std::vector<std::uint8_t> bytes = test::ReadFileBytes(log);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const auto upper = [](const std::string& text) {
+        std::wstring wide = Widen(text);
+        CharUpperW(wide.data());
+        return wide;
+    };
+
+    // Rolled back, by a damaged last file.
+    const std::string before = PendingRenames();
+    damageLastFile_ = true;
+    WriteProgram({{"{sys}\\" + systemFile_, library_}, {"{app}\\最后.dat", content_}});
+    EXPECT_EQ(installWhileInUse(), exit_code::FatalError);
+    EXPECT_NE(logText().find("replaced at the next restart"), std::string::npos) << logText();
+    EXPECT_EQ(PendingRenames(), before) << logText();
+    EXPECT_EQ(test::ReadFileBytes(existing), old);
+
+    damageLastFile_ = false;
+    WriteProgram({{"{sys}\\" + systemFile_, library_}});
+    ASSERT_EQ(installWhileInUse(), exit_code::RestartRequired);
+    const std::string pending = PendingRenames();
+    EXPECT_NE(upper(pending).find(upper(existing.substr(2))), std::wstring::npos) << pending << "\n" << logText();
+    EXPECT_EQ(test::ReadFileBytes(existing), old) << "until the restart";
+
+    test::ChildRun restart;
+    restart.Program = SystemFolderOf(false) + "\\wineboot.exe";
+    restart.CommandLine = "wineboot.exe -r";
+    EXPECT_EQ(test::RunChild(restart).ExitCode, 0u);
+    EXPECT_EQ(test::ReadFileBytes(existing), library_);
+    if (!othersFile.empty()) {
+        EXPECT_EQ(test::ReadFileBytes(othersFile), others);
+    }
+    EXPECT_EQ(PendingRenames(), "");
 }
 
 TEST_F(ProgramRun, TheWizardAndEveryExitCodeReachTheCallerThroughTheProgram) {

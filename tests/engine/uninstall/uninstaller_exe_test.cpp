@@ -107,11 +107,14 @@ protected:
     }
     void TearDown() override {
         for (const char* suffix : {"_qv1", "_qv2", "_qv3"})
-            RegDeleteTreeW(HKEY_LOCAL_MACHINE,
-                           Widen(std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + suffix).c_str());
+            test::DeleteRegistryTree(HKEY_LOCAL_MACHINE,
+                                     std::string(kUninstallParent) + "\\" + data_.SetupInfo.AppNameVersion + suffix);
+        UniqueHKey shared;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), 0, KEY_SET_VALUE | test::EngineRegistryView(),
+                          shared.put()) == ERROR_SUCCESS)
+            RegDeleteValueW(shared.get(), Widen(SharedFile()).c_str());
         RegDeleteTreeW(HKEY_CURRENT_USER, Widen(vendorKey_).c_str());
         RegDeleteTreeW(HKEY_CURRENT_USER, Widen(userKey_).c_str());
-        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, Widen(kSharedDlls).c_str(), Widen(SharedFile()).c_str());
         DeleteFileW(Widen(SharedFile()).c_str());
         RemoveDirectoryW(Widen(SharedFolder()).c_str());
         test::SetupExeWindow::TearDown();
@@ -134,7 +137,7 @@ protected:
         if (withShared) text += "shared count: " + SharedCount() + "\n";
         return text;
     }
-    std::string SharedFolder() const { return ShellFolder(CSIDL_PROGRAM_FILES_COMMON) + "\\" + sharedFolderName_; }
+    std::string SharedFolder() const { return test::EngineShellFolder(CSIDL_PROGRAM_FILES_COMMON) + "\\" + sharedFolderName_; }
     std::string SharedFile() const { return SharedFolder() + "\\共享.dll"; }
     std::string SharedCount() const { return test::SharedFileCount(SharedFile()); }
 
@@ -397,7 +400,9 @@ TEST_F(UninstallRun, AnElevatedUninstallObeysOnlyALogThatAKeyOfEitherViewVouches
     const std::string hash = test::ReadRegistryString(HKEY_LOCAL_MACHINE, key, kUninstallLogHashValue);
     {
         UniqueHKey own;
-        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(key).c_str(), 0, KEY_SET_VALUE, own.put()), ERROR_SUCCESS);
+        ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, Widen(key).c_str(), 0, KEY_SET_VALUE | test::EngineRegistryView(),
+                                own.put()),
+                  ERROR_SUCCESS);
         ASSERT_EQ(RegDeleteValueW(own.get(), Widen(kUninstallLogHashValue).c_str()), ERROR_SUCCESS);
     }
     const std::string unvouched = Machine();
@@ -409,21 +414,22 @@ TEST_F(UninstallRun, AnElevatedUninstallObeysOnlyALogThatAKeyOfEitherViewVouches
 
     // A key that starts the other machine type's uninstaller tells an
     // installation of that type, its own uninstaller's to remove.
+    const REGSAM otherViewFlag = test::OtherRegistryView();
     {
         const std::string own = test::UninstallerName();
         std::string foreign = command;
         foreign.replace(foreign.find(own), own.size(), own == "UNISTB64.EXE" ? "UNISTB32.EXE" : "UNISTB64.EXE");
-        const test::VouchingKey other(data_.SetupInfo.AppNameVersion + "_qv1", foreign, hash, KEY_WOW64_32KEY);
+        const test::VouchingKey other(data_.SetupInfo.AppNameVersion + "_qv1", foreign, hash, otherViewFlag);
         EXPECT_EQ(Uninstall(command + " /VERYSILENT /SUPPRESSMSGBOXES"), exit_code::FatalError);
         EXPECT_EQ(Machine(), unvouched);
     }
-    const test::VouchingKey otherView(data_.SetupInfo.AppNameVersion + "_qv1", command, hash, KEY_WOW64_32KEY);
+    const test::VouchingKey otherView(data_.SetupInfo.AppNameVersion + "_qv1", command, hash, otherViewFlag);
     const std::string log = apps_.file("vouched.log");
     EXPECT_EQ(Uninstall(command + " /VERYSILENT /SUPPRESSMSGBOXES \"/LOG=" + log + "\""), exit_code::Success);
     const std::string text = FileText(log);
     DeleteFileW(Widen(log).c_str());
     EXPECT_NE(text.find("as its installation saved it (SHA-256 " + hash), std::string::npos) << text;
-    EXPECT_NE(text.find("(32-bit view)"), std::string::npos) << text;
+    EXPECT_EQ(text.find("(32-bit view)") != std::string::npos, otherViewFlag == KEY_WOW64_32KEY) << text;
     EXPECT_FALSE(PathExists(app_ + "\\UNINST1.000"));
 }
 
@@ -563,7 +569,10 @@ TEST_F(UninstallRun, ALibraryThatCrashesWhileRegisteringFailsAndTheInstallationI
     const std::string before = Machine();
     data_.FileRecords.clear();
     data_.FileLocationRecords.clear();
-    const auto built = [](const std::string& name) { return test::ReadFileBytes(test::ProgramFolder() + "\\" + name); };
+    // A 32-bit installer registers 32-bit libraries.
+    const std::string libraries =
+        test::ProgramFolder() + (test::EngineRegistryView() == KEY_WOW64_32KEY ? "\\i686\\" : "\\");
+    const auto built = [&](const std::string& name) { return test::ReadFileBytes(libraries + name); };
     test::AddPayloadFiles(data_, folder_.path(),
                           {{"{app}\\程序.exe", program_},
                            {"{app}\\注册.dll", built("qvtest_registers.dll")},

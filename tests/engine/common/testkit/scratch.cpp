@@ -93,6 +93,28 @@ std::string ShellFolder(int csidl) {
     return Narrow(folder);
 }
 
+REGSAM OtherRegistryView() { return EngineRegistryView() == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+
+void DeleteRegistryTree(HKEY root, const std::string& subKey, REGSAM view) {
+    const std::size_t cut = subKey.rfind('\\');
+    UniqueHKey parent;
+    if (cut == std::string::npos) {
+        RegDeleteTreeW(root, Widen(subKey).c_str());
+        return;
+    }
+    if (RegOpenKeyExW(root, Widen(subKey.substr(0, cut)).c_str(), 0, KEY_ALL_ACCESS | view, parent.put()) ==
+        ERROR_SUCCESS)
+        RegDeleteTreeW(parent.get(), Widen(subKey.substr(cut + 1)).c_str());
+}
+
+std::string EngineShellFolder(int csidl) {
+    if (EngineRegistryView() == KEY_WOW64_32KEY) {
+        if (csidl == CSIDL_PROGRAM_FILES) csidl = CSIDL_PROGRAM_FILESX86;
+        if (csidl == CSIDL_PROGRAM_FILES_COMMON) csidl = CSIDL_PROGRAM_FILES_COMMONX86;
+    }
+    return ShellFolder(csidl);
+}
+
 std::string ReadRegistryString(HKEY root, const std::string& subKey, const std::string& name) {
     UniqueHKey key;
     if (RegOpenKeyExW(root, Widen(subKey).c_str(), 0, KEY_QUERY_VALUE | EngineRegistryView(), key.put()) !=

@@ -60,7 +60,16 @@ std::string UninstallerName();
 // (KEY_WOW64_32KEY for the i686 engine, which stays in the 32-bit view of
 // 64-bit Windows). The kit's registry readers look there.
 REGSAM EngineRegistryView();
+// The other view of 64-bit Windows, which that engine never touches.
+REGSAM OtherRegistryView();
+// Removes a key with everything below it in `view` (tests clean up in the
+// engine's view: Wine gives a later run the same process id, and so the
+// same names).
+void DeleteRegistryTree(HKEY root, const std::string& subKey, REGSAM view = EngineRegistryView());
 // A folder of the shell by its CSIDL (the Start Menu's programs, ...).
 std::string ShellFolder(int csidl);
+// The same folder as that engine sees it: the i686 engine on 64-bit
+// Windows is given the (x86) Program Files and Common Files.
+std::string EngineShellFolder(int csidl);
 
 }  // namespace qv::test
