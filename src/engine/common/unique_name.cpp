@@ -37,8 +37,13 @@ std::string FindUniqueName(const std::string& dir, const std::string& extension,
 }
 
 std::string MakeUniqueName(const std::string& dir, const std::string& extension) {
+    return MakeUniqueName(dir, extension, [](const std::string& name) { return PathExists(name); });
+}
+
+std::string MakeUniqueName(const std::string& dir, const std::string& extension,
+                           const std::function<bool(const std::string&)>& exists) {
     std::uniform_int_distribution<std::uint32_t> numbers(0, kUniqueNameCount - 1);
-    return FindUniqueName(dir, extension, numbers(Generator()), [](const std::string& name) { return PathExists(name); });
+    return FindUniqueName(dir, extension, numbers(Generator()), exists);
 }
 
 }  // namespace qv

@@ -24,6 +24,7 @@
 #include "engine/install/create_folder_path.h"
 #include "engine/install/existing_file.h"
 #include "engine/install/inflate_ahead.h"
+#include "engine/install/known_names.h"
 #include "engine/install/new_file_stream.h"
 #include "engine/install/self_register.h"
 #include "engine/install/rollback_keeping.h"
@@ -152,6 +153,7 @@ private:
     // after the file was put in place no longer sees.
     bool firstAttempt_ = true;
     bool existedBeforeFirstAttempt_ = false;
+    TKnownNames knownNames_;
     // The attempt failed in raising the shared-file count, with the file in place.
     bool sharedCountMissing_ = false;
     std::string tempFile_;
@@ -219,7 +221,10 @@ TFileInstaller::TAttemptEnd TFileInstaller::RunAttempt(const TFileRec& file, con
             const TPhaseScope phase(TPhase::FileChecks);
             destFile_ = (file.FileFlags & ffUninstallData) ? UninstallPlaceholderName(context_.UninstallLogPattern)
                                                             : context_.Run.Expand(file.DestPath);
-            destExisted_ = FileExists(destFile_);
+            // A retry asks the system: the error may have come from a file
+            // that appeared meanwhile.
+            if (!firstAttempt_) knownNames_.Forget();
+            destExisted_ = knownNames_.MayExist(destFile_) && FileExists(destFile_);
             if (std::exchange(firstAttempt_, false)) existedBeforeFirstAttempt_ = destExisted_;
         }
         {
@@ -276,7 +281,9 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
     errorPrefix_ = kCreatingTempFile;
     {
         const TPhaseScope phase(TPhase::FileChecks);
-        tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp");
+        tempFile_ = MakeUniqueName(ExtractFileDir(FullPathOf(destFile_)), ".tmp", [&](const std::string& name) {
+            return knownNames_.MayExist(name) && PathExists(name);
+        });
         CreateFolderPath(context_, ExtractFileDir(tempFile_), cfNoUninstall);
     }
     // A new file's two facts under one flush: its place is still empty
@@ -383,6 +390,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file, TNewFileStream& te
                                                                        : journal::RestartRenameWay::WininitIni});
             RestartReplace(tempFile_, destFile_, run.Folders.Win, run.RestartNeeded);
             restartReplaced_ = true;
+            knownNames_.Added(tempFile_);
             // It waits for the restart now.
             tempPending_ = false;
             LogLine(InstalledText(file) + ", replaced at the next restart: the existing file is in use (" +
@@ -412,6 +420,7 @@ void TFileInstaller::ReplaceDestination(const TFileRec& file, TNewFileStream& te
             tempPending_ = false;
             tempFile_.clear();
         }
+        knownNames_.Added(destFile_);
         phase.emplace(TPhase::Progress);
         const bool deleteAtEnd = (file.FileFlags & ffDeleteAtEnd) != 0;
         if (deleteAtEnd) run.FilesToDeleteAtEnd.push_back(destFile_);
@@ -454,6 +463,8 @@ void TFileInstaller::RunAfterActions(const TFileRec& file) {
         errorPrefix_.clear();
         // A library that was there stays registered, as the rollback leaves it.
         if (!existedBeforeFirstAttempt_) WriteAhead(context_, journal::LibraryRegistered{destFile_});
+        // The library's own code may have written files anywhere.
+        knownNames_.Forget();
         SelfRegisterLibrary(destFile_);
     }
     // Below Windows 4 nobody keeps shared-file counts.

@@ -14,6 +14,7 @@
 #include "engine/common/win_handles.h"
 #include "engine/common/win_text.h"
 #include "engine/common/windows_version.h"
+#include "engine/install/known_names.h"
 #include "engine/install/new_file_stream.h"
 #include "engine/instfunc/shared_file_count.h"
 #include "install_bench.h"
@@ -581,6 +582,31 @@ TEST(InstallSolidFiles, ACancelInTheMiddleOfABlockStopsWithinOnePiece) {
     EXPECT_FALSE(FileExists(bench.AppFile("large.bin")));
     EXPECT_EQ(bench.progress.Position(), firstSize);
     EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("first.txt"), "", 0}}));
+}
+
+// One listing a folder answers whether a name is there, as Windows
+// would: in any letter case, with trailing dots, by its short name; a
+// file made behind the listing's back is unknown until added or forgotten.
+TEST(KnownNames, AFolderIsListedOnceAndAnswersAsWindowsComparesNames) {
+    test::ScratchFolder folder("qv 名字");
+    const std::string existing = folder.file("Readme 长名字 Ä.txt");
+    test::WriteFileBytes(existing, {'x'});
+    TKnownNames names;
+    EXPECT_TRUE(names.MayExist(folder.file("README 长名字 ä.TXT..")));
+    EXPECT_FALSE(names.MayExist(folder.file("other.txt")));
+    wchar_t shortPath[MAX_PATH] = {};
+    if (GetShortPathNameW(Widen(existing).c_str(), shortPath, MAX_PATH) && Narrow(shortPath) != existing) {
+        EXPECT_TRUE(names.MayExist(Narrow(shortPath))) << Narrow(shortPath);
+    }
+    EXPECT_FALSE(names.MayExist(folder.file("新\\a.txt"))) << "a folder not there holds nothing";
+
+    test::WriteFileBytes(folder.file("other.txt"), {'y'});
+    EXPECT_FALSE(names.MayExist(folder.file("other.txt")));
+    names.Added(folder.file("OTHER.txt"));
+    EXPECT_TRUE(names.MayExist(folder.file("other.txt")));
+    test::WriteFileBytes(folder.file("third.txt"), {'z'});
+    names.Forget();
+    EXPECT_TRUE(names.MayExist(folder.file("third.txt")));
 }
 
 }  // namespace
