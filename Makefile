@@ -57,7 +57,7 @@ test: native win64 win32 test-native test-win64
 demo: native win64
 	$(Q)scripts/demo.sh $(NATIVE) $(WIN64)
 
-bench: native win64
+bench: native win64 win32
 	scripts/bench.sh $(NATIVE) $(WIN64)
 	scripts/bench-extract.sh $(NATIVE)
 	scripts/bench-solid.sh $(NATIVE) $(WIN64)

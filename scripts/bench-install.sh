@@ -21,7 +21,11 @@ export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,m
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
 cp "$win64/bin/Setup.exe" "$win64/bin/fault_setup.exe" "$setup/"
-rm -rf "$work/installed" "$work/extracted-wine" "$work/installed-program" "$work"/installed-journal-*
+# The program users download, the i686 engine, under WOW64 where the
+# machine runs 32-bit programs.
+i686_setup=$(dirname "$win64")/win32/bin/Setup.exe
+if [ -f "$i686_setup" ] && qv_runs_32bit; then cp "$i686_setup" "$setup/Setup32.exe"; else i686_setup=""; fi
+rm -rf "$work/installed-i686" "$work/installed" "$work/extracted-wine" "$work/installed-program" "$work"/installed-journal-*
 
 measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   local name=$1 status=0; shift
@@ -35,6 +39,10 @@ uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 wineserver -p 60  # one server for both runs: its start is not measured
 measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" -d "$(winepath -w "$work/extracted-wine")"
 measure install wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
+status_i686=0
+if [ -n "$i686_setup" ]; then
+  measure i686 wine "$setup/Setup32.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-i686")"
+fi
 status_program=0
 if [ -n "$program" ]; then
   measure program wine "$program" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-program")" \
@@ -49,8 +57,10 @@ for round in 1 2; do
   done
 done
 # The installation's entry in the list of programs goes again: the prefix is the tests' own.
-for key in $(wine reg query "$uninstall_keys" 2>/dev/null | tr -d '\r' | grep -o 'Benchmark_qv[0-9]*$' || true); do
-  wine reg delete "$uninstall_keys\\$key" /f > /dev/null 2>&1 || true
+for view in 64 32; do
+  for key in $(wine reg query "$uninstall_keys" /reg:$view 2>/dev/null | tr -d '\r' | grep -o 'Benchmark_qv[0-9]*$' || true); do
+    wine reg delete "$uninstall_keys\\$key" /f /reg:$view > /dev/null 2>&1 || true
+  done
 done
 wineserver -k || true
 
@@ -84,6 +94,12 @@ printf '%-24s %8s %9s %11s\n' "qvsetup.exe extract" "$wall_extract" "$(rate "$wa
 printf '%-24s %8s %9s %11s   %s\n' "Setup.exe /VERYSILENT" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
   "$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { r = (b > 0 ? a / b : 0)
      printf "%.2f x extract (goal: at most 1.0: %s)", r, (r <= 1.0 ? "met" : "NOT met") }')"
+if [ -n "$i686_setup" ]; then
+  same=$(diff -rq "$work/installed" "$work/installed-i686" 2>&1 | grep -v 'UNINST' | head -3 || true)
+  [ "$status_i686" -eq 0 ] && [ -z "$same" ] || { echo "the i686 Setup.exe FAILED or installed other files: status $status_i686 $same"; status_i686=1; }
+  printf '%-24s %8s %9s %11s   %s\n' "Setup.exe i686 (WOW64)" "$wall_i686" "$(rate "$wall_i686")" "$rss_i686" \
+    "$(awk -v a="$wall_i686" -v b="$wall_extract" 'BEGIN { printf "%.2f x extract", (b > 0 ? a / b : 0) }')"
+fi
 if [ -n "$program" ] && [ "$status_program" -eq 0 ]; then
   check_ms=$(grep -o 'CRC-32 checked in [0-9.]* ms' "$work/program.log" | grep -o '[0-9.]*' | head -1)
   printf '%-24s %8s %9s %11s   %s\n' "program /VERYSILENT" "$wall_program" "$(rate "$wall_program")" "$rss_program" \
@@ -101,4 +117,4 @@ printf '%-24s %8s   %s\n' "journal flushed" "$with_flushes" \
   "$(awk -v a="$with_flushes" -v b="$without_flushes" 'BEGIN { r = (a > 0 ? (a - b) / a * 100 : 0)
      printf "without the flushes %s s: the flushes are %.1f%% of the install time (goal: under 10%%: %s)", b, r, (r < 10 ? "met" : "NOT met") }')"
 [ "$status_journal_1_1$status_journal_0_1$status_journal_1_2$status_journal_0_2" = 0000 ] || echo "fault_setup.exe FAILED in the journal's measurement"
-[ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ] && [ "$status_program" -eq 0 ]
+[ "$status_install" -eq 0 ] && [ "$status_extract" -eq 0 ] && [ -z "$ok" ] && [ "$status_program" -eq 0 ] && [ "$status_i686" -eq 0 ]

@@ -65,6 +65,12 @@ if command -v wine > /dev/null; then
     diff -r -x "UNINST*" "$payload" "installed-$mode" > /dev/null || { echo "$mode: the installed files differ from the payload"; exit 1; }
     printf '%-34s %8s s, peak memory %s MB\n' "install $mode (Setup.exe, Wine)" "$wall" "$((kb / 1024))"
   done
+  # The same files written by qvsetup.exe under the same Wine: the
+  # installation's yardstick.
+  /usr/bin/time -f '%e %M' -o time.extract wine "$win64/bin/qvsetup.exe" extract deflate.exe \
+    -d "$(winepath -w "$work/x-wine")" > /dev/null 2>&1 || { echo "qvsetup.exe extract failed"; exit 1; }
+  read -r wall kb < time.extract
+  printf '%-34s %8s s, peak memory %s MB\n' "extract deflate (qvsetup.exe, Wine)" "$wall" "$((kb / 1024))"
   wineserver -k > /dev/null 2>&1 || true
 fi
 tar -C "$payload" -cf payload.tar .

@@ -19,6 +19,7 @@
 #include "setup_exe_fixture.h"
 #include "testkit/child_process.h"
 #include "testkit/machine_snapshot.h"
+#include "testkit/pending_renames.h"
 
 namespace qv {
 namespace {
@@ -136,19 +137,10 @@ protected:
 
     // The restart's renames waiting for the system, as one text.
     static std::string PendingRenames() {
-        UniqueHKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
-                          KEY_QUERY_VALUE | KEY_WOW64_64KEY, key.put()) != ERROR_SUCCESS)
-            return "";
-        std::wstring value(32768, L'\0');
-        DWORD size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        if (RegQueryValueExW(key.get(), L"PendingFileRenameOperations", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS)
-            return "";
-        value.resize(size / sizeof(wchar_t));
-        for (wchar_t& c : value)
-            if (c == L'\0') c = L'|';
-        return Narrow(value);
+        std::string text;
+        for (const test::PendingRename& rename : test::ListPendingRenames())
+            text += rename.Source + " -> " + rename.Target + "\n";
+        return text;
     }
 
     std::uint32_t extraFileFlags_ = 0;
