@@ -571,7 +571,7 @@ TEST_F(UninstallRun, ALibraryThatCrashesWhileRegisteringFailsAndTheInstallationI
     data_.FileLocationRecords.clear();
     // A 32-bit installer registers 32-bit libraries.
     const std::string libraries =
-        test::ProgramFolder() + (test::EngineRegistryView() == KEY_WOW64_32KEY ? "\\i686\\" : "\\");
+        test::ProgramFolder() + (test::EngineIsI686() ? "\\i686\\" : "\\");
     const auto built = [&](const std::string& name) { return test::ReadFileBytes(libraries + name); };
     test::AddPayloadFiles(data_, folder_.path(),
                           {{"{app}\\程序.exe", program_},

@@ -78,14 +78,14 @@ std::string EngineFolder() {
     return folder && *folder ? StripBackslash(Narrow(folder)) : ProgramFolder();
 }
 
-std::string UninstallerName() {
+std::string UninstallerName(const std::string& engine) {
     const std::string x64 = UninstallerFileName(TMachineType::X64);
-    return FileExists(EngineFolder() + "\\" + x64) ? x64 : UninstallerFileName(TMachineType::X86);
+    return FileExists(engine + "\\" + x64) ? x64 : UninstallerFileName(TMachineType::X86);
 }
 
-REGSAM EngineRegistryView() {
-    return UninstallerName() == UninstallerFileName(TMachineType::X86) ? KEY_WOW64_32KEY : 0;
-}
+bool EngineIsI686() { return UninstallerName() == UninstallerFileName(TMachineType::X86); }
+
+REGSAM EngineRegistryView() { return EngineIsI686() ? KEY_WOW64_32KEY : 0; }
 
 std::string ShellFolder(int csidl) {
     wchar_t folder[MAX_PATH] = {};
@@ -93,7 +93,7 @@ std::string ShellFolder(int csidl) {
     return Narrow(folder);
 }
 
-REGSAM OtherRegistryView() { return EngineRegistryView() == KEY_WOW64_32KEY ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
+REGSAM OtherRegistryView() { return EngineIsI686() ? KEY_WOW64_64KEY : KEY_WOW64_32KEY; }
 
 void DeleteRegistryTree(HKEY root, const std::string& subKey, REGSAM view) {
     const std::size_t cut = subKey.rfind('\\');
@@ -108,7 +108,7 @@ void DeleteRegistryTree(HKEY root, const std::string& subKey, REGSAM view) {
 }
 
 std::string EngineShellFolder(int csidl) {
-    if (EngineRegistryView() == KEY_WOW64_32KEY) {
+    if (EngineIsI686()) {
         if (csidl == CSIDL_PROGRAM_FILES) csidl = CSIDL_PROGRAM_FILESX86;
         if (csidl == CSIDL_PROGRAM_FILES_COMMON) csidl = CSIDL_PROGRAM_FILES_COMMONX86;
     }

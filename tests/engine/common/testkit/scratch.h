@@ -53,9 +53,12 @@ std::string ProgramFolder();
 // uninstaller): QV_ENGINE_DIR when set, so that the same tests run the i686
 // build's programs on 64-bit Windows; else ProgramFolder().
 std::string EngineFolder();
-// The file name of that engine's uninstaller, there and in the Windows
-// folder: UNISTB64.EXE beside an x86-64 engine, UNISTB32.EXE beside an i686 one.
-std::string UninstallerName();
+// The file name of that engine's uninstaller (or of the one in `engine`),
+// there and in the Windows folder: UNISTB64.EXE beside an x86-64 engine,
+// UNISTB32.EXE beside an i686 one.
+std::string UninstallerName(const std::string& engine = EngineFolder());
+// Whether that engine is the i686 one.
+bool EngineIsI686();
 // The registry view that engine writes to: its own machine type's
 // (KEY_WOW64_32KEY for the i686 engine, which stays in the 32-bit view of
 // 64-bit Windows). The kit's registry readers look there.
