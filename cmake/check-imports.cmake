@@ -9,6 +9,7 @@
 #    __imp_ slot starts out pointing into that stub, and a program whose
 #    stub was dropped jumps to address 0 on the first call (the i686 linker
 #    drops stubs that nothing references by name).
+# 3. With NO_POSIX_THREADS on, no function of winpthread is in the program.
 # On a failure the program is deleted, so that the next build links it
 # again and checks it again instead of leaving a program that must not ship.
 cmake_minimum_required(VERSION 3.20)
@@ -62,3 +63,7 @@ foreach(line IN LISTS absolute)
     fail("the delay-load stub of ${name} was dropped: its first call would jump to address 0")
   endif()
 endforeach()
+
+if(NO_POSIX_THREADS AND symbols MATCHES "[\n ][Tt] _?(pthread_[a-z_]+)")
+  fail("${CMAKE_MATCH_1} of winpthread is linked in: something takes a POSIX lock that the engine's runtime does not need")
+endif()

@@ -46,10 +46,12 @@ function(qv_delay_imports)
   endforeach()
 endfunction()
 
-# qv_check_imports(TARGET): after each link of the program, check-imports.cmake
-# fails the build when its import table names more than kernel32, msvcrt
-# and advapi32, or when a delay-loaded function lost its stub.
+# qv_check_imports(TARGET [NO_POSIX_THREADS]): after each link of the
+# program, check-imports.cmake fails the build when its import table names
+# more than kernel32, msvcrt and advapi32, or when a delay-loaded function
+# lost its stub; with NO_POSIX_THREADS, also when winpthread is linked in.
 function(qv_check_imports target)
+  cmake_parse_arguments(C "NO_POSIX_THREADS" "" "" ${ARGN})
   if(NOT CMAKE_OBJDUMP)
     message(FATAL_ERROR "the import check needs objdump of the toolchain")
   endif()
@@ -58,6 +60,7 @@ function(qv_check_imports target)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DNM=${CMAKE_NM} -DPROGRAM=$<TARGET_FILE:${target}>
             -DALLOWED=kernel32.dll|msvcrt.dll|advapi32.dll -DDELAY_LIBRARIES=${libraries}
+            -DNO_POSIX_THREADS=${C_NO_POSIX_THREADS}
             -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake
     COMMENT "Checking the imports of ${target}" VERBATIM)
 endfunction()
@@ -67,7 +70,8 @@ endfunction()
 # optimised at the link, each function in a section of its own (the
 # engine's compile options), the sections nothing references dropped at
 # the link, and the runtime's verbose end
-# replaced (program_terminate.cpp). After each link, in this order: the
+# replaced (program_terminate.cpp), and in Release the C++ runtime that
+# takes its locks without winpthread. After each link, in this order: the
 # import check, which needs the program's symbols; then the symbols and
 # debug sections stripped; then the size check against the budget, which
 # fails the i686 build (the release) above it and prints the size of the
@@ -76,10 +80,27 @@ function(qv_release_program target)
   cmake_parse_arguments(P "" "BUDGET_KIB" "" ${ARGN})
   target_link_libraries(${target} PRIVATE qv_program_terminate)
   target_link_options(${target} PRIVATE -Wl,--gc-sections)
-  qv_check_imports(${target})
   if(NOT CMAKE_BUILD_TYPE STREQUAL "Release")
+    qv_check_imports(${target})
     return()
   endif()
+  # The compiler is the posix thread model's (mingw-common.cmake), for the
+  # std::thread of the tool and the tests. Its libstdc++ and libgcc take
+  # their own locks through winpthread (function-local statics, the
+  # exception pool, thread_local), about 27 KB of each program. The engine
+  # starts its threads with CreateThread and takes no std::mutex, so it
+  # links the same GCC's runtime built for the win32 thread model instead:
+  # the same C++ ABI, the locks taken with the system's own primitives.
+  # The import check fails the link if winpthread still comes in.
+  if(NOT QV_WIN32_THREADS_RUNTIME)
+    find_program(QV_WIN32_THREADS_CXX ${QV_MINGW_TRIPLE}-g++-win32 REQUIRED)
+    execute_process(COMMAND ${QV_WIN32_THREADS_CXX} -print-libgcc-file-name
+                    OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+    get_filename_component(runtime ${libgcc} DIRECTORY)
+    set(QV_WIN32_THREADS_RUNTIME ${runtime} CACHE PATH "libstdc++ and libgcc of the win32 thread model")
+  endif()
+  target_link_options(${target} PRIVATE -L${QV_WIN32_THREADS_RUNTIME})
+  qv_check_imports(${target} NO_POSIX_THREADS)
   # The whole program optimised at the link (QV_LTO_COMPILE_OPTIONS), small
   # like its parts. In one partition: GCC 12 for MinGW stops with an
   # internal error in some of the partitions it would otherwise make.

@@ -23,6 +23,7 @@ packages=(
   cmake g++ make zlib1g-dev googletest
   libtomlplusplus-dev libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32
   xvfb xauth
   imagemagick fonts-wqy-zenhei
   zip unzip time ccache
