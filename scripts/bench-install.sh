@@ -2,8 +2,12 @@
 # Part of make bench, run in a virtual display: the installation of setup
 # data by the real Setup.exe under Wine, unattended (/VERYSILENT
 # /SUPPRESSMSGBOXES /DIR=, so that no window shows and none needs driving),
-# beside `qvsetup.exe extract` of the same data under the same Wine. Prints
-# wall time, MB/s and peak memory of each, and Setup.exe's exit status.
+# beside `qvsetup.exe extract` of the same data under the same Wine, taking
+# turns over ROUNDS rounds (3 unless QV_BENCH_ROUNDS says), each run into a
+# folder of its own: the file system's own state (inodes freed by earlier
+# runs, writes still going out) moves single runs by more than the
+# difference measured. Prints the median wall time, MB/s and peak memory
+# of each, and Setup.exe's exit status.
 # With a program built with --exe from the same script, it installs that
 # too and prints the time its check of the payload took (from its log), as
 # a share of that installation, and where that installation's time went
@@ -25,7 +29,9 @@ cp "$win64/bin/Setup.exe" "$win64/bin/fault_setup.exe" "$setup/"
 # machine runs 32-bit programs.
 i686_setup=$(dirname "$win64")/win32/bin/Setup.exe
 if [ -f "$i686_setup" ] && qv_runs_32bit; then cp "$i686_setup" "$setup/Setup32.exe"; else i686_setup=""; fi
-rm -rf "$work/installed-i686" "$work/installed" "$work/extracted-wine" "$work/installed-program" "$work"/installed-journal-*
+rounds=${QV_BENCH_ROUNDS:-3}
+rm -rf "$work"/installed-i686* "$work"/installed "$work"/installed-[0-9]* "$work"/extracted-wine* "$work/installed-program" \
+  "$work"/installed-journal-*
 
 measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   local name=$1 status=0; shift
@@ -37,12 +43,33 @@ measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
 }
 uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 wineserver -p 60  # one server for both runs: its start is not measured
-measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" -d "$(winepath -w "$work/extracted-wine")"
-measure install wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
-status_i686=0
-if [ -n "$i686_setup" ]; then
-  measure i686 wine "$setup/Setup32.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-i686")"
-fi
+# The rounds: a failed run in any round is the run's failure; the first
+# round's folders are the ones compared.
+status_extract=0 status_install=0 status_i686=0
+for round in $(seq 1 "$rounds"); do
+  measure "extract_$round" wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" \
+    -d "$(winepath -w "$work/extracted-wine-$round")"
+  measure "install_$round" wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-$round")"
+  [ -n "$i686_setup" ] && measure "i686_$round" wine "$setup/Setup32.exe" /VERYSILENT /SUPPRESSMSGBOXES \
+    "/DIR=$(winepath -w "$work/installed-i686-$round")"
+  for name in extract install ${i686_setup:+i686}; do
+    eval "[ \"\$status_${name}_$round\" -eq 0 ] || status_$name=\$status_${name}_$round"
+  done
+done
+median_of() {  # median_of NAME: sets wall_NAME and rss_NAME to the medians over the rounds
+  local name=$1 round walls="" rsss=""
+  for round in $(seq 1 "$rounds"); do
+    eval "walls=\"\$walls \$wall_${name}_$round\" rsss=\"\$rsss \$rss_${name}_$round\""
+  done
+  eval "wall_$name=$(printf '%s\n' $walls | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
+  eval "rss_$name=$(printf '%s\n' $rsss | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
+}
+median_of extract
+median_of install
+[ -n "$i686_setup" ] && median_of i686
+mv "$work/extracted-wine-1" "$work/extracted-wine"
+mv "$work/installed-1" "$work/installed"
+[ -n "$i686_setup" ] && mv "$work/installed-i686-1" "$work/installed-i686"
 status_program=0
 if [ -n "$program" ]; then
   measure program wine "$program" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-program")" \
@@ -89,7 +116,7 @@ if [ -n "$program" ]; then
   fi
 fi
 rate() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.1f", (s > 0 ? b / 1e6 / s : 0) }'; }
-printf '\n%-24s %8s %9s %11s\n' "under Wine" "wall s" "MB/s" "max RSS MB"
+printf '\n%-24s %8s %9s %11s\n' "under Wine, $rounds rounds" "wall s" "MB/s" "max RSS MB"
 printf '%-24s %8s %9s %11s\n' "qvsetup.exe extract" "$wall_extract" "$(rate "$wall_extract")" "$rss_extract"
 printf '%-24s %8s %9s %11s   %s\n' "Setup.exe /VERYSILENT" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
   "$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { r = (b > 0 ? a / b : 0)

@@ -138,7 +138,7 @@ if [ -n "$win64" ]; then
   printf '%-16s %8s %9s %11s\n' "build --exe" "${wall[build-exe]}" "$(rate build-exe)" "${rss[build-exe]}"
   xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-install.sh" "$win64" out "$bytes" program/bench-setup.exe ||
     install_failed=1
-  rm -rf out-1 installed extracted-wine program installed-program
+  rm -rf out-1 installed installed-* extracted-wine* program
   xvfb-run -a -s "-screen 0 1024x768x24" "$here/bench-scale.sh" "$native" "$win64" "$work/scale" || install_failed=1
   rm -rf "$work/scale"
   echo
@@ -146,7 +146,7 @@ if [ -n "$win64" ]; then
 fi
 
 # ---- memory with one large file ----
-rm -rf out out-1 extracted unzipped payload.zip installed extracted-wine program installed-program
+rm -rf out out-1 extracted unzipped payload.zip installed installed-* extracted-wine* program
 mkdir -p single
 { for i in 1 2 3; do cut_file pool.random $((25 << 20)); cut_file pool.text $((25 << 20)); done; } | head -c $((150 << 20)) > single/large.bin
 printf '[setup]\napp_name = "Large"\nuninstaller = false\n\n[[file]]\nsource = "single/large.bin"\ndest = "{app}\\\\large.bin"\n' > large.toml
