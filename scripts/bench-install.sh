@@ -6,8 +6,9 @@
 # turns over ROUNDS rounds (3 unless QV_BENCH_ROUNDS says), each run into a
 # folder of its own: the file system's own state (inodes freed by earlier
 # runs, writes still going out) moves single runs by more than the
-# difference measured. Prints the median wall time, MB/s and peak memory
-# of each, and Setup.exe's exit status.
+# difference measured; then the same rounds into memory (a tmpfs), which
+# show what the programs themselves cost. Prints the median wall time, MB/s
+# and peak memory of each, and Setup.exe's exit status.
 # With a program built with --exe from the same script, it installs that
 # too and prints the time its check of the payload took (from its log), as
 # a share of that installation, and where that installation's time went
@@ -42,34 +43,52 @@ measure() {  # measure NAME COMMAND...: sets wall_NAME, rss_NAME and status_NAME
   eval "wall_$name=$wall rss_$name=$(awk -v k="$kb" 'BEGIN { printf "%.1f", k / 1024 }') status_$name=$status"
 }
 uninstall_keys='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-wineserver -p 60  # one server for both runs: its start is not measured
-# The rounds: a failed run in any round is the run's failure; the first
-# round's folders are the ones compared.
+wineserver -p 60 || true  # one server for all runs, its start not measured (one already running serves)
+# The rounds into folders under PLACE, measured as NAME_TAG_ROUND: a failed
+# run in any round is the run's failure.
 status_extract=0 status_install=0 status_i686=0
-for round in $(seq 1 "$rounds"); do
-  measure "extract_$round" wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" \
-    -d "$(winepath -w "$work/extracted-wine-$round")"
-  measure "install_$round" wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-$round")"
-  [ -n "$i686_setup" ] && measure "i686_$round" wine "$setup/Setup32.exe" /VERYSILENT /SUPPRESSMSGBOXES \
-    "/DIR=$(winepath -w "$work/installed-i686-$round")"
-  for name in extract install ${i686_setup:+i686}; do
-    eval "[ \"\$status_${name}_$round\" -eq 0 ] || status_$name=\$status_${name}_$round"
-  done
-done
-median_of() {  # median_of NAME: sets wall_NAME and rss_NAME to the medians over the rounds
-  local name=$1 round walls="" rsss=""
+run_rounds() {  # run_rounds PLACE TAG
+  local place=$1 tag=$2 round name
   for round in $(seq 1 "$rounds"); do
-    eval "walls=\"\$walls \$wall_${name}_$round\" rsss=\"\$rsss \$rss_${name}_$round\""
+    measure "extract_${tag}_$round" wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$setup")" \
+      -d "$(winepath -w "$place/extracted-wine-$round")"
+    measure "install_${tag}_$round" wine "$setup/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES \
+      "/DIR=$(winepath -w "$place/installed-$round")"
+    [ -n "$i686_setup" ] && measure "i686_${tag}_$round" wine "$setup/Setup32.exe" /VERYSILENT /SUPPRESSMSGBOXES \
+      "/DIR=$(winepath -w "$place/installed-i686-$round")"
+    for name in extract install ${i686_setup:+i686}; do
+      eval "[ \"\$status_${name}_${tag}_$round\" -eq 0 ] || status_$name=\$status_${name}_${tag}_$round"
+    done
   done
-  eval "wall_$name=$(printf '%s\n' $walls | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
-  eval "rss_$name=$(printf '%s\n' $rsss | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
 }
-median_of extract
-median_of install
-[ -n "$i686_setup" ] && median_of i686
+median_of() {  # median_of NAME TAG: sets wall_NAME_TAG and rss_NAME_TAG to the medians over the rounds
+  local round walls="" rsss=""
+  for round in $(seq 1 "$rounds"); do
+    eval "walls=\"\$walls \$wall_$1_$2_$round\" rsss=\"\$rsss \$rss_$1_$2_$round\""
+  done
+  eval "wall_$1_$2=$(printf '%s\n' $walls | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
+  eval "rss_$1_$2=$(printf '%s\n' $rsss | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')"
+}
+run_rounds "$work" disk
+# The first round's folders are the ones compared.
 mv "$work/extracted-wine-1" "$work/extracted-wine"
 mv "$work/installed-1" "$work/installed"
 [ -n "$i686_setup" ] && mv "$work/installed-i686-1" "$work/installed-i686"
+# The same rounds into memory (a tmpfs, through Wine's Z: drive) where one
+# has room for them: the programs' own costs, without the disk's state.
+memory=""
+if [ "$(stat -f -c %T /dev/shm 2> /dev/null)" = tmpfs ] &&
+   [ "$(df -k --output=avail /dev/shm | tail -1)" -gt $((bytes / 1024 * 3 * rounds + (1 << 20))) ]; then
+  memory=$(mktemp -d /dev/shm/qv-bench-install.XXXXXX)
+  trap 'rm -rf "$memory"' EXIT
+  run_rounds "$memory" memory
+  rm -rf "$memory"
+fi
+for tag in disk ${memory:+memory}; do
+  median_of extract $tag
+  median_of install $tag
+  [ -n "$i686_setup" ] && median_of i686 $tag
+done
 status_program=0
 if [ -n "$program" ]; then
   measure program wine "$program" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-program")" \
@@ -116,20 +135,31 @@ if [ -n "$program" ]; then
   fi
 fi
 rate() { awk -v b="$bytes" -v s="$1" 'BEGIN { printf "%.1f", (s > 0 ? b / 1e6 / s : 0) }'; }
-printf '\n%-24s %8s %9s %11s\n' "under Wine, $rounds rounds" "wall s" "MB/s" "max RSS MB"
-printf '%-24s %8s %9s %11s\n' "qvsetup.exe extract" "$wall_extract" "$(rate "$wall_extract")" "$rss_extract"
-printf '%-24s %8s %9s %11s   %s\n' "Setup.exe /VERYSILENT" "$wall_install" "$(rate "$wall_install")" "$rss_install" \
-  "$(awk -v a="$wall_install" -v b="$wall_extract" 'BEGIN { r = (b > 0 ? a / b : 0)
-     printf "%.2f x extract (goal: at most 1.0: %s)", r, (r <= 1.0 ? "met" : "NOT met") }')"
 if [ -n "$i686_setup" ]; then
   same=$(diff -rq "$work/installed" "$work/installed-i686" 2>&1 | grep -v 'UNINST' | head -3 || true)
   [ "$status_i686" -eq 0 ] && [ -z "$same" ] || { echo "the i686 Setup.exe FAILED or installed other files: status $status_i686 $same"; status_i686=1; }
-  printf '%-24s %8s %9s %11s   %s\n' "Setup.exe i686 (WOW64)" "$wall_i686" "$(rate "$wall_i686")" "$rss_i686" \
-    "$(awk -v a="$wall_i686" -v b="$wall_extract" 'BEGIN { printf "%.2f x extract", (b > 0 ? a / b : 0) }')"
 fi
+row() {  # row LABEL NAME TAG [NOTE]: the medians of one program's rounds
+  local wall=wall_$2_$3 rss=rss_$2_$3
+  printf '%-24s %8s %9s %11s   %s\n' "$1" "${!wall}" "$(rate "${!wall}")" "${!rss}" "${4:-}"
+}
+times_extract() {  # times_extract NAME TAG: that program's median over extract's
+  local wall=wall_$1_$2 extract=wall_extract_$2
+  awk -v a="${!wall}" -v b="${!extract}" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }'
+}
+for tag in disk ${memory:+memory}; do
+  where="on the disk"; [ "$tag" = memory ] && where="into memory"
+  printf '\n%-24s %8s %9s %11s\n' "under Wine, $where" "wall s" "MB/s" "max RSS MB"
+  row "qvsetup.exe extract" extract $tag
+  ratio=$(times_extract install $tag)
+  row "Setup.exe /VERYSILENT" install $tag \
+    "$ratio x extract $where (goal: at most 1.0: $(awk -v r="$ratio" 'BEGIN { print (r <= 1.0 ? "met" : "NOT met") }'))"
+  [ -z "$i686_setup" ] || row "Setup.exe i686 (WOW64)" i686 $tag "$(times_extract i686 $tag) x extract"
+done
+printf '%s rounds each, taking turns; medians\n' "$rounds"
 if [ -n "$program" ] && [ "$status_program" -eq 0 ]; then
   check_ms=$(grep -o 'CRC-32 checked in [0-9.]* ms' "$work/program.log" | grep -o '[0-9.]*' | head -1)
-  printf '%-24s %8s %9s %11s   %s\n' "program /VERYSILENT" "$wall_program" "$(rate "$wall_program")" "$rss_program" \
+  printf '%-24s %8s %9s %11s   %s\n' "program, on the disk" "$wall_program" "$(rate "$wall_program")" "$rss_program" \
     "$(awk -v c="${check_ms:-0}" -v w="$wall_program" -v s="$(stat -c %s "$program")" 'BEGIN {
        printf "payload check %.0f ms over %.1f MB: %.1f%% of the installation (goal: under 5%%)", c, s / 1e6, (w > 0 ? c / 10 / w : 0) }')"
 fi
