@@ -71,14 +71,24 @@ for key in $(scale_keys); do wine reg delete "$uninstall_keys\\$key" /f > /dev/n
 measure extract wine "$win64/bin/qvsetup.exe" extract "$(winepath -w "$work/install20k")" -d "$(winepath -w "$work/extracted")"
 measure install wine "$work/install20k/Setup.exe" /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed")"
 install_key=$(scale_keys | head -n 1)
-# The rollback journal's flushes, one for each file: the same installation
-# by fault_setup.exe (Setup.exe's run with the test seam, no plan) with and without them.
+# The rollback journal's flushes: the same installation by fault_setup.exe
+# (Setup.exe's run with the test seam, no plan) with and without them, in
+# two rounds of opposite order, best of each: a run of 20,000 files moves
+# by a fifth with the disk's state alone, and the one after another such
+# run starts with that one's writes still going out.
 cp "$win64/bin/fault_setup.exe" "$work/install20k/"
-for flush in 1 0; do
-  rm -rf "$work/installed-journal-$flush"
-  measure "journal_$flush" env QV_TEST_JOURNAL_FLUSH=$flush wine "$work/install20k/fault_setup.exe" /VERYSILENT \
-    /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-journal-$flush")"
+for order in "1 0" "0 1"; do
+  for flush in $order; do
+    round=${order%% *}
+    measure "journal_${flush}_$round" env QV_TEST_JOURNAL_FLUSH=$flush wine "$work/install20k/fault_setup.exe" \
+      /VERYSILENT /SUPPRESSMSGBOXES "/DIR=$(winepath -w "$work/installed-journal-${flush}_$round")"
+  done
 done
+best() { awk -v a="$1" -v b="$2" 'BEGIN { print (a < b ? a : b) }'; }
+wall_journal_1=$(best "$wall_journal_1_1" "$wall_journal_1_0")
+wall_journal_0=$(best "$wall_journal_0_1" "$wall_journal_0_0")
+status_journal_1=$((status_journal_1_1 | status_journal_1_0))
+status_journal_0=$((status_journal_0_1 | status_journal_0_0))
 rm -rf "$work"/installed-journal-*
 # The flush runs' uninstall keys go; the measured installation's stays: an
 # uninstaller obeys only a log that the installation's own key vouches for.
@@ -110,7 +120,7 @@ printf '%-34s %8s %11s\n' "qvsetup.exe extract, 20,000 files" "$wall_extract" "$
 printf '%-34s %8s %11s   %s\n' "Setup.exe /VERYSILENT, 20,000" "$wall_install" "$rss_install" \
   "$ratio x extract (goal: at most 1.0: $(awk -v r="$ratio" 'BEGIN { print (r <= 1.0 ? "met" : "NOT met") }'))"
 printf '%-34s %8s %11s\n' "UNISTB64.EXE /VERYSILENT, 20,000" "$wall_uninstall" "$rss_uninstall"
-printf '%-34s %8s   %s\n' "journal flushed, 20,000" "$wall_journal_1" \
+printf '%-34s %8s   %s\n' "journal flushed, 20,000, best of 2" "$wall_journal_1" \
   "$(awk -v a="$wall_journal_1" -v b="$wall_journal_0" 'BEGIN { r = (a > 0 ? (a - b) / a * 100 : 0)
      printf "without the flushes %s s: the flushes are %.1f%% of the install time (goal: under 10%%: %s)", b, r, (r < 10 ? "met" : "NOT met") }')"
 [ "$status_journal_1$status_journal_0" = 00 ] || { echo "fault_setup.exe FAILED in the journal's measurement"; failed=1; }

@@ -30,7 +30,7 @@
 
 namespace qv {
 
-inline constexpr unsigned kAdditiveFlushDelayMs = 200;
+inline constexpr unsigned kAdditiveFlushDelayMs = 1000;
 
 class TRunJournal {
 public:
