@@ -119,11 +119,11 @@ if [ "$status_install" -eq 0 ]; then
   echo "Setup.exe exit status: 0 (the low 8 bits that reach a Linux shell): completed"
 else
   echo "Setup.exe FAILED: exit status $status_install (the low 8 bits of its exit code; 67 is 1603)"
-  cat "$work/log.install"
+  tail -n 5 "$work"/log.install_*
 fi
 if [ "$status_extract" -ne 0 ]; then
   echo "qvsetup.exe extract FAILED: exit status $status_extract"
-  cat "$work/log.extract"
+  tail -n 5 "$work"/log.extract_*
 fi
 ok=$(diff -rq "$work/extracted-wine/app" "$work/installed" 2>&1 | grep -v 'UNINST' | head -3 || true)
 [ -z "$ok" ] && echo "installed files: identical to the extracted ones" || echo "installed files DIFFER: $ok"

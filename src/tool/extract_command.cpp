@@ -14,6 +14,7 @@
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
+#include "tool/scratch_pool.h"
 #include "tool/setup_reader.h"
 #include "tool/folder_way.h"
 #include "tool/temporary_beside.h"
@@ -173,6 +174,11 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
         return ReadsWhole(f) ? static_cast<std::uint64_t>(f.OriginalSize) + kWrittenAheadShareOfFile : 0;
     };
     const unsigned workers = WorkerCount(0);
+    struct WholeFile {
+        std::unique_ptr<std::uint8_t[]> Bytes;
+        std::size_t Room = 0;
+    };
+    ScratchPool<WholeFile> wholeFiles;
     std::uint64_t bytes = 0;
     int unsetTimes = 0;
     try {
@@ -186,22 +192,22 @@ void RunExtract(const std::string& path, const SlOffsets& sl, const std::string&
                 if (!ReadsWhole(f)) return result;
                 result.Whole = true;
                 try {
-                    // Each thread decompresses into the same memory, grown
-                    // and never cleared: fresh memory for each file cost
-                    // the system a fault and a clearing per page, and
-                    // clearing it again a tenth of extract's time.
-                    thread_local std::unique_ptr<std::uint8_t[]> contents;
-                    thread_local std::size_t room = 0;
+                    // Files are decompressed into memory kept for the next
+                    // one, grown and never cleared: fresh memory for each
+                    // file cost the system a fault and a clearing per page,
+                    // and clearing it again a tenth of extract's time.
+                    const auto scratch = wholeFiles.Take();
                     const std::size_t size = static_cast<std::size_t>(f.OriginalSize);
-                    if (room < size || !contents) {
-                        contents.reset();
-                        room = std::max<std::size_t>(size, std::size_t{1} << 20);
-                        contents.reset(new std::uint8_t[room]);
+                    if (scratch->Room < size || !scratch->Bytes) {
+                        scratch->Bytes.reset();
+                        scratch->Room = std::max<std::size_t>(size, std::size_t{1} << 20);
+                        scratch->Bytes.reset(new std::uint8_t[scratch->Room]);
                     }
-                    ReadWholeFile(setup, dataFiles, i, contents.get());
+                    std::uint8_t* const contents = scratch->Bytes.get();
+                    ReadWholeFile(setup, dataFiles, i, contents);
                     // Checked whole in memory: only now is anything written.
                     result.Place = way.FolderOf(places[i], FileItemName(d, i));
-                    result.Temporary = WriteBeside(result.Place, places[i].back(), contents.get(),
+                    result.Temporary = WriteBeside(result.Place, places[i].back(), contents,
                                                    static_cast<std::size_t>(f.OriginalSize), f.FileTime,
                                                    result.TimeSet);
                 } catch (...) {

@@ -10,6 +10,7 @@
 #include "tool/exe_payload.h"
 #include "tool/ordered_work.h"
 #include "tool/platform.h"
+#include "tool/scratch_pool.h"
 #include "tool/tool_errors.h"
 #include "tool/whole_codec.h"
 
@@ -324,26 +325,28 @@ bool ReadsWhole(const TFileRec& file) {
 
 namespace {
 
-// Each thread reads its compressed streams into the same memory.
-std::vector<std::uint8_t>& CompressedScratch() {
-    thread_local std::vector<std::uint8_t> compressed;
-    return compressed;
+// Compressed streams are read into memory kept for the next one, on any thread.
+ScratchPool<std::vector<std::uint8_t>>& CompressedScratch() {
+    static ScratchPool<std::vector<std::uint8_t>> pool;
+    return pool;
 }
 
 }  // namespace
 
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index,
                    std::vector<std::uint8_t>& contents) {
+    const auto compressed = CompressedScratch().Take();
     Worded(setup, dataFiles, index, [&] {
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &CompressedScratch());
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &*compressed);
     });
 }
 
 void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t index, std::uint8_t* contents) {
+    const auto compressed = CompressedScratch().Take();
     Worded(setup, dataFiles, index, [&] {
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &CompressedScratch());
+                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &*compressed);
     });
 }
 

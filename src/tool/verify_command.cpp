@@ -9,6 +9,7 @@
 #include "tool/platform.h"
 #include "tool/progress_bar.h"
 #include "tool/read_commands.h"
+#include "tool/scratch_pool.h"
 #include "tool/setup_reader.h"
 
 namespace qv::tool {
@@ -94,14 +95,15 @@ void RunVerify(const std::string& path, const SlOffsets& sl, std::ostream& out, 
             return ReadsWhole(f) ? compressedSize(k) + static_cast<std::uint64_t>(f.OriginalSize) : 0;
         };
         const unsigned workers = WorkerCount(0);
+        ScratchPool<std::vector<std::uint8_t>> inflated;
         RunInOrder<bool>(
             streams.size(), workers, WorkBudget(workers), cost,
             [&](std::size_t k) {
                 ThrowIfInterrupted();
                 if (!ReadsWhole(d.FileRecords[streams[k]])) return false;
-                // Checked and dropped: each thread inflates into the same memory.
-                thread_local std::vector<std::uint8_t> contents;
-                ReadWholeFile(setup, dataFiles, streams[k], contents);
+                // Checked and dropped: inflated into memory kept for the next file.
+                const auto contents = inflated.Take();
+                ReadWholeFile(setup, dataFiles, streams[k], *contents);
                 return true;
             },
             [&](std::size_t k, bool& checked) {
