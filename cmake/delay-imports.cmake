@@ -93,7 +93,11 @@ function(qv_release_program target)
   # the same C++ ABI, the locks taken with the system's own primitives.
   # The import check fails the link if winpthread still comes in.
   if(NOT QV_WIN32_THREADS_RUNTIME)
-    find_program(QV_WIN32_THREADS_CXX ${QV_MINGW_TRIPLE}-g++-win32 REQUIRED)
+    find_program(QV_WIN32_THREADS_CXX ${QV_MINGW_TRIPLE}-g++-win32)
+    if(NOT QV_WIN32_THREADS_CXX)
+      message(FATAL_ERROR "${QV_MINGW_TRIPLE}-g++-win32 is missing: the release programs link its runtime. "
+                          "scripts/install-deps.sh installs it (Debian's g++-mingw-w64-*-win32).")
+    endif()
     execute_process(COMMAND ${QV_WIN32_THREADS_CXX} -print-libgcc-file-name
                     OUTPUT_VARIABLE libgcc OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
     get_filename_component(runtime ${libgcc} DIRECTORY)
