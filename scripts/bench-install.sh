@@ -22,9 +22,7 @@ win64=$(cd "$1" && pwd)
 setup=$(cd "$2" && pwd)
 bytes=$3
 program=${4:+$(cd "$(dirname "$4")" && pwd)/$(basename "$4")}
-# Without Wine's debugger a program that faults ends at once with the
-# fault's code, which the run reports, instead of waiting on the debugger.
-export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 work=$(dirname "$setup")
 cp "$win64/bin/Setup.exe" "$win64/bin/fault_setup.exe" "$setup/"
