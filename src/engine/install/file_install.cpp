@@ -143,7 +143,7 @@ private:
     // block open between them.
     SolidBlockReader solid_;
     std::uint32_t member_ = 0;
-    // Streams inflated ahead on a second thread; per-file streams only.
+    // Files decompressed ahead on a second thread.
     TInflateAhead ahead_;
     std::size_t index_ = 0;
 
@@ -272,10 +272,9 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
         firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
     }
     sourceFile_ = firstSource ? firstSource->Path() : std::string();
-    const bool solid = run.Data.SetupInfo.Has(optSolidBlocks);
     // The helper reads the first data file the loop holds (or the /SL
     // file), as the loop found it: it never asks for a disk itself.
-    if (!solid && firstSource && !ahead_.Started())
+    if (firstSource && !ahead_.Started())
         ahead_.Start(firstSource, run.SlFileDataOffset != 0 ? 0 : location.FirstDisk, index_);
 
     errorPrefix_ = kCreatingTempFile;
@@ -302,7 +301,7 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
 
     std::vector<std::uint8_t> inflated;
     bool taken = false;
-    if (!solid) {
+    {
         const TPhaseScope phase(TPhase::Decompress);
         taken = ahead_.Take(index_, inflated);
     }
@@ -361,6 +360,9 @@ void TFileInstaller::WriteInflated(const std::vector<std::uint8_t>& contents, co
         context_.Progress.Advance(static_cast<std::int64_t>(piece));
         context_.Progress.PumpMessagesCheckCancel();
     }
+    // A solid member's share of its block's bytes may round to nothing:
+    // its contents are still the file's.
+    if (written < inflated) dest.Write(contents.data() + written, static_cast<std::size_t>(inflated - written));
 }
 
 void TFileInstaller::ReplaceDestination(const TFileRec& file, TNewFileStream& temp) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/errors.h"
+#include "core/io/streams.h"
 #include "core/setupdata/data_files.h"
 
 namespace qv {
@@ -32,7 +33,7 @@ private:
 }  // namespace
 
 TInflateAhead::TInflateAhead(const SetupData& data, std::int32_t slFileDataOffset)
-    : data_(data), slFileDataOffset_(slFileDataOffset) {
+    : data_(data), slFileDataOffset_(slFileDataOffset), solid_(data.SetupInfo.Has(optSolidBlocks)) {
     InitializeCriticalSection(&section_);
 }
 
@@ -58,12 +59,14 @@ void TInflateAhead::Start(std::shared_ptr<const THeldFile> source, std::int32_t 
     verdictGiven_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     roomMade_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     if (!verdictGiven_ || !roomMade_) {
+        source_.reset();
         finished_ = true;
         return;
     }
     // Through the C run-time, which then keeps its per-thread data right.
     const std::uintptr_t thread = _beginthreadex(nullptr, 0, &TInflateAhead::ThreadMain, this, 0, nullptr);
     if (thread == 0) {
+        source_.reset();
         finished_ = true;
         return;
     }
@@ -97,11 +100,12 @@ void TInflateAhead::Run() {
         try {
             if (Eligible(index)) {
                 contents = LendKept(static_cast<std::size_t>(data_.FileRecords[index].OriginalSize));
-                inflated = Inflate(index, contents);
+                inflated = solid_ ? DecodeMember(index, contents) : Inflate(index, contents);
             }
         } catch (...) {
             // Memory, a read, damage: the file loop finds out for itself.
             inflated = false;
+            if (solid_) failedBlock_ = data_.FileLocationRecords[index];
         }
         {
             const Lock lock(section_);
@@ -113,6 +117,11 @@ void TInflateAhead::Run() {
             WakeLoop();
         }
     }
+    // Its data file goes before the loop hears the helper has finished:
+    // asking for the next disk lets go of the others, and a hold kept here
+    // would keep the disk the user is told to take out.
+    blockReader_.reset();
+    source_.reset();
     const Lock lock(section_);
     finished_ = true;
     WakeLoop();
@@ -122,10 +131,18 @@ bool TInflateAhead::Eligible(std::size_t index) const {
     if (index >= data_.FileLocationRecords.size()) return false;
     const TFileRec& file = data_.FileRecords[index];
     const TFileLocationRec& location = data_.FileLocationRecords[index];
+    const bool held = location.FirstDisk == location.LastDisk && (slFileDataOffset_ != 0 || location.FirstDisk == disk_);
+    if (!held || file.OriginalSize < 0 || file.OriginalSize > kInflateAheadLimit) return false;
+    if (solid_) {
+        // Every member counts, empty ones and those whose share of the
+        // block's bytes rounds to nothing: one the loop had to take itself
+        // would have it decode the block again from its start.
+        return index < data_.FileMembers.size() &&
+               !(failedBlock_ && failedBlock_->FirstDisk == location.FirstDisk &&
+                 failedBlock_->StartOffset == location.StartOffset);
+    }
     // Empty files cost nothing to extract the usual way.
-    return file.OriginalSize > 0 && file.OriginalSize <= kInflateAheadLimit && file.CompressedSize > 0 &&
-           file.CompressedSize <= kInflateAheadLimit && location.FirstDisk == location.LastDisk &&
-           (slFileDataOffset_ != 0 || location.FirstDisk == disk_);
+    return file.OriginalSize > 0 && file.CompressedSize > 0 && file.CompressedSize <= kInflateAheadLimit;
 }
 
 bool TInflateAhead::Inflate(std::size_t index, std::vector<std::uint8_t>& contents) {
@@ -134,6 +151,21 @@ bool TInflateAhead::Inflate(std::size_t index, std::vector<std::uint8_t>& conten
     // marker, the sizes and the Adler-32 as the file loop's extraction.
     ExtractWholeFileStream(sources, data_.FileRecords[index], data_.FileLocationRecords[index], slFileDataOffset_,
                            InflateWholeWithZlib, contents, {}, &compressed_);
+    return true;
+}
+
+bool TInflateAhead::DecodeMember(std::size_t index, std::vector<std::uint8_t>& contents) {
+    THeldSourceOnly sources(*source_, disk_);
+    if (!blockReader_) blockReader_ = std::make_unique<SolidBlockReader>();
+    // The reader's checks are the file loop's: the member against the
+    // record, its Adler-32, and the block's end after its last member.
+    MemoryOutStream out;
+    contents.clear();
+    contents.reserve(static_cast<std::size_t>(data_.FileRecords[index].OriginalSize));
+    out.Bytes().swap(contents);
+    blockReader_->Extract(sources, data_.FileRecords[index], data_.FileLocationRecords[index],
+                          data_.FileMembers[index], slFileDataOffset_, out);
+    contents.swap(out.Bytes());
     return true;
 }
 

@@ -42,6 +42,12 @@ std::vector<std::uint8_t> IncompressibleBytes(std::size_t size) {
     return bytes;
 }
 
+void DamageByte(const std::string& path, std::size_t offset) {
+    auto bytes = ReadFileBytes(path);
+    bytes.at(offset) ^= 0x5A;
+    WriteFileBytes(path, bytes);
+}
+
 std::uint64_t AsNumber(const FILETIME& time) {
     return (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
 }

@@ -60,6 +60,8 @@ BenchFile MakeBenchFile(const std::string& name, std::vector<std::uint8_t> conte
 std::vector<std::uint8_t> Bytes(const std::string& text);
 // `size` bytes from a fixed seed that deflate cannot shrink.
 std::vector<std::uint8_t> IncompressibleBytes(std::size_t size);
+// One byte of the file at `path` changed, as damage on a disk would.
+void DamageByte(const std::string& path, std::size_t offset);
 
 // The time every bench file carries: 2001-02-03 04:05:06 in local time.
 std::uint64_t BenchFileTime();
