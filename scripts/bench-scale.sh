@@ -14,7 +14,7 @@ win64=$(cd "$2" && pwd)
 work=$3
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
-export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
+export WINEPREFIX="$win64/wineprefix"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 cd "$work"
 

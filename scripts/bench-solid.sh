@@ -54,7 +54,7 @@ for mode in deflate solid; do
 done
 if command -v wine > /dev/null; then
   . "$here/wine-env.sh"
-  export WINEPREFIX="$win64/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
+  export WINEPREFIX="$win64/wineprefix"
   "$here/wine-prefix.sh" "$WINEPREFIX"
   wineserver -p 60  # one server for every run: its start is not measured
   for mode in deflate solid; do

@@ -10,7 +10,7 @@ shots=$2
 setup_exe=$3
 shift 3
 mkdir -p "$shots"
-export shots WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
+export shots
 # Every Wine process of the run starts inside the virtual display: a Wine
 # server started without one keeps a desktop that cannot show windows.
 wineserver -w

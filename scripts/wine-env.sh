@@ -14,8 +14,8 @@ case "$(locale charmap 2>/dev/null)" in
   UTF-8) ;;
   *) export LC_ALL=C.UTF-8 ;;
 esac
-# The DLL overrides of every run: no .NET or browser engine to install, no
-# desktop menu entries, and no debugger, so that a program that faults ends
-# at once with the fault's code, which the run reports as a failure,
-# instead of waiting on winedbg until a time limit.
-export QV_WINE_OVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d"
+# Every run: no .NET or browser engine to install, no desktop menu entries,
+# and no debugger, so that a program that faults ends at once with the
+# fault's code, which the run reports as a failure, instead of waiting on
+# winedbg until a time limit; and none of Wine's own messages in the output.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;winedbg.exe=d" WINEDEBUG=-all

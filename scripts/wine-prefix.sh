@@ -3,7 +3,7 @@
 set -euo pipefail
 . "$(dirname "$0")/wine-env.sh"
 prefix=$1
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
+export WINEPREFIX="$prefix"
 # A prefix made before the machine could run 32-bit programs has no
 # syswow64 and starts none: it is made anew.
 usable() {

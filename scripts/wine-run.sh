@@ -6,8 +6,6 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 : "${QV_WINEPREFIX:?QV_WINEPREFIX must name the private Wine prefix}"
 export WINEPREFIX="$QV_WINEPREFIX"
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
 "$here/wine-prefix.sh" "$WINEPREFIX"
 status=0
 wine "$@" || status=$?

@@ -33,7 +33,7 @@ for face in ("Arial", "Tahoma", "MS Sans Serif", "Microsoft Sans Serif"):
     text += '"%s"=%s\n' % (face, value)
 open(sys.argv[1], "w", encoding="utf-16").write(text.replace("\n", "\r\n"))
 PY
-  WINEPREFIX="$QV_WINEPREFIX" WINEDEBUG=-all wine regedit /S "$(WINEPREFIX="$QV_WINEPREFIX" winepath -w "$reg")" >/dev/null 2>&1 || true
+  WINEPREFIX="$QV_WINEPREFIX" wine regedit /S "$(WINEPREFIX="$QV_WINEPREFIX" winepath -w "$reg")" >/dev/null 2>&1 || true
   WINEPREFIX="$QV_WINEPREFIX" wineserver -w
   rm -f "$reg"
   touch "$QV_WINEPREFIX/.qv-shots-2"

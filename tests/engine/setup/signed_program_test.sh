@@ -11,7 +11,7 @@ set -euo pipefail
 . "$(dirname "$0")/../../../scripts/wine-env.sh"
 bin=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-export WINEPREFIX="${QV_WINEPREFIX:?}" WINEDEBUG=-all WINEDLLOVERRIDES="$QV_WINE_OVERRIDES"
+export WINEPREFIX="${QV_WINEPREFIX:?}"
 "$here/../../../scripts/wine-prefix.sh" "$WINEPREFIX"
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-signed.XXXXXX")
 trap 'rm -rf "$work"' EXIT
