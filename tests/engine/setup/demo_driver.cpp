@@ -29,6 +29,7 @@
 #include "core/text/cp936.h"
 #include "engine/common/win_text.h"
 #include "testkit/boxes.h"
+#include "testkit/child_process.h"
 #include "testkit/links.h"
 #include "testkit/machine_snapshot.h"
 #include "testkit/scratch.h"
@@ -165,7 +166,7 @@ int Uninstall(const std::string& uninstallLog, const std::string& before, const 
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring commandLine = Widen(command);
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!test::StartProcess(nullptr, commandLine, FALSE, 0, nullptr, nullptr, si, pi))
         Fail("cannot start the uninstaller");
     CloseHandle(pi.hThread);
     Say("  " + AnswerBox(pi, "10-uninstall-question", IDYES) + " 是");
@@ -191,7 +192,7 @@ int Run(const std::string& setupExe, bool nextDisk) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::wstring commandLine = Widen("\"" + setupExe + "\"");
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    if (!test::StartProcess(nullptr, commandLine, FALSE, 0, nullptr, nullptr, si, pi))
         Fail("cannot start " + setupExe);
     CloseHandle(pi.hThread);
 

@@ -10,6 +10,7 @@
 
 #include "engine/common/win_text.h"
 #include "testkit/boxes.h"
+#include "testkit/child_process.h"
 #include "testkit/scratch.h"
 #include "testkit/setup_files.h"
 #include "testkit/wizard_driver.h"
@@ -55,8 +56,7 @@ protected:
         STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-            return false;
+        if (!StartProcess(nullptr, commandLine, FALSE, 0, nullptr, nullptr, si, pi)) return false;
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         pid_ = pi.dwProcessId;

@@ -58,6 +58,19 @@ std::string ReadWhole(HANDLE file) {
 
 }  // namespace
 
+bool StartProcess(const wchar_t* program, std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
+                  void* environment, const wchar_t* folder, STARTUPINFOW& startup, PROCESS_INFORMATION& info) {
+    for (int attempt = 0;; ++attempt) {
+        if (CreateProcessW(program, commandLine.data(), nullptr, nullptr, inheritHandles, flags, environment, folder,
+                           &startup, &info))
+            return true;
+        if (attempt == 2) return false;
+        const DWORD error = GetLastError();
+        Sleep(200);
+        SetLastError(error);
+    }
+}
+
 ChildResult RunChild(const ChildRun& run) {
     ChildResult result;
     const UniqueHFile output = OutputFile();
@@ -73,9 +86,8 @@ ChildResult RunChild(const ChildRun& run) {
     std::wstring commandLine = Widen(run.CommandLine);
     std::wstring environment = EnvironmentBlock(run.Environment);
     const std::wstring folder = Widen(run.WorkingFolder);
-    if (!CreateProcessW(Widen(run.Program).c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT, environment.data(), folder.empty() ? nullptr : folder.c_str(),
-                        &startup, &info))
+    if (!StartProcess(Widen(run.Program).c_str(), commandLine, TRUE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      folder.empty() ? nullptr : folder.c_str(), startup, info))
         return result;
     result.Started = true;
     const UniqueHandle process(info.hProcess), thread(info.hThread);
