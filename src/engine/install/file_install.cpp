@@ -266,7 +266,11 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
     std::shared_ptr<const THeldFile> firstSource;
     const bool continuesBlock = run.Data.SetupInfo.Has(optSolidBlocks) &&
                                 solid_.ContinuesAt(location, run.SlFileDataOffset, member_);
-    // A solid block open from the file before reads on in the data file it holds.
+    // A solid block open from the file before reads on in the data file it
+    // holds. One this file does not continue is never read again (the
+    // files come in the blocks' order): its data file goes before the
+    // next is found, which may mean asking for the disk after it.
+    if (!continuesBlock) solid_.Close();
     if (!continuesBlock && (run.SlFileDataOffset != 0 || location.FirstDisk >= 1)) {
         errorPrefix_ = kOpeningSource;
         firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);

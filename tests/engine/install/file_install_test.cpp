@@ -589,6 +589,35 @@ TEST(InstallSolidFiles, TheHelperDecodesMembersAheadUpToTheDamageOfABlock) {
     EXPECT_EQ(takeAll(), (std::vector<bool>{true, true, false, false, false, false}));
 }
 
+// A block that fills its data file, whose last member the helper took
+// after the loop had decoded a file too large for the helper: when the
+// next block asks for the disk after it, nothing holds the first one.
+TEST(InstallSolidFiles, TheDiskBeforeIsFreeWhenTheNextBlockAsksForItsDisk) {
+    const std::vector<test::BenchFile> files{test::MakeBenchFile("big.bin", std::vector<std::uint8_t>(20 << 20, 'a')),
+                                             test::MakeBenchFile("tail.txt", test::Bytes("tail")),
+                                             test::MakeBenchFile("next.bin", std::vector<std::uint8_t>(13 << 20, 'b'))};
+    const auto nextBlockAt = [](const InstallBench& bench) { return bench.data.FileLocationRecords[2].StartOffset; };
+    const auto firstBlockEnd = static_cast<std::uint64_t>(nextBlockAt(InstallBench(files, test::DataLayout::SolidDataFiles)));
+    InstallBench bench(files, test::DataLayout::SolidDataFiles, firstBlockEnd);
+    ASSERT_EQ(bench.data.FileLocationRecords[1].LastDisk, 1);
+    ASSERT_EQ(bench.data.FileLocationRecords[2].FirstDisk, 2);
+    test::ScratchFolder elsewhere("qv other disk");
+    ASSERT_TRUE(MoveFileW(Widen(bench.source.file("SETUP.2")).c_str(), Widen(elsewhere.file("SETUP.2")).c_str()));
+    const std::wstring first = Widen(bench.dataFiles[0]), aside = first + L".out";
+    bool firstWasFree = false;
+    AnsweredBoxes noQuestions;
+    bench.Install([&](int, const std::string&, std::string& path) {
+        // The helper lets go of it as it finishes, which may be a moment later.
+        for (int tries = 0; tries < 100 && !firstWasFree; ++tries, Sleep(20))
+            firstWasFree = MoveFileW(first.c_str(), aside.c_str()) && MoveFileW(aside.c_str(), first.c_str());
+        path = AppendBackslash(elsewhere.path());
+        return true;
+    });
+    EXPECT_TRUE(firstWasFree);
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("tail.txt")), test::Bytes("tail"));
+    EXPECT_EQ(test::ReadFileBytes(bench.AppFile("next.bin")), files[2].Contents);
+}
+
 // A byte changed in the middle of a block: the file it lands in is refused
 // as a damaged stream is, and Abort ends the installation with nothing of it.
 TEST(InstallSolidFiles, ADamagedBlockIsRefusedAsADamagedStream) {
