@@ -3,18 +3,23 @@
 
 Pairs (lead 0x81..0xFE, trail 0x40..0xFE) in byte order, each as the change
 from the UTF-16 unit of the last pair that names a character (starting
-from 0), so that the runs of ideographs in code point order take a byte
-each (the layout is in src/core/text/cp936.cpp):
+from 0), so that the ideographs in code point order take a byte each and
+their runs one byte for many (the layout is in src/core/text/cp936.cpp):
 
   0x00                 the pair names no character
   0x01..0x7F           the last unit plus this
   0x80..0xBF, b        the last unit plus ((first & 0x3F) << 8 | b) - 0x2000
   0xC0, hi, lo         the unit hi << 8 | lo
+  0xC1..0xE7           2..40 pairs, each the last unit plus one
+  0xE8..0xFF           2..25 pairs that name no character
 
 Python's GBK codec is the source; the single byte 0x80 (the euro sign) is
 handled in code.
 """
 import pathlib
+
+RUN_FIRST, GAP_FIRST = 0xC1, 0xE8
+LONGEST_RUN, LONGEST_GAP = GAP_FIRST - RUN_FIRST + 1, 0xFF - GAP_FIRST + 2
 
 units = []
 for lead in range(0x81, 0xFF):
@@ -25,9 +30,30 @@ for lead in range(0x81, 0xFF):
         except UnicodeDecodeError:
             units.append(0)
 
+
+def run_length(i, last):
+    """How many pairs from i on continue last by one each, or name nothing."""
+    n = 0
+    if units[i] == 0:
+        while i + n < len(units) and units[i + n] == 0 and n < LONGEST_GAP:
+            n += 1
+    else:
+        while i + n < len(units) and units[i + n] == last + 1 + n and n < LONGEST_RUN:
+            n += 1
+    return n
+
+
 codes = bytearray()
-last = 0
-for unit in units:
+last, i = 0, 0
+while i < len(units):
+    unit, n = units[i], run_length(i, last)
+    if n >= 2:
+        codes.append((GAP_FIRST if unit == 0 else RUN_FIRST) + n - 2)
+        if unit != 0:
+            last += n
+        i += n
+        continue
+    i += 1
     if unit == 0:
         codes.append(0)
         continue
@@ -47,6 +73,16 @@ while i < len(codes):
     b = codes[i]
     if b == 0:
         decoded.append(0)
+        i += 1
+        continue
+    if b >= GAP_FIRST:
+        decoded += [0] * (b - GAP_FIRST + 2)
+        i += 1
+        continue
+    if b >= RUN_FIRST:
+        for _ in range(b - RUN_FIRST + 2):
+            last += 1
+            decoded.append(last)
         i += 1
         continue
     if b < 0x80:

@@ -26,23 +26,36 @@ constexpr int kNoTrail = 0x7F;
 // The standard characters, pair by pair in byte order (lead 0x81..0xFE,
 // trail 0x40..0xFE), each told by its change from the UTF-16 unit of the
 // last pair that names a character, starting from 0. Most pairs are the
-// next ideograph but a few in code point order and take one byte, where a
-// plain table would take two for every pair, named or not:
+// next ideograph but a few in code point order and take one byte, and
+// their runs one byte for many, where a plain table would take two bytes
+// for every pair, named or not:
 //
 //   0x00             the pair names no character
 //   0x01..0x7F       the last unit plus this
 //   0x80..0xBF, b    the last unit plus ((first & 0x3F) << 8 | b) - 0x2000
 //   0xC0, hi, lo     the unit hi << 8 | lo
+//   0xC1..0xE7       2..40 pairs, each the last unit plus one
+//   0xE8..0xFF       2..25 pairs that name no character
 constexpr unsigned char kStandardCodes[] = {
 #include "core/text/cp936_table.inc"
 };
+constexpr unsigned char kAbsoluteCode = 0xC0;
+constexpr unsigned char kRunFirst = 0xC1;
+constexpr unsigned char kGapFirst = 0xE8;
 
 // The width of the code that starts with `first`.
-constexpr std::size_t CodeWidth(unsigned char first) { return first < 0x80 ? 1 : first < 0xC0 ? 2 : 3; }
+constexpr std::size_t CodeWidth(unsigned char first) {
+    return first < 0x80 ? 1 : first < kAbsoluteCode ? 2 : first == kAbsoluteCode ? 3 : 1;
+}
+// The pairs that code tells.
+constexpr std::size_t CodePairs(unsigned char first) {
+    return first < kRunFirst ? 1 : first < kGapFirst ? first - kRunFirst + 2 : first - kGapFirst + 2;
+}
 
 constexpr std::size_t CodedPairs() {
     std::size_t pairs = 0;
-    for (std::size_t i = 0; i < sizeof kStandardCodes; i += CodeWidth(kStandardCodes[i])) ++pairs;
+    for (std::size_t i = 0; i < sizeof kStandardCodes; i += CodeWidth(kStandardCodes[i]))
+        pairs += CodePairs(kStandardCodes[i]);
     return pairs;
 }
 // Every pair has its code, and the last code is whole.
@@ -72,16 +85,23 @@ constexpr ByteArea kUserDefinedAreas[] = {
 // then put the whole table into the program instead of the codes.
 void ReadStandardCodes(std::array<std::uint16_t, kPairCount>& t) {
     std::uint16_t last = 0;
-    for (std::size_t code = 0, pair = 0; pair < kPairCount; code += CodeWidth(kStandardCodes[code]), ++pair) {
+    for (std::size_t code = 0, pair = 0; pair < kPairCount; code += CodeWidth(kStandardCodes[code])) {
         const unsigned char first = kStandardCodes[code];
-        if (first == 0) continue;
+        if (first == 0 || first >= kGapFirst) {
+            pair += CodePairs(first);
+            continue;
+        }
+        if (first >= kRunFirst) {
+            for (std::size_t n = CodePairs(first); n > 0; --n) t[pair++] = ++last;
+            continue;
+        }
         if (first < 0x80)
             last = static_cast<std::uint16_t>(last + first);
-        else if (first < 0xC0)
+        else if (first < kAbsoluteCode)
             last = static_cast<std::uint16_t>(last + ((first & 0x3F) << 8 | kStandardCodes[code + 1]) - 0x2000);
         else
             last = static_cast<std::uint16_t>(kStandardCodes[code + 1] << 8 | kStandardCodes[code + 2]);
-        t[pair] = last;
+        t[pair++] = last;
     }
 }
 
