@@ -338,7 +338,7 @@ void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t i
     const auto compressed = CompressedScratch().Take();
     Worded(setup, dataFiles, index, [&] {
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &*compressed);
+                               setup.Where.FileDataOffset, InflateWholeWithLibdeflate, contents, {}, &*compressed);
     });
 }
 
@@ -346,7 +346,7 @@ void ReadWholeFile(const LoadedSetup& setup, DataFiles& dataFiles, std::size_t i
     const auto compressed = CompressedScratch().Take();
     Worded(setup, dataFiles, index, [&] {
         ExtractWholeFileStream(dataFiles, setup.Data.FileRecords[index], setup.Data.FileLocationRecords[index],
-                               setup.Where.FileDataOffset, InflateWhole, contents, {}, &*compressed);
+                               setup.Where.FileDataOffset, InflateWholeWithLibdeflate, contents, {}, &*compressed);
     });
 }
 

@@ -33,14 +33,6 @@ namespace {
 // 5 and 6 lose to zlib's on text).
 constexpr int kLibdeflateLevel[10] = {0, 1, 2, 3, 4, 6, 7, 7, 8, 9};
 
-struct DecompressorOwner {
-    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
-    ~DecompressorOwner() { libdeflate_free_decompressor(decompressor); }
-    DecompressorOwner() = default;
-    DecompressorOwner(const DecompressorOwner&) = delete;
-    DecompressorOwner& operator=(const DecompressorOwner&) = delete;
-};
-
 }  // namespace
 
 struct WholeCompressor::Impl {
@@ -67,27 +59,6 @@ std::vector<std::uint8_t> WholeCompressor::Compress(const std::uint8_t* data, st
 
 std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size) {
     return libdeflate_adler32(adler, data, size);
-}
-
-WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                                std::size_t room) {
-    // Small to set up beside a file's decompression: one per call.
-    DecompressorOwner owner;
-    if (!owner.decompressor) throw std::bad_alloc();
-    WholeInflateResult result;
-    const libdeflate_result outcome = libdeflate_zlib_decompress_ex(owner.decompressor, input, inputSize, output,
-                                                                    room, &result.Consumed, &result.Produced);
-    if (outcome == LIBDEFLATE_SUCCESS) {
-        result.Result = WholeInflateResult::Outcome::Complete;
-        // libdeflate has checked the output against the stream's own
-        // Adler-32, its last four bytes (big-endian): no second pass.
-        const std::uint8_t* check = input + result.Consumed - 4;
-        result.Adler32 = std::uint32_t{check[0]} << 24 | std::uint32_t{check[1]} << 16 |
-                         std::uint32_t{check[2]} << 8 | check[3];
-    } else if (outcome == LIBDEFLATE_INSUFFICIENT_SPACE) {
-        result.Result = WholeInflateResult::Outcome::NoRoom;
-    }
-    return result;
 }
 
 std::string CompressorName() { return std::string("libdeflate ") + LIBDEFLATE_VERSION_STRING; }

@@ -48,10 +48,6 @@ private:
 // Adler-32 (RFC 1950) continued from `adler` over `size` bytes.
 std::uint32_t FastAdler32(std::uint32_t adler, const std::uint8_t* data, std::size_t size);
 
-// A WholeInflater (core/setupdata/data_files.h); safe on any thread.
-WholeInflateResult InflateWhole(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                                std::size_t room);
-
 // "libdeflate 1.14": what compresses the files.
 std::string CompressorName();
 

@@ -35,6 +35,7 @@
 #include "core/setupdata/solid_reader.h"
 #include "engine/common/held_file.h"
 #include "engine/common/win_handles.h"
+#include "engine/install/read_ahead.h"
 
 namespace qv {
 
@@ -103,6 +104,8 @@ private:
     const std::int32_t slFileDataOffset_;
     const bool solid_;
     std::shared_ptr<const THeldFile> source_;
+    // The helper's alone: its reading of source_, a window at a time.
+    std::unique_ptr<TReadAhead> readAhead_;
     std::int32_t disk_ = 0;
     std::size_t first_ = 0;
     bool started_ = false;

@@ -18,6 +18,7 @@
 #include "engine/install/inflate_ahead.h"
 #include "engine/install/known_names.h"
 #include "engine/install/new_file_stream.h"
+#include "engine/install/read_ahead.h"
 #include "engine/instfunc/shared_file_count.h"
 #include "install_bench.h"
 #include "testkit/pending_renames.h"
@@ -660,6 +661,35 @@ TEST(InstallSolidFiles, ACancelInTheMiddleOfABlockStopsWithinOnePiece) {
     EXPECT_FALSE(FileExists(bench.AppFile("large.bin")));
     EXPECT_EQ(bench.progress.Position(), firstSize);
     EXPECT_EQ(EntriesOf(bench.undo), (std::vector<Entry>{{ekFile, bench.AppFile("first.txt"), "", 0}}));
+}
+
+// Readers through one window, each at its own position: small reads
+// within and across the window's end, a large read that starts inside it,
+// a read back before it, and the end of the file.
+TEST(ReadAhead, EveryReaderGetsTheFileAsItStands) {
+    test::ScratchFolder folder("qv read ahead");
+    const auto bytes = test::IncompressibleBytes(TReadAhead::kWindow * 3 + 1000);
+    test::WriteFileBytes(folder.file("data"), bytes);
+    const auto held = THeldFile::Open(folder.file("data"));
+    TReadAhead ahead(*held);
+    auto first = ahead.NewReader(), second = ahead.NewReader();
+    const auto expectRead = [&](InStream& reader, std::uint64_t at, std::size_t count) {
+        std::vector<std::uint8_t> got(count);
+        reader.Seek(at);
+        got.resize(reader.Read(got.data(), count));
+        const std::size_t end = std::min<std::size_t>(bytes.size(), at + count);
+        EXPECT_TRUE(got == std::vector<std::uint8_t>(bytes.begin() + std::min<std::size_t>(at, end), bytes.begin() + end))
+            << "at " << at << ", " << count << " bytes";
+        EXPECT_EQ(reader.Position(), at + got.size());
+    };
+    expectRead(*first, 0, 4);
+    expectRead(*second, 4, 100);
+    expectRead(*first, TReadAhead::kWindow - 10, 30);
+    expectRead(*second, TReadAhead::kWindow + 5, TReadAhead::kWindow * 2);
+    expectRead(*first, 10, 50);
+    expectRead(*second, bytes.size() - 5, 100);
+    expectRead(*first, bytes.size() + 7, 10);
+    EXPECT_EQ(first->Size(), bytes.size());
 }
 
 // One listing a folder answers whether a name is there, as Windows
