@@ -42,7 +42,8 @@ namespace qv {
 // The largest stream, compressed or inflated, that the helper reads, and
 // what it may hold inflated and not yet taken or kept for reuse. Its
 // memory stays below 32 MiB (the budget, one file inflated and its
-// compressed stream), what a solid block's dictionary takes at most. With
+// compressed stream, the window of its reading), what a solid block's
+// dictionary takes at most. With
 // solid blocks the helper's own reader adds its dictionary (at most
 // 32 MiB); the file loop's reader allocates one only for a file the
 // helper did not take.
