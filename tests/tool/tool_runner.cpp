@@ -9,6 +9,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "testkit/start_process.h"
 #else
 #include <fcntl.h>
 #include <spawn.h>
@@ -103,18 +105,8 @@ ToolRun RunQvsetupAt(const fs::path& program, const std::vector<std::string>& ar
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION process{};
-    // Wine now and then fails to start a process that starts the next
-    // time (seen once in a whole suite run): a program that never started
-    // has done nothing, so it is tried again, as the engine's test kit
-    // does (StartProcess), which the tool tests do not link.
-    BOOL started = FALSE;
-    DWORD startError = 0;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        if (attempt > 0) Sleep(200);
-        started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                 &startup, &process);
-        if (!started) startError = GetLastError();
-    }
+    const bool started = test::StartProcess(program.c_str(), commandLine, TRUE, 0, nullptr, nullptr, startup, process);
+    const DWORD startError = started ? 0 : GetLastError();
     CloseHandle(out);
     CloseHandle(err);
     if (!started)

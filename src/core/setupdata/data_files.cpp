@@ -226,32 +226,6 @@ void ExtractFileStream(DataFileOpener& opener, const TFileRec& file, const TFile
         RaiseSourceFailure(SourceFailureAt(context, SourceFailureKind::ChecksumMismatch, file.Adler32, adler));
 }
 
-WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                                        std::size_t room) {
-    WholeInflateResult result;
-    // zlib counts in uInt; larger spans are the piecewise loop's.
-    if (inputSize > std::numeric_limits<uInt>::max() || room > std::numeric_limits<uInt>::max()) return result;
-    z_stream z{};
-    if (inflateInit(&z) != Z_OK) throw std::bad_alloc();
-    // zlib refuses a null output even when no byte is to be written there.
-    std::uint8_t none = 0;
-    z.next_in = const_cast<Bytef*>(input);
-    z.avail_in = static_cast<uInt>(inputSize);
-    z.next_out = room == 0 ? &none : output;
-    z.avail_out = static_cast<uInt>(room);
-    const int outcome = inflate(&z, Z_FINISH);
-    if (outcome == Z_STREAM_END) {
-        result.Result = WholeInflateResult::Outcome::Complete;
-        result.Consumed = inputSize - z.avail_in;
-        result.Produced = room - z.avail_out;
-        result.Adler32 = static_cast<std::uint32_t>(z.adler);
-    } else if (outcome == Z_BUF_ERROR && z.avail_out == 0 && z.avail_in != 0) {
-        result.Result = WholeInflateResult::Outcome::NoRoom;
-    }
-    inflateEnd(&z);
-    return result;
-}
-
 namespace {
 
 // A negative size is the record's check to refuse (StartExtracting), before

@@ -108,12 +108,6 @@ struct WholeInflateResult {
 using WholeInflater = std::function<WholeInflateResult(const std::uint8_t* input, std::size_t inputSize,
                                                        std::uint8_t* output, std::size_t room)>;
 
-// A WholeInflater over zlib in one call: the engine's own decompressor,
-// taking a whole stream without the copies of the piecewise loop. The
-// Adler-32 is zlib's own running check of the output.
-WholeInflateResult InflateWholeWithZlib(const std::uint8_t* input, std::size_t inputSize, std::uint8_t* output,
-                                        std::size_t room);
-
 // A WholeInflater over libdeflate (third_party/libdeflate), several times
 // zlib's speed on a whole stream, which it checks against the stream's own
 // Adler-32 as it ends; the same build in every program. Safe on any thread.

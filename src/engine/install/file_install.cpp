@@ -270,10 +270,13 @@ void TFileInstaller::CopyIntoPlace(const TFileRec& file, const TFileLocationRec&
     // holds. One this file does not continue is never read again (the
     // files come in the blocks' order): its data file goes before the
     // next is found, which may mean asking for the disk after it.
-    if (!continuesBlock) solid_.Close();
-    if (!continuesBlock && (run.SlFileDataOffset != 0 || location.FirstDisk >= 1)) {
-        errorPrefix_ = kOpeningSource;
-        firstSource = run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
+    if (!continuesBlock) {
+        solid_.Close();
+        if (run.SlFileDataOffset != 0 || location.FirstDisk >= 1) {
+            errorPrefix_ = kOpeningSource;
+            firstSource =
+                run.SlFileDataOffset != 0 ? sources_.HoldSlDataFile() : sources_.HoldDataFile(location.FirstDisk);
+        }
     }
     sourceFile_ = firstSource ? firstSource->Path() : std::string();
     // The helper reads the first data file the loop holds (or the /SL

@@ -29,7 +29,7 @@
 #include "core/text/cp936.h"
 #include "engine/common/win_text.h"
 #include "testkit/boxes.h"
-#include "testkit/child_process.h"
+#include "testkit/start_process.h"
 #include "testkit/links.h"
 #include "testkit/machine_snapshot.h"
 #include "testkit/scratch.h"

@@ -10,7 +10,7 @@
 
 #include "engine/common/win_text.h"
 #include "testkit/boxes.h"
-#include "testkit/child_process.h"
+#include "testkit/start_process.h"
 #include "testkit/scratch.h"
 #include "testkit/setup_files.h"
 #include "testkit/wizard_driver.h"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "testkit/boxes.h"
+#include "testkit/start_process.h"
 
 namespace qv::test {
 
@@ -31,13 +32,5 @@ struct ChildResult {
 };
 
 ChildResult RunChild(const ChildRun& run);
-
-// CreateProcessW, tried up to three times, 200 ms apart. Wine now and then
-// refuses to start a process that starts the next time (seen once in a
-// whole suite run, in the Setup.exe window tests). A process that never
-// started has done nothing, so trying again hides no fault of the program.
-// False: GetLastError says why.
-bool StartProcess(const wchar_t* program, std::wstring& commandLine, BOOL inheritHandles, DWORD flags,
-                  void* environment, const wchar_t* folder, STARTUPINFOW& startup, PROCESS_INFORMATION& info);
 
 }  // namespace qv::test
