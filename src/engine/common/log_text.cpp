@@ -16,26 +16,39 @@ std::string WindowsErrorText(unsigned long code) {
     return result;
 }
 
-std::string ExceptionKindText(const std::exception& error) {
-    // Most derived first: each kind below is caught before its base.
-    if (const auto* io = dynamic_cast<const EInOutError*>(&error))
-        return "EInOutError, run-time code " + std::to_string(io->code());
-    if (const auto* zlib = dynamic_cast<const EZlibInternalError*>(&error))
-        return "EZlibInternalError, zlib code " + std::to_string(zlib->code());
-    if (dynamic_cast<const EZlibDataError*>(&error)) return "EZlibDataError";
-    if (dynamic_cast<const ESourceFileCorrupted*>(&error)) return "ESourceFileCorrupted";
-    if (dynamic_cast<const EConvertError*>(&error)) return "EConvertError";
-    if (dynamic_cast<const EAbort*>(&error)) return "EAbort";
-    if (dynamic_cast<const Exception*>(&error)) return "Exception";
-    if (dynamic_cast<const std::bad_alloc*>(&error)) return "std::bad_alloc";
-    return "std::exception";
+std::string CurrentExceptionKindText() {
+    // The exception is thrown again to be matched by type, most derived
+    // first: the programs carry no run-time type information to ask.
+    try {
+        throw;
+    } catch (const EInOutError& io) {
+        return "EInOutError, run-time code " + std::to_string(io.code());
+    } catch (const EZlibInternalError& zlib) {
+        return "EZlibInternalError, zlib code " + std::to_string(zlib.code());
+    } catch (const EZlibDataError&) {
+        return "EZlibDataError";
+    } catch (const ESourceFileCorrupted&) {
+        return "ESourceFileCorrupted";
+    } catch (const EConvertError&) {
+        return "EConvertError";
+    } catch (const EAbort&) {
+        return "EAbort";
+    } catch (const Exception&) {
+        return "Exception";
+    } catch (const std::bad_alloc&) {
+        return "std::bad_alloc";
+    } catch (const std::exception&) {
+        return "std::exception";
+    } catch (...) {
+        return "an exception that is no std::exception";
+    }
 }
 
 std::string CurrentExceptionText() {
     try {
         throw;
     } catch (const std::exception& error) {
-        return Quoted(error.what()) + " (" + ExceptionKindText(error) + ")";
+        return Quoted(error.what()) + " (" + CurrentExceptionKindText() + ")";
     } catch (...) {
         return "an exception that is no std::exception";
     }

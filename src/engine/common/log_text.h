@@ -13,9 +13,10 @@ namespace qv {
 // has no text for it.
 std::string WindowsErrorText(unsigned long code);
 
-// What kind of exception `error` is, with the code it carries:
-// "EInOutError, run-time code 5", "EZlibDataError", "std::bad_alloc".
-std::string ExceptionKindText(const std::exception& error);
+// What kind the exception being handled is (call inside a catch block),
+// with the code it carries: "EInOutError, run-time code 5",
+// "EZlibDataError", "std::bad_alloc".
+std::string CurrentExceptionKindText();
 
 // The exception being handled (call inside a catch block): its message
 // quoted as the user sees it, then its kind in brackets.

@@ -28,7 +28,7 @@ void HandleCurrentException() noexcept {
             return;
         } catch (const std::exception& e) {
             text = ErrorBoxText(e.what());
-            LogLine("error: " + Quoted(e.what()) + " (" + ExceptionKindText(e) + ")");
+            LogLine("error: " + Quoted(e.what()) + " (" + CurrentExceptionKindText() + ")");
         } catch (...) {
             text = ErrorBoxText("Unknown exception");
             LogLine("error: an exception that is no std::exception");

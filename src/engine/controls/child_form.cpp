@@ -8,7 +8,9 @@
 namespace qv {
 
 TSetupChildForm* TSetupChildForm::FromWindow(HWND window) {
-    return dynamic_cast<TSetupChildForm*>(TWindow::FromHandle(window));
+    TWindow* object = TWindow::FromHandle(window);
+    TForm* form = object ? object->AsForm() : nullptr;
+    return form ? form->AsSetupChildForm() : nullptr;
 }
 
 void TSetupChildForm::CentreOnOwner() {

@@ -23,6 +23,7 @@ public:
 
     // The form of a top-level window, when it is a TSetupChildForm.
     static TSetupChildForm* FromWindow(HWND window);
+    TSetupChildForm* AsSetupChildForm() override { return this; }
 
     // Centres the whole window over its owner's client area (the screen
     // without an owner), never above or left of the screen's corner.

@@ -22,6 +22,8 @@
 
 namespace qv {
 
+class TSetupChildForm;
+
 // The result of a modal form.
 enum TModalResult : int {
     mrNone = 0,
@@ -74,6 +76,9 @@ public:
     void SetActiveControl(TWindow* control);
 
     HFONT ChildFont() const override { return font_.get(); }
+    TForm* AsForm() override { return this; }
+    // This form as a child form of the setup, or null.
+    virtual TSetupChildForm* AsSetupChildForm() { return nullptr; }
     // Whether IsDialogMessage handles this form's keys.
     virtual bool WantsDialogKeys() const { return true; }
 

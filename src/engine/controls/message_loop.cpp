@@ -7,7 +7,8 @@ namespace qv {
 void DispatchAppMessage(MSG& msg) {
     if (msg.hwnd) {
         HWND root = GetAncestor(msg.hwnd, GA_ROOT);
-        auto* form = dynamic_cast<TForm*>(TWindow::FromHandle(root));
+        TWindow* object = TWindow::FromHandle(root);
+        TForm* form = object ? object->AsForm() : nullptr;
         if (form && form->WantsDialogKeys() && IsDialogMessageW(root, &msg)) return;
     }
     TranslateMessage(&msg);

@@ -84,8 +84,8 @@ bool TButton::Notify(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
     result = 0;
     if (OnClick) OnClick();
     if (ModalResult != 0 && Handle()) {
-        if (auto* form = dynamic_cast<TForm*>(FromHandle(GetAncestor(Handle(), GA_ROOT))))
-            form->SetModalResult(ModalResult);
+        TWindow* root = FromHandle(GetAncestor(Handle(), GA_ROOT));
+        if (TForm* form = root ? root->AsForm() : nullptr) form->SetModalResult(ModalResult);
     }
     return true;
 }

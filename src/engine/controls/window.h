@@ -40,6 +40,8 @@
 
 namespace qv {
 
+class TForm;
+
 struct TRect {
     int Left = 0, Top = 0, Width = 0, Height = 0;
 };
@@ -55,6 +57,9 @@ public:
     bool HandleAllocated() const { return handle_ != nullptr; }
     // The object of a window created by this layer, or null.
     static TWindow* FromHandle(HWND window);
+    // This window as a form, or null: the programs carry no run-time type
+    // information for a dynamic_cast.
+    virtual TForm* AsForm() { return nullptr; }
 
     // The font that this window's children take (a form's font, inherited
     // by its pages); null means the system font.
