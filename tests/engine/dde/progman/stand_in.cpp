@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "engine/common/win_text.h"
+#include "testkit/start_process.h"
 
 namespace qv::test {
 
@@ -28,16 +29,16 @@ ProgmanStandIn::ProgmanStandIn() {
     if (!ready_) throw std::runtime_error("cannot create the stand-in's ready event");
 
     const std::wstring program = Widen(ProgramFolder() + "\\progman_stand_in.exe");
-    // Once more after a start that failed: Wine now and then refuses a new
-    // process its first window (seen once in many suite runs), and a
-    // stand-in that never came up has answered nothing.
+    // Once more after a stand-in that did not come up: Wine now and then
+    // refuses a new process its first window (seen once in many suite
+    // runs), and a stand-in that never came up has answered nothing.
     for (int attempt = 0;; ++attempt) {
         std::wstring commandLine = Quoted(program) + L" " + Quoted(Widen(folder_.path())) + L" " + readyName;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
-        if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            Widen(ProgramFolder()).c_str(), &startup, &info))
+        if (!StartProcess(program.c_str(), commandLine, FALSE, 0, nullptr, Widen(ProgramFolder()).c_str(), startup,
+                          info))
             throw std::runtime_error("cannot start " + Narrow(program) + " (error " + std::to_string(GetLastError()) +
                                      ")");
         process_.reset(info.hProcess);
